@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the program needs (only those missing), then
+# configures and builds it into ./build. With --tests, also what the tests need.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(g++ make cmake pkg-config
+          qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qttranslations5-l10n
+          libqcustomplot-dev libbenchmark-dev fonts-dejavu-core)
+if [[ "${1:-}" == "--tests" ]]; then
+    packages+=(chromium)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if [[ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" != "install ok installed" ]]; then
+        missing+=("$p")
+    fi
+done
+if (( ${#missing[@]} )); then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    [[ $(id -u) -ne 0 ]] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
