@@ -1,0 +1,105 @@
+#pragma once
+
+#include "device/portcandidates.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <functional>
+#include <memory>
+
+class PseudoTerminal;
+class QSocketNotifier;
+
+// Installs a list of port candidates as the process-wide source for as long
+// as it lives, and counts the searches made through it.
+class ScriptedPortCandidates : public PortCandidates {
+public:
+    explicit ScriptedPortCandidates(std::function<QList<PortCandidate>()> list);
+    ~ScriptedPortCandidates() override;
+
+    QList<PortCandidate> availablePorts() const override;
+    int searches() const { return m_searches; }
+
+    // A port that reports both identifiers but cannot be opened.
+    static PortCandidate missingPort(const QString &name);
+
+private:
+    std::function<QList<PortCandidate>()> m_list;
+    PortCandidates *m_previous = nullptr;
+    mutable int m_searches = 0;
+};
+
+// The instrument at the far end of a pseudo-terminal. It answers commands as
+// a profile or a contour instrument does, sends scripted replies, can drop
+// the line like a pulled cable and plug a new one in, and records every
+// command it received, split by the protocol's own command prefixes.
+// It lives on the thread that creates it and is driven by its event loop.
+class SimulatedInstrument : public QObject {
+    Q_OBJECT
+
+public:
+    enum Kind { Profile, Contour };
+
+    explicit SimulatedInstrument(Kind kind = Profile, QObject *parent = nullptr);
+    ~SimulatedInstrument() override;
+
+    Kind kind() const { return m_kind; }
+    void setKind(Kind kind) { m_kind = kind; }
+
+    // The line. The candidate qualifies (vendor and product identifiers)
+    // while a line is plugged in.
+    bool isConnected() const;
+    QString slavePath() const;
+    PortCandidate candidate() const;
+    void pullCable();
+    void plugIn(); // a new pseudo-terminal, with a new path
+
+    // Commands received, oldest first.
+    QList<QByteArray> commands() const { return m_commands; }
+    void clearCommands() { m_commands.clear(); }
+    // Runs the event loop until at least count commands are recorded.
+    bool waitForCommands(int count, int timeoutMs = 5000);
+    // The argument of the last command with that prefix ("PS", "Pd", "R"...).
+    QByteArray lastArgument(const QByteArray &prefix) const { return m_lastArguments.value(prefix); }
+
+    // Replies. With answering off the instrument only records.
+    void setAnswering(bool on) { m_answering = on; }
+    // The identification text; padded with spaces to the reply's 20 bytes.
+    void setIdentification(const QByteArray &text) { m_identification = text; }
+    // Sends bytes as the line takes them.
+    void send(const QByteArray &bytes);
+    // The next command equal to command is answered with reply instead of
+    // the usual reaction (one reply per call, in order).
+    void replyTo(const QByteArray &command, const QByteArray &reply);
+    qint64 pendingBytes() const { return m_out.size() - m_outHead; }
+    bool waitUntilSent(int timeoutMs = 5000);
+
+    // Splits the first whole command off the front of bytes: its length, or
+    // 0 while the command is still incomplete.
+    static int commandLength(const QByteArray &bytes);
+
+Q_SIGNALS:
+    void commandReceived(const QByteArray &command);
+
+private:
+    void openLine();
+    void onReadable();
+    void onWritable();
+    void react(const QByteArray &command);
+    void flush();
+
+    Kind m_kind;
+    std::unique_ptr<PseudoTerminal> m_pty;
+    std::unique_ptr<QSocketNotifier> m_readNotifier;
+    std::unique_ptr<QSocketNotifier> m_writeNotifier;
+    QByteArray m_in;
+    QByteArray m_out;
+    int m_outHead = 0;
+    QList<QByteArray> m_commands;
+    QMap<QByteArray, QByteArray> m_lastArguments;
+    QMap<QByteArray, QList<QByteArray>> m_scripted;
+    QByteArray m_identification;
+    bool m_answering = true;
+};
