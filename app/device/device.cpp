@@ -7,6 +7,17 @@
 
 #include <QDebug>
 
+namespace {
+
+// Smallest x, largest x, highest and lowest probe reading of the
+// demonstration cycle, before anything was seen.
+QList<QList<int>> initialDemoExtremes()
+{
+    return { { 1000000000, 0, 0 }, { 0, 0, 0 }, { -1000000000 }, { 1000000000 } };
+}
+
+} // namespace
+
 const QMap<int, QString> kSpeedNames = {
     { 0, QStringLiteral("0.25 мм/c") },
     { 1, QStringLiteral("0.50 мм/c") },
@@ -19,6 +30,7 @@ Device::Device()
     , m_powerPressing(Settings::instance().power_pressing)
     , m_needlePressing(MovementSettings::E_NEEDLE_PRESSING(Settings::instance().needle_pressing))
     , m_tracing(std::make_shared<std::atomic_bool>(false))
+    , m_demoExtremes(initialDemoExtremes())
     , m_port(new DevicePort)
 {
     connect(m_port, &DevicePort::parseIncomingData, this, &Device::parseIncomingData, Qt::DirectConnection);
@@ -126,6 +138,7 @@ void Device::calibration()
     logger.log(Logger::INFO, "Calibration");
     if (m_deviceType == PROFILE) {
         m_parserState = 8;
+        m_calibrationTail.clear();
         send(DeviceCommands::calibrationCommand(Settings::instance().calibration_Ra_value));
     } else {
         send("CK");

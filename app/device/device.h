@@ -3,6 +3,7 @@
 #include "settings/settings.h"
 #include "traces/tracetypes.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -58,6 +59,18 @@ public:
     int parserState() const { return m_parserState; }
     // Bytes the current parser state needs; 0 for a state without entry.
     int replyLength(int state) const;
+    int pointCounter() const { return m_pointCounter; }
+    bool forwardPoints() const { return m_forwardPoints; }
+    int demoStep() const { return m_demoStep; }
+
+    // The contour point test: a point is passed on when its readings are in
+    // range and its x does not fall behind the running maximum of x.
+    static bool isPointValid(int probe, int console, int x, int maxX);
+
+    static constexpr int kProfileBatch = 1;
+    static constexpr int kBlockBatch = 100;
+    static constexpr int kContourBatch = 8;
+    static constexpr int kParamsHeaderRetries = 200;
 
 Q_SIGNALS:
     void dataRecieved(double probeHight, double consoleHight, double xpos, int kBatchNotificationSize);
@@ -106,6 +119,31 @@ private:
     // Reply parser
     void dispatchReply();
     void parseIdentification();
+    void parseConsoleHeight();
+    void parseProfileStream();
+    void parseStreamSample();
+    void parseStreamStart();
+    void parseBlockCount();
+    void parseBlockScale();
+    void parseBlockHeader();
+    void parseSampleBlock();
+    void parseCalibrationText();
+    void parseParamsHeader();
+    void parseDeviceParams();
+    void parseContourRecord(bool demo);
+    void endProfileTrace();
+    quint32 takeBigEndian(int bytes);
+    quint32 takeLittleEndian(int bytes);
+    int takeDivisor(const char *what);
+
+    // Status, alarms and the demonstration cycle
+    bool handleAlarm(int alarm, int status);
+    void calibrationProgress(int status);
+    void circleSearchProgress(int status);
+    void runDemoStep(int alarm);
+    void demoTrackExtremes();
+    int demoCheckEnd();
+    void handleDemoAlarm(int alarm);
 
     int m_consoleHeight = 0;
     int m_probeHeight = 0;
@@ -125,7 +163,10 @@ private:
     int m_blockCount = 0;
     int m_blockScale = 0;
     int m_blockBytesRead = 0;
-    int m_blockLength = 0;
+    int m_blockLength = 0; // sample bytes of the current block
+    bool m_blockLeadInPending = false;
+    QByteArray m_calibrationTail; // end of the last calibration text, to find a marker split across arrivals
+    bool m_parsing = false;
     int m_paramsRetries = 0;
     DevicePort *m_port = nullptr;
 };

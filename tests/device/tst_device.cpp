@@ -43,7 +43,8 @@ class TestDevice : public QObject {
     Q_OBJECT
 
 private:
-    Settings m_defaults = Settings::instance();
+    // Every test starts from the built-in defaults, whatever an earlier run saved.
+    Settings m_defaults = Settings::load(QString());
 
 private Q_SLOTS:
     void init()

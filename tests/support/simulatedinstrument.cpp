@@ -35,6 +35,109 @@ PortCandidate ScriptedPortCandidates::missingPort(const QString &name)
     return c;
 }
 
+namespace InstrumentReplies {
+
+namespace {
+
+void appendBigEndian(QByteArray &out, quint32 value, int bytes)
+{
+    for (int i = bytes - 1; i >= 0; --i)
+        out.append(char((value >> (8 * i)) & 0xFF));
+}
+
+void appendLittleEndian(QByteArray &out, quint32 value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.append(char((value >> (8 * i)) & 0xFF));
+}
+
+} // namespace
+
+QByteArray identification(const QByteArray &text)
+{
+    return text.leftJustified(20, ' ', true);
+}
+
+QByteArray consoleHeight(quint16 value)
+{
+    QByteArray out("Z");
+    appendBigEndian(out, value, 2);
+    return out;
+}
+
+QByteArray streamStart(quint16 divisor)
+{
+    QByteArray out("ST");
+    appendLittleEndian(out, divisor, 2);
+    return out;
+}
+
+QByteArray streamSample(quint16 value)
+{
+    QByteArray out("B");
+    appendBigEndian(out, value, 2);
+    return out;
+}
+
+QByteArray streamEnd()
+{
+    return QByteArray("\x00\x00\x00\x01", 4);
+}
+
+QByteArray blockCount(quint32 count)
+{
+    QByteArray out;
+    appendBigEndian(out, count, 3);
+    return out;
+}
+
+QByteArray sampleBlock(const ProfileRun &run)
+{
+    const qint64 count = run.blockCount >= 0 ? run.blockCount : (qint64(run.block.size()) + 513) * 8;
+    QByteArray out = blockCount(quint32(count));
+    out.append("sc:"); // three bytes before the scale
+    appendLittleEndian(out, run.blockScale, 3);
+    appendLittleEndian(out, run.blockDivisor, 2);
+    out.append("hd"); // two bytes after the divisor
+    out.append("ld"); // the block's lead-in
+    for (quint16 v : run.block)
+        appendBigEndian(out, v, 2);
+    return out;
+}
+
+QByteArray profileTrace(const ProfileRun &run)
+{
+    QByteArray out = streamStart(run.streamDivisor);
+    for (quint16 v : run.live)
+        out += streamSample(v);
+    out += streamEnd();
+    out += sampleBlock(run);
+    return out;
+}
+
+QByteArray parameters(const QVector<qint32> &values)
+{
+    QByteArray out("AAA");
+    for (int i = 0; i < 30; ++i)
+        appendLittleEndian(out, quint32(values.value(i)), 4);
+    return out;
+}
+
+QByteArray contourRecord(const ContourRecord &record)
+{
+    QByteArray out("B");
+    appendLittleEndian(out, quint32(record.probe), 4);
+    appendLittleEndian(out, quint32(record.console), 4);
+    appendLittleEndian(out, record.x, 3);
+    out.append(char(record.status));
+    out.append(char(record.alarm));
+    return out;
+}
+
+} // namespace InstrumentReplies
+
+using namespace InstrumentReplies;
+
 namespace {
 
 bool isDigit(char c)
@@ -105,7 +208,44 @@ SimulatedInstrument::SimulatedInstrument(Kind kind, QObject *parent)
     : QObject(parent)
     , m_kind(kind)
 {
+    for (int i = 0; i < 5; ++i)
+        m_profileRun.live.append(quint16(1000 + 10 * i));
+    for (int i = 0; i < 300; ++i)
+        m_profileRun.block.append(quint16(2000 + i));
+    m_calibrationTexts
+        = { "Stage 1: max\n", "Stage 2: min\n", "Stage 3\n", "Stage 4\n", "Stage 5\n", "Stage 6: done\n" };
+    m_parameters = QVector<qint32>(30, 0);
+    m_parameters[0] = 1000000;
+    m_parameters[1] = 1000000;
+    setContourRun(1000, defaultContourRecord);
     openLine();
+}
+
+ContourRecord SimulatedInstrument::defaultContourRecord(int i)
+{
+    ContourRecord r;
+    r.x = quint32(100 + 10 * i);
+    r.probe = 5000 + (i % 100) * 3;
+    r.console = 20000 - i % 7;
+    return r;
+}
+
+void SimulatedInstrument::setContourRun(int count, std::function<ContourRecord(int)> record)
+{
+    m_contourCount = count;
+    m_contourRecord = std::move(record);
+}
+
+void SimulatedInstrument::startContourRun()
+{
+    auto next = std::make_shared<int>(0);
+    m_producer = [this, next]() {
+        QByteArray chunk;
+        const int end = qMin(m_contourCount, *next + 2048);
+        for (; *next < end; ++*next)
+            chunk += contourRecord(m_contourRecord(*next));
+        return chunk;
+    };
 }
 
 SimulatedInstrument::~SimulatedInstrument() = default;
@@ -148,6 +288,7 @@ PortCandidate SimulatedInstrument::candidate() const
 
 void SimulatedInstrument::pullCable()
 {
+    m_producer = nullptr;
     m_readNotifier.reset();
     m_writeNotifier.reset();
     if (m_pty)
@@ -160,10 +301,10 @@ void SimulatedInstrument::plugIn()
     openLine();
 }
 
-bool SimulatedInstrument::waitForCommands(int count, int timeoutMs)
+bool SimulatedInstrument::waitFor(const std::function<bool()> &done, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
-    while (m_commands.size() < count) {
+    while (!done()) {
         if (deadline.hasExpired())
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -172,16 +313,14 @@ bool SimulatedInstrument::waitForCommands(int count, int timeoutMs)
     return true;
 }
 
+bool SimulatedInstrument::waitForCommands(int count, int timeoutMs)
+{
+    return waitFor([this, count] { return m_commands.size() >= count; }, timeoutMs);
+}
+
 bool SimulatedInstrument::waitUntilSent(int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (pendingBytes() > 0) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
-    return true;
+    return waitFor([this] { return pendingBytes() == 0 && !m_producer; }, timeoutMs);
 }
 
 void SimulatedInstrument::onReadable()
@@ -219,7 +358,36 @@ void SimulatedInstrument::react(const QByteArray &command)
         QByteArray text = m_identification;
         if (text.isEmpty())
             text = m_kind == Profile ? "VANTOR OK" : "Brix_582_V3 ready";
-        send(text.leftJustified(20, ' ', true));
+        send(identification(text));
+    } else if (command == "CT") {
+        if (!m_consoleHeights.isEmpty())
+            send(consoleHeight(m_consoleHeights.takeFirst()));
+    } else if (m_kind == Profile) {
+        if (command == "CS") {
+            send(profileTrace(m_profileRun));
+        } else if (command.startsWith("Ka")) {
+            for (const QByteArray &text : qAsConst(m_calibrationTexts))
+                send(text);
+        }
+    } else {
+        if (command == "CO") {
+            send(parameters(m_parameters));
+        } else if (command.startsWith('O') && command.size() == 121) {
+            for (int i = 0; i < 30; ++i) {
+                qint32 v = 0;
+                for (int b = 3; b >= 0; --b)
+                    v = qint32((quint32(v) << 8) | quint8(command.at(1 + 4 * i + b)));
+                m_parameters[i] = v;
+            }
+        } else if (command == "CS" || command == "Cs" || command == "CL") {
+            startContourRun();
+            flush();
+        } else if (command == "CC") {
+            m_producer = nullptr;
+        } else if (command == "CK") {
+            for (const ContourRecord &r : qAsConst(m_calibrationRecords))
+                send(contourRecord(r));
+        }
     }
 }
 
@@ -240,6 +408,17 @@ void SimulatedInstrument::flush()
 {
     if (!isConnected())
         return;
+    // A running contour stream keeps the line full but the buffer small.
+    while (m_producer && pendingBytes() < 65536) {
+        const QByteArray chunk = m_producer();
+        if (chunk.isEmpty()) {
+            m_producer = nullptr;
+            break;
+        }
+        m_out.remove(0, m_outHead);
+        m_outHead = 0;
+        m_out.append(chunk);
+    }
     const qint64 taken = m_pty->write(m_out.constData() + m_outHead, m_out.size() - m_outHead);
     if (taken > 0)
         m_outHead += int(taken);
@@ -247,5 +426,5 @@ void SimulatedInstrument::flush()
         m_out.clear();
         m_outHead = 0;
     }
-    m_writeNotifier->setEnabled(pendingBytes() > 0);
+    m_writeNotifier->setEnabled(pendingBytes() > 0 || m_producer);
 }

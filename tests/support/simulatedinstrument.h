@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QVector>
 #include <functional>
 #include <memory>
 
@@ -30,6 +31,45 @@ private:
     PortCandidates *m_previous = nullptr;
     mutable int m_searches = 0;
 };
+
+// Replies of the instrument, byte for byte.
+namespace InstrumentReplies {
+
+// A profile trace as the instrument streams it after "CS": the stream start
+// with its divisor, live samples, the end marker, then the sample block
+// (count, scale, header, lead-in and samples).
+struct ProfileRun {
+    quint16 streamDivisor = 8;
+    QVector<quint16> live;
+    quint16 blockDivisor = 4;
+    quint32 blockScale = 1000;
+    QVector<quint16> block;
+    // The block count that announces the block; -1 gives the count that
+    // matches the block's samples.
+    qint64 blockCount = -1;
+};
+
+struct ContourRecord {
+    qint32 probe = 0;
+    qint32 console = 1000;
+    quint32 x = 0;
+    quint8 status = 0;
+    quint8 alarm = 2;
+};
+
+QByteArray identification(const QByteArray &text);
+QByteArray consoleHeight(quint16 value);
+QByteArray streamStart(quint16 divisor);
+QByteArray streamSample(quint16 value);
+QByteArray streamEnd();
+QByteArray blockCount(quint32 count); // 24 bits
+QByteArray sampleBlock(const ProfileRun &run); // count to the last sample
+QByteArray profileTrace(const ProfileRun &run);
+// "AAA" and 30 little-endian signed 32-bit values.
+QByteArray parameters(const QVector<qint32> &values);
+QByteArray contourRecord(const ContourRecord &record);
+
+} // namespace InstrumentReplies
 
 // The instrument at the far end of a pseudo-terminal. It answers commands as
 // a profile or a contour instrument does, sends scripted replies, can drop
@@ -59,6 +99,9 @@ public:
     // Commands received, oldest first.
     QList<QByteArray> commands() const { return m_commands; }
     void clearCommands() { m_commands.clear(); }
+    // Runs the event loop until done() holds, checking it often; false on
+    // timeout.
+    static bool waitFor(const std::function<bool()> &done, int timeoutMs = 5000);
     // Runs the event loop until at least count commands are recorded.
     bool waitForCommands(int count, int timeoutMs = 5000);
     // The argument of the last command with that prefix ("PS", "Pd", "R"...).
@@ -76,6 +119,27 @@ public:
     qint64 pendingBytes() const { return m_out.size() - m_outHead; }
     bool waitUntilSent(int timeoutMs = 5000);
 
+    // Profile instrument: "CS" streams this trace; "Ka" sends these texts
+    // (each as its own write); every "CT" is answered with the next console
+    // height while any are left.
+    void setProfileRun(const InstrumentReplies::ProfileRun &run) { m_profileRun = run; }
+    void setCalibrationTexts(const QList<QByteArray> &texts) { m_calibrationTexts = texts; }
+    void setConsoleHeights(const QList<quint16> &heights) { m_consoleHeights = heights; }
+
+    // Contour instrument: "CS", "Cs" or "CL" streams count records made by
+    // record(i) as fast as the line takes them; "CC" stops the stream. "CO"
+    // answers with the stored parameters, which "O" replaces. "CK" sends
+    // these records (calibration progress).
+    void setContourRun(int count, std::function<InstrumentReplies::ContourRecord(int)> record);
+    static InstrumentReplies::ContourRecord defaultContourRecord(int i);
+    void setCalibrationRecords(const QList<InstrumentReplies::ContourRecord> &records)
+    {
+        m_calibrationRecords = records;
+    }
+    QVector<qint32> storedParameters() const { return m_parameters; }
+    void setStoredParameters(const QVector<qint32> &values) { m_parameters = values; }
+    bool isStreaming() const { return bool(m_producer); }
+
     // Splits the first whole command off the front of bytes: its length, or
     // 0 while the command is still incomplete.
     static int commandLength(const QByteArray &bytes);
@@ -89,6 +153,17 @@ private:
     void onWritable();
     void react(const QByteArray &command);
     void flush();
+    void startContourRun();
+
+    InstrumentReplies::ProfileRun m_profileRun;
+    QList<QByteArray> m_calibrationTexts;
+    QList<quint16> m_consoleHeights;
+    int m_contourCount = 0;
+    std::function<InstrumentReplies::ContourRecord(int)> m_contourRecord;
+    QList<InstrumentReplies::ContourRecord> m_calibrationRecords;
+    QVector<qint32> m_parameters;
+    // Fills the line while a contour run streams; empty when it is done.
+    std::function<QByteArray()> m_producer;
 
     Kind m_kind;
     std::unique_ptr<PseudoTerminal> m_pty;
