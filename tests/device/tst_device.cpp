@@ -72,11 +72,11 @@ private Q_SLOTS:
             << int(SimulatedInstrument::Profile) << 0 << false << true
             << Commands { "CP", "CP", "CM", "Cq", "PF2", "PL1", "PS0" } << 2 << 1;
         QTest::newRow("contour") << int(SimulatedInstrument::Contour) << 0 << false << false
-                                 << Commands { "CP", "PR0", "CO", "CM", "SX0" } << 0 << 9;
+                                 << Commands { "CP", "PR0", "CO", "CM", "SX0" } << 0 << 11;
         QTest::newRow("contour with profile mode") << int(SimulatedInstrument::Contour) << 2 << false << false
-                                                   << Commands { "CP", "PR1", "CO", "CM", "SX0" } << 1 << 9;
+                                                   << Commands { "CP", "PR1", "CO", "CM", "SX0" } << 1 << 11;
         QTest::newRow("contour, pressing changed") << int(SimulatedInstrument::Contour) << 0 << true << false
-                                                   << Commands { "CP", "PR0", "CO", "CM", "Pu3", "SX0" } << 0 << 9;
+                                                   << Commands { "CP", "PR0", "CO", "CM", "Pu3", "SX0" } << 0 << 11;
     }
 
     void startupSequence()
@@ -295,9 +295,9 @@ private Q_SLOTS:
     void calibrationStateDependsOnInstrument()
     {
         Bench bench(SimulatedInstrument::Contour);
-        QTRY_COMPARE(bench.device.parserState(), 9);
+        QTRY_COMPARE(bench.device.parserState(), 11);
         bench.device.calibration();
-        QCOMPARE(bench.device.parserState(), 9);
+        QCOMPARE(bench.device.parserState(), 11);
         bench.device.setDeviceType(2);
         bench.device.calibration();
         QCOMPARE(bench.device.parserState(), 8);
