@@ -17,8 +17,7 @@ namespace ReportGenerator {
 
 // Writes a report of the given kind (E_REPORT_TYPE). Kind 0 reads only the map,
 // kind 2 only the plots. An unknown kind writes nothing and returns false.
-[[nodiscard]] bool generate(const ReportData &data, const QVector<QPixmap> &plots,
-                            const QString &path, int kind);
+[[nodiscard]] bool generate(const ReportData &data, const QVector<QPixmap> &plots, const QString &path, int kind);
 
 // The page up to and including "<body>": title (escaped), base style rule and
 // the kind's own style block.
@@ -35,13 +34,11 @@ QString plotBlock(const QVector<QPixmap> &plots);
 
 // The four kinds. The sensor-test card shows the date and time of writing;
 // `now` is there so the card can be written with a fixed clock.
-[[nodiscard]] bool sensorTestReport(const ReportData &data, const QString &path,
-                                    const QDateTime &now = QDateTime::currentDateTime());
-[[nodiscard]] bool measurementReport(const ReportData &data, const QVector<QPixmap> &plots,
-                                     const QString &path);
+[[nodiscard]] bool sensorTestReport(
+    const ReportData &data, const QString &path, const QDateTime &now = QDateTime::currentDateTime());
+[[nodiscard]] bool measurementReport(const ReportData &data, const QVector<QPixmap> &plots, const QString &path);
 [[nodiscard]] bool plotReport(const QVector<QPixmap> &plots, const QString &path);
-[[nodiscard]] bool measurementProtocol(const ReportData &data, const QVector<QPixmap> &plots,
-                                       const QString &path);
+[[nodiscard]] bool measurementProtocol(const ReportData &data, const QVector<QPixmap> &plots, const QString &path);
 
 // The style block of the measurement report.
 QString measurementReportCss();

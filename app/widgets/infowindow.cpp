@@ -11,8 +11,7 @@ namespace {
 QString versionText(int deviceType)
 {
     return QStringLiteral("Версия: ")
-           + (Common::isProfileDevice(deviceType) ? Common::kProfilometerVersion
-                                                  : Common::kContourVersion);
+        + (Common::isProfileDevice(deviceType) ? Common::kProfilometerVersion : Common::kContourVersion);
 }
 
 } // namespace

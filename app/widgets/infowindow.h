@@ -11,8 +11,7 @@ class InfoWindow;
 // The modal "О программе" window: the program's version for the instrument's
 // device type and the maker's contact lines. The version is read from the
 // settings each time a window is built.
-class InfoWindow : public QDialog
-{
+class InfoWindow : public QDialog {
     Q_OBJECT
 
 public:

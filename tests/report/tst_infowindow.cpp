@@ -10,37 +10,29 @@
 #include <QPushButton>
 
 // The About window and the icons compiled into the program.
-class TestInfoWindow : public QObject
-{
+class TestInfoWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        Q_INIT_RESOURCE(resources);
-    }
+    void initTestCase() { Q_INIT_RESOURCE(resources); }
 
     void iconResolves_data()
     {
         QTest::addColumn<QString>("name");
-        const QStringList names = {
-            "1_1.png", "2dot_line.png", "angle.png", "Circle.png", "Circle_input Radius.png",
-            "cutsel.png", "ddist.png", "favicon.ico", "favicon.png", "flat.png",
-            "flatByTwoSelection.png", "flat_absent.png", "hangle.png", "hdist.png",
-            "Horizontal_line.png", "kontur_down_black.png", "kontur_down_red.png",
-            "kontur_up_black.png", "kontur_up_red.png", "lineerr.png", "Max_point.png", "mbwd.png",
-            "mdown.png", "mdownz.png", "mfwd.png", "mheight.png", "MidLine.png", "mid_point.png",
-            "min-max.png", "min-max_Монтажная область 1.png", "Min_point.png", "mleft.png",
-            "mright.png", "mup.png", "mupz.png", "open.png", "pan.png", "Point.png", "print.png",
-            "pts.png", "Ra.png", "rad.png", "radarc.png", "raderFilter1.png", "raderr.png",
-            "raderrFilter2.png", "raderr_R.png", "Rader_2zelect.png", "Rader_2zelect_filter.png",
-            "reset.png", "rline.png", "rline_s.png", "Rz.png", "save.png", "scale_x.png",
-            "scale_y.png", "select.png", "select_z.png", "settings.png", "Spine_left_black.png",
-            "Spine_left_red.png", "Spine_right_black.png", "Spine_right_red.png",
-            "table_back_black.png", "table_back_red.png", "table_fwd_black.png",
-            "table_fwd_red.png", "text_placement.png", "vangle.png", "vdist.png", "vdistmax.png",
-            "vdistmax1.png", "veltra.png", "Vertical_line.png", "Ресурс 5.png", "Ресурс 6.png",
-            "Ресурс 70.png", "Ресурс 71.png", "Эту иконку.png"};
+        const QStringList names = { "1_1.png", "2dot_line.png", "angle.png", "Circle.png", "Circle_input Radius.png",
+            "cutsel.png", "ddist.png", "favicon.ico", "favicon.png", "flat.png", "flatByTwoSelection.png",
+            "flat_absent.png", "hangle.png", "hdist.png", "Horizontal_line.png", "kontur_down_black.png",
+            "kontur_down_red.png", "kontur_up_black.png", "kontur_up_red.png", "lineerr.png", "Max_point.png",
+            "mbwd.png", "mdown.png", "mdownz.png", "mfwd.png", "mheight.png", "MidLine.png", "mid_point.png",
+            "min-max.png", "min-max_Монтажная область 1.png", "Min_point.png", "mleft.png", "mright.png", "mup.png",
+            "mupz.png", "open.png", "pan.png", "Point.png", "print.png", "pts.png", "Ra.png", "rad.png", "radarc.png",
+            "raderFilter1.png", "raderr.png", "raderrFilter2.png", "raderr_R.png", "Rader_2zelect.png",
+            "Rader_2zelect_filter.png", "reset.png", "rline.png", "rline_s.png", "Rz.png", "save.png", "scale_x.png",
+            "scale_y.png", "select.png", "select_z.png", "settings.png", "Spine_left_black.png", "Spine_left_red.png",
+            "Spine_right_black.png", "Spine_right_red.png", "table_back_black.png", "table_back_red.png",
+            "table_fwd_black.png", "table_fwd_red.png", "text_placement.png", "vangle.png", "vdist.png", "vdistmax.png",
+            "vdistmax1.png", "veltra.png", "Vertical_line.png", "Ресурс 5.png", "Ресурс 6.png", "Ресурс 70.png",
+            "Ресурс 71.png", "Эту иконку.png" };
         QCOMPARE(names.size(), 79);
         for (const QString &name : names)
             QTest::newRow(qPrintable(name)) << name;

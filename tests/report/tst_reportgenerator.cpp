@@ -36,8 +36,7 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 QByteArray withPlotPlaceholder(const QByteArray &page)
 {
     QString text = QString::fromUtf8(page);
-    text.replace(QRegularExpression(QStringLiteral("data:image/png;base64,[A-Za-z0-9+/=]*")),
-                 QStringLiteral("@PLOT@"));
+    text.replace(QRegularExpression(QStringLiteral("data:image/png;base64,[A-Za-z0-9+/=]*")), QStringLiteral("@PLOT@"));
     return text.toUtf8();
 }
 
@@ -60,8 +59,7 @@ QString page(const QString &path)
 
 } // namespace
 
-class TestReportGenerator : public QObject
-{
+class TestReportGenerator : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
@@ -78,10 +76,9 @@ private Q_SLOTS:
         QTest::addColumn<int>("kind");
         QTest::addColumn<ReportData>("data");
         QTest::addColumn<QString>("golden");
-        QTest::newRow("sensor test") << int(SENSOR_TEST_REPORT) << sensorTestData()
-                                     << "sensor_test.html";
-        QTest::newRow("measurement report") << int(MEASUREMENT_REPORT) << measurementReportData()
-                                            << "measurement_report.html";
+        QTest::newRow("sensor test") << int(SENSOR_TEST_REPORT) << sensorTestData() << "sensor_test.html";
+        QTest::newRow("measurement report")
+            << int(MEASUREMENT_REPORT) << measurementReportData() << "measurement_report.html";
         QTest::newRow("plot") << int(PLOT_REPORT) << ReportData() << "plot_report.html";
         QTest::newRow("protocol") << int(MEASUREMENT_PROTOCOL) << measurementProtocolData()
                                   << "measurement_protocol.html";
@@ -94,16 +91,14 @@ private Q_SLOTS:
         const QString file = path(golden);
         const QPixmap plot = plotPixmap();
         // The card carries the time of writing: written here with a fixed clock.
-        const bool written = kind == SENSOR_TEST_REPORT
-                                 ? ReportGenerator::sensorTestReport(data, file, fixedClock())
-                                 : ReportGenerator::generate(data, {plot}, file, kind);
+        const bool written = kind == SENSOR_TEST_REPORT ? ReportGenerator::sensorTestReport(data, file, fixedClock())
+                                                        : ReportGenerator::generate(data, { plot }, file, kind);
         QVERIFY(written);
 
         const QByteArray bytes = readAll(file);
         QVERIFY(isValidUtf8(bytes));
         QVERIFY(!bytes.startsWith("\xEF\xBB\xBF"));
-        QCOMPARE(QString::fromUtf8(withPlotPlaceholder(bytes)),
-                 QString::fromUtf8(readAll(goldenPath(golden))));
+        QCOMPARE(QString::fromUtf8(withPlotPlaceholder(bytes)), QString::fromUtf8(readAll(goldenPath(golden))));
 
         // The one embedded image is the plot, pixel for pixel.
         const QList<QByteArray> pngs = embeddedPngs(bytes);
@@ -112,8 +107,7 @@ private Q_SLOTS:
             QVERIFY(pngs.first().startsWith("\x89PNG\r\n\x1a\n"));
             const QImage image = QImage::fromData(pngs.first(), "PNG");
             QCOMPARE(image.size(), plotSize());
-            QCOMPARE(image.convertToFormat(QImage::Format_RGB32),
-                     plot.toImage().convertToFormat(QImage::Format_RGB32));
+            QCOMPARE(image.convertToFormat(QImage::Format_RGB32), plot.toImage().convertToFormat(QImage::Format_RGB32));
         }
     }
 
@@ -134,7 +128,7 @@ private Q_SLOTS:
         QFETCH(ReportData, data);
         QFETCH(QByteArray, start);
         const QString file = path(QStringLiteral("kind%1.html").arg(kind));
-        QVERIFY(ReportGenerator::generate(data, {plotPixmap()}, file, kind));
+        QVERIFY(ReportGenerator::generate(data, { plotPixmap() }, file, kind));
         const QByteArray bytes = readAll(file);
         QVERIFY2(bytes.startsWith(start), bytes.left(40).constData());
         QVERIFY(isValidUtf8(bytes));
@@ -160,7 +154,7 @@ private Q_SLOTS:
     void plotBlockTakesOnlyTheFirstPixmap()
     {
         const QPixmap first = plotPixmap(QSize(120, 80));
-        const QString block = ReportGenerator::plotBlock({first, plotPixmap(), plotPixmap()});
+        const QString block = ReportGenerator::plotBlock({ first, plotPixmap(), plotPixmap() });
         const QList<QByteArray> pngs = embeddedPngs(block.toUtf8());
         QCOMPARE(pngs.size(), 1);
         QCOMPARE(QImage::fromData(pngs.first(), "PNG").size(), QSize(120, 80));
@@ -169,8 +163,7 @@ private Q_SLOTS:
 
     void imageTagOfAnUnencodablePixmapKeepsTheBarePrefix()
     {
-        QCOMPARE(ReportGenerator::imageTag(QPixmap(), QString()),
-                 QString("<img src=\"data:image/png;base64,\"  />"));
+        QCOMPARE(ReportGenerator::imageTag(QPixmap(), QString()), QString("<img src=\"data:image/png;base64,\"  />"));
     }
 
     void noPlotMeansNoPlotDivision_data()
@@ -200,21 +193,33 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("typed");
 
-        const QStringList typed = {"<b>Вал</b>", "Смит & сын", "деталь \"А\"",
-                                   "<script>alert(1)</script>", "&lt;уже&gt;"};
+        const QStringList typed
+            = { "<b>Вал</b>", "Смит & сын", "деталь \"А\"", "<script>alert(1)</script>", "&lt;уже&gt;" };
         const QList<QPair<int, QString>> keys = {
-            {0, "sensor_number"},           {0, "execution_grade"},
-            {0, "reference_values"},        {0, "measured_values"},
-            {1, "factory_name"},            {1, "detail_name"},
-            {1, "trace[0].controller_name"}, {1, "trace[0].filter"},
-            {1, "trace[0].trace_length"},   {1, "trace[0].speed"},
-            {1, "trace[0].creation_date"},  {1, "param[1].name"},
-            {1, "param[1].value"},          {3, "factory_name"},
-            {3, "part_name"},               {3, "date"},
-            {3, "controller_name"},         {3, "traces[0].creation_date"},
-            {3, "traces[0].id"},            {3, "traces[0].trace_author"},
-            {3, "comment"},                 {3, "error_name"},
-            {3, "radius[1].name"},          {3, "radius[1].value"},
+            { 0, "sensor_number" },
+            { 0, "execution_grade" },
+            { 0, "reference_values" },
+            { 0, "measured_values" },
+            { 1, "factory_name" },
+            { 1, "detail_name" },
+            { 1, "trace[0].controller_name" },
+            { 1, "trace[0].filter" },
+            { 1, "trace[0].trace_length" },
+            { 1, "trace[0].speed" },
+            { 1, "trace[0].creation_date" },
+            { 1, "param[1].name" },
+            { 1, "param[1].value" },
+            { 3, "factory_name" },
+            { 3, "part_name" },
+            { 3, "date" },
+            { 3, "controller_name" },
+            { 3, "traces[0].creation_date" },
+            { 3, "traces[0].id" },
+            { 3, "traces[0].trace_author" },
+            { 3, "comment" },
+            { 3, "error_name" },
+            { 3, "radius[1].name" },
+            { 3, "radius[1].value" },
         };
         for (const auto &[kind, key] : keys) {
             for (int i = 0; i < typed.size(); ++i)
@@ -226,9 +231,9 @@ private Q_SLOTS:
         QFETCH(int, kind);
         QFETCH(QString, key);
         QFETCH(QString, typed);
-        ReportData data = kind == SENSOR_TEST_REPORT   ? sensorTestData()
-                          : kind == MEASUREMENT_REPORT ? measurementReportData()
-                                                       : measurementProtocolData();
+        ReportData data = kind == SENSOR_TEST_REPORT ? sensorTestData()
+            : kind == MEASUREMENT_REPORT             ? measurementReportData()
+                                                     : measurementProtocolData();
         // The card's lists hold one entry per row, each followed by a comma.
         const bool listKey = key.endsWith("_values");
         data[key] = listKey ? typed + ",1.0," : typed;
@@ -261,13 +266,11 @@ private Q_SLOTS:
     {
         QFETCH(QString, flag);
         QFETCH(bool, ok);
-        const ReportData data = {{"reference_values", "4.19,"},
-                                 {"measured_values", "4.2,"},
-                                 {"in_tolerance", flag + ","}};
+        const ReportData data
+            = { { "reference_values", "4.19," }, { "measured_values", "4.2," }, { "in_tolerance", flag + "," } };
         const QString file = path("mark.html");
         QVERIFY(ReportGenerator::sensorTestReport(data, file, fixedClock()));
-        const QString mark = ok ? "<span class=\"ok\">&#10003;</span>"
-                                : "<span class=\"bad\">&#10007;</span>";
+        const QString mark = ok ? "<span class=\"ok\">&#10003;</span>" : "<span class=\"bad\">&#10007;</span>";
         QVERIFY(page(file).contains("<td>4.2</td>\n      <td>" + mark + "</td>"));
     }
 
@@ -292,17 +295,16 @@ private Q_SLOTS:
 
         const QString emptyRow = "  <tr>\n" + QString("    <td></td>\n").repeated(5) + "  </tr>\n";
         QTest::newRow("missing trace row gives empty cells")
-            << 1 << ReportData{{"trace_count", "2"}, {"trace[0].speed", "1"}}
-            << emptyRow + "</table>\n" << 3 + 1;
+            << 1 << ReportData { { "trace_count", "2" }, { "trace[0].speed", "1" } } << emptyRow + "</table>\n"
+            << 3 + 1;
         QTest::newRow("absent param_count: header row only")
-            << 1 << ReportData{{"param[0].name", "Ra"}}
-            << "<th>Значение</th>\n  </tr>\n</table>\n</body>" << 2;
+            << 1 << ReportData { { "param[0].name", "Ra" } } << "<th>Значение</th>\n  </tr>\n</table>\n</body>" << 2;
         QTest::newRow("non-numeric count reads as 0")
-            << 1 << ReportData{{"trace_count", "два"}, {"param_count", "-3"}}
+            << 1 << ReportData { { "trace_count", "два" }, { "param_count", "-3" } }
             << "<th>Значение</th>\n  </tr>\n</table>\n</body>" << 2;
         QTest::newRow("protocol: traces without rows")
-            << 3 << ReportData{{"traces_count", "x"}}
-            << "<th width=\"50%\"></th>\n</tr>\n</table>\n" << 2;
+            << 3 << ReportData { { "traces_count", "x" } } << "<th width=\"50%\"></th>\n</tr>\n</table>\n"
+            << 2;
     }
     void counts()
     {
@@ -324,21 +326,20 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("groupCounts");
         QTest::addColumn<QString>("width");
         QTest::addColumn<QStringList>("order");
-        QTest::newRow("error and radius") << QList<int>{0, 3, 0, 2, 0} << "50%"
-                                          << QStringList{"error", "radius"};
-        QTest::newRow("all five") << QList<int>{1, 1, 1, 1, 1} << "20%"
-                                  << QStringList{"distance", "error", "angle", "radius", "roughness"};
-        QTest::newRow("three") << QList<int>{2, 0, 1, 0, 4} << "33%"
-                               << QStringList{"distance", "angle", "roughness"};
-        QTest::newRow("one") << QList<int>{0, 0, 0, 0, 1} << "100%" << QStringList{"roughness"};
-        QTest::newRow("none") << QList<int>{0, 0, 0, 0, -1} << "" << QStringList{};
+        QTest::newRow("error and radius") << QList<int> { 0, 3, 0, 2, 0 } << "50%" << QStringList { "error", "radius" };
+        QTest::newRow("all five") << QList<int> { 1, 1, 1, 1, 1 } << "20%"
+                                  << QStringList { "distance", "error", "angle", "radius", "roughness" };
+        QTest::newRow("three") << QList<int> { 2, 0, 1, 0, 4 } << "33%"
+                               << QStringList { "distance", "angle", "roughness" };
+        QTest::newRow("one") << QList<int> { 0, 0, 0, 0, 1 } << "100%" << QStringList { "roughness" };
+        QTest::newRow("none") << QList<int> { 0, 0, 0, 0, -1 } << "" << QStringList {};
     }
     void protocolColumns()
     {
         QFETCH(QList<int>, groupCounts);
         QFETCH(QString, width);
         QFETCH(QStringList, order);
-        const QStringList groups = {"distance", "error", "angle", "radius", "roughness"};
+        const QStringList groups = { "distance", "error", "angle", "radius", "roughness" };
         ReportData data;
         for (int g = 0; g < groups.size(); ++g) {
             data[groups[g] + "_count"] = QString::number(groupCounts[g]);
@@ -367,10 +368,9 @@ private Q_SLOTS:
         QTest::addColumn<ReportData>("data");
         QTest::newRow("kind 4") << 4 << measurementReportData();
         QTest::newRow("kind -1") << -1 << measurementReportData();
-        QTest::newRow("card lists of 2, 2 and 3")
-            << 0 << ReportData{{"reference_values", "1,2,"},
-                               {"measured_values", "1,2,"},
-                               {"in_tolerance", "1,0,1,"}};
+        QTest::newRow("card lists of 2, 2 and 3") << 0
+                                                  << ReportData { { "reference_values", "1,2," },
+                                                         { "measured_values", "1,2," }, { "in_tolerance", "1,0,1," } };
     }
     void refusalsLeaveTheOldFile()
     {
@@ -378,19 +378,18 @@ private Q_SLOTS:
         QFETCH(ReportData, data);
         const QString file = path("old.html");
         QVERIFY(writeBytes(file, "older report"));
-        QVERIFY(!ReportGenerator::generate(data, {plotPixmap()}, file, kind));
+        QVERIFY(!ReportGenerator::generate(data, { plotPixmap() }, file, kind));
         QCOMPARE(readAll(file), QByteArray("older report"));
 
         const QString fresh = path("never-written.html");
-        QVERIFY(!ReportGenerator::generate(data, {plotPixmap()}, fresh, kind));
+        QVERIFY(!ReportGenerator::generate(data, { plotPixmap() }, fresh, kind));
         QVERIFY(!QFile::exists(fresh));
     }
 
     void missingFolderIsNotCreated()
     {
         const QString folder = path("no-such-folder");
-        QVERIFY(!ReportGenerator::generate(measurementReportData(), {}, folder + "/r.html",
-                                           MEASUREMENT_REPORT));
+        QVERIFY(!ReportGenerator::generate(measurementReportData(), {}, folder + "/r.html", MEASUREMENT_REPORT));
         QVERIFY(!QFileInfo::exists(folder));
     }
 
@@ -401,8 +400,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkdir(target));
         QVERIFY(!ReportGenerator::generate(measurementReportData(), {}, target, MEASUREMENT_REPORT));
         QVERIFY(QFileInfo(target).isDir());
-        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-                 QStringList{"report.html"});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList { "report.html" });
     }
 
 #ifdef Q_OS_UNIX
@@ -414,21 +412,20 @@ private Q_SLOTS:
         const QString target = dir.filePath("report.html");
         QVERIFY(writeBytes(target, "older report"));
 
-        rlimit saved{};
+        rlimit saved {};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
         const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit small = saved;
         small.rlim_cur = 500;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const bool written = ReportGenerator::generate(measurementReportData(), {plotPixmap()},
-                                                       target, MEASUREMENT_REPORT);
+        const bool written
+            = ReportGenerator::generate(measurementReportData(), { plotPixmap() }, target, MEASUREMENT_REPORT);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, previousHandler);
 
         QVERIFY(!written);
         QCOMPARE(readAll(target), QByteArray("older report"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-                 QStringList{"report.html"});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList { "report.html" });
     }
 #endif
 
