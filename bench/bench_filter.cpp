@@ -18,7 +18,7 @@ TData roughProfile(int n)
         x[i] = 0.5 * i;
         y[i] = 2.0 * std::sin(x[i] / 40.0) + 0.5 * std::sin(x[i] / 3.0) + noise(rng);
     }
-    return TData{x, y};
+    return TData { x, y };
 }
 
 void BM_RoughnessFilter(benchmark::State &state)
@@ -34,8 +34,7 @@ void BM_Smoothing(benchmark::State &state)
 {
     const TData profile = roughProfile(int(state.range(0)));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            Algos::gaussFilter(profile, std::numeric_limits<double>::max(), 20.0));
+        benchmark::DoNotOptimize(Algos::gaussFilter(profile, std::numeric_limits<double>::max(), 20.0));
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }

@@ -1,5 +1,7 @@
 #include "algos/gaussfilter.h"
 
+#include "algos/profileutils.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -10,16 +12,11 @@ namespace {
 using Complex = std::complex<double>;
 
 constexpr double kPi = 3.141592653589793;
-constexpr double kMeanWavelength = 1.0 / 1e-9;   // stands in for the infinite wavelength of bin 0
+constexpr double kMeanWavelength = 1.0 / 1e-9; // stands in for the infinite wavelength of bin 0
 
 // Blocks of this many points fit a core's cache; the early passes of the
 // transform run block by block so each block is read from memory once.
 constexpr int kCacheBlock = 1 << 12;
-
-bool isPowerOfTwo(int n)
-{
-    return n > 0 && (n & (n - 1)) == 0;
-}
 
 bool isTwoEqualChannels(const TData &profile)
 {
@@ -38,7 +35,7 @@ std::vector<double> makeTwiddles(int n)
     if (half < 2) {
         return tw;
     }
-    const int quarter = half / 2;   // n/4 points cover a quarter turn
+    const int quarter = half / 2; // n/4 points cover a quarter turn
     for (int k = 0; k <= quarter / 2; ++k) {
         const double phi = -2.0 * kPi * k / n;
         const double c = std::cos(phi);
@@ -139,12 +136,12 @@ double gaussWeight(double g)
     return e < -745.0 ? 0.0 : std::exp(e);
 }
 
-// Transmission of the band between the two cut-offs at one wavelength. A zero
-// wavelength is an infinite frequency (a profile without extent): nothing of
-// it passes, and 0/0 never reaches the weights.
+// Transmission of the band between the two cut-offs at one wavelength. An
+// infinite wavelength passes nothing; neither does a zero one, an infinite
+// frequency (a profile without extent), so 0/0 never reaches the weights.
 double bandTransmission(double lambda, double longCutoff, double shortCutoff)
 {
-    if (!(lambda > 0.0) || lambda > std::numeric_limits<double>::max()) {
+    if (lambda == 0.0 || !(std::abs(lambda) <= std::numeric_limits<double>::max())) {
         return 0.0;
     }
     const double gc = longCutoff * Algos::kGaussConstant / lambda;
@@ -161,7 +158,7 @@ double bandTransmission(double lambda, double longCutoff, double shortCutoff)
 void filterRealSamples(double *y, int n, const double *t)
 {
     const int m = n / 2;
-    const std::vector<double> tw = makeTwiddles(n);   // exp(-2 pi i k / n), k < m
+    const std::vector<double> tw = makeTwiddles(n); // exp(-2 pi i k / n), k < m
     std::vector<Complex> z(m);
     for (int k = 0; k < m; ++k) {
         z[k] = Complex(y[2 * k], y[2 * k + 1]);
@@ -185,7 +182,7 @@ void filterRealSamples(double *y, int n, const double *t)
         const Complex even = 0.5 * (zk + zjc);
         const Complex odd = -0.5 * iUnit * (zk - zjc);
         const Complex xk = t[k] * (even + w * odd);
-        const Complex xj = t[j] * std::conj(even - w * odd);   // bin j = m - k
+        const Complex xj = t[j] * std::conj(even - w * odd); // bin j = m - k
         // Pack the weighted bins k and j back into z[k] and z[j].
         const Complex xjc = std::conj(xj);
         const Complex evenOut = 0.5 * (xk + xjc);
@@ -200,57 +197,6 @@ void filterRealSamples(double *y, int n, const double *t)
         y[2 * k] = z[k].real();
         y[2 * k + 1] = z[k].imag();
     }
-}
-
-// Linear interpolation of the polyline (xs, ys) of n points at the ascending
-// abscissae q. A search index moves forward only; queries before the first
-// point extrapolate along the first segment, queries after the last point take
-// the last Y, and a segment of zero width yields its right-hand Y.
-void interpolateAscending(const double *xs, const double *ys, int n, const double *q, int m,
-                          double *out)
-{
-    if (n == 1) {
-        std::fill(out, out + m, ys[0]);
-        return;
-    }
-    int k = 1;
-    for (int i = 0; i < m; ++i) {
-        const double x = q[i];
-        while (k < n && x > xs[k]) {
-            ++k;
-        }
-        if (k >= n) {
-            out[i] = ys[n - 1];
-            continue;
-        }
-        const double dx = xs[k] - xs[k - 1];
-        out[i] = dx != 0.0 ? ys[k - 1] + (x - xs[k - 1]) / dx * (ys[k] - ys[k - 1]) : ys[k];
-    }
-}
-
-// Keeps the points with X0 + cut/2 <= X <= XL - cut/2 when that zone is not
-// empty and the cut fits the profile; otherwise returns the profile as it is.
-TData trimHalfCut(const TData &profile, double cut)
-{
-    const QVector<double> &x = profile[0];
-    const QVector<double> &y = profile[1];
-    const double x0 = x.first();
-    const double xl = x.last();
-    const double lo = x0 + cut / 2;
-    const double hi = xl - cut / 2;
-    if (!(cut <= xl - x0 && lo < hi)) {
-        return profile;
-    }
-    TData kept{QVector<double>(), QVector<double>()};
-    kept[0].reserve(x.size());
-    kept[1].reserve(x.size());
-    for (int i = 0; i < x.size(); ++i) {
-        if (x[i] >= lo && x[i] <= hi) {
-            kept[0].append(x[i]);
-            kept[1].append(y[i]);
-        }
-    }
-    return kept;
 }
 
 } // namespace
@@ -281,7 +227,7 @@ TData resampleToPowerOfTwo(const TData &profile)
         return TData();
     }
     const int n = profile[0].size();
-    if (isPowerOfTwo(n)) {
+    if (Algos::isPowerOfTwo(n)) {
         return profile;
     }
     int size = 1;
@@ -295,10 +241,7 @@ TData resampleToPowerOfTwo(const TData &profile)
     for (int i = 0; i < size; ++i) {
         gridX[i] = x0 + step * i;
     }
-    QVector<double> gridY(size);
-    interpolateAscending(x.constData(), profile[1].constData(), n, gridX.constData(), size,
-                         gridY.data());
-    return TData{gridX, gridY};
+    return interpolate(profile, gridX);
 }
 
 QVector<double> spectrumWavelengths(int n, double step)
@@ -318,8 +261,8 @@ QVector<double> spectrumWavelengths(int n, double step)
     return w;
 }
 
-void applyGaussianBand(QVector<std::complex<double>> &spectrum, const QVector<double> &wavelengths,
-                       double longCutoff, double shortCutoff)
+void applyGaussianBand(
+    QVector<std::complex<double>> &spectrum, const QVector<double> &wavelengths, double longCutoff, double shortCutoff)
 {
     const int n = std::min(spectrum.size(), wavelengths.size());
     Complex *a = spectrum.data();
@@ -347,7 +290,7 @@ TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff)
         t[k] = bandTransmission(wavelengths[k], longCutoff, shortCutoff);
     }
 
-    std::vector<double> filtered(grid[1].cbegin(), grid[1].cend());
+    QVector<double> filtered = grid[1];
     if (n == 1) {
         filtered[0] *= t[0];
     } else {
@@ -359,12 +302,8 @@ TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff)
         outX[i] = x0 + i * step;
     }
 
-    const int m = inX.size();
-    QVector<double> y(m);
-    interpolateAscending(outX.constData(), filtered.data(), n, inX.constData(), m, y.data());
-
     const bool smoothing = longCutoff == std::numeric_limits<double>::max();
-    return trimHalfCut(TData{inX, y}, smoothing ? shortCutoff : longCutoff);
+    return trimEdges(interpolate(TData { outX, filtered }, inX), smoothing ? shortCutoff : longCutoff);
 }
 
 } // namespace Algos

@@ -38,8 +38,8 @@ QVector<double> spectrumWavelengths(int n, double step);
 
 // Multiplies every bin by |exp(-pi gs^2) - exp(-pi gc^2)|, with
 // gc = longCutoff * 0.4697 / wavelength and gs = shortCutoff * 0.4697 / wavelength.
-// Bins of infinite or non-positive wavelength are cleared.
-void applyGaussianBand(QVector<std::complex<double>> &spectrum, const QVector<double> &wavelengths,
-                       double longCutoff, double shortCutoff);
+// Bins of infinite, undefined or zero wavelength are cleared.
+void applyGaussianBand(
+    QVector<std::complex<double>> &spectrum, const QVector<double> &wavelengths, double longCutoff, double shortCutoff);
 
 } // namespace Algos

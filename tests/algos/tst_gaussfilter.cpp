@@ -43,15 +43,14 @@ Spectrum randomSignal(int n, unsigned seed)
 }
 
 // Profile of count points, evenly spaced from 0 to length, with Y = f(X).
-template <typename F>
-TData sampled(int count, double length, F f)
+template <typename F> TData sampled(int count, double length, F f)
 {
     QVector<double> x(count), y(count);
     for (int i = 0; i < count; ++i) {
         x[i] = length * i / (count - 1);
         y[i] = f(x[i]);
     }
-    return TData{x, y};
+    return TData { x, y };
 }
 
 double maxAbs(const QVector<double> &v)
@@ -74,8 +73,7 @@ double meanAbs(const QVector<double> &v, int from, int to)
 
 } // namespace
 
-class TestGaussFilter : public QObject
-{
+class TestGaussFilter : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -120,8 +118,8 @@ void TestGaussFilter::fftMatchesDirectTransform()
     Algos::fft(fast);
     const Spectrum expected = directDft(input);
     for (int k = 0; k < size; ++k) {
-        QVERIFY2(std::abs(fast[k] - expected[k]) < 1e-9 * std::max(1.0, double(size)),
-                 qPrintable(QString("bin %1").arg(k)));
+        QVERIFY2(
+            std::abs(fast[k] - expected[k]) < 1e-9 * std::max(1.0, double(size)), qPrintable(QString("bin %1").arg(k)));
     }
 }
 
@@ -153,7 +151,7 @@ void TestGaussFilter::wavelengthsPairConjugateBins()
     // 8 bins over 8 samples 100 apart: a period of 800. Bin 8 - i is the
     // conjugate of bin i and takes the same wavelength; bin 4 is its own pair.
     const QVector<double> w = Algos::spectrumWavelengths(8, 100.0);
-    const QVector<double> expected{1e9, 800, 400, 800.0 / 3, 200, 800.0 / 3, 400, 800};
+    const QVector<double> expected { 1e9, 800, 400, 800.0 / 3, 200, 800.0 / 3, 400, 800 };
     QCOMPARE(w.size(), expected.size());
     for (int i = 0; i < w.size(); ++i) {
         QCOMPARE_REL(w[i], expected[i], 1e-12);
@@ -165,18 +163,18 @@ void TestGaussFilter::bandWeights()
     // One bin at the long cut-off, one at the short, one at 1e9 (the mean),
     // one of infinite and one of zero wavelength.
     Spectrum s(5, Complex(2.0, -4.0));
-    const QVector<double> w{800, 2.5, 1e9, std::numeric_limits<double>::infinity(), 0.0};
+    const QVector<double> w { 800, 2.5, 1e9, std::numeric_limits<double>::infinity(), 0.0 };
     Algos::applyGaussianBand(s, w, 800, 2.5);
-    QCOMPARE_REL(s[0].real(), 1.0, 1e-3);   // half of 2 at the long cut-off
+    QCOMPARE_REL(s[0].real(), 1.0, 1e-3); // half of 2 at the long cut-off
     QCOMPARE_REL(s[0].imag(), -2.0, 1e-3);
-    QCOMPARE_REL(s[1].real(), 1.0, 1e-3);   // half at the short cut-off too
-    QVERIFY(std::abs(s[2]) < 1e-9);         // the mean is removed
+    QCOMPARE_REL(s[1].real(), 1.0, 1e-3); // half at the short cut-off too
+    QVERIFY(std::abs(s[2]) < 1e-9); // the mean is removed
     QCOMPARE(s[3], Complex(0, 0));
     QCOMPARE(s[4], Complex(0, 0));
 
     // Smoothing: only the short cut-off acts, so the mean passes whole.
     Spectrum m(2, Complex(3.0, 0.0));
-    Algos::applyGaussianBand(m, {1e9, 20}, kNoLongCutoff, 20);
+    Algos::applyGaussianBand(m, { 1e9, 20 }, kNoLongCutoff, 20);
     QCOMPARE_REL(m[0].real(), 3.0, 1e-12);
     QCOMPARE_REL(m[1].real(), 1.5, 1e-3);
 }
@@ -198,16 +196,16 @@ void TestGaussFilter::resamplingSizes()
     QFETCH(int, expected);
     QVector<double> x(points), y(points);
     for (int i = 0; i < points; ++i) {
-        x[i] = 0.3 * i * i;   // uneven steps
+        x[i] = 0.3 * i * i; // uneven steps
         y[i] = std::sin(0.1 * i);
     }
-    const TData profile{x, y};
+    const TData profile { x, y };
     const TData r = Algos::resampleToPowerOfTwo(profile);
     QCOMPARE(r.size(), 2);
     QCOMPARE(r[0].size(), expected);
     QCOMPARE(r[1].size(), expected);
     if (points == expected) {
-        QCOMPARE(r, profile);   // a power of two is taken as it is
+        QCOMPARE(r, profile); // a power of two is taken as it is
         return;
     }
     QCOMPARE(r[0].first(), x.first());
@@ -219,9 +217,9 @@ void TestGaussFilter::resamplingSizes()
 void TestGaussFilter::resamplingInterpolatesLinearly()
 {
     // A broken line of three points is resampled onto X 0, 2, 4, 6.
-    const TData profile{{0, 1, 6}, {0, 10, 5}};
+    const TData profile { { 0, 1, 6 }, { 0, 10, 5 } };
     const TData r = Algos::resampleToPowerOfTwo(profile);
-    const TData expected{{0, 2, 4, 6}, {0, 9, 7, 5}};
+    const TData expected { { 0, 2, 4, 6 }, { 0, 9, 7, 5 } };
     QCOMPARE(r.size(), 2);
     for (int i = 0; i < 4; ++i) {
         QCOMPARE_REL(r[0][i], expected[0][i], 1e-12);
@@ -233,10 +231,10 @@ void TestGaussFilter::unsuitableProfilesGiveEmptyResult_data()
 {
     QTest::addColumn<TData>("profile");
     QTest::newRow("no channels") << TData();
-    QTest::newRow("no points") << TData{{}, {}};
-    QTest::newRow("one channel") << TData{{1, 2, 3}};
-    QTest::newRow("three channels") << TData{{0, 1, 2}, {1, 1, 1}, {0, 0, 0}};
-    QTest::newRow("unequal channels") << TData{{0, 1, 2}, {1, 1}};
+    QTest::newRow("no points") << TData { {}, {} };
+    QTest::newRow("one channel") << TData { { 1, 2, 3 } };
+    QTest::newRow("three channels") << TData { { 0, 1, 2 }, { 1, 1, 1 }, { 0, 0, 0 } };
+    QTest::newRow("unequal channels") << TData { { 0, 1, 2 }, { 1, 1 } };
 }
 
 void TestGaussFilter::unsuitableProfilesGiveEmptyResult()
@@ -272,9 +270,7 @@ void TestGaussFilter::sineTransmission()
     // 20000 points (resampled to 32768) over 40 long waves; the amplitude is
     // read in the middle, well away from the trimmed ends.
     const double length = 40 * std::max(wavelength, 100.0);
-    const TData profile = sampled(20000, length, [&](double x) {
-        return std::sin(2 * kPi * x / wavelength);
-    });
+    const TData profile = sampled(20000, length, [&](double x) { return std::sin(2 * kPi * x / wavelength); });
     const TData out = Algos::gaussFilter(profile, longCutoff, shortCutoff);
     QCOMPARE(out.size(), 2);
     QVector<double> middle;
@@ -285,8 +281,8 @@ void TestGaussFilter::sineTransmission()
     }
     QVERIFY(middle.size() > 1000);
     const double amplitude = maxAbs(middle);
-    QVERIFY2(std::abs(amplitude - kept) < 0.01 * kept,
-             qPrintable(QString("kept %1, expected %2").arg(amplitude).arg(kept)));
+    QVERIFY2(
+        std::abs(amplitude - kept) < 0.01 * kept, qPrintable(QString("kept %1, expected %2").arg(amplitude).arg(kept)));
 }
 
 void TestGaussFilter::passBandKeepsShapeAndPosition()
@@ -297,7 +293,7 @@ void TestGaussFilter::passBandKeepsShapeAndPosition()
     const TData profile = sampled(3000, 4000, [](double x) { return std::sin(2 * kPi * x / 200); });
     const TData out = Algos::gaussFilter(profile, 2500, 2.5);
     QVERIFY(out[0].size() > 1000);
-    const double expected = 0.9999;   // transmission at 200 with these cut-offs, within 1e-4
+    const double expected = 0.9999; // transmission at 200 with these cut-offs, within 1e-4
     double worst = 0;
     for (int i = 0; i < out[0].size(); ++i) {
         worst = std::max(worst, std::abs(out[1][i] - expected * std::sin(2 * kPi * out[0][i] / 200)));
@@ -327,7 +323,7 @@ void TestGaussFilter::matchesSpatialGaussianFilter()
     // high-pass, so away from the ends the profiles and their Ra agree.
     std::mt19937 rng(5);
     std::uniform_real_distribution<double> phase(0, 2 * kPi);
-    const double waves[] = {9, 35, 240, 610, 1300, 2900};
+    const double waves[] = { 9, 35, 240, 610, 1300, 2900 };
     double phases[6];
     for (double &p : phases) {
         p = phase(rng);
@@ -342,7 +338,7 @@ void TestGaussFilter::matchesSpatialGaussianFilter()
             y[i] += std::sin(2 * kPi * x[i] / waves[w] + phases[w]) * waves[w] / 1000;
         }
     }
-    const TData out = Algos::gaussFilter({x, y}, lc, 0.0);
+    const TData out = Algos::gaussFilter({ x, y }, lc, 0.0);
 
     const double alc = Algos::kGaussConstant * lc;
     const int half = int(lc / step);
@@ -368,8 +364,7 @@ void TestGaussFilter::matchesSpatialGaussianFilter()
     QVERIFY(refRough.size() > 4000);
     const double raRef = meanAbs(refRough, 0, refRough.size());
     const double raFft = meanAbs(fftRough, 0, fftRough.size());
-    QVERIFY2(std::abs(raFft - raRef) < 0.005 * raRef,
-             qPrintable(QString("Ra %1 against %2").arg(raFft).arg(raRef)));
+    QVERIFY2(std::abs(raFft - raRef) < 0.005 * raRef, qPrintable(QString("Ra %1 against %2").arg(raFft).arg(raRef)));
     double worst = 0;
     for (int i = 0; i < refRough.size(); ++i) {
         worst = std::max(worst, std::abs(fftRough[i] - refRough[i]));
@@ -408,11 +403,11 @@ void TestGaussFilter::degenerateProfilesStayFinite_data()
     QTest::addColumn<TData>("profile");
     QTest::addColumn<double>("longCutoff");
     QTest::addColumn<double>("shortCutoff");
-    QTest::newRow("one point, band") << TData{{5}, {3}} << 800.0 << 2.5;
-    QTest::newRow("one point, smoothing") << TData{{5}, {3}} << kNoLongCutoff << 20.0;
-    QTest::newRow("no extent, band") << TData{{5, 5, 5}, {1, 2, 3}} << 800.0 << 2.5;
-    QTest::newRow("no extent, no short cut-off") << TData{{5, 5, 5}, {1, 2, 3}} << kNoLongCutoff << 0.0;
-    QTest::newRow("repeated X") << TData{{0, 1, 1, 2, 3}, {1, 2, 3, 4, 5}} << kNoLongCutoff << 0.0;
+    QTest::newRow("one point, band") << TData { { 5 }, { 3 } } << 800.0 << 2.5;
+    QTest::newRow("one point, smoothing") << TData { { 5 }, { 3 } } << kNoLongCutoff << 20.0;
+    QTest::newRow("no extent, band") << TData { { 5, 5, 5 }, { 1, 2, 3 } } << 800.0 << 2.5;
+    QTest::newRow("no extent, no short cut-off") << TData { { 5, 5, 5 }, { 1, 2, 3 } } << kNoLongCutoff << 0.0;
+    QTest::newRow("repeated X") << TData { { 0, 1, 1, 2, 3 }, { 1, 2, 3, 4, 5 } } << kNoLongCutoff << 0.0;
 }
 
 void TestGaussFilter::degenerateProfilesStayFinite()
@@ -422,7 +417,7 @@ void TestGaussFilter::degenerateProfilesStayFinite()
     QFETCH(double, shortCutoff);
     const TData out = Algos::gaussFilter(profile, longCutoff, shortCutoff);
     QCOMPARE(out.size(), 2);
-    QCOMPARE(out[0], profile[0]);   // too short to trim
+    QCOMPARE(out[0], profile[0]); // too short to trim
     for (double y : out[1]) {
         QVERIFY(std::isfinite(y));
     }
