@@ -5,6 +5,7 @@
 #include "device/device.h"
 
 #include "device/deviceport.h"
+#include "settings/logger.h"
 
 #include <QDebug>
 
@@ -125,7 +126,7 @@ int Device::takeDivisor(const char *what)
     const int divisor = int(takeLittleEndian(2));
     if (divisor != 0)
         return divisor;
-    qDebug() << "Zero" << what << "divisor from the instrument, using 1";
+    logger.log(Logger::WARNING, std::string("The instrument sent a zero ") + what + " divisor; 1 is used");
     return 1;
 }
 

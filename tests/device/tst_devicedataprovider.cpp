@@ -1,0 +1,353 @@
+#include "support/testmain.h"
+
+#include "dataproviders/devicedataprovider.h"
+#include "device/device.h"
+#include "device/deviceport.h"
+#include "support/simulatedinstrument.h"
+#include "traces/contourtrace.h"
+#include "traces/profiletrace.h"
+
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QSignalSpy>
+#include <QTimer>
+
+using namespace InstrumentReplies;
+
+namespace {
+
+// A device identified by a simulated instrument of the given kind.
+struct Line {
+    SimulatedInstrument sim;
+    ScriptedPortCandidates ports { [this] {
+        return sim.isConnected() ? QList<PortCandidate> { sim.candidate() } : QList<PortCandidate> {};
+    } };
+    Device device;
+
+    explicit Line(SimulatedInstrument::Kind kind)
+        : sim(kind)
+    {
+    }
+    bool ready()
+    {
+        const int state = sim.kind() == SimulatedInstrument::Profile ? 1 : 11;
+        return SimulatedInstrument::waitFor([&] { return device.parserState() == state; }, 3000);
+    }
+};
+
+// The batch notices of a provider, in order.
+struct Batches {
+    QList<QPair<int, int>> notices;
+    explicit Batches(DeviceDataProvider &p)
+    {
+        QObject::connect(&p, &DataProvider::dataBatchReady, [this](int from, int count) {
+            notices.append({ from, count });
+        });
+    }
+};
+
+bool endsWith(const QList<QByteArray> &list, const QList<QByteArray> &tail)
+{
+    return list.size() >= tail.size() && list.mid(list.size() - tail.size()) == tail;
+}
+
+ContourRecord record(int i, quint8 alarm = 2)
+{
+    ContourRecord r = SimulatedInstrument::defaultContourRecord(i);
+    r.alarm = alarm;
+    return r;
+}
+
+} // namespace
+
+class TestDeviceDataProvider : public QObject {
+    Q_OBJECT
+
+private:
+    Settings m_defaults = Settings::load(QString());
+
+private Q_SLOTS:
+    void initTestCase() { QLoggingCategory::setFilterRules("default.debug=false"); }
+
+    void init()
+    {
+        Settings::instance() = m_defaults;
+        Settings::instance().save();
+    }
+
+    void profileTraceLiveThenBlock()
+    {
+        Line line(SimulatedInstrument::Profile);
+        ProfileRun run;
+        run.streamDivisor = 8;
+        for (int i = 0; i < 20; ++i)
+            run.live.append(quint16(500 + i));
+        run.blockDivisor = 4;
+        run.blockScale = 200000;
+        for (int i = 0; i < 730; ++i)
+            run.block.append(quint16(1000 + i));
+        line.sim.setProfileRun(run);
+        QVERIFY(line.ready());
+
+        ProfileTrace trace;
+        DeviceDataProvider provider(&line.device);
+        QCOMPARE(provider.name(), QString::fromStdString(line.device.port()->portName()));
+        Batches batches(provider);
+        QSignalSpy started(&provider, &DataProvider::dataReadStarted);
+        QSignalSpy finished(&provider, &DataProvider::dataReadFinished);
+        QSignalSpy stop(&line.device, &Device::pushButtonStopTrace);
+        // The window empties the live points when the block follows.
+        QList<int> pointsAtReset;
+        connect(&provider, &DataProvider::dataReset, this, [&] {
+            pointsAtReset.append(trace.pointCount());
+            trace.clearPoints();
+        });
+
+        provider.start(&trace);
+        line.device.startTrace(true);
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(started.count(), 1);
+        QCOMPARE(stop.count(), 1);
+        QVERIFY(!line.device.tracing());
+        QCOMPARE(trace.name(), provider.name());
+
+        // 19 live samples (the last one ends with the end marker), one by one.
+        QCOMPARE(pointsAtReset, QList<int> { 19 });
+        QList<QPair<int, int>> expected;
+        for (int i = 0; i < 19; ++i)
+            expected.append({ i, 1 });
+        for (int i = 0; i < 7; ++i)
+            expected.append({ i * 100, 100 });
+        QCOMPARE(batches.notices, expected);
+
+        const TData points = trace.rawPoints(0, trace.pointCount());
+        QCOMPARE(points.at(0).size(), 730);
+        for (int i : { 0, 1, 729 }) {
+            QCOMPARE(points.at(0).at(i), i / 4.0 * 1000);
+            QCOMPARE(points.at(1).at(i), (1000 + i) * 200000 * 1e-8);
+        }
+    }
+
+    void contourTraceStoppedByOperator()
+    {
+        Settings::instance().needle_pressing = MovementSettings::UP;
+        Line line(SimulatedInstrument::Contour);
+        line.sim.setContourRun(250, [](int i) { return record(i); });
+        QVERIFY(line.ready());
+
+        ContourTrace trace;
+        DeviceDataProvider provider(&line.device);
+        Batches batches(provider);
+        QSignalSpy finished(&provider, &DataProvider::dataReadFinished);
+        provider.start(&trace);
+        line.device.startTrace(true);
+        QVERIFY(SimulatedInstrument::waitFor([&] { return provider.pointCount() == 250; }));
+        QCOMPARE(trace.pointProcessors.size(), 1);
+        QCOMPARE(trace.needle_pressing, 0);
+
+        QElapsedTimer stopped;
+        stopped.start();
+        line.device.stopTrace();
+        QVERIFY(finished.wait(2000));
+        QVERIFY(stopped.elapsed() < DeviceDataProvider::kPollIntervalMs + 300);
+
+        QCOMPARE(batches.notices.size(), 31);
+        QCOMPARE(batches.notices.last(), (QPair<int, int> { 240, 8 }));
+        const TData raw = trace.rawPoints(0, trace.pointCount());
+        QCOMPARE(raw.at(0).size(), 250);
+        for (int i : { 0, 17, 249 }) {
+            const ContourRecord r = record(i);
+            QCOMPARE(raw.at(0).at(i), double(r.x));
+            QCOMPARE(raw.at(1).at(i), double(r.probe));
+            QCOMPARE(raw.at(2).at(i), double(r.console));
+        }
+        QVERIFY(SimulatedInstrument::waitFor([&] { return endsWith(line.sim.commands(), { "CS", "CC", "CA" }); }));
+    }
+
+    void crashAlarmEndsTrace()
+    {
+        Line line(SimulatedInstrument::Contour);
+        line.sim.setContourRun(300, [](int i) { return record(i, i < 100 ? 2 : 4); });
+        QVERIFY(line.ready());
+        ContourTrace trace;
+        DeviceDataProvider provider(&line.device);
+        QSignalSpy finished(&provider, &DataProvider::dataReadFinished);
+        QSignalSpy crash(&line.device, &Device::crashDevice);
+        provider.start(&trace);
+        line.device.startTrace(true);
+        QVERIFY(finished.wait(3000));
+        QCOMPARE(crash.count(), 1);
+        QVERIFY(!line.device.tracing());
+        QCOMPARE(trace.pointCount(), 100);
+    }
+
+    void uploadedParametersComeBack()
+    {
+        Line line(SimulatedInstrument::Contour);
+        QVERIFY(line.ready());
+        Settings &s = Settings::instance();
+        s.x_axis_compression_ratio = 1.012;
+        s.y_axis_compression_ratio = 0.987;
+        s.displacement_coefficient = -0.0042;
+        s.rack_prpendicular = 1.25;
+        line.device.uploadDeviceParams();
+        QVERIFY(SimulatedInstrument::waitFor([&] { return line.sim.storedParameters().at(3) == 125; }));
+
+        s = m_defaults;
+        line.device.openDevice(); // identification asks for the parameters again
+        QVERIFY(SimulatedInstrument::waitFor([&] { return s.x_axis_compression_ratio != 1.0; }));
+        QVERIFY(line.ready());
+        const Settings saved = Settings::load(Settings::kFileName);
+        for (const Settings *x : { static_cast<const Settings *>(&s), &saved }) {
+            QCOMPARE(x->x_axis_compression_ratio, 1.012);
+            QCOMPARE(x->y_axis_compression_ratio, 0.987);
+            QCOMPARE(x->displacement_coefficient, -0.0042);
+            QCOMPARE(x->rack_prpendicular, 1.25);
+        }
+    }
+
+    void contourCalibrationReportsProgress()
+    {
+        Line line(SimulatedInstrument::Contour);
+        QList<ContourRecord> progress;
+        for (int status : { 1, 2, 3, 4, 5, 107, 108, 109 }) {
+            ContourRecord r = record(0, 10);
+            r.status = quint8(status);
+            progress.append(r);
+        }
+        line.sim.setCalibrationRecords(progress);
+        QVERIFY(line.ready());
+        QSignalSpy loader(&line.device, &Device::openLoader);
+        QStringList texts;
+        connect(&line.device, &Device::setStatusProgressBar, this,
+            [&](int v, const QString &t) { texts << QString("%1 %2").arg(v).arg(t); });
+
+        line.device.calibration();
+        QVERIFY(SimulatedInstrument::waitFor([&] { return texts.size() == 8; }));
+        QCOMPARE(loader.count(), 1);
+        QCOMPARE(loader.at(0).at(0).toString(), QStringLiteral("Идёт калибровка"));
+        QCOMPARE(texts,
+            (QStringList { "0 Отвод контурографа от поверхности", "1 Поиск максимума показания датчика",
+                "2 Поиск минимума показания датчика", "3 Настройка силы прижима иглы",
+                "4 Подвод контурографа к поверхности до касания", "98 Отвод контурографа от поверхности",
+                "99 Опускание контурографа до центра диапазона датчика", "100 Калибровка завершена" }));
+        // The end of the calibration is acknowledged.
+        QVERIFY(SimulatedInstrument::waitFor([&] { return endsWith(line.sim.commands(), { "CK", "CA" }); }));
+    }
+
+    void profileCalibrationRunsToItsEnd()
+    {
+        Settings::instance().trace_length = 3;
+        Settings::instance().calibration_Ra_value = 2.01;
+        Line line(SimulatedInstrument::Profile);
+        line.sim.setCalibrationTexts({ "Stage 1: max\n", "Stage 2: min\nSta", "ge 6: done\n" });
+        line.sim.setConsoleHeights({ 1234 });
+        QVERIFY(line.ready());
+        line.device.calibration();
+        QCOMPARE(line.device.parserState(), 8);
+        QVERIFY(SimulatedInstrument::waitFor([&] { return line.device.parserState() == 1; }));
+        QVERIFY(SimulatedInstrument::waitFor([&] { return endsWith(line.sim.commands(), { "Ka02010", "PL3" }); }));
+        // Back at console heights: each one is acknowledged with "CT", which
+        // the instrument answers with the next one.
+        QSignalSpy bar(&line.device, &Device::setBarValue);
+        line.sim.send(consoleHeight(77));
+        QVERIFY(SimulatedInstrument::waitFor([&] { return bar.count() == 2; }));
+        QCOMPARE(bar.at(0).at(0).toInt(), 65535 - 77);
+        QCOMPARE(line.device.consoleHeight(), 1234);
+        QVERIFY(SimulatedInstrument::waitFor([&] { return endsWith(line.sim.commands(), { "CT", "CT" }); }));
+    }
+
+    void pointsNeedTracingAndTrace()
+    {
+        Line line(SimulatedInstrument::Contour);
+        QVERIFY(line.ready());
+        DeviceDataProvider provider(&line.device);
+        QSignalSpy reset(&provider, &DataProvider::dataReset);
+        // No trace attached yet: dropped.
+        line.device.startTrace(true);
+        Q_EMIT line.device.dataRecieved(1, 2, 3, 8);
+        QCOMPARE(provider.pointCount(), 0);
+
+        ContourTrace trace;
+        line.device.stopTrace();
+        provider.start(&trace);
+        // Not tracing: neither points nor restarts.
+        Q_EMIT line.device.dataRecieved(1, 2, 3, 8);
+        Q_EMIT line.device.dataReset();
+        QCOMPARE(provider.pointCount(), 0);
+        QCOMPARE(reset.count(), 0);
+        QSignalSpy finished(&provider, &DataProvider::dataReadFinished);
+        QVERIFY(finished.wait(2000));
+        QCOMPARE(trace.pointCount(), 0);
+        // The trace was still set up for its kind.
+        QCOMPARE(trace.name(), provider.name());
+        QCOMPARE(trace.pointProcessors.size(), 1);
+    }
+
+    void destroyedWhileWaiting()
+    {
+        Line line(SimulatedInstrument::Contour);
+        QVERIFY(line.ready());
+        ContourTrace trace;
+        auto provider = std::make_unique<DeviceDataProvider>(&line.device);
+        QSignalSpy started(provider.get(), &DataProvider::dataReadStarted);
+        line.device.startTrace(true);
+        provider->start(&trace);
+        QVERIFY(started.wait(2000));
+        QElapsedTimer timer;
+        timer.start();
+        provider.reset(); // returns once the worker has left its wait
+        QVERIFY(timer.elapsed() < DeviceDataProvider::kPollIntervalMs + 300);
+        QVERIFY(line.device.tracing());
+    }
+
+    void streamsAHundredThousandRecords()
+    {
+        const int count = 100000;
+        Line line(SimulatedInstrument::Contour);
+        line.sim.setContourRun(count, [](int i) { return record(i); });
+        QVERIFY(line.ready());
+        ContourTrace trace;
+        DeviceDataProvider provider(&line.device);
+        Batches batches(provider);
+        QSignalSpy finished(&provider, &DataProvider::dataReadFinished);
+
+        // A 10 ms timer on the GUI thread: the longest gap between its ticks
+        // shows whether the event loop kept running during the stream.
+        QElapsedTimer clock;
+        qint64 lastTick = 0;
+        qint64 longestGap = 0;
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            const qint64 now = clock.elapsed();
+            longestGap = qMax(longestGap, now - lastTick);
+            lastTick = now;
+            ++ticks;
+        });
+
+        provider.start(&trace);
+        clock.start();
+        ticker.start(10);
+        line.device.startTrace(true);
+        QVERIFY(SimulatedInstrument::waitFor([&] { return provider.pointCount() == count; }, 60000));
+        const qint64 elapsed = clock.elapsed();
+        ticker.stop();
+        line.device.stopTrace();
+        QVERIFY(finished.wait(30000));
+        qInfo("%d records in %lld ms, %d timer ticks, longest gap %lld ms", count, elapsed, ticks, longestGap);
+
+        QCOMPARE(trace.pointCount(), count);
+        QCOMPARE(batches.notices.size(), count / 8);
+        const TData raw = trace.rawPoints(0, count);
+        for (int i = 0; i < count; ++i) {
+            if (raw.at(0).at(i) != record(i).x)
+                QFAIL(qPrintable(QString("point %1 has x %2").arg(i).arg(raw.at(0).at(i))));
+        }
+        QVERIFY(ticks > 0);
+        QVERIFY2(longestGap < 250, qPrintable(QString("event loop stalled for %1 ms").arg(longestGap)));
+    }
+};
+
+VANTOR_TEST_MAIN(TestDeviceDataProvider)
+#include "tst_devicedataprovider.moc"
