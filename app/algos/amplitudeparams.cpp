@@ -16,11 +16,11 @@ namespace {
 // Sums of the powers of the deviations over all sampling lengths.
 struct Moments {
     long long n = 0;
-    double s1 = 0.0;   // Σ|z|
+    double s1 = 0.0; // Σ|z|
     double s2 = 0.0;
     double s3 = 0.0;
     double s4 = 0.0;
-    double scale = 0.0;  // largest |Y|, the size of the rounding in z
+    double scale = 0.0; // largest |Y|, the size of the rounding in z
     double rq() const { return n > 0 ? std::sqrt(s2 / n) : 0.0; }
     // The shape factors divide by powers of Rq: a profile whose deviations are
     // only rounding noise (flat, or an exact straight line) has none.
@@ -51,8 +51,7 @@ Moments moments(const TData &profile, double l)
 // Mean over the sampling lengths of one value per sampling length. `value`
 // returns false for a sampling length it cannot evaluate, which then leaves
 // the divisor too.
-template <typename PerSpan>
-double meanOverSamplingLengths(const TData &profile, double l, PerSpan value)
+template <typename PerSpan> double meanOverSamplingLengths(const TData &profile, double l, PerSpan value)
 {
     QVector<double> z;
     double sum = 0.0;

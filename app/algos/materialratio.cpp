@@ -14,7 +14,7 @@ using detail::SamplingLengths;
 namespace {
 
 constexpr int kCurveLevels = 100;
-constexpr double kCoreWindow = 40.0;  // percent of material ratio
+constexpr double kCoreWindow = 40.0; // percent of material ratio
 
 double spanMaterialLength(const ProfileSpan &span, double level)
 {

@@ -63,8 +63,8 @@ double fractionAboveLevel(TData profile, double level);
 namespace detail {
 struct CoreLine {
     bool valid = false;
-    double c0 = 0.0;  // height at Mr 0 %
-    double c1 = 0.0;  // change of height per percent
+    double c0 = 0.0; // height at Mr 0 %
+    double c1 = 0.0; // change of height per percent
     double at(double mr) const { return c0 + c1 * mr; }
 };
 CoreLine coreLine(const TData &curve);

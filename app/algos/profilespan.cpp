@@ -88,7 +88,7 @@ QVector<QPair<double, double>> samplingIntervals(const TData &profile, double l)
         // With several sampling lengths the last one ends exactly on the last X,
         // whatever the rounding of the sum above.
         const double hi = (f > 1 && k == f - 1) ? xl : lo + l;
-        intervals.append({lo, hi});
+        intervals.append({ lo, hi });
     }
     return intervals;
 }
@@ -111,13 +111,13 @@ QVector<TData> splitByInterval(const TData &profile, const QVector<QPair<double,
     return parts;
 }
 
-SamplingLengths::SamplingLengths(const TData &profile, double l, bool guarded)
+SamplingLengths::SamplingLengths(const TData &profile, double l)
     : m_profile(profile)
 {
     const int n = pointCount(m_profile);
     if (n == 0 || !std::isfinite(l) || l <= 0.0)
         return;
-    if (guarded && profileLength(m_profile) < l)
+    if (profileLength(m_profile) < l)
         return;
     const QVector<QPair<double, double>> intervals = samplingIntervals(m_profile, l);
     const double *x = m_profile[0].constData();
@@ -132,7 +132,7 @@ SamplingLengths::SamplingLengths(const TData &profile, double l, bool guarded)
             const double *begin = std::max(from, std::lower_bound(x, x + n, iv.first));
             const double *end = std::max(begin, std::upper_bound(begin, x + n, iv.second));
             if (end > begin)
-                m_spans.append({begin, y + (begin - x), static_cast<int>(end - begin)});
+                m_spans.append({ begin, y + (begin - x), static_cast<int>(end - begin) });
             from = end;
         }
         return;
@@ -141,7 +141,7 @@ SamplingLengths::SamplingLengths(const TData &profile, double l, bool guarded)
     m_copies = splitByInterval(m_profile, intervals);
     for (const TData &part : qAsConst(m_copies)) {
         if (!part[0].isEmpty())
-            m_spans.append({part[0].constData(), part[1].constData(), part[0].size()});
+            m_spans.append({ part[0].constData(), part[1].constData(), part[0].size() });
     }
 }
 

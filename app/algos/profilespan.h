@@ -54,12 +54,11 @@ QVector<QPair<double, double>> samplingIntervals(const TData &profile, double l)
 // (a sampling length without any point is left out). Where X ascends the views
 // point into the profile itself; otherwise the points are copied into the
 // object, which must outlive the views.
-class SamplingLengths
-{
+class SamplingLengths {
 public:
-    // With `guarded` the common guard of the parameters applies: no sampling
-    // length when the profile is shorter than l.
-    SamplingLengths(const TData &profile, double l, bool guarded = true);
+    // No sampling length at all when the profile is shorter than l: every
+    // parameter over sampling lengths is then 0.
+    SamplingLengths(const TData &profile, double l);
 
     const QVector<ProfileSpan> &spans() const { return m_spans; }
     bool isEmpty() const { return m_spans.isEmpty(); }

@@ -15,7 +15,7 @@ namespace {
 constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr double kTwoPi = 6.283185307179586;
-constexpr double kDensityScale = 10000.0;  // counts per 10000 µm
+constexpr double kDensityScale = 10000.0; // counts per 10000 µm
 
 struct Elements {
     int count = 0;

@@ -17,9 +17,9 @@ bool near(double actual, double expected, double tol)
     return std::isfinite(actual) && std::abs(actual - expected) <= tol * std::max(1.0, std::abs(expected));
 }
 
-#define QCOMPARE_NEAR(actual, expected, tol)                                                               \
-    QVERIFY2(near((actual), (expected), (tol)),                                                            \
-             qPrintable(QStringLiteral("%1 = %2, expected %3").arg(#actual).arg((actual), 0, 'g', 12).arg(expected)))
+#define QCOMPARE_NEAR(actual, expected, tol)                                                                           \
+    QVERIFY2(near((actual), (expected), (tol)),                                                                        \
+        qPrintable(QStringLiteral("%1 = %2, expected %3").arg(#actual).arg((actual), 0, 'g', 12).arg(expected)))
 
 TData cosine(double x1, double amplitude, double wavelength, double step = 0.1)
 {
@@ -28,26 +28,25 @@ TData cosine(double x1, double amplitude, double wavelength, double step = 0.1)
 
 } // namespace
 
-class TestAmplitude : public QObject
-{
+class TestAmplitude : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void splitToSamplingLengths_data()
     {
-        QTest::addColumn<double>("length");   // profile X 0 … length in steps of 1, l = 100
+        QTest::addColumn<double>("length"); // profile X 0 … length in steps of 1, l = 100
         QTest::addColumn<QVector<double>>("firstX");
         QTest::addColumn<QVector<double>>("lastX");
-        QTest::addColumn<int>("whole");       // samplingLengthCount
+        QTest::addColumn<int>("whole"); // samplingLengthCount
 
-        QTest::newRow("3.5 l: three with gaps of l/4") << 350.0 << QVector<double>{0, 125, 250}
-                                                       << QVector<double>{100, 225, 350} << 3;
-        QTest::newRow("12 l: five with gaps of 1.75 l") << 1200.0 << QVector<double>{0, 275, 550, 825, 1100}
-                                                        << QVector<double>{100, 375, 650, 925, 1200} << 5;
-        QTest::newRow("1.5 l: one, the rest ignored") << 150.0 << QVector<double>{0} << QVector<double>{100} << 1;
-        QTest::newRow("0.9 l: one holding every point") << 90.0 << QVector<double>{0} << QVector<double>{90} << 0;
-        QTest::newRow("2 l: shared bound stays with the first") << 200.0 << QVector<double>{0, 101}
-                                                                << QVector<double>{100, 200} << 2;
+        QTest::newRow("3.5 l: three with gaps of l/4")
+            << 350.0 << QVector<double> { 0, 125, 250 } << QVector<double> { 100, 225, 350 } << 3;
+        QTest::newRow("12 l: five with gaps of 1.75 l") << 1200.0 << QVector<double> { 0, 275, 550, 825, 1100 }
+                                                        << QVector<double> { 100, 375, 650, 925, 1200 } << 5;
+        QTest::newRow("1.5 l: one, the rest ignored") << 150.0 << QVector<double> { 0 } << QVector<double> { 100 } << 1;
+        QTest::newRow("0.9 l: one holding every point") << 90.0 << QVector<double> { 0 } << QVector<double> { 90 } << 0;
+        QTest::newRow("2 l: shared bound stays with the first")
+            << 200.0 << QVector<double> { 0, 101 } << QVector<double> { 100, 200 } << 2;
     }
 
     void splitToSamplingLengths()
@@ -81,27 +80,23 @@ private Q_SLOTS:
     {
         QTest::addColumn<TData>("profile");
         QTest::addColumn<double>("l");
-        QTest::addColumn<QVector<double>>("expected");  // Ra Rq Rsk Rku Rz Rp Rv Rmax Rt
+        QTest::addColumn<QVector<double>>("expected"); // Ra Rq Rsk Rku Rz Rp Rv Rmax Rt
 
         const double a = 2.0;
         // Whole periods, even about the centre so the mean line is level.
-        QTest::newRow("cosine: Ra 2A/π, Rq A/√2, Rku 1.5")
-            << cosine(800, a, 100) << 800.0
-            << QVector<double>{2 * a / kPi, a / std::sqrt(2.0), 0, 1.5, 2 * a, a, a, 2 * a, 2 * a};
-        QTest::newRow("cosine over five sampling lengths")
-            << cosine(4000, a, 100) << 800.0
-            << QVector<double>{2 * a / kPi, a / std::sqrt(2.0), 0, 1.5, 2 * a, a, a, 2 * a, 2 * a};
+        QTest::newRow("cosine: Ra 2A/π, Rq A/√2, Rku 1.5") << cosine(800, a,
+            100) << 800.0 << QVector<double> { 2 * a / kPi, a / std::sqrt(2.0), 0, 1.5, 2 * a, a, a, 2 * a, 2 * a };
+        QTest::newRow("cosine over five sampling lengths") << cosine(4000, a,
+            100) << 800.0 << QVector<double> { 2 * a / kPi, a / std::sqrt(2.0), 0, 1.5, 2 * a, a, a, 2 * a, 2 * a };
         QTest::newRow("triangle: Ra A/2, Rq A/√3, Rku 1.8")
             << sampled(0, 800, 0.1, [=](double x) { return triangle(x + 25, a, 100); }) << 800.0
-            << QVector<double>{a / 2, a / std::sqrt(3.0), 0, 1.8, 2 * a, a, a, 2 * a, 2 * a};
+            << QVector<double> { a / 2, a / std::sqrt(3.0), 0, 1.8, 2 * a, a, a, 2 * a, 2 * a };
         QTest::newRow("flat: everything 0, shape factors too")
-            << sampled(0, 800, 1, [](double) { return 3.0; }) << 800.0
-            << QVector<double>{0, 0, 0, 0, 0, 0, 0, 0, 0};
-        QTest::newRow("tilted line: only Rmax sees the tilt")
-            << sampled(0, 1600, 1, [](double x) { return 0.01 * x; }) << 800.0
-            << QVector<double>{0, 0, 0, 0, 0, 0, 0, 8, 0};
+            << sampled(0, 800, 1, [](double) { return 3.0; }) << 800.0 << QVector<double> { 0, 0, 0, 0, 0, 0, 0, 0, 0 };
+        QTest::newRow("tilted line: only Rmax sees the tilt") << sampled(0, 1600, 1, [](double x) { return 0.01 * x; })
+                                                              << 800.0 << QVector<double> { 0, 0, 0, 0, 0, 0, 0, 8, 0 };
         QTest::newRow("shorter than l: all 0 but Rt")
-            << cosine(720, a, 90) << 800.0 << QVector<double>{0, 0, 0, 0, 0, 0, 0, 0, 2 * a};
+            << cosine(720, a, 90) << 800.0 << QVector<double> { 0, 0, 0, 0, 0, 0, 0, 0, 2 * a };
     }
 
     void analyticProfiles()
@@ -132,7 +127,8 @@ private Q_SLOTS:
         // shape factor checked against moments computed here independently.
         const TData p = sampled(0, 800, 0.1, [](double x) { return std::max(0.0, std::cos(2 * kPi * x / 100)); });
         QVERIFY(Algos::Rsk(p, 800) > 0.5);
-        const TData flipped = sampled(0, 800, 0.1, [](double x) { return -std::max(0.0, std::cos(2 * kPi * x / 100)); });
+        const TData flipped
+            = sampled(0, 800, 0.1, [](double x) { return -std::max(0.0, std::cos(2 * kPi * x / 100)); });
         QCOMPARE_REL(Algos::Rsk(flipped, 800), -Algos::Rsk(p, 800), 1e-9);
         QCOMPARE_REL(Algos::Rku(flipped, 800), Algos::Rku(p, 800), 1e-9);
     }
@@ -142,9 +138,9 @@ private Q_SLOTS:
         // L = 3.5 l: the points between sampling lengths count nowhere but in Rt.
         const TData plain = cosine(350, 1, 50, 1);
         TData spiked = plain;
-        spiked[1][110] = 1000;   // X 110 lies between the first two sampling lengths
+        spiked[1][110] = 1000; // X 110 lies between the first two sampling lengths
         spiked[1][240] = -1000;
-        for (auto f : {Algos::Ra, Algos::Rq, Algos::Rz, Algos::Rp, Algos::Rv, Algos::Rmax, Algos::R3z})
+        for (auto f : { Algos::Ra, Algos::Rq, Algos::Rz, Algos::Rp, Algos::Rv, Algos::Rmax, Algos::R3z })
             QCOMPARE(f(spiked, 100), f(plain, 100));
         QVERIFY(Algos::Rt(spiked) > 1000);
     }
@@ -199,17 +195,17 @@ private Q_SLOTS:
         QTest::addColumn<TData>("profile");
         QTest::newRow("no channels") << TData();
         QTest::newRow("channels without points") << TData(2);
-        QTest::newRow("one channel") << TData{{0, 1, 2}};
-        QTest::newRow("one point") << TData{{0}, {5}};
-        QTest::newRow("points sharing one X") << TData{{4, 4, 4}, {1, 2, 3}};
-        QTest::newRow("channels of different lengths") << TData{{0, 10, 200, 300}, {1, -1}};
+        QTest::newRow("one channel") << TData { { 0, 1, 2 } };
+        QTest::newRow("one point") << TData { { 0 }, { 5 } };
+        QTest::newRow("points sharing one X") << TData { { 4, 4, 4 }, { 1, 2, 3 } };
+        QTest::newRow("channels of different lengths") << TData { { 0, 10, 200, 300 }, { 1, -1 } };
     }
 
     void degenerateInput()
     {
         QFETCH(TData, profile);
-        for (auto f : {Algos::Ra, Algos::Rq, Algos::Rsk, Algos::Rku, Algos::Rmax, Algos::Rz, Algos::Rm, Algos::Rp,
-                       Algos::Rv, Algos::R3z, Algos::Rz10}) {
+        for (auto f : { Algos::Ra, Algos::Rq, Algos::Rsk, Algos::Rku, Algos::Rmax, Algos::Rz, Algos::Rm, Algos::Rp,
+                 Algos::Rv, Algos::R3z, Algos::Rz10 }) {
             QCOMPARE(f(profile, 100), 0.0);
             QCOMPARE(f(profile, 0.0), 0.0);
         }
