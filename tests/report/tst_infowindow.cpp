@@ -14,7 +14,7 @@ class TestInfoWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { Q_INIT_RESOURCE(resources); }
+
 
     void iconResolves_data()
     {
