@@ -194,14 +194,11 @@ TData heightMaterialRatioCurve(const TData &profile)
     return curve;
 }
 
-namespace detail {
-
-CoreLine coreLine(const TData &curve)
+RMS rkCoreLine(const TData &curve)
 {
-    CoreLine line;
     const int n = curveSize(curve);
     if (n < 2)
-        return line;
+        return RMS();
     const double *mr = curve[0].constData();
     const double *h = curve[1].constData();
 
@@ -224,7 +221,7 @@ CoreLine coreLine(const TData &curve)
         }
     }
     if (first < 0)
-        return line;
+        return RMS();
 
     // Least-squares line over the window, about its centre.
     const int m = last - first + 1;
@@ -240,48 +237,44 @@ CoreLine coreLine(const TData &curve)
         sxx += (mr[i] - mx) * (mr[i] - mx);
         sxy += (mr[i] - mx) * (h[i] - my);
     }
-    line.c1 = sxx > 0.0 ? sxy / sxx : 0.0;
-    line.c0 = my - line.c1 * mx;
-    line.valid = true;
-    return line;
+    const double slope = sxx > 0.0 ? sxy / sxx : 0.0;
+    return RMS(QVector<double> { my - slope * mx, slope });
 }
-
-} // namespace detail
 
 double Rk(const TData &curve)
 {
-    const detail::CoreLine c = detail::coreLine(curve);
-    return c.valid ? c.at(0.0) - c.at(100.0) : 0.0;
+    const RMS c = rkCoreLine(curve);
+    return c.isValid() ? c.value(0.0) - c.value(100.0) : 0.0;
 }
 
 double Mr1(const TData &curve)
 {
-    const detail::CoreLine c = detail::coreLine(curve);
-    return c.valid ? crossingRatio(curve, c.at(0.0)) : 0.0;
+    const RMS c = rkCoreLine(curve);
+    return c.isValid() ? crossingRatio(curve, c.value(0.0)) : 0.0;
 }
 
 double Mr2(const TData &curve)
 {
-    const detail::CoreLine c = detail::coreLine(curve);
-    return c.valid ? crossingRatio(curve, c.at(100.0)) : 0.0;
+    const RMS c = rkCoreLine(curve);
+    return c.isValid() ? crossingRatio(curve, c.value(100.0)) : 0.0;
 }
 
 double Rpk(const TData &curve)
 {
-    const detail::CoreLine c = detail::coreLine(curve);
-    if (!c.valid)
+    const RMS c = rkCoreLine(curve);
+    if (!c.isValid())
         return 0.0;
-    const double mr1 = crossingRatio(curve, c.at(0.0));
-    return mr1 > 0.0 ? 2 * clippedArea(curve, c.at(0.0), 1.0) / mr1 : 0.0;
+    const double mr1 = crossingRatio(curve, c.value(0.0));
+    return mr1 > 0.0 ? 2 * clippedArea(curve, c.value(0.0), 1.0) / mr1 : 0.0;
 }
 
 double Rvk(const TData &curve)
 {
-    const detail::CoreLine c = detail::coreLine(curve);
-    if (!c.valid)
+    const RMS c = rkCoreLine(curve);
+    if (!c.isValid())
         return 0.0;
-    const double mr2 = crossingRatio(curve, c.at(100.0));
-    return mr2 < 100.0 ? 2 * clippedArea(curve, c.at(100.0), -1.0) / (100.0 - mr2) : 0.0;
+    const double mr2 = crossingRatio(curve, c.value(100.0));
+    return mr2 < 100.0 ? 2 * clippedArea(curve, c.value(100.0), -1.0) / (100.0 - mr2) : 0.0;
 }
 
 double Dp(const TData &histogram, double level)

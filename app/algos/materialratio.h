@@ -1,5 +1,6 @@
 #pragma once
 
+#include "algos/fitting.h"
 #include "traces/tracetypes.h"
 
 // Parameters resting on the distribution of profile heights: material length
@@ -31,13 +32,17 @@ TData materialRatioCurve(const TData &profile);
 // empty profile.
 TData heightMaterialRatioCurve(const TData &profile);
 
-// The core-roughness family on a material-ratio curve (channel 0 Mr ascending,
-// channel 1 height descending). The core is the 40 % window of the curve whose
-// secant is the least steep (the first of equal ones); the core line is the
-// least-squares line over that window. Rk is its height difference between
-// Mr 0 % and 100 %; Mr1 and Mr2 are where the curve crosses those two heights;
-// Rpk and Rvk are the heights of the triangles whose areas equal the peak area
-// above and the valley area below the core. All 0 when no window spans 40 %.
+// The core line of a material-ratio curve (channel 0 Mr ascending, channel 1
+// height descending): the least-squares line (Mr → height) over the 40 % window
+// of the curve whose secant is the least steep, the first of equal ones. Not
+// valid when no window of the curve spans 40 %.
+RMS rkCoreLine(const TData &curve);
+
+// The core-roughness family on a material-ratio curve. Rk is the height
+// difference of the core line between Mr 0 % and 100 %; Mr1 and Mr2 are where
+// the curve crosses those two heights; Rpk and Rvk are the heights of the
+// triangles whose areas equal the peak area above and the valley area below
+// the core. All 0 without a core line.
 double Rk(const TData &curve);
 double Rpk(const TData &curve);
 double Rvk(const TData &curve);
@@ -59,15 +64,5 @@ TData amplitudeDensityInRect(const TData &profile, int density, const double xRa
 
 // Share (0 … 1) of points more than `level` above one mean line of the whole profile.
 double fractionAboveLevel(TData profile, double level);
-
-namespace detail {
-struct CoreLine {
-    bool valid = false;
-    double c0 = 0.0; // height at Mr 0 %
-    double c1 = 0.0; // change of height per percent
-    double at(double mr) const { return c0 + c1 * mr; }
-};
-CoreLine coreLine(const TData &curve);
-} // namespace detail
 
 } // namespace Algos

@@ -179,6 +179,9 @@ private Q_SLOTS:
         QFETCH(QVector<double>, expected);
         const TData curve = Algos::heightMaterialRatioCurve(profile);
         const double tol = 2e-3;
+        const Algos::RMS core = Algos::rkCoreLine(curve);
+        QVERIFY(core.isValid());
+        QCOMPARE_NEAR(core.value(0) - core.value(100), expected[0], tol);
         QCOMPARE_NEAR(Algos::Rk(curve), expected[0], tol);
         QCOMPARE_NEAR(Algos::Rpk(curve), expected[1], tol);
         QCOMPARE_NEAR(Algos::Rvk(curve), expected[2], tol);
