@@ -16,8 +16,7 @@ class AbstractTrace;
 // dataBatchReady, through AbstractTrace::rawPoints(), and changes nothing.
 // The provider must outlive its worker: an owner deletes it only after
 // dataReadFinished has been delivered, or after waitForFinished().
-class DataProvider : public QObject
-{
+class DataProvider : public QObject {
     Q_OBJECT
 
 public:

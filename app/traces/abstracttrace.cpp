@@ -160,8 +160,7 @@ void AbstractTrace::applyPostProcessors()
             *processedData = std::move(work);
         } else {
             logger.log(Logger::WARNING,
-                       "Post-processor \"" + processor->name.toStdString()
-                           + "\" left no data; the trace keeps its data");
+                "Post-processor \"" + processor->name.toStdString() + "\" left no data; the trace keeps its data");
         }
     }
 }

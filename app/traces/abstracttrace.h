@@ -22,8 +22,7 @@
 // While a data provider fills the trace on a worker thread, other threads read
 // only announced raw points, and only through rawPoints(), which takes the
 // same lock as the append; a plain read of rawData could meet a reallocation.
-class AbstractTrace
-{
+class AbstractTrace {
 public:
     explicit AbstractTrace(int channelCount);
     // Same id, texts and processor objects as the source; independent data.

@@ -8,8 +8,7 @@
 // A whole-trace processor: runs on a trace's processed data once all points
 // are in, and again on every recalculation. A trace and its clones share the
 // same processor objects, so processors are held through shared pointers.
-class IDataPostProcessor
-{
+class IDataPostProcessor {
 public:
     explicit IDataPostProcessor(const QString &name = QString())
         : name(name)

@@ -6,8 +6,7 @@
 // A per-point processor: converts one point (one value per channel: [0] X,
 // [1] Y, [2] Z for contour traces) in place as it is appended to a trace.
 // Shared between a trace and its clones through shared pointers.
-class IDataSinglePointProcessor
-{
+class IDataSinglePointProcessor {
 public:
     IDataSinglePointProcessor() = default;
     IDataSinglePointProcessor(const IDataSinglePointProcessor &) = delete;

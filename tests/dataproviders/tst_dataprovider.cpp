@@ -14,8 +14,7 @@ double rawY(int i)
 }
 
 // Provider with the base obtainData().
-class BaseProvider : public DataProvider
-{
+class BaseProvider : public DataProvider {
 public:
     BaseProvider()
         : DataProvider("base")
@@ -28,11 +27,13 @@ protected:
 
 // Streams `points` generated points, announcing every `batch` points, and
 // fails with an error before point `failAt` when failAt >= 0.
-class StreamProvider : public DataProvider
-{
+class StreamProvider : public DataProvider {
 public:
     StreamProvider(int points, int batch, int failAt = -1)
-        : DataProvider("stream.txt"), m_points(points), m_batch(batch), m_failAt(failAt)
+        : DataProvider("stream.txt")
+        , m_points(points)
+        , m_batch(batch)
+        , m_failAt(failAt)
     {
     }
 
@@ -70,8 +71,7 @@ private:
 
 // Receives the provider's signals in the GUI thread, as a window does, and
 // reads every announced batch while the worker may still be appending.
-class Receiver : public QObject
-{
+class Receiver : public QObject {
 public:
     Receiver(DataProvider &provider, AbstractTrace &trace)
         : m_trace(trace)
@@ -116,8 +116,7 @@ private:
 
 } // namespace
 
-class TestDataProvider : public QObject
-{
+class TestDataProvider : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -141,9 +140,9 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(r.finished, 10000);
         p.waitForFinished();
 
-        QCOMPARE(r.events, QStringList({"started", "batch 0 0", "finished"}));
+        QCOMPARE(r.events, QStringList({ "started", "batch 0 0", "finished" }));
         QCOMPARE(batches.count(), 1);
-        QCOMPARE(batches.at(0), QVariantList({0, 0}));
+        QCOMPARE(batches.at(0), QVariantList({ 0, 0 }));
         QCOMPARE(finishedSpy.count(), 1);
         QVERIFY(p.result());
         QCOMPARE(p.trace(), static_cast<AbstractTrace *>(&trace));
@@ -155,11 +154,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("points");
         QTest::addColumn<QStringList>("events");
-        QTest::newRow("1200 points") << 1200
-                                     << QStringList({"started", "batch 0 500", "batch 500 500", "finished"});
-        QTest::newRow("exactly 1000") << 1000
-                                      << QStringList({"started", "batch 0 500", "batch 500 500", "finished"});
-        QTest::newRow("below one batch") << 499 << QStringList({"started", "finished"});
+        QTest::newRow("1200 points") << 1200 << QStringList({ "started", "batch 0 500", "batch 500 500", "finished" });
+        QTest::newRow("exactly 1000") << 1000 << QStringList({ "started", "batch 0 500", "batch 500 500", "finished" });
+        QTest::newRow("below one batch") << 499 << QStringList({ "started", "finished" });
     }
 
     // Ranges ascend without overlap; points after the last full batch are
@@ -199,7 +196,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(r.finished, 10000);
         p.waitForFinished();
 
-        QCOMPARE(r.events, QStringList({"started", "batch 0 500", "error Ошибка чтения", "finished"}));
+        QCOMPARE(r.events, QStringList({ "started", "batch 0 500", "error Ошибка чтения", "finished" }));
         QCOMPARE(errors.count(), 1);
         QCOMPARE(errors.at(0).at(0).toString(), QStringLiteral("Ошибка чтения"));
         QVERIFY(!p.result());

@@ -4,8 +4,7 @@
 
 // A minimal concrete trace for tests: its finishing step multiplies Y by 10,
 // so the order of the stages shows in the processed values.
-class TestTrace : public AbstractTrace
-{
+class TestTrace : public AbstractTrace {
 public:
     explicit TestTrace(int channels = 2)
         : AbstractTrace(channels)
@@ -26,8 +25,7 @@ public:
 };
 
 // Point processor: Y *= factor.
-class ScaleY : public IDataSinglePointProcessor
-{
+class ScaleY : public IDataSinglePointProcessor {
 public:
     explicit ScaleY(double factor)
         : factor(factor)
@@ -42,11 +40,11 @@ public:
 };
 
 // Post-processor: Y += delta over the whole trace.
-class AddY : public IDataPostProcessor
-{
+class AddY : public IDataPostProcessor {
 public:
     explicit AddY(double delta)
-        : IDataPostProcessor("add"), delta(delta)
+        : IDataPostProcessor("add")
+        , delta(delta)
     {
     }
     void process(TData &data) override

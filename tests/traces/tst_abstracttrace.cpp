@@ -6,11 +6,11 @@
 namespace {
 
 // Post-processor whose result holds no data (as a filter that cannot run).
-class EmptyingProcessor : public IDataPostProcessor
-{
+class EmptyingProcessor : public IDataPostProcessor {
 public:
     explicit EmptyingProcessor(bool dropChannels)
-        : IDataPostProcessor("emptying"), dropChannels(dropChannels)
+        : IDataPostProcessor("emptying")
+        , dropChannels(dropChannels)
     {
     }
     void process(TData &data) override
@@ -25,11 +25,11 @@ public:
 };
 
 // Post-processor: Y *= factor over the whole trace.
-class ScaleYPost : public IDataPostProcessor
-{
+class ScaleYPost : public IDataPostProcessor {
 public:
     explicit ScaleYPost(double factor)
-        : IDataPostProcessor("scale"), factor(factor)
+        : IDataPostProcessor("scale")
+        , factor(factor)
     {
     }
     void process(TData &data) override
@@ -62,8 +62,7 @@ void finish(AbstractTrace &trace)
 
 } // namespace
 
-class TestAbstractTrace : public QObject
-{
+class TestAbstractTrace : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -76,8 +75,8 @@ private Q_SLOTS:
         t.addPostProcessor(std::make_shared<AddY>(1));
         fill(t, 4);
 
-        QCOMPARE(t.rawData->at(1), QVector<double>({0, 1, 2, 3}));
-        QCOMPARE(t.convertedData->at(1), QVector<double>({0, 2, 4, 6}));
+        QCOMPARE(t.rawData->at(1), QVector<double>({ 0, 1, 2, 3 }));
+        QCOMPARE(t.convertedData->at(1), QVector<double>({ 0, 2, 4, 6 }));
         // While reading, processed equals converted.
         QCOMPARE(t.processedData->at(1), t.convertedData->at(1));
 
@@ -89,8 +88,8 @@ private Q_SLOTS:
         // Recalculation starts again from the raw data, so it does not compound.
         t.recalculate();
         t.recalculate();
-        QCOMPARE(t.rawData->at(1), QVector<double>({0, 1, 2, 3}));
-        QCOMPARE(t.convertedData->at(1), QVector<double>({0, 2, 4, 6}));
+        QCOMPARE(t.rawData->at(1), QVector<double>({ 0, 1, 2, 3 }));
+        QCOMPARE(t.convertedData->at(1), QVector<double>({ 0, 2, 4, 6 }));
         QCOMPARE(t.processedData->at(1), expected);
     }
 
@@ -103,7 +102,7 @@ private Q_SLOTS:
         fill(t, 2);
         t.applyPostProcessors();
         // (3Y + 2) * 2, not 3Y * 2 + 2
-        QCOMPARE(t.processedData->at(1), QVector<double>({4, 10}));
+        QCOMPARE(t.processedData->at(1), QVector<double>({ 4, 10 }));
     }
 
     void addPointConvertsInPlaceAndRefusesShortPoints()
@@ -112,7 +111,7 @@ private Q_SLOTS:
         t.addPointProcessor(std::make_shared<ScaleY>(2));
         QVector<double> p { 1, 5, 7 };
         QVERIFY(t.addPoint(p));
-        QCOMPARE(p, QVector<double>({1, 10, 7}));
+        QCOMPARE(p, QVector<double>({ 1, 10, 7 }));
 
         QVector<double> shortPoint { 1, 2 };
         QVERIFY(!t.addPoint(shortPoint));
@@ -196,7 +195,7 @@ private Q_SLOTS:
         src.reset();
 
         clone->recalculate();
-        QCOMPARE(clone->processedData->at(1), QVector<double>({10, 30, 50}));
+        QCOMPARE(clone->processedData->at(1), QVector<double>({ 10, 30, 50 }));
 
         // The last holder lets them go.
         clone.reset();
@@ -212,7 +211,7 @@ private Q_SLOTS:
         QTest::addColumn<QVector<double>>("rawY");
 
         const QVector<double> all { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9 };
-        QTest::newRow("middle") << 2 << 5 << true << QVector<double>({2, 3, 4});
+        QTest::newRow("middle") << 2 << 5 << true << QVector<double>({ 2, 3, 4 });
         QTest::newRow("empty range at the end") << 10 << 10 << true << QVector<double>();
         QTest::newRow("everything") << 0 << 10 << true << all;
         QTest::newRow("reversed") << 5 << 3 << false << all;
@@ -320,8 +319,8 @@ private Q_SLOTS:
         t.recalculate();
         QCOMPARE(t.channelCount(), 3);
         QCOMPARE(t.processedData->size(), 3);
-        QCOMPARE(t.processedData->at(1), QVector<double>({10, 20, 30}));
-        QCOMPARE(t.processedData->at(2), QVector<double>({0, -1, -2}));
+        QCOMPARE(t.processedData->at(1), QVector<double>({ 10, 20, 30 }));
+        QCOMPARE(t.processedData->at(2), QVector<double>({ 0, -1, -2 }));
         QCOMPARE(t.length(), 1.0);
     }
 
@@ -331,10 +330,10 @@ private Q_SLOTS:
         fill(t, 10);
         const TData part = t.rawPoints(8, 5); // clamped to the two points present
         QCOMPARE(part.size(), 3);
-        QCOMPARE(part.at(1), QVector<double>({8, 9}));
-        QCOMPARE(part.at(2), QVector<double>({-8, -9}));
+        QCOMPARE(part.at(1), QVector<double>({ 8, 9 }));
+        QCOMPARE(part.at(2), QVector<double>({ -8, -9 }));
         QCOMPARE(t.rawPoints(20, 5).at(0).size(), 0);
-        QCOMPARE(t.rawPoints(-5, 6).at(1), QVector<double>({0}));
+        QCOMPARE(t.rawPoints(-5, 6).at(1), QVector<double>({ 0 }));
         QCOMPARE(t.pointCount(), 10);
     }
 
