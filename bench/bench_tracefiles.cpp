@@ -1,7 +1,12 @@
+#include "dataproviders/filedataprovider.h"
+#include "settings/settings.h"
+#include "traces/contourtrace.h"
 #include "traces/tracereaders.h"
 #include "traces/tracewriter.h"
 
 #include <QBuffer>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -47,7 +52,7 @@ static void BM_ParseNativeContour(benchmark::State &state)
         QVector<double> point;
         double sum = 0;
         TraceFormat::readPointBlock(cursor, header, TraceFormat::integerOrZero(header.value("point_count")), 3, point,
-                                    [&](QVector<double> &p) { sum += p[0] + p[1] + p[2]; });
+            [&](QVector<double> &p) { sum += p[0] + p[1] + p[2]; });
         benchmark::DoNotOptimize(sum);
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * text.size());
@@ -68,5 +73,55 @@ static void BM_FormatNativeContour(benchmark::State &state)
     state.SetBytesProcessed(int64_t(state.iterations()) * bytes);
 }
 BENCHMARK(BM_FormatNativeContour)->Unit(benchmark::kMillisecond);
+
+namespace {
+
+std::unique_ptr<ContourTrace> contourTrace()
+{
+    auto trace = std::make_unique<ContourTrace>();
+    const TData data = contourData();
+    QVector<double> point(3);
+    for (int i = 0; i < kPoints; ++i) {
+        point = { data[0][i], data[1][i], data[2][i] };
+        trace->addPoint(point);
+    }
+    return trace;
+}
+
+} // namespace
+
+// Writing a 1,000,000-point native contour file to disk.
+static void BM_WriteNativeContourFile(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("contour.txt");
+    const auto trace = contourTrace();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(TraceWriter::saveTraceFile(path, *trace));
+    state.SetBytesProcessed(int64_t(state.iterations()) * QFileInfo(path).size());
+}
+BENCHMARK(BM_WriteNativeContourFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Reading a 1,000,000-point native contour file through the file data
+// provider: parsing, the point conversion and the trace's storage. The
+// finishing step's smoothing and tip compensation are switched off, so the
+// figure is the reading itself.
+static void BM_ReadNativeContourFile(benchmark::State &state)
+{
+    Settings::instance().is_disabled_gauss_filter = false;
+    Settings::instance().is_disabled_radius_elimination = false;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("contour.txt");
+    TraceWriter::saveTraceFile(path, *contourTrace());
+    for (auto _ : state) {
+        ContourTrace trace;
+        FileDataProvider provider(path);
+        provider.start(&trace);
+        provider.waitForFinished();
+        benchmark::DoNotOptimize(trace.pointCount());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * QFileInfo(path).size());
+}
+BENCHMARK(BM_ReadNativeContourFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -22,7 +22,7 @@ TData xyOf(const TData &data)
     if (data.size() < 2)
         return TData(2);
     const int n = qMin(data.at(0).size(), data.at(1).size());
-    return TData{data.at(0).mid(0, n), data.at(1).mid(0, n)};
+    return TData { data.at(0).mid(0, n), data.at(1).mid(0, n) };
 }
 
 void appendPoint(TData &zone, const TData &from, int i)

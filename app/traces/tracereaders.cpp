@@ -193,8 +193,8 @@ Header readHeaderWith(LineCursor &cursor, ColonRule rule)
         }
         if (rule == ColonRule::ExactlyOne && std::memchr(colon + 1, ':', size_t(text.end - colon - 1)))
             continue;
-        header.entries.insert(trimmed(makeBytes(text.begin, colon)).toByteArray(),
-                              trimmed(makeBytes(colon + 1, text.end)).toByteArray());
+        header.entries.insert(
+            trimmed(makeBytes(text.begin, colon)).toByteArray(), trimmed(makeBytes(colon + 1, text.end)).toByteArray());
     }
     return header;
 }
@@ -224,8 +224,7 @@ qint64 countPointLines(const Header &header, LineCursor cursor)
 
 namespace {
 
-template <typename T>
-T littleEndianAt(const char *p)
+template <typename T> T littleEndianAt(const char *p)
 {
     return qFromLittleEndian<T>(p);
 }

@@ -15,8 +15,7 @@ class QIODevice;
 namespace TraceFormat {
 
 // A range of bytes inside a buffer that the caller keeps alive.
-struct Bytes
-{
+struct Bytes {
     const char *begin = nullptr;
     const char *end = nullptr;
 
@@ -31,8 +30,7 @@ Bytes trimmed(Bytes text);
 // Walks a buffer line by line. A line is returned without its line feed; a
 // carriage return before it stays (trimming and number splitting drop it).
 // A buffer ending in a line feed has no empty last line.
-class LineCursor
-{
+class LineCursor {
 public:
     LineCursor() = default;
     LineCursor(const char *begin, const char *end)
@@ -77,11 +75,10 @@ int kindFromName(const QByteArray &name);
 QByteArray firstLineKind(const QByteArray &firstLine);
 
 // One block header of the native text format.
-struct Header
-{
+struct Header {
     QHash<QByteArray, QByteArray> entries; // trimmed key -> trimmed value; a repeated key keeps its last value
-    bool endedAtLine = false;              // the header ended at a line without a colon, not at the end of the file
-    Bytes endLine;                         // that line: the block's first point line
+    bool endedAtLine = false; // the header ended at a line without a colon, not at the end of the file
+    Bytes endLine; // that line: the block's first point line
 
     bool contains(const char *key) const { return entries.contains(QByteArray(key)); }
     QByteArray value(const char *key) const { return entries.value(QByteArray(key)); }
@@ -106,8 +103,8 @@ qint64 countPointLines(const Header &header, LineCursor cursor);
 // the buffer. Each line fills `point` (at least three values, the ones past
 // `channels` 0) and calls onPoint(point). Returns the number of points read.
 template <typename OnPoint>
-qint64 readPointBlock(LineCursor &cursor, const Header &header, qint64 count, int channels, QVector<double> &point,
-                      OnPoint &&onPoint)
+qint64 readPointBlock(
+    LineCursor &cursor, const Header &header, qint64 count, int channels, QVector<double> &point, OnPoint &&onPoint)
 {
     if (count <= 0 || channels <= 0)
         return 0;
@@ -137,8 +134,7 @@ constexpr qint64 kVantorStepOffset = 520;
 constexpr qint64 kVantorSamplesOffset = 700;
 constexpr qint64 kVantorTailSize = 80;
 
-struct VantorData
-{
+struct VantorData {
     double step = 0;
     double scale = 0;
     QVector<qint16> samples;

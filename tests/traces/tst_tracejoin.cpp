@@ -37,15 +37,14 @@ TData shifted(TData data, double dx, double dy)
 void fill(AbstractTrace &trace, const TData &points)
 {
     for (int i = 0; i < points.at(0).size(); ++i) {
-        QVector<double> p{points.at(0).at(i), points.at(1).at(i)};
+        QVector<double> p { points.at(0).at(i), points.at(1).at(i) };
         trace.addPoint(p);
     }
 }
 
 } // namespace
 
-class TestTraceJoin : public QObject
-{
+class TestTraceJoin : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -120,8 +119,8 @@ void TestTraceJoin::refusesJoinsWithoutOverlapPoints_data()
     QTest::addColumn<double>("overlap");
 
     const TData piece = sampled(0, 1000, 10);
-    QTest::newRow("left of one point") << TData{{5}, {1}} << piece << 10.0;
-    QTest::newRow("empty right") << piece << TData{{}, {}} << 10.0;
+    QTest::newRow("left of one point") << TData { { 5 }, { 1 } } << piece << 10.0;
+    QTest::newRow("empty right") << piece << TData { {}, {} } << 10.0;
     QTest::newRow("no channels") << TData() << piece << 10.0;
     QTest::newRow("zero overlap") << piece << piece << 0.0;
     QTest::newRow("negative overlap") << piece << piece << -1.0;
@@ -138,15 +137,15 @@ void TestTraceJoin::refusesJoinsWithoutOverlapPoints()
 void TestTraceJoin::zonesScanEveryPointAndSkipTheFirst()
 {
     // X not ascending: a point outside the length does not end the scan.
-    const TData left{{0, 9, 2, 8, 10}, {0, 1, 2, 3, 4}};
-    const TData right{{0, 5, 1, 7, 2}, {5, 6, 7, 8, 9}};
+    const TData left { { 0, 9, 2, 8, 10 }, { 0, 1, 2, 3, 4 } };
+    const TData right { { 0, 5, 1, 7, 2 }, { 5, 6, 7, 8, 9 } };
     const auto zones = overlapZones(left, right, 3);
-    QCOMPARE(zones.first, TData({{9, 8, 10}, {1, 3, 4}}));
-    QCOMPARE(zones.second, TData({{0, 1, 2}, {5, 7, 9}}));
+    QCOMPARE(zones.first, TData({ { 9, 8, 10 }, { 1, 3, 4 } }));
+    QCOMPARE(zones.second, TData({ { 0, 1, 2 }, { 5, 7, 9 } }));
 
     // A left trace shorter than the overlap still never gives its first point.
-    const auto shortZones = overlapZones(TData{{0, 1, 2}, {0, 0, 0}}, right, 1000);
-    QCOMPARE(shortZones.first, TData({{1, 2}, {0, 0}}));
+    const auto shortZones = overlapZones(TData { { 0, 1, 2 }, { 0, 0, 0 } }, right, 1000);
+    QCOMPARE(shortZones.first, TData({ { 1, 2 }, { 0, 0 } }));
 }
 
 void TestTraceJoin::thinningKeepsOnePointPerHundredthOfTheOverlap()
@@ -164,18 +163,19 @@ void TestTraceJoin::thinningKeepsOnePointPerHundredthOfTheOverlap()
 
 void TestTraceJoin::flatAxisIsNotSearched()
 {
-    const TData fixed{{0, 1, 2, 3}, {1, 1, 1, 1}};
-    TData moving{{0.5, 1.5}, {4, 4}};
+    const TData fixed { { 0, 1, 2, 3 }, { 1, 1, 1, 1 } };
+    TData moving { { 0.5, 1.5 }, { 4, 4 } };
     const auto result = fitShiftAlongAxis(moving, fixed, 1);
     QCOMPARE(result.first, 0.0);
     QCOMPARE_REL(result.second, 2 * std::hypot(0.5, 3), 1e-12);
-    QCOMPARE(moving, TData({{0.5, 1.5}, {4, 4}}));
+    QCOMPARE(moving, TData({ { 0.5, 1.5 }, { 4, 4 } }));
 }
 
 void TestTraceJoin::mergeDropsLeftPointsAtOrBeyondTheJoin()
 {
-    const TData merged = mergeProfiles(TData{{0, 5, 1, 3, 2}, {10, 11, 12, 13, 14}}, TData{{3, 4}, {20, 21}});
-    QCOMPARE(merged, TData({{0, 1, 2, 3, 4}, {10, 12, 14, 20, 21}}));
+    const TData merged
+        = mergeProfiles(TData { { 0, 5, 1, 3, 2 }, { 10, 11, 12, 13, 14 } }, TData { { 3, 4 }, { 20, 21 } });
+    QCOMPARE(merged, TData({ { 0, 1, 2, 3, 4 }, { 10, 12, 14, 20, 21 } }));
 }
 
 VANTOR_TEST_MAIN(TestTraceJoin)

@@ -30,8 +30,7 @@ LineCursor cursorOf(const QByteArray &text)
 }
 
 // Stores a little-endian value over the bytes at offset.
-template <typename T>
-void putLittleEndian(QByteArray &bytes, qint64 offset, T value)
+template <typename T> void putLittleEndian(QByteArray &bytes, qint64 offset, T value)
 {
     const T le = qToLittleEndian(value);
     bytes.replace(int(offset), int(sizeof(T)), reinterpret_cast<const char *>(&le), int(sizeof(T)));
@@ -64,8 +63,7 @@ VantorStatus decode(const QByteArray &bytes, VantorData &data)
 
 } // namespace
 
-class TestTraceReaders : public QObject
-{
+class TestTraceReaders : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -132,13 +130,13 @@ void TestTraceReaders::readValues_data()
     QTest::addColumn<QVector<double>>("expected");
     QTest::addColumn<int>("bad");
 
-    QTest::newRow("written point line") << QByteArray("1.5\t-2\t3e-07\t") << QVector<double>{1.5, -2, 3e-7} << 0;
-    QTest::newRow("blanks and CR") << QByteArray("  1   2 3 \r") << QVector<double>{1, 2, 3} << 0;
-    QTest::newRow("missing values are 0") << QByteArray("7\t8") << QVector<double>{7, 8, 0} << 0;
-    QTest::newRow("empty line") << QByteArray("") << QVector<double>{0, 0, 0} << 0;
-    QTest::newRow("letter in the middle") << QByteArray("1 x 3") << QVector<double>{1, 0, 3} << 1;
-    QTest::newRow("not finite") << QByteArray("nan 2 inf") << QVector<double>{0, 2, 0} << 2;
-    QTest::newRow("further values ignored") << QByteArray("1 2 3 zzz 5") << QVector<double>{1, 2, 3} << 0;
+    QTest::newRow("written point line") << QByteArray("1.5\t-2\t3e-07\t") << QVector<double> { 1.5, -2, 3e-7 } << 0;
+    QTest::newRow("blanks and CR") << QByteArray("  1   2 3 \r") << QVector<double> { 1, 2, 3 } << 0;
+    QTest::newRow("missing values are 0") << QByteArray("7\t8") << QVector<double> { 7, 8, 0 } << 0;
+    QTest::newRow("empty line") << QByteArray("") << QVector<double> { 0, 0, 0 } << 0;
+    QTest::newRow("letter in the middle") << QByteArray("1 x 3") << QVector<double> { 1, 0, 3 } << 1;
+    QTest::newRow("not finite") << QByteArray("nan 2 inf") << QVector<double> { 0, 2, 0 } << 2;
+    QTest::newRow("further values ignored") << QByteArray("1 2 3 zzz 5") << QVector<double> { 1, 2, 3 } << 0;
 }
 
 void TestTraceReaders::readValues()
@@ -159,7 +157,7 @@ void TestTraceReaders::linesEndingInCrLfAndWithoutFinalFeed()
     QStringList lines;
     while (cursor.next(line))
         lines << QString::fromUtf8(trimmed(line).toByteArray());
-    QCOMPARE(lines, QStringList({"a:1", "", "last"}));
+    QCOMPARE(lines, QStringList({ "a:1", "", "last" }));
 
     LineCursor ended = cursorOf(QByteArray("x\n"));
     QVERIFY(ended.next(line));
@@ -251,7 +249,7 @@ void TestTraceReaders::pointBlockStopsAtEndOfFile()
             got[c].append(p[c]);
     });
     QCOMPARE(read, qint64(3));
-    QCOMPARE(got, TData({{1, 4, 7}, {2, 5, 8}, {3, 6, 0}}));
+    QCOMPARE(got, TData({ { 1, 4, 7 }, { 2, 5, 8 }, { 3, 6, 0 } }));
 
     // A negative count reads nothing and leaves the cursor where it was.
     LineCursor again = cursorOf(text);
@@ -294,10 +292,10 @@ void TestTraceReaders::kindNames()
 void TestTraceReaders::vantorDecodesSamples()
 {
     VantorData data;
-    QCOMPARE(decode(vantorFile(3, 0.5, {10, -20, 30}, 0.1), data), VantorStatus::Ok);
+    QCOMPARE(decode(vantorFile(3, 0.5, { 10, -20, 30 }, 0.1), data), VantorStatus::Ok);
     QCOMPARE(data.step, 0.5);
     QCOMPARE(data.scale, 0.1);
-    QCOMPARE(data.samples, QVector<qint16>({10, -20, 30}));
+    QCOMPARE(data.samples, QVector<qint16>({ 10, -20, 30 }));
 
     QCOMPARE(decode(vantorFile(0, 1, {}, 1), data), VantorStatus::Ok);
     QVERIFY(data.samples.isEmpty());
@@ -308,7 +306,7 @@ void TestTraceReaders::vantorMalformed_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("status");
 
-    const QByteArray good = vantorFile(4, 0.5, {1, 2, 3, 4}, 0.1);
+    const QByteArray good = vantorFile(4, 0.5, { 1, 2, 3, 4 }, 0.1);
     QTest::newRow("empty") << QByteArray() << int(VantorStatus::Truncated);
     QTest::newRow("inside the header") << good.left(500) << int(VantorStatus::Truncated);
     QTest::newRow("inside the samples") << good.left(703) << int(VantorStatus::Truncated);
@@ -319,9 +317,9 @@ void TestTraceReaders::vantorMalformed_data()
     putLittleEndian(huge, kVantorCountOffset, std::numeric_limits<qint32>::max());
     QTest::newRow("count no container holds") << huge << int(VantorStatus::TooLarge);
     QTest::newRow("negative count") << vantorFile(-3, 0.5, {}, 0.1) << int(VantorStatus::NegativeCount);
-    QTest::newRow("nan step") << vantorFile(2, std::nan(""), {1, 2}, 0.1) << int(VantorStatus::NotFinite);
-    QTest::newRow("infinite scale") << vantorFile(2, 1, {1, 2}, HUGE_VAL) << int(VantorStatus::NotFinite);
-    QTest::newRow("X overflows") << vantorFile(3, 1e308, {1, 2, 3}, 1) << int(VantorStatus::NotFinite);
+    QTest::newRow("nan step") << vantorFile(2, std::nan(""), { 1, 2 }, 0.1) << int(VantorStatus::NotFinite);
+    QTest::newRow("infinite scale") << vantorFile(2, 1, { 1, 2 }, HUGE_VAL) << int(VantorStatus::NotFinite);
+    QTest::newRow("X overflows") << vantorFile(3, 1e308, { 1, 2, 3 }, 1) << int(VantorStatus::NotFinite);
 }
 
 void TestTraceReaders::vantorMalformed()
@@ -329,9 +327,9 @@ void TestTraceReaders::vantorMalformed()
     QFETCH(QByteArray, bytes);
     QFETCH(int, status);
     VantorData data;
-    data.samples = {7};
+    data.samples = { 7 };
     QCOMPARE(int(decode(bytes, data)), status);
-    QCOMPARE(data.samples, QVector<qint16>({7})); // a refused file changes nothing
+    QCOMPARE(data.samples, QVector<qint16>({ 7 })); // a refused file changes nothing
 }
 
 void TestTraceReaders::randomBytesNeverBreakTheParsers()
@@ -355,7 +353,8 @@ void TestTraceReaders::randomBytesNeverBreakTheParsers()
         Header header = readHeader(cursor);
         QVector<double> point;
         qint64 points = 0;
-        const qint64 count = qMax<qint64>(integerOrZero(header.value("point_count")), TraceFormat::countPointLines(header, cursor));
+        const qint64 count
+            = qMax<qint64>(integerOrZero(header.value("point_count")), TraceFormat::countPointLines(header, cursor));
         readPointBlock(cursor, header, count, 2, point, [&](QVector<double> &p) {
             QVERIFY(std::isfinite(p[0]) && std::isfinite(p[1]));
             ++points;
