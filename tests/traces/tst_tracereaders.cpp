@@ -159,7 +159,8 @@ void TestTraceReaders::linesEndingInCrLfAndWithoutFinalFeed()
         lines << QString::fromUtf8(trimmed(line).toByteArray());
     QCOMPARE(lines, QStringList({ "a:1", "", "last" }));
 
-    LineCursor ended = cursorOf(QByteArray("x\n"));
+    const QByteArray oneLine("x\n");
+    LineCursor ended = cursorOf(oneLine);
     QVERIFY(ended.next(line));
     QVERIFY(!ended.next(line)); // a final line feed gives no empty last line
 }
