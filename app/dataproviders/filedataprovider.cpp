@@ -1,0 +1,333 @@
+#include "dataproviders/filedataprovider.h"
+
+#include "settings/common.h"
+#include "settings/logger.h"
+#include "settings/settings.h"
+#include "traces/contourtrace.h"
+#include "traces/processors.h"
+#include "traces/profiletrace.h"
+#include "traces/tracereaders.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+
+#include <limits>
+#include <memory>
+
+using TraceFormat::Header;
+using TraceFormat::LineCursor;
+
+namespace {
+
+// Points of the main trace are announced in batches of this size.
+constexpr int kBatchSize = 500;
+
+// Tracing speeds of the instrument in mm/s by speed index.
+constexpr double kTraceSpeeds[] = { 0.25, 0.5, 1.0, 2.0 };
+
+const char *const kDateFormat = "dd-MM-yyyy HH:mm:ss";
+
+// A default taken from the settings is stored as the file would store it:
+// six significant digits.
+double sixDigits(double value)
+{
+    return QByteArray::number(value, 'g', 6).toDouble();
+}
+
+double realEntry(const Header &header, const char *key, double fallback)
+{
+    return header.contains(key) ? TraceFormat::realOrZero(header.value(key)) : sixDigits(fallback);
+}
+
+double defaultSpeed()
+{
+    return kTraceSpeeds[Settings::instance().speedIndex()];
+}
+
+double defaultCutOff()
+{
+    return Common::cutOffLength(Settings::instance().filterIndex());
+}
+
+QString controllerEntry(const Header &header)
+{
+    return header.contains("controler_name") ? QString::fromUtf8(header.value("controler_name"))
+                                             : QStringLiteral("no name");
+}
+
+void applyContourHeader(ContourTrace &trace, const Header &header)
+{
+    const Settings &s = Settings::instance();
+    if (header.contains("needle_pressing"))
+        trace.needle_pressing = header.value("needle_pressing") == "u" ? 0 : 1;
+    else
+        trace.needle_pressing = s.needle_pressing == 0 ? 0 : 1;
+    trace.tool_head_radius_down = realEntry(header, "tool_head_radius_down", s.tool_head_radius_down);
+    trace.tool_head_radius_up = realEntry(header, "tool_head_radius_up", s.tool_head_radius_up);
+    trace.double_sided_probe_high = realEntry(header, "double_sided_probe_high", s.double_sided_probe_high);
+    trace.needle_bias = realEntry(header, "needle_bias", s.needle_bias);
+    trace.rack_perpendicular = realEntry(header, "rack_perpendicular", s.rack_prpendicular);
+    trace.x_axis_compression_ratio = realEntry(header, "x_axis_compression_ratio", s.x_axis_compression_ratio);
+    trace.y_axis_compression_ratio = realEntry(header, "y_axis_compression_ratio", s.y_axis_compression_ratio);
+    trace.displacement_coefficient = realEntry(header, "displacement_coefficient", s.displacement_coefficient);
+    trace.roughness_ratio = realEntry(header, "roughness_ratio", s.roughness_ratio);
+    trace.measurement_mode = header.contains("measurement_mode")
+        ? int(qBound<qint64>(std::numeric_limits<int>::min(),
+            TraceFormat::integerOrZero(header.value("measurement_mode")), std::numeric_limits<int>::max()))
+        : s.measurement_mode;
+}
+
+// Speed, cut-off and median settings of a profile trace read from a header
+// (the main trace's header for an additional trace).
+void applyProfileHeader(ProfileTrace &trace, const Header &header)
+{
+    const Settings &s = Settings::instance();
+    trace.speed = realEntry(header, "speed", defaultSpeed());
+    trace.cutOff = realEntry(header, "filter", defaultCutOff());
+    trace.medianWindow = s.preferenses.meadian_filter_value;
+    trace.medianEnabled = s.preferenses.meadian_filter;
+}
+
+// The post-processing chain of an additional trace read with its main trace.
+void addAdditionalChain(ProfileTrace &trace)
+{
+    const Settings &s = Settings::instance();
+    if (s.preferenses.meadian_filter)
+        trace.addPostProcessor(std::make_shared<DataMedianFilterProcessor>(s.preferenses.meadian_filter_value));
+    if (s.preferenses.thread_angle_compensation)
+        trace.addPostProcessor(
+            std::make_shared<ThreadAngleCompensationProcessor>(s.preferenses.thread_angle_compensation_value));
+    if (s.preferenses.profile_filter_mode == 1)
+        trace.addPostProcessor(std::make_shared<FilterRoughnessProfileProcessor>(defaultCutOff()));
+    else if (s.preferenses.profile_filter_mode == 2)
+        trace.addPostProcessor(std::make_shared<FilterWaveProfileProcessor>(defaultCutOff()));
+    trace.addPostProcessor(std::make_shared<YZeronator>());
+}
+
+bool isProfileKind(int kind)
+{
+    return kind == PROFILE || kind == ADDITIONAL_TRACE;
+}
+
+} // namespace
+
+FileDataProvider::FileDataProvider(const QString &path)
+    : DataProvider(path)
+    , m_path(path)
+{
+}
+
+bool FileDataProvider::firstLineKind(const QString &path, QByteArray &kind)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // A native first line is short; a longer one names no kind either way,
+    // and a binary file without line feeds is not read whole for it.
+    kind = TraceFormat::firstLineKind(file.readLine(256));
+    return true;
+}
+
+void FileDataProvider::prepare()
+{
+    trace()->setName(QFileInfo(m_path).fileName());
+    trace()->clearPointProcessors();
+    m_appended = 0;
+}
+
+bool FileDataProvider::obtainData()
+{
+    logger.log(Logger::INFO, "FileDataProvider obtain data from " + m_path.toStdString());
+    QByteArray kind;
+    if (!firstLineKind(m_path, kind)) {
+        failOpen(m_path);
+        return false;
+    }
+    if (kind == "PROFILE")
+        return readProfileFile(m_path);
+    if (kind == "CONTOUR" || kind == "CONTOURPROF")
+        return readContourFile(m_path);
+    if (m_path.endsWith(QLatin1String(".Vantor"), Qt::CaseSensitive))
+        return readBinaryFile(m_path);
+    return readColumnsFile(m_path);
+}
+
+bool FileDataProvider::readContourFile(const QString &path)
+{
+    trace()->addPointProcessor(std::make_shared<ContourConversionPointProcessor>());
+    return readTraceFile(path);
+}
+
+bool FileDataProvider::readProfileFile(const QString &path)
+{
+    return readTraceFile(path);
+}
+
+bool FileDataProvider::readTraceFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        failOpen(path);
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+
+    const char *begin = bytes.constData();
+    const char *end = begin + bytes.size();
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        begin += 3;
+    LineCursor cursor(begin, end);
+    const Header header = TraceFormat::readHeader(cursor);
+    applyHeader(header);
+
+    const qint64 count = header.contains("point_count") ? TraceFormat::integerOrZero(header.value("point_count"))
+                                                        : TraceFormat::countPointLines(header, cursor);
+    QVector<double> point;
+    TraceFormat::readPointBlock(
+        cursor, header, count, trace()->channelCount(), point, [this](QVector<double> &p) { appendPoint(p); });
+
+    if (trace()->traceType == PROFILE && dynamic_cast<ProfileTrace *>(trace()))
+        readAdditionalTraces(header, cursor);
+    return true;
+}
+
+void FileDataProvider::applyHeader(const Header &header)
+{
+    AbstractTrace *t = trace();
+    const int kind
+        = TraceFormat::kindFromName(header.contains("trace_type") ? header.value("trace_type") : QByteArray("CONTOUR"));
+    // The trace's class was chosen from the first line; a header whose kind
+    // belongs to the other class never writes that class's fields into it.
+    if (auto *profile = dynamic_cast<ProfileTrace *>(t)) {
+        t->setTraceType(isProfileKind(kind) ? kind : int(PROFILE));
+        applyProfileHeader(*profile, header);
+    } else if (auto *contour = dynamic_cast<ContourTrace *>(t)) {
+        t->setTraceType(isProfileKind(kind) ? int(CONTOUR) : kind);
+        applyContourHeader(*contour, header);
+    } else {
+        t->setTraceType(kind);
+    }
+    if (isProfileKind(kind) != isProfileKind(t->traceType))
+        logger.log(Logger::WARNING,
+            "Trace kind " + header.value("trace_type").toStdString() + " does not fit the trace read from "
+                + m_path.toStdString());
+
+    t->controllerName = controllerEntry(header);
+    const QByteArray date
+        = header.contains("creation_date") ? header.value("creation_date") : QByteArray("01-01-1970 00:00:00");
+    t->creationDate = QDateTime::fromString(QString::fromUtf8(date), QLatin1String(kDateFormat));
+    t->setFilePath(m_path);
+}
+
+void FileDataProvider::readAdditionalTraces(const Header &mainHeader, LineCursor &cursor)
+{
+    auto *main = static_cast<ProfileTrace *>(trace());
+    const int channels = main->channelCount();
+    const qint64 count = TraceFormat::integerOrZero(mainHeader.value("addittional_trace_count"));
+    QVector<double> point;
+    // The count is whatever the file says: blocks are read only while the
+    // file still has lines.
+    for (qint64 i = 0; i < count && !cursor.atEnd(); ++i) {
+        const Header header = TraceFormat::readAdditionalHeader(cursor);
+        auto *child = new ProfileTrace();
+        child->setTraceType(ADDITIONAL_TRACE);
+        applyProfileHeader(*child, mainHeader);
+        child->controllerName = controllerEntry(mainHeader);
+        child->setName(m_path);
+        child->setFilePath(m_path);
+        TraceFormat::readPointBlock(cursor, header, TraceFormat::integerOrZero(header.value("point_count")), channels,
+            point, [child](QVector<double> &p) { child->addPoint(p); });
+        addAdditionalChain(*child);
+        main->addAdditionalTrace(child);
+    }
+}
+
+bool FileDataProvider::startContourRead(QFile &file)
+{
+    trace()->addPointProcessor(std::make_shared<ContourConversionPointProcessor>());
+    if (!file.open(QIODevice::ReadOnly)) {
+        failOpen(file.fileName());
+        return false;
+    }
+    logger.log(Logger::INFO, "Open file " + file.fileName().toStdString());
+    trace()->setTraceType(CONTOUR);
+    // Only a contour trace has needle fields; a profile trace given a column
+    // file keeps its own.
+    if (auto *contour = dynamic_cast<ContourTrace *>(trace()))
+        contour->needle_pressing = Settings::instance().needle_pressing == 0 ? 0 : 1;
+    return true;
+}
+
+bool FileDataProvider::readBinaryFile(const QString &path)
+{
+    QFile file(path);
+    if (!startContourRead(file))
+        return false;
+    TraceFormat::VantorData data;
+    if (TraceFormat::readVantor(file, data) != TraceFormat::VantorStatus::Ok) {
+        failContent(path);
+        return false;
+    }
+    QVector<double> point(3, 0.0);
+    for (int i = 0; i < data.samples.size(); ++i) {
+        point[0] = i * data.step;
+        point[1] = data.samples.at(i) * data.scale;
+        point[2] = 0.0;
+        appendPoint(point);
+    }
+    file.close();
+    logger.log(Logger::INFO, "Close file " + path.toStdString());
+    return true;
+}
+
+bool FileDataProvider::readColumnsFile(const QString &path)
+{
+    QFile file(path);
+    if (!startContourRead(file))
+        return false;
+    const QByteArray bytes = file.readAll();
+    LineCursor cursor(bytes.constData(), bytes.constData() + bytes.size());
+    const int channels = trace()->channelCount();
+    QVector<double> point(qMax(channels, 3), 0.0);
+    double previousX = std::numeric_limits<double>::max();
+    TraceFormat::Bytes line;
+    while (cursor.next(line)) {
+        point.fill(0.0);
+        if (TraceFormat::readValues(line, channels, point.data()) > 0) {
+            failContent(path);
+            return false;
+        }
+        // A point repeating the previous accepted X is dropped.
+        if (point[0] == previousX)
+            continue;
+        previousX = point[0];
+        appendPoint(point);
+    }
+    file.close();
+    logger.log(Logger::INFO, "Close file " + path.toStdString());
+    return true;
+}
+
+void FileDataProvider::appendPoint(QVector<double> &point)
+{
+    trace()->addPoint(point);
+    ++m_appended;
+    if (m_appended % kBatchSize == 0)
+        Q_EMIT dataBatchReady(m_appended - kBatchSize, kBatchSize);
+}
+
+void FileDataProvider::failOpen(const QString &path)
+{
+    qDebug() << "Can't open file " << path;
+    logger.log(Logger::ERROR, "Can't open file " + path.toStdString());
+    Q_EMIT dataReadError(QStringLiteral("Can't open file "));
+}
+
+void FileDataProvider::failContent(const QString &path)
+{
+    logger.log(Logger::ERROR, "Error in " + path.toStdString());
+    Q_EMIT dataReadError(QStringLiteral("Error in ") + path);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "dataproviders/dataprovider.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+class QFile;
+
+namespace TraceFormat {
+struct Header;
+class LineCursor;
+} // namespace TraceFormat
+
+// The data provider of a trace file. The file's first line chooses the
+// reader: a native text file of a contour or profile trace, else a ".Vantor"
+// binary by its extension, else plain number columns. Everything runs on the
+// provider's worker; the main trace's points are announced every 500 points.
+class FileDataProvider : public DataProvider {
+    Q_OBJECT
+
+public:
+    explicit FileDataProvider(const QString &path);
+
+    QString path() const { return m_path; }
+
+    // The kind named by the first line of the file at path ("PROFILE",
+    // "CONTOUR", ...; anything else names no native kind). False when the file
+    // cannot be opened.
+    static bool firstLineKind(const QString &path, QByteArray &kind);
+
+protected:
+    void prepare() override;
+    bool obtainData() override;
+
+    // The readers that obtainData() chooses from; each fills trace().
+    bool readContourFile(const QString &path);
+    bool readProfileFile(const QString &path);
+    bool readTraceFile(const QString &path);
+    bool readBinaryFile(const QString &path);
+    bool readColumnsFile(const QString &path);
+
+private:
+    // Opens a binary or column file after giving the trace its contour point
+    // chain; false (with the error reported) when the file cannot be opened.
+    bool startContourRead(QFile &file);
+    void failOpen(const QString &path);
+    void failContent(const QString &path);
+    // Appends a point of the main trace and announces every full batch.
+    void appendPoint(QVector<double> &point);
+    void applyHeader(const TraceFormat::Header &header);
+    void readAdditionalTraces(const TraceFormat::Header &mainHeader, TraceFormat::LineCursor &cursor);
+
+    QString m_path;
+    int m_appended = 0;
+};

@@ -1,0 +1,151 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QVector>
+#include <QtGlobal>
+
+class QIODevice;
+
+// Byte-level parsing of the trace files the program reads: the native text
+// format (header lines and tab-terminated point lines), plain number columns
+// and the fixed-layout ".Vantor" binary. Everything here works on bytes the
+// caller holds, decodes numbers straight from them and never reads outside
+// the given range, so a malformed file can only give fewer or zero values.
+namespace TraceFormat {
+
+// A range of bytes inside a buffer that the caller keeps alive.
+struct Bytes {
+    const char *begin = nullptr;
+    const char *end = nullptr;
+
+    bool isEmpty() const { return begin == end; }
+    qint64 size() const { return end - begin; }
+    QByteArray toByteArray() const { return QByteArray(begin, int(size())); }
+};
+
+// The range without white space (blanks, tabs, CR, LF, VT, FF) at both ends.
+Bytes trimmed(Bytes text);
+
+// Walks a buffer line by line. A line is returned without its line feed; a
+// carriage return before it stays (trimming and number splitting drop it).
+// A buffer ending in a line feed has no empty last line.
+class LineCursor {
+public:
+    LineCursor() = default;
+    LineCursor(const char *begin, const char *end)
+        : m_pos(begin)
+        , m_end(end)
+    {
+    }
+
+    bool atEnd() const { return m_pos >= m_end; }
+    bool next(Bytes &line);
+
+private:
+    const char *m_pos = nullptr;
+    const char *m_end = nullptr;
+};
+
+// The whole token as a finite real ("1.5", "-2e-3", "+4", ".5"). Anything
+// else (letters, a decimal comma, "nan", "inf", a value out of the double
+// range, trailing bytes) is refused.
+bool parseReal(Bytes token, double &value);
+
+// The whole token as a decimal integer, optionally signed.
+bool parseInteger(Bytes token, qint64 &value);
+
+// Header values: a text that is not a finite number gives 0.
+double realOrZero(const QByteArray &text);
+qint64 integerOrZero(const QByteArray &text);
+
+// Splits a line at white space and stores its first `count` values; a value
+// that is missing because the line ends is 0, as is a value that is not a
+// number. Returns how many of the first `count` tokens were not numbers.
+int readValues(Bytes line, int count, double *values);
+
+// Trace kind names as the files carry them: "CONTOUR" 0, "CONTOURPROF" 1,
+// "PROFILE" 2, "ADDITIONAL_TRACE" 3; any other name reads as 0.
+QByteArray kindName(int kind);
+int kindFromName(const QByteArray &name);
+
+// The kind named by a file's first line: the line without its line feeds,
+// carriage returns and every "trace_type:" in it ("PROFILE" for a native
+// profile file; a byte-order mark or blanks make it match no kind).
+QByteArray firstLineKind(const QByteArray &firstLine);
+
+// One block header of the native text format.
+struct Header {
+    QHash<QByteArray, QByteArray> entries; // trimmed key -> trimmed value; a repeated key keeps its last value
+    bool endedAtLine = false; // the header ended at a line without a colon, not at the end of the file
+    Bytes endLine; // that line: the block's first point line
+
+    bool contains(const char *key) const { return entries.contains(QByteArray(key)); }
+    QByteArray value(const char *key) const { return entries.value(QByteArray(key)); }
+};
+
+// The header of a trace block: trimmed lines up to the end of the buffer or
+// the first line without a colon; each line splits at its first colon.
+Header readHeader(LineCursor &cursor);
+
+// The header of an additional-trace block: as readHeader, except that only a
+// line with exactly one colon gives an entry; a line with more colons is
+// passed over and does not end the header.
+Header readAdditionalHeader(LineCursor &cursor);
+
+// The number of point lines of a block whose header has no "point_count":
+// the non-empty lines from the header's end line on, up to the first empty
+// line or the end of the buffer. The cursor itself does not move.
+qint64 countPointLines(const Header &header, LineCursor cursor);
+
+// Reads up to `count` point lines of a block: the header's end line first
+// when there is one, then the following lines, stopping early at the end of
+// the buffer. Each line fills `point` (at least three values, the ones past
+// `channels` 0) and calls onPoint(point). Returns the number of points read.
+template <typename OnPoint>
+qint64 readPointBlock(
+    LineCursor &cursor, const Header &header, qint64 count, int channels, QVector<double> &point, OnPoint &&onPoint)
+{
+    if (count <= 0 || channels <= 0)
+        return 0;
+    point.fill(0.0, qMax(channels, 3));
+    qint64 done = 0;
+    Bytes line;
+    if (header.endedAtLine) {
+        point.fill(0.0);
+        readValues(header.endLine, channels, point.data());
+        onPoint(point);
+        ++done;
+    }
+    while (done < count && cursor.next(line)) {
+        point.fill(0.0);
+        readValues(line, channels, point.data());
+        onPoint(point);
+        ++done;
+    }
+    return done;
+}
+
+// Fixed-layout ".Vantor" binary, little-endian: the sample count N (int32)
+// at byte 440, the X step (IEEE double) at 520, N int16 samples from 700,
+// then an 80-byte block whose first 8 bytes are the height scale.
+constexpr qint64 kVantorCountOffset = 440;
+constexpr qint64 kVantorStepOffset = 520;
+constexpr qint64 kVantorSamplesOffset = 700;
+constexpr qint64 kVantorTailSize = 80;
+
+struct VantorData {
+    double step = 0;
+    double scale = 0;
+    QVector<qint16> samples;
+};
+
+enum class VantorStatus { Ok, Truncated, NegativeCount, TooLarge, NotFinite };
+
+// Reads a ".Vantor" file front to back from the device's current position.
+// Nothing is allocated for the samples before the device is known to hold
+// them all; a file shorter than 780 + 2 N bytes is Truncated, a count whose
+// samples no container could hold is TooLarge.
+VantorStatus readVantor(QIODevice &device, VantorData &data);
+
+} // namespace TraceFormat

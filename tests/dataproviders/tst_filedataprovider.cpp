@@ -1,0 +1,607 @@
+#include "dataproviders/filedataprovider.h"
+#include "settings/common.h"
+#include "settings/settings.h"
+#include "traces/contourtrace.h"
+#include "traces/profiletrace.h"
+#include "traces/tracereaders.h"
+#include "traces/tracewriter.h"
+
+#include "support/fuzzy.h"
+#include "support/testmain.h"
+
+#include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// What a provider reported while it read one file.
+struct ReadLog {
+    bool result = false;
+    QStringList events; // "started", "batch 0 500", "error <text>", "finished"
+    QStringList errors;
+    QList<QPair<int, int>> batches;
+};
+
+ReadLog readInto(const QString &path, AbstractTrace *trace)
+{
+    ReadLog log;
+    QMutex mutex;
+    FileDataProvider provider(path);
+    const auto record = [&](const QString &event) {
+        QMutexLocker lock(&mutex);
+        log.events << event;
+    };
+    QObject::connect(&provider, &DataProvider::dataReadStarted, [&] { record("started"); });
+    QObject::connect(&provider, &DataProvider::dataReadFinished, [&] { record("finished"); });
+    QObject::connect(&provider, &DataProvider::dataBatchReady, [&](int from, int count) {
+        record(QString("batch %1 %2").arg(from).arg(count));
+        QMutexLocker lock(&mutex);
+        log.batches << qMakePair(from, count);
+    });
+    QObject::connect(&provider, &DataProvider::dataReadError, [&](const QString &s) {
+        record("error " + s);
+        QMutexLocker lock(&mutex);
+        log.errors << s;
+    });
+    provider.start(trace);
+    provider.waitForFinished();
+    log.result = provider.result();
+    return log;
+}
+
+bool allFinite(const TData &data)
+{
+    for (const auto &channel : data)
+        for (double v : channel)
+            if (!std::isfinite(v))
+                return false;
+    return true;
+}
+
+int rawCount(const AbstractTrace &trace)
+{
+    return trace.rawData->isEmpty() ? 0 : trace.rawData->at(0).size();
+}
+
+// A profile trace that deletes the additional traces a reader attached to it.
+struct OwnedProfile {
+    ProfileTrace trace;
+    ~OwnedProfile() { qDeleteAll(trace.additionalTraces); }
+};
+
+void addPoints(AbstractTrace &trace, const TData &points)
+{
+    for (int i = 0; i < points.at(0).size(); ++i) {
+        QVector<double> p;
+        for (const auto &channel : points)
+            p << channel.at(i);
+        trace.addPoint(p);
+    }
+}
+
+template <typename T> void putLittleEndian(QByteArray &bytes, qint64 offset, T value)
+{
+    const T le = qToLittleEndian(value);
+    bytes.replace(int(offset), int(sizeof(T)), reinterpret_cast<const char *>(&le), int(sizeof(T)));
+}
+
+QByteArray vantorFile(qint32 count, double step, const QVector<qint16> &samples, double scale)
+{
+    QByteArray bytes(int(TraceFormat::kVantorSamplesOffset), '\0');
+    putLittleEndian(bytes, TraceFormat::kVantorCountOffset, count);
+    quint64 bits = 0;
+    std::memcpy(&bits, &step, sizeof(bits));
+    putLittleEndian(bytes, TraceFormat::kVantorStepOffset, bits);
+    for (qint16 s : samples)
+        putLittleEndian(bytes, bytes.size(), s);
+    const qint64 tail = bytes.size();
+    bytes.append(QByteArray(int(TraceFormat::kVantorTailSize), '\0'));
+    std::memcpy(&bits, &scale, sizeof(bits));
+    putLittleEndian(bytes, tail, bits);
+    return bytes;
+}
+
+} // namespace
+
+class TestFileDataProvider : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void contourRoundTrip_data();
+    void contourRoundTrip();
+    void profileRoundTripWithAdditionalTraces();
+    void additionalTracesGetTheirChainFromTheSettings();
+    void batchesOf500();
+    void missingKeysTakeTheirDefaults();
+    void malformedNativeFiles_data();
+    void malformedNativeFiles();
+    void headerOfTheOtherClassIsNotWrittenIntoTheTrace();
+    void firstLineChoosesTheReader_data();
+    void firstLineChoosesTheReader();
+    void columnFiles_data();
+    void columnFiles();
+    void coordinatesFileReadsBack();
+    void binaryFiles_data();
+    void binaryFiles();
+    void missingFileIsReported();
+    void randomFilesEndQuickly();
+
+private:
+    QString write(const QString &name, const QByteArray &bytes);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<Settings> m_saved;
+};
+
+void TestFileDataProvider::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_saved = std::make_unique<Settings>(Settings::instance());
+}
+
+void TestFileDataProvider::init()
+{
+    // A neutral conversion and finishing step, so processed values are easy to
+    // predict: X and Y as read, Y raised by Z/1000.
+    Settings &s = Settings::instance();
+    s.x_axis_compression_ratio = 1;
+    s.y_axis_compression_ratio = 1;
+    s.displacement_coefficient = 0;
+    s.rack_prpendicular = 0;
+    s.is_disabled_gauss_filter = false;
+    s.is_disabled_radius_elimination = false;
+    s.needle_pressing = 1;
+    s.current_speed = 0;
+    s.spinbox_filter_length_index = 1;
+    s.preferenses.meadian_filter = false;
+    s.preferenses.thread_angle_compensation = false;
+    s.preferenses.profile_filter_mode = 0;
+    s.preferenses.non_linearity = false;
+}
+
+void TestFileDataProvider::cleanup()
+{
+    Settings::instance() = *m_saved;
+}
+
+QString TestFileDataProvider::write(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write a fixture");
+    return path;
+}
+
+void TestFileDataProvider::contourRoundTrip_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("needle");
+    QTest::newRow("CONTOUR, lower needle") << int(CONTOUR) << 1;
+    QTest::newRow("CONTOURPROF, upper needle") << int(CONTOURPROF) << 0;
+}
+
+void TestFileDataProvider::contourRoundTrip()
+{
+    QFETCH(int, kind);
+    QFETCH(int, needle);
+    ContourTrace source;
+    source.setTraceType(kind);
+    source.needle_pressing = needle;
+    source.tool_head_radius_down = 0.0001;
+    source.tool_head_radius_up = 25.5;
+    source.double_sided_probe_high = 22;
+    source.needle_bias = -0.75;
+    source.rack_perpendicular = 0.125;
+    source.x_axis_compression_ratio = 1.00025;
+    source.y_axis_compression_ratio = 0.9975;
+    source.displacement_coefficient = 0.003;
+    source.roughness_ratio = 6.2;
+    source.measurement_mode = 2;
+    source.controllerName = QStringLiteral("Петров А. В.");
+    source.creationDate = QDateTime(QDate(2021, 3, 5), QTime(14, 7, 9));
+    // Contour X reaches two million; every digit must survive the round trip.
+    const TData points { { 0, 1999999.123456789, 2000000.000000001 }, { 1.5, -0.1 - 0.2, 1e-7 },
+        { 12.25, 13.5, 14.75 } };
+    addPoints(source, points);
+
+    const QString path = m_dir.filePath(QStringLiteral("контур %1.txt").arg(kind));
+    QVERIFY(TraceWriter::saveTraceFile(path, source));
+
+    ContourTrace read;
+    const ReadLog log = readInto(path, &read);
+    QVERIFY(log.result);
+    QVERIFY(log.errors.isEmpty());
+    QCOMPARE(*read.rawData, points);
+    QCOMPARE(read.traceType, kind);
+    QCOMPARE(read.needle_pressing, needle);
+    QCOMPARE(read.tool_head_radius_down, 0.0001);
+    QCOMPARE(read.tool_head_radius_up, 25.5);
+    QCOMPARE(read.needle_bias, -0.75);
+    QCOMPARE(read.rack_perpendicular, 0.125);
+    QCOMPARE(read.x_axis_compression_ratio, 1.00025);
+    QCOMPARE(read.y_axis_compression_ratio, 0.9975);
+    QCOMPARE(read.displacement_coefficient, 0.003);
+    QCOMPARE(read.measurement_mode, 2);
+    QCOMPARE(read.controllerName, source.controllerName);
+    QCOMPARE(read.creationDate, source.creationDate);
+    QCOMPARE(read.filePath(), path);
+    QCOMPARE(read.name(), QFileInfo(path).fileName());
+    // The points went through the current conversion: Y gained Z/1000.
+    QCOMPARE_REL(read.convertedData->at(1).at(0), 1.5 + 12.25 / 1000, 1e-12);
+}
+
+void TestFileDataProvider::profileRoundTripWithAdditionalTraces()
+{
+    ProfileTrace source;
+    source.setTraceType(PROFILE);
+    source.speed = 0.5;
+    source.cutOff = 800;
+    source.controllerName = QStringLiteral("No name");
+    source.creationDate = QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5));
+    TData mainPoints(2);
+    for (int i = 0; i < 1234; ++i) {
+        mainPoints[0] << i * 0.5;
+        mainPoints[1] << std::sin(i * 0.1) * 3.3;
+    }
+    addPoints(source, mainPoints);
+    ProfileTrace first;
+    ProfileTrace second;
+    TData firstPoints { {}, {} };
+    TData secondPoints { {}, {} };
+    for (int i = 0; i < 10; ++i) {
+        firstPoints[0] << 100 + i;
+        firstPoints[1] << 0.125 * i + 1;
+        secondPoints[0] << 200 + i * 0.25;
+        secondPoints[1] << -1.0 / (i + 3);
+    }
+    addPoints(first, firstPoints);
+    addPoints(second, secondPoints);
+    for (ProfileTrace *additional : { &first, &second }) {
+        additional->setTraceType(ADDITIONAL_TRACE);
+        source.addAdditionalTrace(additional);
+    }
+
+    const QString path = m_dir.filePath("profile.txt");
+    QVERIFY(TraceWriter::saveTraceFile(path, source));
+
+    OwnedProfile read;
+    const ReadLog log = readInto(path, &read.trace);
+    QVERIFY(log.result);
+    QCOMPARE(read.trace.traceType, int(PROFILE));
+    QCOMPARE(*read.trace.rawData, mainPoints);
+    QCOMPARE(read.trace.speed, 0.5);
+    QCOMPARE(read.trace.cutOff, 800.0);
+    QCOMPARE(read.trace.controllerName, QStringLiteral("No name"));
+    QCOMPARE(read.trace.additionalTraces.size(), 2);
+    const TData expected[] = { firstPoints, secondPoints };
+    for (int i = 0; i < 2; ++i) {
+        const ProfileTrace *additional = read.trace.additionalTraces.at(i);
+        QCOMPARE(*additional->rawData, expected[i]);
+        QCOMPARE(additional->traceType, int(ADDITIONAL_TRACE));
+        QCOMPARE(additional->parentTrace, &read.trace);
+        QCOMPARE(additional->filePath(), path);
+        QCOMPARE(additional->speed, 0.5);
+        QCOMPARE(additional->cutOff, 800.0);
+        QCOMPARE(additional->controllerName, QStringLiteral("No name"));
+    }
+}
+
+void TestFileDataProvider::additionalTracesGetTheirChainFromTheSettings()
+{
+    Settings &s = Settings::instance();
+    s.preferenses.meadian_filter = true;
+    s.preferenses.meadian_filter_value = 5;
+    s.preferenses.thread_angle_compensation = true;
+    s.preferenses.thread_angle_compensation_value = 30;
+    s.preferenses.profile_filter_mode = 2;
+    s.spinbox_filter_length_index = 2;
+    const QString path = write("chain.txt",
+        "trace_type:PROFILE\naddittional_trace_count:1\npoint_count:1\n1\t2\t\n"
+        "trace_type:ADDITIONAL_TRACE\npoint_count:1\n3\t4\t\n");
+    OwnedProfile read;
+    QVERIFY(readInto(path, &read.trace).result);
+    QCOMPARE(read.trace.medianEnabled, true);
+    QCOMPARE(read.trace.medianWindow, 5);
+    QCOMPARE(read.trace.additionalTraces.size(), 1);
+    QStringList names;
+    for (const auto &processor : read.trace.additionalTraces.at(0)->postProcessors)
+        names << processor->name;
+    QCOMPARE(names, QStringList({ "Median5", "Angle 30", "Filter 800", "YZeronator" }));
+    // The reader does not run the additional trace's chain.
+    QCOMPARE(*read.trace.additionalTraces.at(0)->processedData, TData({ { 3 }, { 4 } }));
+}
+
+void TestFileDataProvider::batchesOf500()
+{
+    QByteArray text("trace_type:PROFILE\npoint_count:1200\n");
+    for (int i = 0; i < 1200; ++i)
+        text += QByteArray::number(i) + "\t1\t\n";
+    OwnedProfile read;
+    const ReadLog log = readInto(write("batches.txt", text), &read.trace);
+    QCOMPARE(log.events, QStringList({ "started", "batch 0 500", "batch 500 500", "finished" }));
+    QCOMPARE(rawCount(read.trace), 1200);
+}
+
+void TestFileDataProvider::missingKeysTakeTheirDefaults()
+{
+    Settings &s = Settings::instance();
+    s.current_speed = 2;
+    s.spinbox_filter_length_index = 3;
+    s.needle_pressing = 0;
+    s.tool_head_radius_down = 20.1234567;
+    s.roughness_ratio = 7.5;
+    s.measurement_mode = 1;
+
+    // The speed of index 2 is 1 mm/s (the table 0.25, 0.5, 1, 2), not 0.75.
+    OwnedProfile profile;
+    QVERIFY(readInto(write("defaults-profile.txt", "trace_type:PROFILE\npoint_count:0\n"), &profile.trace).result);
+    QCOMPARE(profile.trace.speed, 1.0);
+    QCOMPARE(profile.trace.cutOff, Common::cutOffLength(3));
+    QCOMPARE(profile.trace.controllerName, QStringLiteral("no name"));
+    QCOMPARE(profile.trace.creationDate, QDateTime(QDate(1970, 1, 1), QTime(0, 0)));
+
+    ContourTrace contour;
+    QVERIFY(readInto(write("defaults-contour.txt", "trace_type:CONTOUR\npoint_count:0\n"), &contour).result);
+    QCOMPARE(contour.needle_pressing, 0);
+    QCOMPARE(contour.tool_head_radius_down, 20.1235); // six significant digits, as a file stores it
+    QCOMPARE(contour.roughness_ratio, 7.5);
+    QCOMPARE(contour.measurement_mode, 1);
+
+    // Any needle value other than "u" is the lower needle; a bad date is invalid.
+    ContourTrace odd;
+    QVERIFY(readInto(write("odd.txt",
+                         "trace_type:CONTOUR\nneedle_pressing:x\ncreation_date:yesterday\n"
+                         "point_count:0\n"),
+        &odd)
+                .result);
+    QCOMPARE(odd.needle_pressing, 1);
+    QVERIFY(!odd.creationDate.isValid());
+}
+
+void TestFileDataProvider::malformedNativeFiles_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<TData>("points");
+    QTest::addColumn<int>("additional");
+
+    QTest::newRow("truncated header") << QByteArray("trace_type:PROFILE\nspeed:0.5\nfil") << TData { { 0 }, { 0 } }
+                                      << 0;
+    QTest::newRow("header only") << QByteArray("trace_type:PROFILE\nspeed:0.5\n") << TData { {}, {} } << 0;
+    QTest::newRow("no point_count: lines up to the empty one")
+        << QByteArray("trace_type:PROFILE\n1\t2\t\n3\t4\t\n5\t6\t\n\n7\t8\t\n") << TData { { 1, 3, 5 }, { 2, 4, 6 } }
+        << 0;
+    QTest::newRow("only point is the last line")
+        << QByteArray("trace_type:PROFILE\npoint_count:1\n9\t8") << TData { { 9 }, { 8 } } << 0;
+    QTest::newRow("huge point_count") << QByteArray("trace_type:PROFILE\npoint_count:99999999999\n1\t2\t\n3\t4\t\n")
+                                      << TData { { 1, 3 }, { 2, 4 } } << 0;
+    QTest::newRow("negative point_count")
+        << QByteArray("trace_type:PROFILE\npoint_count:-7\n1\t2\t\n") << TData { {}, {} } << 0;
+    QTest::newRow("bad numbers read as 0")
+        << QByteArray("trace_type:PROFILE\npoint_count:3\n1\tabc\t\nnan\t1e999\t\n-inf\t2,5\t\n")
+        << TData { { 1, 0, 0 }, { 0, 0, 0 } } << 0;
+    QTest::newRow("huge additional count")
+        << QByteArray("trace_type:PROFILE\naddittional_trace_count:2147483647\npoint_count:1\n1\t2\t\n"
+                      "trace_type:ADDITIONAL_TRACE\npoint_count:1\n3\t4\t\n")
+        << TData { { 1 }, { 2 } } << 1;
+    QTest::newRow("negative additional count")
+        << QByteArray("trace_type:PROFILE\naddittional_trace_count:-3\npoint_count:1\n1\t2\t\n"
+                      "trace_type:ADDITIONAL_TRACE\npoint_count:1\n3\t4\t\n")
+        << TData { { 1 }, { 2 } } << 0;
+    QTest::newRow("binary garbage after the header")
+        << QByteArray("trace_type:PROFILE\npoint_count:2\n") + QByteArray("\x01\xff\x00\x80\n\xfe\xfe\xfe", 8)
+        << TData { { 0, 0 }, { 0, 0 } } << 0;
+    QTest::newRow("crlf line ends") << QByteArray("trace_type:PROFILE\r\npoint_count:2\r\n1\t2\t\r\n3\t4\t\r\n")
+                                    << TData { { 1, 3 }, { 2, 4 } } << 0;
+}
+
+void TestFileDataProvider::malformedNativeFiles()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(TData, points);
+    QFETCH(int, additional);
+    OwnedProfile read;
+    const ReadLog log = readInto(write("malformed.txt", text), &read.trace);
+    QVERIFY(log.result);
+    QVERIFY(log.errors.isEmpty());
+    QCOMPARE(log.events.last(), QStringLiteral("finished"));
+    QCOMPARE(*read.trace.rawData, points);
+    QCOMPARE(read.trace.additionalTraces.size(), additional);
+}
+
+void TestFileDataProvider::headerOfTheOtherClassIsNotWrittenIntoTheTrace()
+{
+    // The first line made the window build a profile trace; a later kind line
+    // of the contour class must not turn it into a contour.
+    const QString path = write("mixed.txt",
+        "trace_type:PROFILE\nspeed:2\ntrace_type:CONTOUR\nneedle_pressing:u\n"
+        "addittional_trace_count:1\npoint_count:1\n1\t2\t\n"
+        "trace_type:ADDITIONAL_TRACE\npoint_count:1\n3\t4\t\n");
+    OwnedProfile profile;
+    QVERIFY(readInto(path, &profile.trace).result);
+    QCOMPARE(profile.trace.traceType, int(PROFILE));
+    QCOMPARE(profile.trace.speed, 2.0);
+    QCOMPARE(profile.trace.additionalTraces.size(), 1);
+
+    const QString contourPath = write("mixed-contour.txt",
+        "trace_type:CONTOUR\ntrace_type:PROFILE\n"
+        "addittional_trace_count:1\npoint_count:1\n1\t2\t3\t\n");
+    ContourTrace contour;
+    QVERIFY(readInto(contourPath, &contour).result);
+    QCOMPARE(contour.traceType, int(CONTOUR));
+    QCOMPARE(*contour.rawData, TData({ { 1 }, { 2 }, { 3 } }));
+}
+
+void TestFileDataProvider::firstLineChoosesTheReader_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<int>("points");
+
+    // Native kinds only by the exact first line; everything else is columns.
+    QTest::newRow("native contour") << "a.txt" << QByteArray("trace_type:CONTOUR\npoint_count:1\n1 2 3\n") << true << 1;
+    QTest::newRow("additional trace alone is no native kind")
+        << "b.txt" << QByteArray("trace_type:ADDITIONAL_TRACE\npoint_count:1\n1\t2\t\n") << false << 0;
+    QTest::newRow("byte-order mark") << "c.txt" << QByteArray("\xEF\xBB\xBFtrace_type:CONTOUR\n1 2 3\n") << false << 0;
+    QTest::newRow("blank before the kind") << "d.txt" << QByteArray("trace_type: CONTOUR\n1 2 3\n") << false << 0;
+    QTest::newRow("columns") << "e.txt" << QByteArray("1 2 3\n4 5 6\n") << true << 2;
+    QTest::newRow("extension is case-sensitive") << "f.vantor" << QByteArray("1 2 3\n") << true << 1;
+    QTest::newRow("empty file") << "g.txt" << QByteArray() << true << 0;
+}
+
+void TestFileDataProvider::firstLineChoosesTheReader()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, result);
+    QFETCH(int, points);
+    ContourTrace trace;
+    const ReadLog log = readInto(write(name, text), &trace);
+    QCOMPARE(log.result, result);
+    QCOMPARE(log.errors.isEmpty(), result);
+    QCOMPARE(rawCount(trace), points);
+}
+
+void TestFileDataProvider::columnFiles_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<TData>("points");
+    QTest::addColumn<bool>("ok");
+
+    QTest::newRow("repeated X skipped") << QByteArray("0 1 2\n0 5 6\n1 2 3\n") << TData { { 0, 1 }, { 1, 2 }, { 2, 3 } }
+                                        << true;
+    QTest::newRow("empty line is a zero point")
+        << QByteArray("5 1 1\n\n7\t8\n") << TData { { 5, 0, 7 }, { 1, 0, 8 }, { 1, 0, 0 } } << true;
+    QTest::newRow("empty line after X 0 is skipped")
+        << QByteArray("0 1 1\n\n") << TData { { 0 }, { 1 }, { 1 } } << true;
+    QTest::newRow("letter ends the read")
+        << QByteArray("1 2 3\n4 x 6\n7 8 9\n") << TData { { 1 }, { 2 }, { 3 } } << false;
+    QTest::newRow("not finite ends the read")
+        << QByteArray("1 2 3\n4 inf 6\n") << TData { { 1 }, { 2 }, { 3 } } << false;
+    QTest::newRow("binary garbage") << QByteArray("\x89PNG\r\n\x1a\n\x00\x00", 10) << TData { {}, {}, {} } << false;
+}
+
+void TestFileDataProvider::columnFiles()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(TData, points);
+    QFETCH(bool, ok);
+    ContourTrace trace;
+    const QString path = write("columns.txt", text);
+    const ReadLog log = readInto(path, &trace);
+    QCOMPARE(log.result, ok);
+    QCOMPARE(log.errors, ok ? QStringList() : QStringList("Error in " + path));
+    QCOMPARE(*trace.rawData, points);
+    QCOMPARE(trace.traceType, int(CONTOUR));
+}
+
+void TestFileDataProvider::coordinatesFileReadsBack()
+{
+    ContourTrace source;
+    addPoints(source, TData { { 0, 0.5, 1999999.875 }, { 1.25, -3.5, 1e-9 }, { 100, 200, 300 } });
+    source.recalculate();
+    const TData processed = *source.processedData;
+    const QString path = m_dir.filePath("coords.txt");
+    QVERIFY(TraceWriter::savePointsFile(path, source));
+
+    ContourTrace read;
+    QVERIFY(readInto(path, &read).result);
+    QCOMPARE(*read.rawData, TData({ processed.at(0), processed.at(1), QVector<double>(3, 0.0) }));
+    QCOMPARE(read.needle_pressing, 1);
+}
+
+void TestFileDataProvider::binaryFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<TData>("points");
+    QTest::addColumn<bool>("ok");
+
+    QTest::newRow("three samples") << vantorFile(3, 0.5, { 10, -20, 30 }, 0.1)
+                                   << TData { { 0, 0.5, 1 }, { 1, -2, 3 }, { 0, 0, 0 } } << true;
+    QTest::newRow("no samples") << vantorFile(0, 0.5, {}, 0.1) << TData { {}, {}, {} } << true;
+    QTest::newRow("negative count") << vantorFile(-1, 0.5, {}, 0.1) << TData { {}, {}, {} } << false;
+    QTest::newRow("short file") << vantorFile(3, 0.5, { 10, -20, 30 }, 0.1).left(720) << TData { {}, {}, {} } << false;
+    QTest::newRow("count beyond the file")
+        << vantorFile(3, 0.5, { 10, -20, 30 }, 0.1).replace(440, 4, "\xff\xff\xff\x0f") << TData { {}, {}, {} }
+        << false;
+    QTest::newRow("text named .Vantor") << QByteArray("1 2 3\n") << TData { {}, {}, {} } << false;
+    QTest::newRow("empty") << QByteArray() << TData { {}, {}, {} } << false;
+}
+
+void TestFileDataProvider::binaryFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(TData, points);
+    QFETCH(bool, ok);
+    Settings::instance().needle_pressing = 0;
+    ContourTrace trace;
+    const QString path = write("trace.Vantor", bytes);
+    const ReadLog log = readInto(path, &trace);
+    QCOMPARE(log.result, ok);
+    QCOMPARE(log.errors, ok ? QStringList() : QStringList("Error in " + path));
+    QCOMPARE(trace.rawData->size(), 3);
+    for (int c = 0; c < 3; ++c) {
+        QCOMPARE(trace.rawData->at(c).size(), points.at(c).size());
+        for (int i = 0; i < points.at(c).size(); ++i)
+            QCOMPARE_REL(trace.rawData->at(c).at(i), points.at(c).at(i), 1e-12);
+    }
+    if (ok) {
+        QCOMPARE(trace.traceType, int(CONTOUR));
+        QCOMPARE(trace.needle_pressing, 0);
+    }
+}
+
+void TestFileDataProvider::missingFileIsReported()
+{
+    ContourTrace trace;
+    const ReadLog log = readInto(m_dir.filePath("no such file.txt"), &trace);
+    QVERIFY(!log.result);
+    QCOMPARE(log.events, QStringList({ "started", "error Can't open file ", "finished" }));
+}
+
+void TestFileDataProvider::randomFilesEndQuickly()
+{
+    // Random bytes behind each kind of first line and under each reader; every
+    // read must end, report consistently and leave only finite values.
+    QRandomGenerator rng(99);
+    const QByteArray starts[] = { "trace_type:PROFILE\n", "trace_type:CONTOUR\n", "",
+        "trace_type:PROFILE\n"
+        "addittional_trace_count:9\n" };
+    const QString names[] = { "r.txt", "r.Vantor" };
+    QElapsedTimer timer;
+    timer.start();
+    for (int round = 0; round < 80; ++round) {
+        QByteArray bytes(int(rng.bounded(3000)), '\0');
+        for (char &c : bytes)
+            c = round % 2 ? char(rng.bounded(256)) : "0123456789 \t\n.-e:abpoint_count"[rng.bounded(31)];
+        bytes.prepend(starts[round % 4]);
+        const QString path = write(names[(round / 4) % 2], bytes);
+        std::unique_ptr<AbstractTrace> trace;
+        if (round % 4 == 0 || round % 4 == 3)
+            trace = std::make_unique<ProfileTrace>();
+        else
+            trace = std::make_unique<ContourTrace>();
+        const ReadLog log = readInto(path, trace.get());
+        QCOMPARE(log.result, log.errors.isEmpty());
+        QVERIFY(allFinite(*trace->rawData));
+        if (auto *profile = dynamic_cast<ProfileTrace *>(trace.get()))
+            qDeleteAll(profile->additionalTraces);
+    }
+    QVERIFY2(timer.elapsed() < 30000, "reading random files took too long");
+}
+
+VANTOR_TEST_MAIN(TestFileDataProvider)
+#include "tst_filedataprovider.moc"
