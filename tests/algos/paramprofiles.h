@@ -2,11 +2,23 @@
 
 #include "traces/tracetypes.h"
 
+#include <QtTest>
+
 #include <cmath>
 #include <functional>
 
 // Analytic test profiles for the surface-texture formulas.
 namespace ParamProfiles {
+
+// |actual - expected| within tol, relative to |expected| above 1 and absolute below.
+inline bool near(double actual, double expected, double tol)
+{
+    return std::isfinite(actual) && std::abs(actual - expected) <= tol * std::max(1.0, std::abs(expected));
+}
+
+#define QCOMPARE_NEAR(actual, expected, tol)                                                                           \
+    QVERIFY2(ParamProfiles::near((actual), (expected), (tol)),                                                         \
+        qPrintable(QStringLiteral("%1 = %2, expected %3").arg(#actual).arg((actual), 0, 'g', 12).arg(expected)))
 
 constexpr double kPi = 3.141592653589793;
 

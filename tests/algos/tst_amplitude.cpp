@@ -11,16 +11,6 @@ using namespace ParamProfiles;
 
 namespace {
 
-// |actual - expected| within tol, relative to |expected| above 1 and absolute below.
-bool near(double actual, double expected, double tol)
-{
-    return std::isfinite(actual) && std::abs(actual - expected) <= tol * std::max(1.0, std::abs(expected));
-}
-
-#define QCOMPARE_NEAR(actual, expected, tol)                                                                           \
-    QVERIFY2(near((actual), (expected), (tol)),                                                                        \
-        qPrintable(QStringLiteral("%1 = %2, expected %3").arg(#actual).arg((actual), 0, 'g', 12).arg(expected)))
-
 TData cosine(double x1, double amplitude, double wavelength, double step = 0.1)
 {
     return sampled(0, x1, step, [=](double x) { return amplitude * std::cos(2 * kPi * x / wavelength); });

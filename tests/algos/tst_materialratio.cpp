@@ -10,15 +10,6 @@ using namespace ParamProfiles;
 
 namespace {
 
-bool near(double actual, double expected, double tol)
-{
-    return std::isfinite(actual) && std::abs(actual - expected) <= tol * std::max(1.0, std::abs(expected));
-}
-
-#define QCOMPARE_NEAR(actual, expected, tol)                                                                           \
-    QVERIFY2(near((actual), (expected), (tol)),                                                                        \
-        qPrintable(QStringLiteral("%1 = %2, expected %3").arg(#actual).arg((actual), 0, 'g', 12).arg(expected)))
-
 // A profile of N points whose material-ratio curve is the straight-line pieces
 // (0 %, peakTop) → (p %, 1) → (100 - v %, -1) → (100 %, -valleyDepth), lifted
 // by `offset`: a core line of known height range between peaks and valleys.

@@ -12,15 +12,6 @@ namespace {
 
 constexpr double kDeg = 57.29577951308232;
 
-bool near(double actual, double expected, double tol)
-{
-    return std::isfinite(actual) && std::abs(actual - expected) <= tol * std::max(1.0, std::abs(expected));
-}
-
-#define QCOMPARE_NEAR(actual, expected, tol)                                                                           \
-    QVERIFY2(near((actual), (expected), (tol)),                                                                        \
-        qPrintable(QStringLiteral("%1 = %2, expected %3").arg(#actual).arg((actual), 0, 'g', 12).arg(expected)))
-
 // Square wave of ±10, 15 points low then 15 high, continuing `lead` up to 1000 points.
 TData withSquareWave(QVector<QPair<double, int>> lead)
 {
