@@ -43,6 +43,9 @@ void closeWindowsOnTerminate(QApplication &app)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // The icons live in the static application library, whose resource
+    // initialiser the linker would otherwise drop.
+    Q_INIT_RESOURCE(resources);
     QApplication::setOrganizationName(Common::kOrganizationName);
     QApplication::setApplicationName(Common::kProductName);
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
@@ -55,5 +58,7 @@ int main(int argc, char *argv[])
 
     MainWindow window;
     window.showMaximized();
-    return app.exec();
+    const int result = app.exec();
+    Q_CLEANUP_RESOURCE(resources);
+    return result;
 }

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts the program. Extra arguments go to the program
-# (for example "-platform offscreen" on a machine without a display).
+# Sets up, builds and starts the program in the current folder (its settings.ini
+# and logs/ are kept there). Extra arguments go to the program, for example
+# "-platform offscreen" on a machine without a display.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-tools/setup.sh
+here=$PWD
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/tools/setup.sh"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
-exec build/vantor "$@"
+cd "$here"
+exec "$root/build/vantor" "$@"

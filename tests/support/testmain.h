@@ -11,6 +11,7 @@
     int main(int argc, char *argv[])                                         \
     {                                                                        \
         QApplication app(argc, argv);                                        \
+        Q_INIT_RESOURCE(resources);                                          \
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));     \
         app.setAttribute(Qt::AA_Use96Dpi, true);                             \
         TestObject tc;                                                       \

@@ -1,0 +1,356 @@
+#include "algos/materialratio.h"
+
+#include "algos/profilespan.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+namespace Algos {
+
+using detail::ProfileSpan;
+using detail::SamplingLengths;
+
+namespace {
+
+constexpr int kCurveLevels = 100;
+constexpr double kCoreWindow = 40.0; // percent of material ratio
+
+double spanMaterialLength(const ProfileSpan &span, double level)
+{
+    double length = 0.0, start = 0.0;
+    bool inside = false;
+    for (int i = 0; i < span.size; ++i) {
+        const double y = span.y[i];
+        if (y > level) {
+            if (!inside)
+                start = span.x[i];
+            inside = true;
+        } else if (y < level && inside) {
+            length += span.x[i] - start;
+            inside = false;
+        }
+    }
+    return length;
+}
+
+// Number of points of a curve (shorter of its two channels).
+int curveSize(const TData &curve)
+{
+    return curve.size() < 2 ? 0 : std::min(curve[0].size(), curve[1].size());
+}
+
+// Integral over Mr 0 … 100 of max(sign * (h(Mr) - height), 0), where h runs
+// linearly between the curve points and stays at the first and last heights
+// before the first and after the last point.
+double clippedArea(const TData &curve, double height, double sign)
+{
+    const int n = curveSize(curve);
+    const double *mr = curve[0].constData();
+    const double *h = curve[1].constData();
+    auto segment = [&](double a, double ha, double b, double hb) {
+        const double da = sign * (ha - height), db = sign * (hb - height);
+        const double width = b - a;
+        if (!(width > 0.0) || (da <= 0.0 && db <= 0.0))
+            return 0.0;
+        if (da >= 0.0 && db >= 0.0)
+            return width * (da + db) / 2;
+        const double positive = std::max(da, db);
+        return width * positive / (positive - std::min(da, db)) * positive / 2;
+    };
+    double area = segment(0.0, h[0], mr[0], h[0]);
+    for (int i = 1; i < n; ++i)
+        area += segment(mr[i - 1], h[i - 1], mr[i], h[i]);
+    area += segment(mr[n - 1], h[n - 1], 100.0, h[n - 1]);
+    return area;
+}
+
+// Material ratio where the descending curve first reaches `height`,
+// interpolated between the curve points: 0 when the curve starts at or below
+// it, 100 when it never comes down to it.
+double crossingRatio(const TData &curve, double height)
+{
+    const int n = curveSize(curve);
+    const double *mr = curve[0].constData();
+    const double *h = curve[1].constData();
+    int k = 0;
+    while (k < n && h[k] > height)
+        ++k;
+    if (k == 0)
+        return 0.0;
+    if (k == n)
+        return 100.0;
+    return mr[k - 1] + (h[k - 1] - height) / (h[k - 1] - h[k]) * (mr[k] - mr[k - 1]);
+}
+
+// Points counted by each window of the amplitude density, from the heights
+// sorted ascending.
+int countBetween(const std::vector<double> &sorted, double lo, double hi)
+{
+    const auto first = std::lower_bound(sorted.cbegin(), sorted.cend(), lo);
+    const auto last = std::upper_bound(first, sorted.cend(), hi);
+    return static_cast<int>(last - first);
+}
+
+bool twoEqualChannels(const TData &data)
+{
+    return data.size() >= 2 && data[0].size() == data[1].size() && data[0].size() > 1;
+}
+
+} // namespace
+
+double materialLength(const TData &profile, double level)
+{
+    const ProfileSpan all = detail::wholeProfile(profile);
+    return all.size < 2 ? 0.0 : spanMaterialLength(all, level);
+}
+
+double etaP(TData profile, double l, double level)
+{
+    const SamplingLengths parts(profile, l);
+    if (parts.isEmpty())
+        return 0.0;
+    double sum = 0.0;
+    for (const ProfileSpan &span : parts.spans()) {
+        if (span.size > 2)
+            sum += spanMaterialLength(span, level);
+    }
+    return sum / parts.count();
+}
+
+double tp(TData profile, double l, double level)
+{
+    double sum = 0.0;
+    int used = 0;
+    const SamplingLengths parts(profile, l);
+    for (const ProfileSpan &span : parts.spans()) {
+        if (span.size > 2) {
+            if (!(span.extent() > 0.0))
+                continue;
+            sum += spanMaterialLength(span, level) / span.extent();
+        }
+        ++used;
+    }
+    return used > 0 ? sum / used * 100 : 0.0;
+}
+
+TData materialRatioCurve(const TData &profile)
+{
+    TData curve(2);
+    const ProfileSpan all = detail::wholeProfile(profile);
+    if (all.size == 0)
+        return curve;
+    const auto range = std::minmax_element(all.y, all.y + all.size);
+    const double low = *range.first, high = *range.second;
+    if (!(high > low))
+        return curve;
+    const double step = (high - low) / kCurveLevels;
+    auto levelAt = [&](int i) { return low + step * i; };
+
+    // Each point counts at every level at or below it: find its highest such
+    // level by division, corrected against the levels themselves so that a
+    // point lying exactly on a level is counted there.
+    QVector<int> highest(kCurveLevels, 0);
+    for (int i = 0; i < all.size; ++i) {
+        const double y = all.y[i];
+        int b = std::clamp(static_cast<int>((y - low) / step), 0, kCurveLevels - 1);
+        while (b + 1 < kCurveLevels && y >= levelAt(b + 1))
+            ++b;
+        while (b > 0 && y < levelAt(b))
+            --b;
+        ++highest[b];
+    }
+    QVector<int> count(kCurveLevels);
+    int running = 0;
+    for (int i = kCurveLevels - 1; i >= 0; --i) {
+        running += highest[i];
+        count[i] = running;
+    }
+    const double reference = count[0];
+    curve[0].reserve(kCurveLevels);
+    curve[1].reserve(kCurveLevels);
+    for (int i = kCurveLevels - 1; i >= 0; --i) {
+        curve[0].append(count[i] / reference * 100);
+        curve[1].append(levelAt(i));
+    }
+    return curve;
+}
+
+TData heightMaterialRatioCurve(const TData &profile)
+{
+    TData curve(2);
+    const ProfileSpan all = detail::wholeProfile(profile);
+    if (all.size == 0)
+        return curve;
+    QVector<double> heights(all.y, all.y + all.size);
+    std::sort(heights.begin(), heights.end(), std::greater<double>());
+    if (!(heights.first() > heights.last()))
+        return curve;
+    QVector<double> ratio(all.size);
+    for (int i = 0; i < all.size; ++i)
+        ratio[i] = (i + 0.5) / all.size * 100;
+    curve[0] = ratio;
+    curve[1] = heights;
+    return curve;
+}
+
+RMS rkCoreLine(const TData &curve)
+{
+    const int n = curveSize(curve);
+    if (n < 2)
+        return RMS();
+    const double *mr = curve[0].constData();
+    const double *h = curve[1].constData();
+
+    // The least steep secant spanning 40 % of material ratio; the end index
+    // only moves forward, so the search is linear.
+    int first = -1, last = -1;
+    double best = 0.0;
+    int j = 0;
+    for (int i = 0; i < n; ++i) {
+        j = std::max(j, i);
+        while (j < n && mr[j] - mr[i] < kCoreWindow)
+            ++j;
+        if (j == n)
+            break;
+        const double gradient = (h[i] - h[j]) / (mr[j] - mr[i]);
+        if (first < 0 || gradient < best) {
+            best = gradient;
+            first = i;
+            last = j;
+        }
+    }
+    if (first < 0)
+        return RMS();
+
+    // Least-squares line over the window, about its centre.
+    const int m = last - first + 1;
+    double mx = 0.0, my = 0.0;
+    for (int i = first; i <= last; ++i) {
+        mx += mr[i];
+        my += h[i];
+    }
+    mx /= m;
+    my /= m;
+    double sxx = 0.0, sxy = 0.0;
+    for (int i = first; i <= last; ++i) {
+        sxx += (mr[i] - mx) * (mr[i] - mx);
+        sxy += (mr[i] - mx) * (h[i] - my);
+    }
+    const double slope = sxx > 0.0 ? sxy / sxx : 0.0;
+    return RMS(QVector<double> { my - slope * mx, slope });
+}
+
+double Rk(const TData &curve)
+{
+    const RMS c = rkCoreLine(curve);
+    return c.isValid() ? c.value(0.0) - c.value(100.0) : 0.0;
+}
+
+double Mr1(const TData &curve)
+{
+    const RMS c = rkCoreLine(curve);
+    return c.isValid() ? crossingRatio(curve, c.value(0.0)) : 0.0;
+}
+
+double Mr2(const TData &curve)
+{
+    const RMS c = rkCoreLine(curve);
+    return c.isValid() ? crossingRatio(curve, c.value(100.0)) : 0.0;
+}
+
+double Rpk(const TData &curve)
+{
+    const RMS c = rkCoreLine(curve);
+    if (!c.isValid())
+        return 0.0;
+    const double mr1 = crossingRatio(curve, c.value(0.0));
+    return mr1 > 0.0 ? 2 * clippedArea(curve, c.value(0.0), 1.0) / mr1 : 0.0;
+}
+
+double Rvk(const TData &curve)
+{
+    const RMS c = rkCoreLine(curve);
+    if (!c.isValid())
+        return 0.0;
+    const double mr2 = crossingRatio(curve, c.value(100.0));
+    return mr2 < 100.0 ? 2 * clippedArea(curve, c.value(100.0), -1.0) / (100.0 - mr2) : 0.0;
+}
+
+double Dp(const TData &histogram, double level)
+{
+    if (!twoEqualChannels(histogram))
+        return 0.0;
+    for (int i = 0; i < histogram[0].size(); ++i) {
+        if (histogram[0][i] > level)
+            return histogram[1][i];
+    }
+    return 0.0;
+}
+
+TData amplitudeDensity(const TData &profile, int density, double minLevel, double maxLevel)
+{
+    if (!twoEqualChannels(profile))
+        return TData();
+    std::vector<double> sorted(profile[1].cbegin(), profile[1].cend());
+    std::sort(sorted.begin(), sorted.end());
+    const double points = sorted.size();
+    const double range = maxLevel - minLevel;
+
+    TData result(2);
+    int f = 0, e = 1;
+    for (;;) {
+        const double lo = minLevel + f / 100.0 * range;
+        const double hi = minLevel + e / 100.0 * range;
+        result[0].append(lo + (hi - lo) * 0.5);
+        result[1].append(countBetween(sorted, lo, hi) / points * 100);
+        const int nextF = (e - f > density || e == 100) ? f + 1 : f;
+        if (e == 100 && nextF >= 100)
+            break;
+        if (e < 100)
+            ++e;
+        f = nextF;
+    }
+    return result;
+}
+
+TData amplitudeDensity(const TData &profile, int density)
+{
+    if (!twoEqualChannels(profile))
+        return TData();
+    const auto range = std::minmax_element(profile[1].cbegin(), profile[1].cend());
+    return amplitudeDensity(profile, density, *range.first, *range.second);
+}
+
+TData amplitudeDensityInRect(const TData &profile, int density, const double xRange[2], const double yRange[2])
+{
+    if (!twoEqualChannels(profile))
+        return TData();
+    TData inside(2);
+    const QVector<double> &x = profile[0];
+    const QVector<double> &y = profile[1];
+    for (int i = 0; i < x.size(); ++i) {
+        if (x[i] > xRange[0] && x[i] < xRange[1] && y[i] > yRange[0] && y[i] < yRange[1]) {
+            inside[0].append(x[i]);
+            inside[1].append(y[i]);
+        }
+    }
+    const auto range = std::minmax_element(y.cbegin(), y.cend());
+    return amplitudeDensity(inside, density, std::max(yRange[0], *range.first), std::min(yRange[1], *range.second));
+}
+
+double fractionAboveLevel(TData profile, double level)
+{
+    const ProfileSpan all = detail::wholeProfile(profile);
+    if (all.size < 2)
+        return 0.0;
+    const detail::MeanLine line = detail::meanLine(all);
+    int above = 0;
+    for (int i = 0; i < all.size; ++i) {
+        if (all.y[i] - line.at(all.x[i]) > level)
+            ++above;
+    }
+    return static_cast<double>(above) / all.size;
+}
+
+} // namespace Algos

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "traces/tracetypes.h"
+
+#include <QPoint>
+#include <QPointF>
+#include <QVector>
+
+class QCustomPlot;
+class QCPCurve;
+
+// Small numerics shared by the filters, the traces, the plots and the
+// measurements. A profile is a TData with channel 0 X (ascending) and channel 1
+// Y; lengths are in the trace's units, nothing here converts them. Unsuitable
+// input gives a neutral result (unchanged profile, empty TData, -1, null, 0).
+namespace Algos {
+
+// Replaces Y by its running median over `window` points (the upper middle
+// value for an even window). The start is padded with Y[1..c] in ascending
+// order, the end with Y[n-1], Y[n-2], ...; c = window / 2. Profiles with
+// fewer points than the window, and windows below 1, are left as they are.
+// O(n * window) with a small constant: a sorted window is updated per step.
+void medianFilter(int window, TData &profile);
+
+// {X, Y minus its local mean}: the mean over the points at most halfWidth
+// behind and strictly less than halfWidth ahead (the point itself always
+// counts). Expects non-decreasing X; an empty TData without two channels.
+TData subtractMovingAverage(const TData &profile, double halfWidth);
+
+// {x, Y linearly interpolated at x}, for a profile of exactly two channels of
+// equal non-zero length; otherwise an empty TData. Queries are expected in
+// ascending order. Before the first X the first segment is extended, after
+// the last X the last Y holds; a segment of zero width gives its first Y.
+TData interpolate(const TData &profile, const QVector<double> &x);
+
+// Runs of equal consecutive values climb evenly towards the next value; a run
+// at the end keeps its value.
+QVector<double> spreadEqualValues(const QVector<double> &x);
+
+// The two-channel profile of the points with X0 + cut/2 <= X <= XL - cut/2,
+// or the profile unchanged when that would leave nothing.
+TData trimEdges(TData profile, double cut);
+
+// Cut-off (micrometres) recommended for a measured Ra (micrometres) under the
+// standard chosen in the settings; 0 for an unknown standard.
+int recommendedCutoff(double ra);
+
+// Index of the point of the curve nearest to a pixel, or -1.
+int nearestPointIndex(QCPCurve *curve, const QPoint &pixel);
+// Of the plot's first curveCount curves, the one whose nearest point is
+// nearest to the pixel, or null.
+QCPCurve *nearestCurve(QCustomPlot *plot, int curveCount, const QPoint &pixel);
+
+QVector<double> rotateVector(double x, double y, double angleDegrees);
+QPointF rotatePoint(float cx, float cy, float angleRadians, const QPointF &p);
+double squaredDistance(double x1, double y1, double x2, double y2);
+// Sum over the points of the distance to the nearest reference point.
+double sumOfNearestDistances(const TData &reference, const TData &points);
+void addToAll(QVector<double> &v, double delta);
+bool isPowerOfTwo(int n);
+
+} // namespace Algos

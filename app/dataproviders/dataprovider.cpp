@@ -1,0 +1,46 @@
+#include "dataproviders/dataprovider.h"
+
+#include "traces/abstracttrace.h"
+
+#include <QThreadPool>
+#include <QtConcurrent>
+
+DataProvider::DataProvider(const QString &name)
+    : m_name(name)
+{
+}
+
+DataProvider::~DataProvider() = default;
+
+void DataProvider::start(AbstractTrace *trace)
+{
+    Q_ASSERT_X(trace != nullptr, "DataProvider::start", "trace != nullptr");
+    // A provider fills one trace once.
+    if (!trace || m_started)
+        return;
+    m_trace = trace;
+    m_started = true;
+    m_future = QtConcurrent::run(QThreadPool::globalInstance(), this, &DataProvider::run);
+}
+
+void DataProvider::waitForFinished()
+{
+    m_future.waitForFinished();
+}
+
+bool DataProvider::obtainData()
+{
+    Q_EMIT dataBatchReady(0, 0);
+    return true;
+}
+
+void DataProvider::run()
+{
+    prepare();
+    Q_EMIT dataReadStarted();
+    m_result = obtainData();
+    // A failed read still leaves a consistent (partial or empty) trace.
+    m_trace->applyPostProcessors();
+    m_trace->processData();
+    Q_EMIT dataReadFinished();
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QFuture>
+#include <QObject>
+#include <QString>
+#include <atomic>
+
+class AbstractTrace;
+
+// The source that fills one trace (a trace file or the instrument). start()
+// runs the reading on a worker of Qt's global thread pool; progress reaches
+// the windows through the five signals, queued into their thread.
+//
+// From start() until dataReadFinished has been delivered the trace belongs to
+// the provider: other code reads only the raw values of points announced by
+// dataBatchReady, through AbstractTrace::rawPoints(), and changes nothing.
+// The provider must outlive its worker: an owner deletes it only after
+// dataReadFinished has been delivered, or after waitForFinished().
+class DataProvider : public QObject {
+    Q_OBJECT
+
+public:
+    explicit DataProvider(const QString &name);
+    ~DataProvider() override;
+
+    // Stores the trace (not owned; must not be null) and starts the worker.
+    // Returns at once.
+    void start(AbstractTrace *trace);
+
+    QString name() const { return m_name; }
+    // What the last obtainData() returned; false until then.
+    bool result() const { return m_result.load(); }
+    AbstractTrace *trace() const { return m_trace; }
+
+    // Blocks until the worker has finished (returns at once when not started).
+    void waitForFinished();
+
+Q_SIGNALS:
+    void dataReadStarted();
+    void dataBatchReady(int from, int count);
+    void dataReadFinished();
+    void dataReadError(QString s);
+    void dataReset();
+
+protected:
+    // Sets the trace up before reading: its name and point processors.
+    virtual void prepare() = 0;
+    // Fills the trace with AbstractTrace::addPoint, announcing appended points
+    // in ascending, non-overlapping batches; returns true when the trace is
+    // complete. On failure emits dataReadError and returns false. Must return
+    // in finite time. The base version announces an empty batch.
+    virtual bool obtainData();
+
+private:
+    void run();
+
+    QString m_name;
+    std::atomic_bool m_result { false };
+    bool m_started = false;
+    AbstractTrace *m_trace = nullptr;
+    QFuture<void> m_future;
+};

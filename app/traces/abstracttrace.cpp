@@ -1,0 +1,227 @@
+#include "traces/abstracttrace.h"
+
+#include "settings/logger.h"
+
+#include <QMutexLocker>
+#include <algorithm>
+
+std::atomic<int> AbstractTrace::s_nextId { 0 };
+
+namespace {
+
+TData emptyChannels(int channels, int reserve = 0)
+{
+    TData data(channels);
+    for (auto &channel : data)
+        channel.reserve(reserve);
+    return data;
+}
+
+// A post-processor's result counts as data when it has channels and, if the
+// input had points, still has points.
+bool yieldsData(const TData &before, const TData &after)
+{
+    if (after.isEmpty())
+        return false;
+    const bool hadPoints = !before.isEmpty() && !before.first().isEmpty();
+    return !hadPoints || !after.first().isEmpty();
+}
+
+} // namespace
+
+AbstractTrace::AbstractTrace(int channelCount)
+    : rawData(std::make_unique<TData>(emptyChannels(std::max(channelCount, 0))))
+    , convertedData(std::make_unique<TData>(emptyChannels(std::max(channelCount, 0))))
+    , processedData(std::make_unique<TData>(emptyChannels(std::max(channelCount, 0))))
+    , id(s_nextId.fetch_add(1))
+    , creationDate(QDateTime::currentDateTime())
+{
+}
+
+AbstractTrace::AbstractTrace(const AbstractTrace &other)
+    : controllerName(other.controllerName)
+    , id(other.id)
+    , creationDate(other.creationDate)
+    , traceType(other.traceType)
+    , pointProcessors(other.pointProcessors)
+    , postProcessors(other.postProcessors)
+    , m_name(other.m_name)
+    , m_filePath(other.m_filePath)
+{
+    // The implicitly shared vectors detach on the first write, so the copy's
+    // data is independent of the source's.
+    {
+        QMutexLocker lock(&other.m_rawMutex);
+        rawData = std::make_unique<TData>(*other.rawData);
+    }
+    convertedData = std::make_unique<TData>(*other.convertedData);
+    processedData = std::make_unique<TData>(*other.processedData);
+}
+
+AbstractTrace::~AbstractTrace() = default;
+
+QString AbstractTrace::creationDateText() const
+{
+    return creationDate.toLocalTime().toString(QStringLiteral("dd-MM-yyyy HH:mm:ss"));
+}
+
+int AbstractTrace::channelCount() const
+{
+    return rawData->size();
+}
+
+int AbstractTrace::rawPointCountLocked() const
+{
+    // Channels could differ in length only through outside edits; the
+    // shortest one bounds every point loop.
+    if (rawData->isEmpty())
+        return 0;
+    int n = rawData->first().size();
+    for (const auto &channel : *rawData)
+        n = std::min(n, channel.size());
+    return n;
+}
+
+int AbstractTrace::pointCount() const
+{
+    QMutexLocker lock(&m_rawMutex);
+    return rawPointCountLocked();
+}
+
+TData AbstractTrace::rawPoints(int from, int count) const
+{
+    QMutexLocker lock(&m_rawMutex);
+    const int n = rawPointCountLocked();
+    const qint64 wantedEnd = qint64(from) + std::max(count, 0);
+    const int begin = std::clamp(from, 0, n);
+    const int end = static_cast<int>(std::clamp<qint64>(wantedEnd, begin, n));
+    TData result;
+    result.reserve(rawData->size());
+    for (const auto &channel : *rawData)
+        result.append(channel.mid(begin, end - begin));
+    return result;
+}
+
+void AbstractTrace::addPointProcessor(PointProcessorPtr processor)
+{
+    if (processor)
+        pointProcessors.append(std::move(processor));
+}
+
+void AbstractTrace::addPostProcessor(PostProcessorPtr processor)
+{
+    if (processor)
+        postProcessors.append(std::move(processor));
+}
+
+void AbstractTrace::clearPointProcessors()
+{
+    pointProcessors.clear();
+}
+
+void AbstractTrace::clearPostProcessors()
+{
+    postProcessors.clear();
+}
+
+void AbstractTrace::applyPointProcessors(QVector<double> &point) const
+{
+    for (const auto &processor : pointProcessors)
+        processor->process(point);
+}
+
+bool AbstractTrace::addPoint(QVector<double> &point)
+{
+    const int n = channelCount();
+    if (point.size() < n)
+        return false;
+    {
+        QMutexLocker lock(&m_rawMutex);
+        for (int c = 0; c < n; ++c)
+            (*rawData)[c].append(point.at(c));
+    }
+    applyPointProcessors(point);
+    // A processor may shorten the point; missing values are taken as 0 so the
+    // channels keep one value per point.
+    for (int c = 0; c < n; ++c) {
+        const double v = c < point.size() ? point.at(c) : 0.0;
+        (*convertedData)[c].append(v);
+        (*processedData)[c].append(v);
+    }
+    return true;
+}
+
+void AbstractTrace::applyPostProcessors()
+{
+    for (const auto &processor : postProcessors) {
+        TData work = *processedData;
+        processor->process(work);
+        if (yieldsData(*processedData, work)) {
+            *processedData = std::move(work);
+        } else {
+            logger.log(Logger::WARNING,
+                "Post-processor \"" + processor->name.toStdString() + "\" left no data; the trace keeps its data");
+        }
+    }
+}
+
+void AbstractTrace::recalculate()
+{
+    const int n = channelCount();
+    TData raw;
+    int m = 0;
+    {
+        QMutexLocker lock(&m_rawMutex);
+        raw = *rawData;
+        m = rawPointCountLocked();
+    }
+    TData converted = emptyChannels(n, m);
+    QVector<double> point(n);
+    for (int i = 0; i < m; ++i) {
+        point.resize(n);
+        for (int c = 0; c < n; ++c)
+            point[c] = raw.at(c).at(i);
+        applyPointProcessors(point);
+        for (int c = 0; c < n; ++c)
+            converted[c].append(c < point.size() ? point.at(c) : 0.0);
+    }
+    *convertedData = converted;
+    *processedData = std::move(converted); // shares storage until one of them is changed
+    applyPostProcessors();
+    processData();
+}
+
+bool AbstractTrace::crop(int from, int to)
+{
+    {
+        QMutexLocker lock(&m_rawMutex);
+        const int m = rawPointCountLocked();
+        if (from < 0 || to < from || to > m)
+            return false;
+        for (auto &channel : *rawData)
+            channel = channel.mid(from, to - from);
+    }
+    recalculate();
+    return true;
+}
+
+double AbstractTrace::length() const
+{
+    if (processedData->isEmpty() || processedData->first().isEmpty())
+        return 0.0;
+    const QVector<double> &x = processedData->first();
+    return x.last() - x.first();
+}
+
+void AbstractTrace::clearPoints()
+{
+    {
+        QMutexLocker lock(&m_rawMutex);
+        for (auto &channel : *rawData)
+            channel.clear();
+    }
+    for (auto &channel : *convertedData)
+        channel.clear();
+    for (auto &channel : *processedData)
+        channel.clear();
+}

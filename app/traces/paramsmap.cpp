@@ -1,0 +1,185 @@
+#include "traces/paramsmap.h"
+
+#include "algos/amplitudeparams.h"
+#include "algos/materialratio.h"
+#include "algos/spacingparams.h"
+#include "settings/settings.h"
+#include "traces/profiletrace.h"
+
+#include <cmath>
+
+namespace {
+
+using ProfileFormula = double (*)(TData, double);
+
+ParamInfo row(int type, const QString &unit, ParamCalculator calc)
+{
+    ParamInfo info;
+    info.calc = std::move(calc);
+    info.type = type;
+    info.unit = unit;
+    return info;
+}
+
+// A formula over the profile and the sampling length λc.
+ParamCalculator overCutoff(ProfileFormula formula)
+{
+    return [formula](TData profile, ExtraArgs args) { return formula(std::move(profile), args.cutoff); };
+}
+
+// A formula over the material-ratio curve alone.
+ParamCalculator overMaterialRatio(double (*formula)(const TData &))
+{
+    return [formula](TData, ExtraArgs args) { return formula(args.materialRatio); };
+}
+
+QMap<QString, ParamInfo> buildParamsMap()
+{
+    const QString um = QStringLiteral("мкм");
+    const QString deg = QStringLiteral("°");
+    const QString percent = QStringLiteral("%");
+    const ParamCalculator rt = [](TData profile, ExtraArgs) { return Algos::Rt(std::move(profile)); };
+
+    QMap<QString, ParamInfo> map;
+    map.insert(QStringLiteral("Ra"), row(ROUGHNESS_PROFILE, um, overCutoff(Algos::Ra)));
+    map.insert(QStringLiteral("Rmax"), row(ROUGHNESS_PROFILE, um, overCutoff(Algos::Rmax)));
+    map.insert(QStringLiteral("Rp"), row(ROUGHNESS_PROFILE, um, overCutoff(Algos::Rp)));
+    map.insert(QStringLiteral("Rv"), row(ROUGHNESS_PROFILE, um, overCutoff(Algos::Rv)));
+    map.insert(QStringLiteral("Rz"), row(ROUGHNESS_PROFILE, um, overCutoff(Algos::Rz)));
+    map.insert(QStringLiteral("R3z"), row(ROUGHNESS_PROFILE, um, overCutoff(Algos::R3z)));
+    map.insert(QStringLiteral("Rz10"), row(ROUGHNESS_PROFILE, um, overCutoff(Algos::Rz10)));
+    map.insert(QStringLiteral("Rc"), row(ROUGHNESS_PROFILE, um, overCutoff(Algos::Rc)));
+    map.insert(QStringLiteral("Rt"), row(ROUGHNESS_PROFILE, um, rt));
+    map.insert(QStringLiteral("Rq"), row(ROUGHNESS_PROFILE, um, overCutoff(Algos::Rq)));
+    map.insert(QStringLiteral("Rsk"), row(ROUGHNESS_PROFILE, QString(), overCutoff(Algos::Rsk)));
+    map.insert(QStringLiteral("Rku"), row(ROUGHNESS_PROFILE, QString(), overCutoff(Algos::Rku)));
+    map.insert(QStringLiteral("RSm"), row(ROUGHNESS_PROFILE, um, overCutoff(Algos::RSm)));
+    map.insert(QStringLiteral("Rm"), row(ROUGHNESS_PROFILE, um, overCutoff(Algos::Rm)));
+    map.insert(QStringLiteral("RΔq(Δq)"), row(ROUGHNESS_PROFILE, deg, overCutoff(Algos::RDeltaQ)));
+    map.insert(QStringLiteral("RΔa(Δa)"), row(ROUGHNESS_PROFILE, deg, overCutoff(Algos::RDeltaA)));
+    map.insert(
+        QStringLiteral("S"), row(ROUGHNESS_PROFILE, um, [](TData p, ExtraArgs) { return Algos::S(std::move(p)); }));
+    // D counts per 10000 µm of profile, that is per centimetre.
+    map.insert(QStringLiteral("D"), row(ROUGHNESS_PROFILE, QStringLiteral("1/см"), overCutoff(Algos::D)));
+    map.insert(QStringLiteral("Dp"),
+        row(ROUGHNESS_PROFILE, percent, [](TData, ExtraArgs a) { return Algos::Dp(a.histogram, a.level); }));
+    map.insert(QStringLiteral("L0"), row(ROUGHNESS_PROFILE, um, overCutoff(Algos::L0)));
+    map.insert(QStringLiteral("l0"), row(ROUGHNESS_PROFILE, QString(), overCutoff(Algos::l0)));
+    map.insert(QStringLiteral("λq"), row(ROUGHNESS_PROFILE, um, overCutoff(Algos::lambdaQ)));
+    map.insert(QStringLiteral("λa"), row(ROUGHNESS_PROFILE, um, overCutoff(Algos::lambdaA)));
+    map.insert(QStringLiteral("ηp"),
+        row(ROUGHNESS_PROFILE, um, [](TData p, ExtraArgs a) { return Algos::etaP(std::move(p), a.cutoff, a.level); }));
+    map.insert(QStringLiteral("tp"), row(ROUGHNESS_PROFILE, percent, [](TData p, ExtraArgs a) {
+        return Algos::tp(std::move(p), a.cutoff, a.level);
+    }));
+    map.insert(QStringLiteral("Rk"), row(ROUGHNESS_PROFILE, um, overMaterialRatio(Algos::Rk)));
+    map.insert(QStringLiteral("Rpk"), row(ROUGHNESS_PROFILE, um, overMaterialRatio(Algos::Rpk)));
+    map.insert(QStringLiteral("Rvk"), row(ROUGHNESS_PROFILE, um, overMaterialRatio(Algos::Rvk)));
+    map.insert(QStringLiteral("Mr1(tp1)"), row(ROUGHNESS_PROFILE, percent, overMaterialRatio(Algos::Mr1)));
+    map.insert(QStringLiteral("Mr2(tp2)"), row(ROUGHNESS_PROFILE, percent, overMaterialRatio(Algos::Mr2)));
+
+    // The waviness and primary rows reuse the roughness formulas on their profiles.
+    const struct {
+        const char *suffix;
+        const char *roughnessName;
+    } shared[] = { { "a", "Ra" }, { "max", "Rmax" }, { "p", "Rp" }, { "v", "Rv" }, { "z", "Rz" }, { "c", "Rc" },
+        { "t", "Rt" }, { "q", "Rq" }, { "sk", "Rsk" }, { "ku", "Rku" }, { "Sm", "RSm" }, { "Δq", "RΔq(Δq)" },
+        { "Δa", "RΔa(Δa)" } };
+    for (const auto &s : shared) {
+        const ParamInfo r = map.value(QString::fromUtf8(s.roughnessName));
+        map.insert(QStringLiteral("W") + QString::fromUtf8(s.suffix), row(WAVINESS_PROFILE, r.unit, r.calc));
+        map.insert(QStringLiteral("P") + QString::fromUtf8(s.suffix), row(PRIMARY_PROFILE, r.unit, r.calc));
+    }
+    return map;
+}
+
+// A value that cannot be computed shows as 0, never as "nan" or "inf".
+QString fixed(double value, int decimals)
+{
+    return QString::number(std::isfinite(value) ? value : 0.0, 'f', decimals);
+}
+
+QString valueText(const QVector<double> &values)
+{
+    double sum = 0.0;
+    for (double v : values)
+        sum += v;
+    const double mean = sum / values.size();
+    if (values.size() == 1)
+        return fixed(mean, 3);
+    double squares = 0.0;
+    for (double v : values)
+        squares += (v - mean) * (v - mean);
+    const double sigma = std::sqrt(squares / values.size());
+    return fixed(mean, 3) + QStringLiteral("±") + fixed(sigma, 3) + QStringLiteral("(") + fixed(sigma / mean * 100, 2)
+        + QStringLiteral("%)");
+}
+
+double finiteOrZero(double value)
+{
+    return std::isfinite(value) ? value : 0.0;
+}
+
+} // namespace
+
+const QMap<QString, ParamInfo> paramsMap = buildParamsMap();
+
+QString calcParam(ExtraArgs &args, ProfileTrace *trace, const QString &name)
+{
+    if (!trace || name.isEmpty())
+        return QString();
+    args.histogram = trace->histogram;
+    args.cutoff = trace->cutOff;
+    args.level = trace->level;
+    if (2 * args.cutoff > trace->length())
+        return QStringLiteral("Недостаточная длина измерения");
+    const auto it = paramsMap.constFind(name);
+    if (it == paramsMap.constEnd() || !it->calc)
+        return QString();
+
+    QVector<double> values;
+    for (ProfileTrace *additional : qAsConst(trace->additionalTraces)) {
+        if (additional)
+            values.append(finiteOrZero(it->calc(additional->profile(args.cutoff, it->type), args)));
+    }
+    values.append(finiteOrZero(it->calc(trace->profile(args.cutoff, it->type), args)));
+
+    const QString text = valueText(values);
+    trace->results[name] = text;
+    return text;
+}
+
+void recalcAllParams(ExtraArgs &args, ProfileTrace *trace)
+{
+    if (!trace)
+        return;
+    args.cutoff = trace->cutOff;
+    calcMaterialRatio(args, trace);
+    trace->results.clear();
+    const UserPreferences &prefs = Settings::instance().preferenses;
+    for (int i = 0; i < prefs.enabled_params_count; ++i) {
+        const QString name = prefs.enabled_params.value(i);
+        trace->results[name] = calcParam(args, trace, name);
+    }
+}
+
+void recalcDpParam(ExtraArgs &args, ProfileTrace *trace)
+{
+    const QString dp = QStringLiteral("Dp");
+    if (trace && trace->results.contains(dp))
+        trace->results[dp] = calcParam(args, trace, dp);
+}
+
+void calcMaterialRatio(ExtraArgs &args, ProfileTrace *trace)
+{
+    if (trace)
+        args.materialRatio = Algos::heightMaterialRatioCurve(trace->profile(args.cutoff, ROUGHNESS_PROFILE));
+}
+
+void calcHistogram(ExtraArgs &args, ProfileTrace *trace)
+{
+    if (trace) {
+        args.histogram = Algos::amplitudeDensity(
+            trace->profile(args.cutoff, ROUGHNESS_PROFILE), Settings::instance().preferenses.histogramm_density_value);
+    }
+}

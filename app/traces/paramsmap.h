@@ -1,0 +1,51 @@
+#pragma once
+
+#include "traces/tracetypes.h"
+
+#include <QMap>
+#include <QString>
+#include <functional>
+
+class ProfileTrace;
+
+// Working arguments of the parameter calculators. The caller owns one and
+// passes it to every evaluation; the evaluator fills it from the trace.
+struct ExtraArgs {
+    double cutoff = 0.0; // long cut-off λc of the trace, µm: the sampling length
+    TData materialRatio; // material-ratio curve of the roughness profile (Rk family)
+    TData histogram; // amplitude-density curve read by Dp
+    double level = 0.0; // level of ηp, tp and Dp, µm
+};
+
+using ParamCalculator = std::function<double(TData, ExtraArgs)>;
+
+// One surface-texture parameter: its calculator, the profile it is computed
+// on (an E_PROFILE_TYPE) and its unit text.
+struct ParamInfo {
+    ParamCalculator calc;
+    int type = 0;
+    QString unit;
+};
+
+// The 56 surface-texture parameters by name, built at start-up and never changed.
+extern const QMap<QString, ParamInfo> paramsMap;
+
+// The text of one parameter of the trace: the value with three decimals, or
+// with additional traces the mean over all runs, "±" and the spread (also as a
+// percentage of the mean). Stored in the trace's results too. The empty text
+// for a null trace, an empty or unknown name; "Недостаточная длина измерения"
+// for a trace shorter than two cut-offs.
+QString calcParam(ExtraArgs &args, ProfileTrace *trace, const QString &name);
+
+// Recomputes the trace's results for every displayed parameter of the settings.
+void recalcAllParams(ExtraArgs &args, ProfileTrace *trace);
+
+// Recomputes Dp alone when the trace's results hold it.
+void recalcDpParam(ExtraArgs &args, ProfileTrace *trace);
+
+// Sets ExtraArgs::materialRatio to the material-ratio curve of every height of
+// the trace's roughness profile, on which the Rk family is computed.
+void calcMaterialRatio(ExtraArgs &args, ProfileTrace *trace);
+
+// Sets ExtraArgs::histogram to the amplitude density of the roughness profile.
+void calcHistogram(ExtraArgs &args, ProfileTrace *trace);

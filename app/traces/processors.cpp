@@ -1,0 +1,169 @@
+#include "traces/processors.h"
+
+#include "algos/gaussfilter.h"
+#include "algos/profileutils.h"
+#include "settings/common.h"
+#include "settings/settings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+constexpr double kDegreesToRadians = 0.017453292519943295;
+
+QString numberText(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+
+bool hasChannels(const TData &data, int count)
+{
+    return data.size() >= count;
+}
+
+} // namespace
+
+double shortCutOff(double longCutOff)
+{
+    if (longCutOff == 80.0) {
+        return 8.0 / 3.0;
+    }
+    if (longCutOff == 250.0) {
+        return 2.5;
+    }
+    return longCutOff / 300.0;
+}
+
+DataMedianFilterProcessor::DataMedianFilterProcessor(int window)
+    : IDataPostProcessor(QStringLiteral("Median") + QString::number(window))
+    , window(window)
+{
+}
+
+void DataMedianFilterProcessor::process(TData &data)
+{
+    if (!hasChannels(data, 2) || window < 1) {
+        return;
+    }
+    Algos::medianFilter(window, data);
+}
+
+ThreadAngleCompensationProcessor::ThreadAngleCompensationProcessor(double angle)
+    : IDataPostProcessor(QStringLiteral("Angle ") + numberText(angle))
+    , angle(angle)
+{
+}
+
+void ThreadAngleCompensationProcessor::process(TData &data)
+{
+    if (!hasChannels(data, 1)) {
+        return;
+    }
+    const double factor = std::cos(angle * kDegreesToRadians);
+    for (double &x : data[0]) {
+        x *= factor;
+    }
+}
+
+FilterRoughnessProfileProcessor::FilterRoughnessProfileProcessor(double cutOff)
+    : IDataPostProcessor(QStringLiteral("Filter ") + numberText(cutOff))
+    , cutOff(cutOff)
+{
+}
+
+void FilterRoughnessProfileProcessor::process(TData &data)
+{
+    data = Algos::gaussFilter(data, cutOff, shortCutOff(cutOff));
+}
+
+FilterWaveProfileProcessor::FilterWaveProfileProcessor(double cutOff)
+    : IDataPostProcessor(QStringLiteral("Filter ") + numberText(cutOff))
+    , cutOff(cutOff)
+{
+}
+
+void FilterWaveProfileProcessor::process(TData &data)
+{
+    data = Algos::gaussFilter(data, cutOff, 2 * cutOff - shortCutOff(cutOff));
+}
+
+YZeronator::YZeronator()
+    : IDataPostProcessor(QStringLiteral("YZeronator"))
+{
+}
+
+void YZeronator::process(TData &data)
+{
+    if (!hasChannels(data, 2) || data[1].isEmpty()) {
+        return;
+    }
+    const double lowest = *std::min_element(data[1].cbegin(), data[1].cend());
+    for (double &y : data[1]) {
+        y -= lowest;
+    }
+}
+
+XZeronator::XZeronator()
+    : IDataPostProcessor(QStringLiteral("XZeronator"))
+{
+}
+
+void XZeronator::process(TData &data)
+{
+    if (!hasChannels(data, 1) || data[0].isEmpty()) {
+        return;
+    }
+    const double first = data[0].first();
+    for (double &x : data[0]) {
+        x -= first;
+    }
+}
+
+void convertContourPoint(QVector<double> &point, const Settings &calibration)
+{
+    if (point.size() < 3) {
+        return;
+    }
+    double x = point[0];
+    double y = point[1];
+    const double z = point[2];
+    y *= calibration.y_axis_compression_ratio;
+    x *= calibration.x_axis_compression_ratio;
+    x -= z * calibration.displacement_coefficient;
+    y += z / 1000;
+    const double a = calibration.rack_prpendicular * kDegreesToRadians;
+    x -= std::sin(a) * y;
+    y *= std::cos(a);
+    point[0] = x;
+    point[1] = y;
+}
+
+void ContourConversionPointProcessor::process(QVector<double> &point)
+{
+    // The calibration is read at every call, so a recalculation after a
+    // calibration change converts every point with the new values.
+    convertContourPoint(point, Settings::instance());
+}
+
+QList<PostProcessorPtr> additionalTracePostProcessors(const Settings &settings)
+{
+    const UserPreferences &prefs = settings.preferenses;
+    QList<PostProcessorPtr> chain;
+    if (prefs.meadian_filter) {
+        chain.append(std::make_shared<DataMedianFilterProcessor>(prefs.meadian_filter_value));
+    }
+    if (prefs.thread_angle_compensation) {
+        chain.append(std::make_shared<ThreadAngleCompensationProcessor>(prefs.thread_angle_compensation_value));
+    }
+    // The bounded index view keeps a damaged filter index inside the table.
+    const double cutOff = Common::cutOffLength(settings.filterIndex());
+    if (prefs.profile_filter_mode == 1) {
+        chain.append(std::make_shared<FilterRoughnessProfileProcessor>(cutOff));
+    } else if (prefs.profile_filter_mode == 2) {
+        chain.append(std::make_shared<FilterWaveProfileProcessor>(cutOff));
+    }
+    chain.append(std::make_shared<YZeronator>());
+    return chain;
+}

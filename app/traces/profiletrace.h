@@ -1,0 +1,60 @@
+#pragma once
+
+#include "traces/abstracttrace.h"
+
+#include <QMap>
+#include <QString>
+#include <QVector>
+#include <memory>
+#include <vector>
+
+// The profile kinds the surface-texture parameters are evaluated on.
+enum E_PROFILE_TYPE { ROUGHNESS_PROFILE = 0, WAVINESS_PROFILE = 1, PRIMARY_PROFILE = 2 };
+
+// A roughness profile: [0] X, [1] Y in micrometres. A main trace (PROFILE)
+// may carry further runs of the same profile (ADDITIONAL_TRACE). The
+// roughness and waviness profiles are computed from the raw points and cached
+// by cut-off until clearProfileCache().
+class ProfileTrace : public AbstractTrace {
+public:
+    ProfileTrace();
+    // Values and caches are copied; every additional trace is cloned, and the
+    // clones belong to the copy, with the copy as their parent. The copy
+    // itself has no parent.
+    ProfileTrace(const ProfileTrace &other);
+    ~ProfileTrace() override;
+
+    void processData() override;
+    AbstractTrace *clone() const override;
+
+    // The profile of the given kind for the cut-off key. The filter always
+    // takes the trace's own cutOff as its long cut-off.
+    TData profile(double cutOff, int type);
+    void clearProfileCache();
+
+    // Attaches child: its parent becomes this trace and it takes this trace's
+    // file path. The trace does not take ownership.
+    void addAdditionalTrace(ProfileTrace *child);
+    // Detaches the additional trace with that id, without deleting it; a
+    // clone made by a copy is handed over to the caller.
+    void removeAdditionalTrace(int id);
+
+    QMap<QString, QString> results;
+    QVector<ProfileTrace *> additionalTraces;
+    ProfileTrace *parentTrace = nullptr;
+    double speed = 0;
+    double cutOff = 0;
+    double level = 0;
+    int medianWindow = 3;
+    bool medianEnabled = false;
+    QMap<double, TData> roughnessCache;
+    QMap<double, TData> wavinessCache;
+    TData histogram;
+
+private:
+    ProfileTrace(const ProfileTrace &other, bool withAdditionalTraces);
+    TData filteredProfile(double shortCutoff) const;
+
+    // Clones of additional traces made by the copy constructor.
+    std::vector<std::unique_ptr<ProfileTrace>> m_ownedCopies;
+};
