@@ -1,0 +1,222 @@
+#include "plot/adaptivecurve.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// coord -> pixel along a linear axis, anchored at the range's lower end so that
+// large offsets keep their precision.
+struct LinearMap {
+    double lower = 0;
+    double origin = 0;
+    double scale = 0;
+    double operator()(double coord) const { return origin + (coord - lower) * scale; }
+};
+
+bool linearMap(const QCPAxis *axis, LinearMap *map)
+{
+    if (!axis || axis->scaleType() != QCPAxis::stLinear)
+        return false;
+    const QCPRange range = axis->range();
+    if (!(range.size() > 0))
+        return false;
+    map->lower = range.lower;
+    map->origin = axis->coordToPixel(range.lower);
+    map->scale = (axis->coordToPixel(range.upper) - map->origin) / range.size();
+    return std::isfinite(map->origin) && std::isfinite(map->scale);
+}
+
+// Clips the segment a-b to rect (Liang-Barsky); false when nothing of it is inside.
+bool clipSegment(const QRectF &rect, QPointF &a, QPointF &b)
+{
+    const double dx = b.x() - a.x();
+    const double dy = b.y() - a.y();
+    double t0 = 0;
+    double t1 = 1;
+    const double p[4] = { -dx, dx, -dy, dy };
+    const double q[4] = { a.x() - rect.left(), rect.right() - a.x(), a.y() - rect.top(), rect.bottom() - a.y() };
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = qMax(t0, t);
+        else
+            t1 = qMin(t1, t);
+        if (t0 > t1)
+            return false;
+    }
+    const QPointF start = a;
+    a = QPointF(start.x() + t0 * dx, start.y() + t0 * dy);
+    b = QPointF(start.x() + t1 * dx, start.y() + t1 * dy);
+    return true;
+}
+
+bool isNan(const QPointF &p)
+{
+    return std::isnan(p.x()) || std::isnan(p.y());
+}
+
+} // namespace
+
+AdaptiveCurve::AdaptiveCurve(QCPAxis *keyAxis, QCPAxis *valueAxis)
+    : QCPCurve(keyAxis, valueAxis)
+{
+}
+
+QVector<QPointF> AdaptiveCurve::thinLine(const QVector<QPointF> &lines) const
+{
+    if (!mAdaptive || lines.size() <= 2)
+        return lines;
+
+    QVector<QPointF> kept;
+    kept.reserve(qMin(lines.size(), 4096));
+    auto it = lines.cbegin();
+    // Points with a coordinate that is not a number are never kept, and the
+    // reference is the first point with real coordinates (a leading NaN would
+    // otherwise compare false with everything after it and empty the line).
+    while (it != lines.cend() && isNan(*it))
+        ++it;
+    if (it == lines.cend())
+        return kept;
+    double refX = it->x();
+    double refY = it->y();
+    kept.append(*it);
+    for (++it; it != lines.cend(); ++it) {
+        const double x = it->x();
+        const double y = it->y();
+        if (std::isnan(x) || std::isnan(y))
+            continue;
+        if (x > refX + 1 || x < refX - 1 || y > refY + 1 || y < refY - 1) {
+            kept.append(*it);
+            refX = x;
+            refY = y;
+        }
+    }
+    return kept;
+}
+
+void AdaptiveCurve::drawCurveLine(QCPPainter *painter, const QVector<QPointF> &lines) const
+{
+    QCPCurve::drawCurveLine(painter, thinLine(lines));
+}
+
+namespace {
+
+// The visible pieces of a thinned line: each kept segment clipped to the
+// visible area; separate pieces are divided by a NaN point, which ends a
+// polyline.
+class VisibleLine {
+public:
+    explicit VisibleLine(const QRectF &clip)
+        : mClip(clip)
+    {
+    }
+    void addSegment(QPointF a, QPointF b)
+    {
+        if (!clipSegment(mClip, a, b))
+            return;
+        if (mOut.isEmpty() || mOut.last() != a) {
+            if (!mOut.isEmpty())
+                mOut.append(QPointF(std::numeric_limits<double>::quiet_NaN(), 0));
+            mOut.append(a);
+        }
+        mOut.append(b);
+    }
+    // A lone point (all others within a pixel of it) draws nothing, as a
+    // one-point polyline would not.
+    QVector<QPointF> take() { return std::move(mOut); }
+
+private:
+    QRectF mClip;
+    QVector<QPointF> mOut;
+};
+
+// One pass over the data, thinning by the one-pixel rule. This loop is the
+// whole cost of drawing a long trace, so the orientation is a template
+// parameter, the point is kept in two doubles and the test is branch-free.
+template <bool KeyHorizontal>
+QVector<QPointF> buildThinnedLine(const QCPCurveData *it, const QCPCurveData *end, const LinearMap keyMap,
+    const LinearMap valueMap, const QRectF &clip)
+{
+    auto pixelX = [&](const QCPCurveData &d) { return KeyHorizontal ? keyMap(d.key) : valueMap(d.value); };
+    auto pixelY = [&](const QCPCurveData &d) { return KeyHorizontal ? valueMap(d.value) : keyMap(d.key); };
+    while (it != end && (std::isnan(pixelX(*it)) || std::isnan(pixelY(*it))))
+        ++it;
+    VisibleLine line(clip);
+    if (it == end)
+        return line.take();
+    double refX = pixelX(*it);
+    double refY = pixelY(*it);
+    for (++it; it != end; ++it) {
+        const double x = pixelX(*it);
+        const double y = pixelY(*it);
+        // Comparisons with NaN are false, so points that are not numbers drop here too.
+        const bool keep = (x > refX + 1) | (x < refX - 1) | (y > refY + 1) | (y < refY - 1);
+        if (!keep)
+            continue;
+        line.addSegment(QPointF(refX, refY), QPointF(x, y));
+        refX = x;
+        refY = y;
+    }
+    return line.take();
+}
+
+} // namespace
+
+QVector<QPointF> AdaptiveCurve::thinnedVisibleLine(const QCPDataRange &range, double penWidth) const
+{
+    LinearMap keyMap, valueMap;
+    if (!linearMap(mKeyAxis.data(), &keyMap) || !linearMap(mValueAxis.data(), &valueMap))
+        return {};
+    const double margin = penWidth + 2;
+    const QRectF clip = QRectF(clipRect()).adjusted(-margin, -margin, margin, margin);
+    const QCPCurveData *begin = &*mDataContainer->constBegin() + range.begin();
+    const QCPCurveData *end = begin + range.size();
+    if (mKeyAxis->orientation() == Qt::Horizontal)
+        return buildThinnedLine<true>(begin, end, keyMap, valueMap, clip);
+    return buildThinnedLine<false>(begin, end, keyMap, valueMap, clip);
+}
+
+void AdaptiveCurve::draw(QCPPainter *painter)
+{
+    LinearMap probe;
+    const bool fastPath = mAdaptive && mLineStyle == lsLine && mBrush.style() == Qt::NoBrush
+        && linearMap(mKeyAxis.data(), &probe) && linearMap(mValueAxis.data(), &probe);
+    if (!fastPath || mDataContainer->isEmpty()) {
+        QCPCurve::draw(painter);
+        return;
+    }
+
+    QList<QCPDataRange> selectedSegments, unselectedSegments, allSegments;
+    getDataSegments(selectedSegments, unselectedSegments);
+    allSegments << unselectedSegments << selectedSegments;
+    const QCPDataRange whole = mDataContainer->dataRange();
+    for (int i = 0; i < allSegments.size(); ++i) {
+        const bool selectedSegment = i >= unselectedSegments.size();
+        const QPen pen = selectedSegment && mSelectionDecorator ? mSelectionDecorator->pen() : mPen;
+        // An unselected piece reaches over to the neighbouring selected points,
+        // so that the line runs on without a gap.
+        const QCPDataRange lineRange
+            = selectedSegment ? allSegments.at(i) : allSegments.at(i).adjusted(-1, 1).bounded(whole);
+
+        painter->setPen(pen);
+        painter->setBrush(Qt::NoBrush);
+        QCPCurve::drawCurveLine(painter, thinnedVisibleLine(lineRange, pen.widthF()));
+
+        QCPScatterStyle scatterStyle = mScatterStyle;
+        if (selectedSegment && mSelectionDecorator)
+            scatterStyle = mSelectionDecorator->getFinalScatterStyle(mScatterStyle);
+        if (!scatterStyle.isNone()) {
+            QVector<QPointF> scatters;
+            getScatters(&scatters, allSegments.at(i), scatterStyle.size());
+            drawScatterPlot(painter, scatters, scatterStyle);
+        }
+    }
+    if (mSelectionDecorator)
+        mSelectionDecorator->drawDecoration(painter, selection());
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QVector>
+#include <qcustomplot.h>
+
+// The curve that traces and deviation graphs are drawn with. Before the line is
+// drawn, every pixel point within one pixel of the last kept point is dropped,
+// so a trace of a million points reaches the painter as roughly one point per
+// pixel it covers. Only the drawn line is thinned: the data, scatter symbols,
+// hit tests and selections still see every point.
+class AdaptiveCurve : public QCPCurve {
+    Q_OBJECT
+public:
+    AdaptiveCurve(QCPAxis *keyAxis, QCPAxis *valueAxis);
+
+    // The points of one polyline with those closer than one pixel (in both x
+    // and y, strictly) to the last kept point dropped. Polylines of two points
+    // or fewer come back unchanged; points with a coordinate that is not a
+    // number are dropped.
+    QVector<QPointF> thinLine(const QVector<QPointF> &lines) const;
+
+    bool mAdaptive = true;
+
+protected:
+    // On linear axes with no fill, the thinned line is built straight from the
+    // data in one pass (the library's own line building allocates and optimises
+    // every point first, which costs far more than drawing the thinned line);
+    // otherwise the library draws and drawCurveLine thins.
+    void draw(QCPPainter *painter) override;
+    void drawCurveLine(QCPPainter *painter, const QVector<QPointF> &lines) const override;
+
+private:
+    QVector<QPointF> thinnedVisibleLine(const QCPDataRange &range, double penWidth) const;
+};

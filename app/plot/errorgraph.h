@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QVector2D>
+#include <QVector>
+#include <qcustomplot.h>
+
+class AdaptiveCurve;
+
+// The step of a deviation ruler over min .. max: a fifth, a half or one power
+// of ten, so that the range gets at most eleven ticks. 0 when the range gives
+// no usable step (empty, reversed or not finite).
+double rulerTickStep(double min, double max);
+
+// The ticks of a ruler over min .. max: multiples of the step from the first
+// at or above min to the last at or below max, by repeated addition; unitIndex
+// is the tick that carries the unit (the count of whole steps from first to
+// last), -1 without ticks. There are never more ticks than whole steps plus
+// one, and the list ends where a step no longer advances (a tiny step against a
+// large value).
+struct RulerTicks {
+    QVector<double> values;
+    int unitIndex = -1;
+};
+RulerTicks rulerTicks(double min, double max);
+
+// A magnified graph of deviations drawn inside a measurement plot beside the
+// contour: the deviation curve, two axis lines and a ruler along axis line 1.
+// The owner writes the axis points, the value range and the base points (the
+// contour points the curve points belong to) into the public members, places
+// the axis lines, sets the data and asks for the ruler. Optionally the graph
+// keeps its size on screen and its offsets from the contour when the user
+// zooms with the wheel.
+class ErrorGraph : public QObject {
+    Q_OBJECT
+public:
+    explicit ErrorGraph(QCustomPlot *plot);
+    ~ErrorGraph() override;
+
+    void setAxisLine(int index, QVector2D from, QVector2D to);
+    void setHighlighted(bool highlighted);
+    // The curve's points in plot coordinates; ignored when x is empty or y has
+    // another size. Records the pixel offsets that a zoom keeps.
+    void setData(const QVector<double> &x, const QVector<double> &y);
+    double tickStep() const;
+    void clearRuler();
+    void drawRuler(double length, const QString &unit);
+
+    AdaptiveCurve *curve() const;
+    QCPItemLine *axisLine(int index) const;
+    int tickCount() const { return mTicks.size(); }
+    QCPItemLine *tick(int index) const { return mTicks.value(index); }
+    QCPItemText *tickLabel(int index) const { return mTickLabels.value(index); }
+
+    QVector2D mAxisEnd[2];
+    QVector2D mAxisStart[2];
+    double mMax = 0;
+    double mMin = 0;
+    // The base points, owned by the owner: channel 0 x, channel 1 y, in plot
+    // coordinates. Used only while both channels hold a point per curve point.
+    QVector<QVector<double>> *mBase = nullptr;
+    bool mFollowZoom = false;
+
+private:
+    void onPlotMouseWheel();
+    void updateGeometry();
+    void updateAxisLines();
+    void updateCurveData();
+    bool baseCoversCurve() const;
+
+    double mAxisPixelOffset[4] = { 0, 0, 0, 0 };
+    QVector<double> mPointPixelDx;
+    QVector<double> mPointPixelDy;
+    QCPRange mXRange { 0, 0 };
+    QCPRange mYRange { 0, 0 };
+    QPointer<QCPItemLine> mAxisLines[2];
+    QPointer<QCustomPlot> mPlot;
+    QPointer<AdaptiveCurve> mCurve;
+    QVector<QPointer<QCPItemLine>> mTicks;
+    QVector<QPointer<QCPItemText>> mTickLabels;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+class QObject;
+
+// What the cut-off check of a profile trace needs of the instrument control
+// panel: switching the roughness filter, and the key receiver (the
+// application-wide key filter that drives the instrument), whose signals are
+// blocked while the operator is asked.
+class IFilterControl {
+public:
+    virtual ~IFilterControl() = default;
+
+    // Applies an index into Common::kCutOffLengths: stores it in the settings,
+    // sends the filter command to the instrument, saves the settings and shows
+    // it in the panel's filter box.
+    virtual void setFilterIndex(int index) = 0;
+    // The key receiver, or null when there is none.
+    virtual QObject *keyReceiver() const = 0;
+};

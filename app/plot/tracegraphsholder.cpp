@@ -1,0 +1,516 @@
+#include "plot/tracegraphsholder.h"
+
+#include "algos/fitting.h"
+#include "algos/materialratio.h"
+#include "algos/profileutils.h"
+#include "plot/adaptivecurve.h"
+#include "plot/ifiltercontrol.h"
+#include "plot/xaxismarker.h"
+#include "settings/common.h"
+#include "settings/settings.h"
+#include "traces/paramsmap.h"
+#include "traces/profiletrace.h"
+#include "widgets/prompts.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int kRatioLevels = 100;
+
+QPen dottedPen(const QColor &colour)
+{
+    return QPen(QBrush(colour), 1, Qt::DotLine);
+}
+
+void placeHorizontal(QCPItemStraightLine *line, double level)
+{
+    line->point1->setCoords(0, level);
+    line->point2->setCoords(0.01, level);
+}
+
+} // namespace
+
+QVector<double> materialRatioAtLevels(const QVector<double> &x, const QVector<double> &y, const QVector<double> &levels)
+{
+    // Each pair adds its area to every level below its first point. Levels
+    // ascend, so the pair's area goes into the bucket of the number of levels
+    // below it, and the sums are the totals of the buckets above each level.
+    const int n = qMin(x.size(), y.size());
+    const int count = levels.size();
+    QVector<double> bucket(count + 1, 0.0);
+    for (int i = 0; i + 2 < n; ++i) {
+        const double v = y.at(i);
+        const double area = std::abs((v + y.at(i + 1)) * (x.at(i + 1) - x.at(i)) / 2);
+        // Levels strictly below v, found by bisection.
+        int lo = 0;
+        int hi = count;
+        while (lo < hi) {
+            const int mid = (lo + hi) / 2;
+            if (v > levels.at(mid))
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        bucket[lo] += area;
+    }
+    // A pair counts for level k exactly when more than k levels lie below it.
+    QVector<double> areas(count, 0.0);
+    double total = 0;
+    for (int k = count - 1; k >= 0; --k) {
+        total += bucket[k + 1];
+        areas[k] = total;
+    }
+    double largest = 0;
+    for (double a : qAsConst(areas))
+        largest = qMax(largest, a);
+    QVector<double> ratio(count);
+    for (int k = 0; k < count; ++k)
+        ratio[k] = areas[k] / largest * 100;
+    return ratio;
+}
+
+int allowedCutOff(int recommended, double traceLength, int current)
+{
+    QVector<int> allowed;
+    for (double m : Common::kCutOffLengths) {
+        if (traceLength >= 2 * int(m))
+            allowed.append(int(m));
+    }
+    if (allowed.contains(recommended))
+        return recommended;
+    if (allowed.isEmpty())
+        return current;
+    int nearest = allowed.first();
+    for (int m : qAsConst(allowed)) {
+        if (std::abs(m - recommended) < std::abs(nearest - recommended))
+            nearest = m;
+    }
+    return nearest;
+}
+
+TraceGraphsHolder::TraceGraphsHolder(QWidget *owner, ProfileTrace *trace, QCustomPlot *plotMain, QCustomPlot *plotHist,
+    QCustomPlot *plotRMR, IFilterControl *filterControl)
+    : mTrace(trace)
+    , mPlots { plotMain, plotHist, plotRMR }
+    , mOwner(owner)
+    , mFilterControl(filterControl)
+    , mUnit(QString::fromUtf8("мм"))
+{
+    mHistogramDensity = Settings::instance().preferenses.histogramm_density_value;
+
+    mHistogramGraph = plotHist->addGraph(plotHist->yAxis, plotHist->xAxis);
+    mRatioGraph = plotRMR->addGraph(plotRMR->yAxis, plotRMR->xAxis);
+    mCurve = new AdaptiveCurve(plotMain->xAxis, plotMain->yAxis);
+    mFormGraph = plotMain->addGraph();
+    mFormGraph->setSelectable(QCP::stNone);
+    mFormGraph->setVisible(false);
+    for (int i = 0; i < 3; ++i) {
+        mLevelLines[i] = new QCPItemStraightLine(mPlots[i]);
+        mLevelLines[i]->setSelectable(false);
+        mLevelLines[i]->setVisible(false);
+        mLevelLines[i]->setPen(dottedPen(Qt::red));
+        mCursorLines[i] = new QCPItemStraightLine(mPlots[i]);
+        mCursorLines[i]->setSelectable(false);
+        mCursorLines[i]->setVisible(false);
+        mCursorLines[i]->setPen(dottedPen(Qt::blue));
+    }
+    const QVariant self = QVariant::fromValue(this);
+    mRatioGraph->setProperty("gholder", self);
+    mHistogramGraph->setProperty("gholder", self);
+    mCurve->setProperty("gholder", self);
+    mCurve->setPen(Common::kBlackPen);
+    mRatioGraph->setPen(Common::kBlackPen);
+    mFormGraph->setPen(dottedPen(Qt::red));
+
+    mStartMarker = new XAxisMarker(mCurve->keyAxis());
+    mEndMarker = new XAxisMarker(mCurve->keyAxis());
+    mStartMarker->label()->setPen(Common::kMagentaDashPen);
+    mEndMarker->label()->setPen(Common::kMagentaDashPen);
+
+    connect(mCurve.data(), QOverload<const QCPDataSelection &>::of(&QCPAbstractPlottable::selectionChanged), this,
+        &TraceGraphsHolder::graphSelectionChanged);
+    mCurve->setSelectable(QCP::stDataRange);
+}
+
+TraceGraphsHolder::~TraceGraphsHolder()
+{
+    delete mStartMarker;
+    delete mEndMarker;
+    if (mPlots[1] && mHistogramGraph)
+        mPlots[1]->removeGraph(mHistogramGraph);
+    if (mPlots[2] && mRatioGraph)
+        mPlots[2]->removeGraph(mRatioGraph);
+    if (mPlots[0]) {
+        if (mFormGraph)
+            mPlots[0]->removeGraph(mFormGraph);
+        if (mCurve)
+            mPlots[0]->removePlottable(mCurve);
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (!mPlots[i])
+            continue;
+        if (mLevelLines[i])
+            mPlots[i]->removeItem(mLevelLines[i]);
+        if (mCursorLines[i])
+            mPlots[i]->removeItem(mCursorLines[i]);
+    }
+}
+
+AdaptiveCurve *TraceGraphsHolder::curve() const
+{
+    return mCurve;
+}
+
+XAxisMarker *TraceGraphsHolder::startMarker() const
+{
+    return mStartMarker;
+}
+
+XAxisMarker *TraceGraphsHolder::endMarker() const
+{
+    return mEndMarker;
+}
+
+bool TraceGraphsHolder::isVisible() const
+{
+    return mCurve && mCurve->visible();
+}
+
+void TraceGraphsHolder::updateTraceGraph(bool rLine, bool rFit)
+{
+    mRLine = rLine;
+    mRFit = rFit;
+
+    mX.clear();
+    mY.clear();
+    const TData *processed = mTrace ? mTrace->processedData.get() : nullptr;
+    if (processed && processed->size() >= 2) {
+        mX = processed->at(0);
+        mY = processed->at(1);
+    }
+    for (double &v : mX)
+        v *= mUnitFactor;
+    for (double &v : mY)
+        v *= mUnitFactor;
+
+    mFormX.clear();
+    mFormY.clear();
+    computeRms();
+
+    if (rLine) {
+        QVector<double> c;
+        // The fit refuses degenerate input (too few distinct x); the form then
+        // stays empty and the profile is drawn as measured.
+        if (mX.size() == mY.size() && PolynomialRegression().fit(mX, mY, 2, c) && c.size() == 3) {
+            mFormX = mX;
+            mFormY.reserve(mX.size());
+            for (double x : qAsConst(mX))
+                mFormY.append(c[2] * x * x + c[1] * x + c[0]);
+            if (rFit) {
+                for (int i = 0; i < mY.size(); ++i)
+                    mY[i] -= mFormY[i] - mRms;
+            }
+        }
+    }
+    updateLevelLines(rLine);
+    if (mCurve)
+        mCurve->setData(mX, mY);
+}
+
+void TraceGraphsHolder::computeRms()
+{
+    double sum = 0;
+    const int n = qMin(mX.size(), mY.size());
+    for (int i = 0; i < n; ++i)
+        sum += mY[i] * mY[i];
+    mRms = std::sqrt(sum / mY.size());
+}
+
+void TraceGraphsHolder::updateLevelLines(bool show)
+{
+    mLevelShown = show;
+    if (show) {
+        if (mFormGraph)
+            mFormGraph->setVisible(false);
+        for (const auto &line : mLevelLines) {
+            if (!line)
+                continue;
+            placeHorizontal(line, mRms);
+            line->setVisible(true);
+            line->setPen(dottedPen(Qt::red));
+            line->setSelectable(false);
+        }
+    } else {
+        if (mFormGraph) {
+            mFormGraph->setData(mFormX, mFormY);
+            mFormGraph->setVisible(true);
+            mFormGraph->setSelectable(QCP::stNone);
+        }
+        for (const auto &line : mLevelLines) {
+            if (!line)
+                continue;
+            line->setVisible(false);
+            line->setSelectable(false);
+        }
+    }
+}
+
+void TraceGraphsHolder::setUnit(const QString &unit, bool redraw)
+{
+    mUnit = unit;
+    if (unit == QString::fromUtf8("мм"))
+        mUnitFactor = 0.001;
+    else if (unit == QString::fromUtf8("мкм"))
+        mUnitFactor = 1.0;
+    else if (unit == QString::fromUtf8("нм"))
+        mUnitFactor = 1000.0;
+    if (redraw)
+        updateTraceGraph(mRLine, mRFit);
+}
+
+void TraceGraphsHolder::updateHistogram()
+{
+    if (!mPlots[0] || !mHistogramGraph || !mRatioGraph)
+        return;
+    const QCPRange xRange = mPlots[0]->xAxis->range();
+    const QCPRange yRange = mPlots[0]->yAxis->range();
+    const double step = (yRange.upper - yRange.lower) / kRatioLevels;
+
+    const double xr[2] = { xRange.lower, xRange.upper };
+    const double yr[2] = { yRange.lower, yRange.upper };
+    TData histogram = Algos::amplitudeDensityInRect(TData { mX, mY }, mHistogramDensity, xr, yr);
+    if (histogram.size() == 2) {
+        mHistogramGraph->setData(histogram[0], histogram[1], false);
+        if (mTrace && (mTrace->traceType == PROFILE || mTrace->traceType == ADDITIONAL_TRACE)) {
+            for (double &level : histogram[0])
+                level /= mUnitFactor;
+            mTrace->histogram = histogram;
+        }
+    }
+
+    mRatioLevels.resize(kRatioLevels);
+    for (int k = 0; k < kRatioLevels; ++k)
+        mRatioLevels[k] = yRange.lower + k * step;
+    mRatio = materialRatioAtLevels(mX, mY, mRatioLevels);
+
+    mHistogramGraph->setPen(QPen(Qt::NoPen));
+    mHistogramGraph->setBrush(QBrush(QColor(10, 140, 70, 160), Qt::SolidPattern));
+    mRatioGraph->setData(mRatioLevels, mRatio, true);
+}
+
+void TraceGraphsHolder::graphSelectionChanged(const QCPDataSelection &selection)
+{
+    if (selection.dataPointCount() == 0) {
+        if (mStartMarker)
+            mStartMarker->setVisible(false);
+        if (mEndMarker)
+            mEndMarker->setVisible(false);
+        mMarkersShown = false;
+        return;
+    }
+    const QCPDataRange range = selection.dataRange(0);
+    // The curve holds the displayed points, so a valid range lies inside them;
+    // the bound check only guards against a curve changed behind our back.
+    if (range.begin() >= 0 && range.begin() <= range.end() && range.end() - 1 < mX.size() && range.end() - 1 < mY.size()
+        && range.end() > range.begin()) {
+        const int first = range.begin();
+        const int last = range.end() - 1;
+        for (auto [marker, i] :
+            { std::make_pair(mStartMarker.data(), first), std::make_pair(mEndMarker.data(), last) }) {
+            if (!marker)
+                continue;
+            marker->setPosition(mX[i], mY[i]);
+            marker->label()->setText(QString::number(mX[i], 'g', 6));
+            marker->setVisible(true);
+        }
+        mMarkersShown = true;
+    }
+    qDebug() << "selection change ended";
+}
+
+void TraceGraphsHolder::cropToSelection()
+{
+    if (!mCurve || !mTrace)
+        return;
+    const QCPDataSelection selection = mCurve->selection();
+    if (selection.isEmpty())
+        return;
+    const QCPDataRange range = selection.dataRange(0);
+    if (range.begin() < 0 || range.end() < range.begin())
+        return;
+    // The crop keeps [from, to); to = end keeps the last selected point, on
+    // which the end marker sits.
+    mTrace->crop(range.begin(), range.end());
+    mMarkersShown = false;
+    if (mStartMarker)
+        mStartMarker->setVisible(false);
+    if (mEndMarker)
+        mEndMarker->setVisible(false);
+    updateTraceGraph(mRLine, mRFit);
+}
+
+void TraceGraphsHolder::showCursorAt(double value, double level)
+{
+    double bestKey = 0;
+    double bestLevelDistance = std::numeric_limits<double>::max();
+    double bestValueDistance = std::numeric_limits<double>::max();
+    if (mRatioGraph) {
+        for (const QCPGraphData &point : *mRatioGraph->data()) {
+            const double levelDistance = std::abs(level - point.key);
+            const double valueDistance = std::abs(value - point.value);
+            if (levelDistance < bestLevelDistance && valueDistance < bestValueDistance) {
+                bestLevelDistance = levelDistance;
+                bestValueDistance = valueDistance;
+                bestKey = point.key;
+            }
+        }
+    }
+    for (const auto &line : mCursorLines) {
+        if (!line)
+            continue;
+        placeHorizontal(line, bestKey);
+        line->setVisible(true);
+        line->setPen(dottedPen(Qt::blue));
+        line->setSelectable(false);
+    }
+    mCursorShown = true;
+}
+
+void TraceGraphsHolder::setVisible(bool visible)
+{
+    if (mCurve)
+        mCurve->setVisible(visible);
+    for (int i = 0; i < 3; ++i) {
+        if (mLevelShown && mLevelLines[i])
+            mLevelLines[i]->setVisible(visible);
+        if (mCursorShown && mCursorLines[i])
+            mCursorLines[i]->setVisible(visible);
+    }
+    if (!mLevelShown && mFormGraph)
+        mFormGraph->setVisible(visible);
+    if (mHistogramGraph)
+        mHistogramGraph->setVisible(visible);
+    if (mRatioGraph)
+        mRatioGraph->setVisible(visible);
+    if (mMarkersShown) {
+        if (mStartMarker)
+            mStartMarker->setVisible(visible);
+        if (mEndMarker)
+            mEndMarker->setVisible(visible);
+    }
+}
+
+void TraceGraphsHolder::setPointsMode(bool points)
+{
+    if (!mCurve)
+        return;
+    if (points) {
+        mCurve->setLineStyle(QCPCurve::lsNone);
+        mCurve->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, Qt::black, 1));
+    } else {
+        mCurve->setLineStyle(QCPCurve::lsLine);
+        mCurve->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone, 6));
+    }
+}
+
+void TraceGraphsHolder::applySelectedPens()
+{
+    const QPen pen(QColor(Settings::instance().preferenses.selected_graph_color), 1, Qt::SolidLine);
+    if (mCurve)
+        mCurve->setPen(pen);
+    if (mHistogramGraph)
+        mHistogramGraph->setPen(pen);
+    if (mRatioGraph)
+        mRatioGraph->setPen(pen);
+}
+
+void TraceGraphsHolder::applyNormalPens()
+{
+    if (mCurve)
+        mCurve->setPen(Common::kBlackPen);
+    if (mHistogramGraph)
+        mHistogramGraph->setPen(Common::kBlackPen);
+    if (mRatioGraph)
+        mRatioGraph->setPen(Common::kBlackPen);
+}
+
+bool TraceGraphsHolder::askFilterChange(int cutOff)
+{
+    // Keys pressed in the dialog must not drive the instrument; the receiver's
+    // blocked state is given back as it was found.
+    QObject *keys = mFilterControl ? mFilterControl->keyReceiver() : nullptr;
+    const bool keysWereBlocked = keys ? keys->blockSignals(true) : false;
+
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8("Изменение фильтра"),
+        QString::fromUtf8("Согласно текущему стандарту выбранный фильтр не соответствует измерению. "
+                          "Сменить фильтр на %1 мм?")
+            .arg(QString::number(cutOff / 1000.0, 'f', 3)),
+        QMessageBox::Yes | QMessageBox::No, mOwner);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.button(QMessageBox::Yes)->setText(QString::fromUtf8("Да"));
+    box.button(QMessageBox::No)->setText(QString::fromUtf8("Нет"));
+    auto *remember = new QCheckBox(QString::fromUtf8("Запомнить выбор"), &box);
+    box.setCheckBox(remember);
+    Prompts::instance().execMessageBox(&box);
+
+    if (keys)
+        keys->blockSignals(keysWereBlocked);
+    const bool accepted = box.clickedButton() == box.button(QMessageBox::Yes);
+    if (remember->isChecked()) {
+        Settings &settings = Settings::instance();
+        settings.preferenses.is_ask_before_change_filter = false;
+        settings.preferenses.is_accept_filter = accepted;
+        settings.save();
+    }
+    return accepted;
+}
+
+void TraceGraphsHolder::checkFilter()
+{
+    if (!mTrace || mTrace->traceType <= CONTOURPROF)
+        return;
+    const double length = mTrace->length();
+    // The bounded view of the settings index: a damaged value never reads
+    // outside the cut-off table.
+    int current = int(Common::cutOffLength(Settings::instance().filterIndex()));
+    QVector<int> tried;
+    // Every pass tries a cut-off not tried before, so the table bounds the loop.
+    while (tried.size() < Common::kCutOffLengths.size()) {
+        tried.append(current);
+
+        ExtraArgs args;
+        QString text = calcParam(args, mTrace, QStringLiteral("Ra"));
+        text.remove(QString::fromUtf8(" мкм"));
+        bool isNumber = false;
+        double ra = text.toDouble(&isNumber);
+        if (!isNumber)
+            ra = 0;
+        if (ra == 0)
+            return;
+
+        const int recommended = allowedCutOff(Algos::recommendedCutoff(ra), length, current);
+        if (tried.contains(recommended) || recommended == current)
+            return;
+
+        const Settings &settings = Settings::instance();
+        const bool accepted = settings.preferenses.is_ask_before_change_filter ? askFilterChange(recommended)
+                                                                               : settings.preferenses.is_accept_filter;
+        if (!accepted)
+            return;
+
+        const int index = Common::kCutOffLengths.indexOf(double(recommended));
+        if (index < 0)
+            return;
+        if (!mFilterControl) {
+            qDebug() << "checkFilter: no control panel to apply cut-off" << recommended;
+            return;
+        }
+        mFilterControl->setFilterIndex(index);
+        current = recommended;
+        mTrace->cutOff = Common::kCutOffLengths.at(index);
+    }
+}

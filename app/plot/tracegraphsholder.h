@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QVector>
+#include <array>
+#include <qcustomplot.h>
+
+class AdaptiveCurve;
+class IFilterControl;
+class ProfileTrace;
+class XAxisMarker;
+
+// The material-ratio curve of a profile for the given levels: for each level,
+// the area under the profile (|(y_i + y_i+1) (x_i+1 - x_i) / 2| of each pair
+// of neighbouring points, the pair ending at the last point left out) summed
+// over the pairs whose first point lies above the level, in percent of the
+// largest such sum. Not a number everywhere when every sum is 0.
+QVector<double> materialRatioAtLevels(
+    const QVector<double> &x, const QVector<double> &y, const QVector<double> &levels);
+
+// The cut-off (µm) the check proposes for a trace of the given length: the
+// recommendation itself when the trace is at least two of it long, otherwise
+// the nearest cut-off of the table that fits (the first of equally near ones),
+// or current when none fits.
+int allowedCutOff(int recommended, double traceLength, int current);
+
+// Everything one profile trace puts on the three plots of the profile window:
+// the trace curve on the main plot (with an order-2 form line and an R-line at
+// the RMS level), the histogram and the material-ratio curve of what the main
+// plot shows, a cursor line at a chosen level, and two markers at the ends of
+// the range selected on the curve. Its plottables carry the dynamic property
+// "gholder" leading back to it. Deleting it removes all of it from the plots.
+class TraceGraphsHolder : public QObject {
+    Q_OBJECT
+public:
+    // owner is the profile window (parent of the question the cut-off check
+    // asks); filterControl the control panel that applies a new cut-off.
+    TraceGraphsHolder(QWidget *owner, ProfileTrace *trace, QCustomPlot *plotMain, QCustomPlot *plotHist,
+        QCustomPlot *plotRMR, IFilterControl *filterControl = nullptr);
+    ~TraceGraphsHolder() override;
+
+    // Redraws the curve from the trace's processed points in the display unit;
+    // rLine fits an order-2 form and shows the R-line, rFit (with rLine) shows
+    // the profile with the form taken away, set back to the RMS level.
+    void updateTraceGraph(bool rLine, bool rFit);
+    // "мм", "мкм" or "нм"; any other text keeps the factor.
+    void setUnit(const QString &unit, bool redraw);
+    void updateHistogram();
+    // Crops the trace to the range selected on its curve, both ends included.
+    void cropToSelection();
+    // The cursor lines at the level of the material-ratio point nearest to
+    // (value, level).
+    void showCursorAt(double value, double level);
+    void setVisible(bool visible);
+    void setPointsMode(bool points);
+    void applySelectedPens();
+    void applyNormalPens();
+
+    // For a profile trace: evaluates Ra and, when the standard recommends
+    // another cut-off that the trace is long enough for, applies it on the
+    // operator's consent (or the remembered answer), then checks again.
+    void checkFilter();
+    // Asks whether to switch to cutOff (µm); true when accepted.
+    bool askFilterChange(int cutOff);
+
+    ProfileTrace *trace() const { return mTrace; }
+    AdaptiveCurve *curve() const;
+    QCPGraph *formGraph() const { return mFormGraph; }
+    QCPGraph *histogramGraph() const { return mHistogramGraph; }
+    QCPGraph *ratioGraph() const { return mRatioGraph; }
+    QCPItemStraightLine *levelLine(int plot) const { return mLevelLines.at(plot); }
+    QCPItemStraightLine *cursorLine(int plot) const { return mCursorLines.at(plot); }
+    XAxisMarker *startMarker() const;
+    XAxisMarker *endMarker() const;
+    bool isVisible() const;
+    QString unit() const { return mUnit; }
+    double unitFactor() const { return mUnitFactor; }
+    const QVector<double> &x() const { return mX; }
+    const QVector<double> &y() const { return mY; }
+    const QVector<double> &ratio() const { return mRatio; }
+    const QVector<double> &ratioLevels() const { return mRatioLevels; }
+    double rms() const { return mRms; }
+    bool markersShown() const { return mMarkersShown; }
+
+    int mHistogramDensity = 10;
+    bool mRFit = false;
+    bool mRLine = false;
+
+public Q_SLOTS:
+    void graphSelectionChanged(const QCPDataSelection &selection);
+
+private:
+    void computeRms();
+    void updateLevelLines(bool show);
+
+    ProfileTrace *mTrace;
+    std::array<QPointer<QCustomPlot>, 3> mPlots;
+    QPointer<AdaptiveCurve> mCurve;
+    QPointer<QCPGraph> mFormGraph;
+    std::array<QPointer<QCPItemStraightLine>, 3> mLevelLines;
+    std::array<QPointer<QCPItemStraightLine>, 3> mCursorLines;
+    QPointer<XAxisMarker> mStartMarker;
+    QPointer<XAxisMarker> mEndMarker;
+    QPointer<QCPGraph> mHistogramGraph;
+    QPointer<QCPGraph> mRatioGraph;
+    QPointer<QWidget> mOwner;
+    IFilterControl *mFilterControl;
+    QVector<double> mX;
+    QVector<double> mY;
+    QVector<double> mFormX;
+    QVector<double> mFormY;
+    QVector<double> mRatio;
+    QVector<double> mRatioLevels;
+    double mRms = 0;
+    bool mLevelShown = false;
+    bool mCursorShown = false;
+    bool mMarkersShown = false;
+    QString mUnit;
+    double mUnitFactor = 1.0;
+};

@@ -1,0 +1,265 @@
+#include "support/scriptedprompts.h"
+#include "support/testmain.h"
+
+#include "plot/ifiltercontrol.h"
+#include "plot/plotwidget.h"
+#include "plot/tracegraphsholder.h"
+#include "settings/common.h"
+#include "settings/settings.h"
+#include "traces/paramsmap.h"
+#include "traces/profiletrace.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+// The control panel as the check sees it: applying a filter index stores it
+// in the settings, as the real panel does.
+class FakePanel : public IFilterControl {
+public:
+    void setFilterIndex(int index) override
+    {
+        applied << index;
+        Settings::instance().spinbox_filter_length_index = index;
+    }
+    QObject *keyReceiver() const override { return &keys; }
+
+    mutable QObject keys;
+    QList<int> applied;
+};
+
+// A sine roughness of wavelength 40 µm, well inside every roughness band from
+// 250 µm up, whose Ra is 2A/π: amplitude A = Ra·π/2. Points 0.5 µm apart.
+std::unique_ptr<ProfileTrace> sineTrace(double length, double ra)
+{
+    auto trace = std::make_unique<ProfileTrace>();
+    const double amplitude = ra * M_PI / 2;
+    for (int i = 0; i * 0.5 <= length; ++i) {
+        QVector<double> point { i * 0.5, amplitude * std::sin(2 * M_PI * i * 0.5 / 40) };
+        trace->addPoint(point);
+    }
+    return trace;
+}
+
+struct Fixture {
+    QWidget owner;
+    PlotWidget main { &owner }, hist { &owner }, ratio { &owner };
+    FakePanel panel;
+    std::unique_ptr<ProfileTrace> trace;
+    std::unique_ptr<TraceGraphsHolder> holder;
+
+    Fixture(double length, double ra, int filterIndex)
+        : trace(sineTrace(length, ra))
+    {
+        Settings::instance().spinbox_filter_length_index = filterIndex;
+        // The profile window gives a new trace the panel's cut-off.
+        trace->cutOff = Common::cutOffLength(filterIndex);
+        holder = std::make_unique<TraceGraphsHolder>(&owner, trace.get(), &main, &hist, &ratio, &panel);
+    }
+};
+
+enum Answer { NotAsked, Yes, No, YesRemembered, NoRemembered };
+
+ScriptedPrompts::Handler answering(Answer answer, bool *keysBlockedDuringQuestion, QObject *keys)
+{
+    return [=](QObject *subject) {
+        auto *box = qobject_cast<QMessageBox *>(subject);
+        *keysBlockedDuringQuestion = keys->signalsBlocked();
+        box->checkBox()->setChecked(answer == YesRemembered || answer == NoRemembered);
+        const bool yes = answer == Yes || answer == YesRemembered;
+        box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+        return QVariant(int(yes ? QMessageBox::Yes : QMessageBox::No));
+    };
+}
+
+} // namespace
+
+class TestCheckFilter : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        Settings &s = Settings::instance();
+        s.preferenses.standartisation_value = 0;
+        s.preferenses.is_ask_before_change_filter = true;
+        s.preferenses.is_accept_filter = true;
+    }
+    void check_data();
+    void check();
+    void question();
+    void rememberedAnswerIsSavedAndUsed_data();
+    void rememberedAnswerIsSavedAndUsed();
+    void keyReceiverLeftAsFound();
+    void raWithDeviationEndsTheCheck();
+    void contourTraceIsNotChecked();
+};
+
+void TestCheckFilter::check_data()
+{
+    QTest::addColumn<double>("length");
+    QTest::addColumn<double>("ra");
+    QTest::addColumn<int>("filterIndex");
+    QTest::addColumn<bool>("ask");
+    QTest::addColumn<bool>("remembered");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QList<int>>("applied");
+    QTest::addColumn<double>("cutOff");
+
+    // Standard 0: Ra 0.5 and 1.0 recommend 800 µm, Ra 5 recommends 2500 µm.
+    QTest::newRow("recommendation is the current cut-off")
+        << 3000.0 << 0.5 << 2 << true << true << int(NotAsked) << QList<int> {} << 800.0;
+    QTest::newRow("recommendation too long for the trace; nearest that fits is current")
+        << 4000.0 << 5.0 << 2 << true << true << int(NotAsked) << QList<int> {} << 800.0;
+    QTest::newRow("accepted: applied, then Ra again agrees")
+        << 4000.0 << 1.0 << 3 << true << true << int(Yes) << QList<int> { 2 } << 800.0;
+    QTest::newRow("declined") << 4000.0 << 1.0 << 3 << true << true << int(No) << QList<int> {} << 250.0;
+    QTest::newRow("remembered yes: applied without asking")
+        << 4000.0 << 1.0 << 3 << false << true << int(NotAsked) << QList<int> { 2 } << 800.0;
+    QTest::newRow("remembered no: nothing asked or changed")
+        << 4000.0 << 1.0 << 3 << false << false << int(NotAsked) << QList<int> {} << 250.0;
+    QTest::newRow("trace shorter than two cut-offs: Ra reads 0")
+        << 1200.0 << 1.0 << 2 << true << true << int(NotAsked) << QList<int> {} << 800.0;
+    QTest::newRow("settings index outside the table reads the default 2500")
+        << 8000.0 << 1.0 << 9 << true << true << int(Yes) << QList<int> { 2 } << 800.0;
+}
+
+void TestCheckFilter::check()
+{
+    QFETCH(double, length);
+    QFETCH(double, ra);
+    QFETCH(int, filterIndex);
+    QFETCH(bool, ask);
+    QFETCH(bool, remembered);
+    QFETCH(int, answer);
+    QFETCH(QList<int>, applied);
+    QFETCH(double, cutOff);
+
+    Settings::instance().preferenses.is_ask_before_change_filter = ask;
+    Settings::instance().preferenses.is_accept_filter = remembered;
+    Fixture f(length, ra, filterIndex);
+    ScriptedPrompts prompts;
+    bool blocked = false;
+    if (answer != NotAsked)
+        prompts.expect(ScriptedPrompts::MessageBox, QVariant(), answering(Answer(answer), &blocked, &f.panel.keys));
+
+    f.holder->checkFilter();
+
+    QVERIFY(prompts.allAnswered());
+    QCOMPARE(f.panel.applied, applied);
+    QCOMPARE(f.trace->cutOff, cutOff);
+    if (!applied.isEmpty())
+        QCOMPARE(Settings::instance().spinbox_filter_length_index, applied.last());
+    QVERIFY(!f.panel.keys.signalsBlocked());
+}
+
+void TestCheckFilter::question()
+{
+    Fixture f(4000, 1.0, 3);
+    ScriptedPrompts prompts;
+    prompts.expect(ScriptedPrompts::MessageBox, QVariant(), [&](QObject *subject) {
+        auto *box = qobject_cast<QMessageBox *>(subject);
+        [&] {
+            QCOMPARE(box->parentWidget(), &f.owner);
+            QCOMPARE(box->windowTitle(), QString::fromUtf8("Изменение фильтра"));
+            QCOMPARE(box->text(),
+                QString::fromUtf8("Согласно текущему стандарту выбранный фильтр не соответствует "
+                                  "измерению. Сменить фильтр на 0.800 мм?"));
+            QCOMPARE(box->button(QMessageBox::Yes)->text(), QString::fromUtf8("Да"));
+            QCOMPARE(box->button(QMessageBox::No)->text(), QString::fromUtf8("Нет"));
+            QCOMPARE(box->defaultButton(), box->button(QMessageBox::Yes));
+            QCOMPARE(box->checkBox()->text(), QString::fromUtf8("Запомнить выбор"));
+            QVERIFY(!box->checkBox()->isChecked());
+        }();
+        return QVariant(int(QMessageBox::No)); // closed without a button: counts as No
+    });
+    f.holder->checkFilter();
+    QVERIFY(prompts.allAnswered());
+    QVERIFY(f.panel.applied.isEmpty());
+    QVERIFY(Settings::instance().preferenses.is_ask_before_change_filter);
+}
+
+void TestCheckFilter::rememberedAnswerIsSavedAndUsed_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QList<int>>("laterApplied");
+    QTest::newRow("no, remembered") << int(NoRemembered) << QList<int> {};
+    QTest::newRow("yes, remembered") << int(YesRemembered) << QList<int> { 2 };
+}
+
+void TestCheckFilter::rememberedAnswerIsSavedAndUsed()
+{
+    QFETCH(int, answer);
+    QFETCH(QList<int>, laterApplied);
+    {
+        Fixture f(4000, 1.0, 3);
+        ScriptedPrompts prompts;
+        bool blocked = false;
+        prompts.expect(ScriptedPrompts::MessageBox, QVariant(), answering(Answer(answer), &blocked, &f.panel.keys));
+        f.holder->checkFilter();
+        QVERIFY(prompts.allAnswered());
+    }
+    const Settings saved = Settings::load(Settings::kFileName);
+    QCOMPARE(saved.preferenses.is_ask_before_change_filter, false);
+    QCOMPARE(saved.preferenses.is_accept_filter, answer == YesRemembered);
+
+    // A later check asks nothing and follows the remembered answer.
+    Fixture later(4000, 1.0, 3);
+    ScriptedPrompts prompts;
+    later.holder->checkFilter();
+    QCOMPARE(prompts.calls().size(), 0);
+    QCOMPARE(later.panel.applied, laterApplied);
+}
+
+void TestCheckFilter::keyReceiverLeftAsFound()
+{
+    for (bool blockedBefore : { false, true }) {
+        Fixture f(4000, 1.0, 3);
+        f.panel.keys.blockSignals(blockedBefore);
+        ScriptedPrompts prompts;
+        bool blockedDuring = false;
+        prompts.expect(ScriptedPrompts::MessageBox, QVariant(), answering(Yes, &blockedDuring, &f.panel.keys));
+        f.holder->checkFilter();
+        QVERIFY(blockedDuring);
+        QCOMPARE(f.panel.keys.signalsBlocked(), blockedBefore);
+        QCOMPARE(f.panel.applied, QList<int> { 2 });
+    }
+    // The remembered answer asks nothing and leaves a blocked receiver blocked.
+    Settings::instance().preferenses.is_ask_before_change_filter = false;
+    Fixture f(4000, 1.0, 3);
+    f.panel.keys.blockSignals(true);
+    f.holder->checkFilter();
+    QVERIFY(f.panel.keys.signalsBlocked());
+    QCOMPARE(f.panel.applied, QList<int> { 2 });
+}
+
+void TestCheckFilter::raWithDeviationEndsTheCheck()
+{
+    Fixture f(4000, 1.0, 3);
+    auto extra = sineTrace(4000, 1.2);
+    extra->setTraceType(ADDITIONAL_TRACE);
+    extra->cutOff = f.trace->cutOff;
+    f.trace->addAdditionalTrace(extra.get());
+    ExtraArgs args;
+    QVERIFY(calcParam(args, f.trace.get(), "Ra").contains(QString::fromUtf8("±")));
+
+    ScriptedPrompts prompts;
+    f.holder->checkFilter();
+    QVERIFY(f.panel.applied.isEmpty());
+    f.trace->removeAdditionalTrace(extra->id);
+}
+
+void TestCheckFilter::contourTraceIsNotChecked()
+{
+    Fixture f(4000, 1.0, 3);
+    f.trace->setTraceType(CONTOURPROF);
+    ScriptedPrompts prompts;
+    f.holder->checkFilter();
+    QVERIFY(f.panel.applied.isEmpty());
+    QVERIFY(f.trace->results.isEmpty()); // Ra was not even evaluated
+}
+
+VANTOR_TEST_MAIN(TestCheckFilter)
+#include "tst_checkfilter.moc"
