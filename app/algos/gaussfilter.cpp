@@ -23,6 +23,25 @@ bool isTwoEqualChannels(const TData &profile)
     return profile.size() == 2 && !profile[0].isEmpty() && profile[0].size() == profile[1].size();
 }
 
+// Whether the points lie on the even grid from the first to the last X (to
+// well within a step): the filter places its result on that grid.
+bool isEvenGrid(const QVector<double> &x)
+{
+    const int n = x.size();
+    if (n < 3) {
+        return true;
+    }
+    const double x0 = x.first();
+    const double step = (x.last() - x0) / (n - 1);
+    const double tolerance = 1e-6 * std::abs(step);
+    for (int i = 1; i < n - 1; ++i) {
+        if (!(std::abs(x[i] - (x0 + step * i)) <= tolerance)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // exp(-2 pi i k / n) for k < n/2, as interleaved (re, im) pairs. Only the first
 // eighth of the circle is evaluated; the rest follows by symmetry, which keeps
 // the table exact to the last bit where cos and sin swap.
@@ -227,7 +246,9 @@ TData resampleToPowerOfTwo(const TData &profile)
         return TData();
     }
     const int n = profile[0].size();
-    if (Algos::isPowerOfTwo(n)) {
+    // A power of two on an even grid is filtered on its own points; unevenly
+    // spaced points are resampled onto an even grid of as many points.
+    if (Algos::isPowerOfTwo(n) && isEvenGrid(profile[0])) {
         return profile;
     }
     int size = 1;

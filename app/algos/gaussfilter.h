@@ -20,9 +20,10 @@ constexpr double kGaussConstant = 0.4697;
 // that is not two equal, non-empty channels gives an empty TData.
 TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff);
 
-// The profile itself when its point count is a power of two; otherwise the
-// profile linearly resampled onto an even grid of the next power of two
-// points from its first to its last X. Empty TData for unsuitable input.
+// The profile itself when its point count is a power of two and its X are
+// evenly spaced; otherwise the profile linearly resampled onto an even grid of
+// the next power of two points (at or above the count) from its first to its
+// last X. Empty TData for unsuitable input.
 TData resampleToPowerOfTwo(const TData &profile);
 
 // Unnormalised radix-2 discrete Fourier transform in place (forward sign

@@ -91,6 +91,8 @@ private Q_SLOTS:
     void sineTransmission_data();
     void sineTransmission();
     void passBandKeepsShapeAndPosition();
+    void unevenPowerOfTwoStaysInPlace_data();
+    void unevenPowerOfTwoStaysInPlace();
     void constantProfile();
     void matchesSpatialGaussianFilter();
     void trimming_data();
@@ -182,21 +184,25 @@ void TestGaussFilter::bandWeights()
 void TestGaussFilter::resamplingSizes_data()
 {
     QTest::addColumn<int>("points");
+    QTest::addColumn<bool>("even");
     QTest::addColumn<int>("expected");
-    QTest::newRow("1 stays") << 1 << 1;
-    QTest::newRow("3 -> 4") << 3 << 4;
-    QTest::newRow("1024 stays") << 1024 << 1024;
-    QTest::newRow("1025 -> 2048") << 1025 << 2048;
-    QTest::newRow("1000000 -> 2^20") << 1000000 << (1 << 20);
+    QTest::newRow("1 stays") << 1 << false << 1;
+    QTest::newRow("3 -> 4") << 3 << false << 4;
+    QTest::newRow("1024 even stays") << 1024 << true << 1024;
+    QTest::newRow("1024 uneven -> even 1024") << 1024 << false << 1024;
+    QTest::newRow("1025 -> 2048") << 1025 << false << 2048;
+    QTest::newRow("1025 even -> 2048") << 1025 << true << 2048;
+    QTest::newRow("1000000 -> 2^20") << 1000000 << false << (1 << 20);
 }
 
 void TestGaussFilter::resamplingSizes()
 {
     QFETCH(int, points);
+    QFETCH(bool, even);
     QFETCH(int, expected);
     QVector<double> x(points), y(points);
     for (int i = 0; i < points; ++i) {
-        x[i] = 0.3 * i * i; // uneven steps
+        x[i] = even ? 0.25 * i : 0.3 * i * i;
         y[i] = std::sin(0.1 * i);
     }
     const TData profile { x, y };
@@ -204,14 +210,14 @@ void TestGaussFilter::resamplingSizes()
     QCOMPARE(r.size(), 2);
     QCOMPARE(r[0].size(), expected);
     QCOMPARE(r[1].size(), expected);
-    if (points == expected) {
-        QCOMPARE(r, profile); // a power of two is taken as it is
+    if (points == 1 || (even && points == expected)) {
+        QCOMPARE(r, profile); // an even power of two is taken as it is
         return;
     }
     QCOMPARE(r[0].first(), x.first());
     QCOMPARE_REL(r[0].last(), x.last(), 1e-12);
     const double step = (x.last() - x.first()) / (expected - 1);
-    QCOMPARE_REL(r[0][expected / 2] - r[0][expected / 2 - 1], step, 1e-9);
+    QCOMPARE_REL(r[0][expected / 4] - r[0][expected / 4 - 1], step, 1e-9);
 }
 
 void TestGaussFilter::resamplingInterpolatesLinearly()
@@ -299,6 +305,37 @@ void TestGaussFilter::passBandKeepsShapeAndPosition()
         worst = std::max(worst, std::abs(out[1][i] - expected * std::sin(2 * kPi * out[0][i] / 200)));
     }
     QVERIFY2(worst < 0.01, qPrintable(QString::number(worst)));
+}
+
+void TestGaussFilter::unevenPowerOfTwoStaysInPlace_data()
+{
+    QTest::addColumn<int>("points");
+    QTest::newRow("1023") << 1023;
+    QTest::newRow("1024") << 1024;
+    QTest::newRow("1025") << 1025;
+}
+
+void TestGaussFilter::unevenPowerOfTwoStaysInPlace()
+{
+    // A contour-like outline whose points crowd in the middle, with a step of
+    // 100 at X 300. Smoothed, the step stays at X 300 whatever the count: a
+    // power-of-two count is no reason to treat the points as evenly spaced.
+    QFETCH(int, points);
+    QVector<double> x(points), y(points);
+    for (int i = 0; i < points; ++i) {
+        const double t = double(i) / (points - 1);
+        x[i] = 1000 * (t + 0.15 * std::sin(2 * kPi * t));
+        y[i] = x[i] < 300 ? 0 : 100;
+    }
+    const TData out = Algos::gaussFilter({ x, y }, kNoLongCutoff, 20);
+    QCOMPARE(out[0].size(), out[1].size());
+    double crossing = -1;
+    for (int i = 1; i < out[0].size() && crossing < 0; ++i) {
+        if (out[1][i - 1] < 50 && out[1][i] >= 50) {
+            crossing = out[0][i];
+        }
+    }
+    QVERIFY2(std::abs(crossing - 300) < 3, qPrintable(QString::number(crossing)));
 }
 
 void TestGaussFilter::constantProfile()
