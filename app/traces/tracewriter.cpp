@@ -50,6 +50,14 @@ bool write(QIODevice &device, const QByteArray &bytes)
     return device.write(bytes) == bytes.size();
 }
 
+// Ends a block without points with an empty line, so that the reader takes
+// the next line as the next block's header.
+bool endEmptyBlock(QIODevice &device, const AbstractTrace &trace)
+{
+    const TData &raw = *trace.rawData;
+    return pointCount(raw, raw.size()) > 0 || write(device, QByteArray("\n"));
+}
+
 // Writes through a save file: the old file stays unless everything was written.
 bool saveFile(const QString &path, const std::function<bool(QIODevice &)> &writeAll)
 {
@@ -173,8 +181,17 @@ bool saveTraceFile(const QString &path, const AbstractTrace &trace)
         appendLine(count, "addittional_trace_count", QByteArray::number(profile->additionalTraces.size()));
         if (!write(device, count) || !writeTracePoints(device, trace))
             return false;
-        for (const ProfileTrace *additional : profile->additionalTraces) {
-            if (!write(device, traceHeader(*additional)) || !writeTracePoints(device, *additional))
+        const int runs = profile->additionalTraces.size();
+        // A header ends at its first line without a colon, normally the first
+        // point line. A block without points followed by another block gets an
+        // empty line instead, or its header would run on into the next one.
+        if (runs > 0 && !endEmptyBlock(device, trace))
+            return false;
+        for (int r = 0; r < runs; ++r) {
+            const ProfileTrace &additional = *profile->additionalTraces.at(r);
+            if (!write(device, traceHeader(additional)) || !writeTracePoints(device, additional))
+                return false;
+            if (r + 1 < runs && !endEmptyBlock(device, additional))
                 return false;
         }
         return true;

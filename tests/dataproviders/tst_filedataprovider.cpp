@@ -122,6 +122,8 @@ private Q_SLOTS:
     void contourRoundTrip_data();
     void contourRoundTrip();
     void profileRoundTripWithAdditionalTraces();
+    void blocksWithoutPointsKeepTheirPlace_data();
+    void blocksWithoutPointsKeepTheirPlace();
     void additionalTracesGetTheirChainFromTheSettings();
     void batchesOf500();
     void missingKeysTakeTheirDefaults();
@@ -297,6 +299,56 @@ void TestFileDataProvider::profileRoundTripWithAdditionalTraces()
         QCOMPARE(additional->cutOff, 800.0);
         QCOMPARE(additional->controllerName, QStringLiteral("No name"));
     }
+}
+
+void TestFileDataProvider::blocksWithoutPointsKeepTheirPlace_data()
+{
+    QTest::addColumn<int>("mainPoints");
+    QTest::addColumn<QVector<int>>("runPoints");
+    // A block without points has no point line to end its header, so the
+    // header of the block after it must not run into it.
+    QTest::newRow("empty run before a full one") << 3 << QVector<int> { 0, 4 };
+    QTest::newRow("empty main trace") << 0 << QVector<int> { 5, 2 };
+    QTest::newRow("everything empty") << 0 << QVector<int> { 0, 0, 0 };
+    QTest::newRow("empty last run") << 2 << QVector<int> { 3, 0 };
+}
+
+void TestFileDataProvider::blocksWithoutPointsKeepTheirPlace()
+{
+    QFETCH(int, mainPoints);
+    QFETCH(QVector<int>, runPoints);
+    const auto points = [](int count, double offset) {
+        TData data(2);
+        for (int i = 0; i < count; ++i) {
+            data[0] << offset + i;
+            data[1] << offset - 0.5 * i;
+        }
+        return data;
+    };
+    ProfileTrace source;
+    source.speed = 1;
+    source.cutOff = 250;
+    const TData mainData = points(mainPoints, 1);
+    addPoints(source, mainData);
+    std::vector<std::unique_ptr<ProfileTrace>> runs;
+    for (int r = 0; r < runPoints.size(); ++r) {
+        runs.push_back(std::make_unique<ProfileTrace>());
+        runs.back()->setTraceType(ADDITIONAL_TRACE);
+        addPoints(*runs.back(), points(runPoints.at(r), 100 * (r + 1)));
+        source.addAdditionalTrace(runs.back().get());
+    }
+    const QString path = m_dir.filePath("empty-blocks.txt");
+    QVERIFY(TraceWriter::saveTraceFile(path, source));
+
+    OwnedProfile read;
+    QVERIFY(readInto(path, &read.trace).result);
+    QCOMPARE(read.trace.traceType, int(PROFILE));
+    QCOMPARE(read.trace.speed, 1.0);
+    QCOMPARE(read.trace.cutOff, 250.0);
+    QCOMPARE(*read.trace.rawData, mainData);
+    QCOMPARE(read.trace.additionalTraces.size(), runPoints.size());
+    for (int r = 0; r < runPoints.size(); ++r)
+        QCOMPARE(*read.trace.additionalTraces.at(r)->rawData, points(runPoints.at(r), 100 * (r + 1)));
 }
 
 void TestFileDataProvider::additionalTracesGetTheirChainFromTheSettings()
