@@ -50,9 +50,13 @@ bool clipSegment(const QRectF &rect, QPointF &a, QPointF &b)
         if (t0 > t1)
             return false;
     }
+    // An end inside the rectangle stays exactly as it was, so that the next
+    // segment, which starts there, joins on without a break.
     const QPointF start = a;
-    a = QPointF(start.x() + t0 * dx, start.y() + t0 * dy);
-    b = QPointF(start.x() + t1 * dx, start.y() + t1 * dy);
+    if (t0 > 0)
+        a = QPointF(start.x() + t0 * dx, start.y() + t0 * dy);
+    if (t1 < 1)
+        b = QPointF(start.x() + t1 * dx, start.y() + t1 * dy);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "plot/plotwidget.h"
 
+#include "plot/curvehittest.h"
 #include "plot/curveregistry.h"
 #include "plot/rangeselectionrect.h"
 #include "plot/suffixaxisticker.h"
@@ -52,7 +53,7 @@ int detailsIndex(const QVariant &details)
 int hitIndex(const QCPCurve *curve, const QPointF &pos)
 {
     QVariant details;
-    if (curve->selectTest(pos, true, &details) < 0)
+    if (curveHitTest(curve, pos, true, &details) < 0)
         return -1;
     return detailsIndex(details);
 }
@@ -196,7 +197,7 @@ QCPCurve *PlotWidget::nearestSelectableCurve(const QPointF &pos, int *index) con
         if (c->selectable() == QCP::stNone)
             continue;
         QVariant details;
-        const double distance = c->selectTest(pos, true, &details);
+        const double distance = curveHitTest(c, pos, true, &details);
         if (distance < 0) // -1: no hit
             continue;
         if (!best || distance < bestWholePixels) {
