@@ -130,6 +130,24 @@ double *consoleValue(ConsoleParams &c, int i)
     return values[i];
 }
 
+// QSettings does not notice when the last part of its file fails to reach the
+// disk and reports a cut-short file as written. So the bytes it wrote are read
+// back through a store of their own: they must end with a whole line and hold
+// every key that was set before they may replace the settings file.
+bool holdsEveryKey(const QByteArray &bytes, const QStringList &keys, const QString &folder)
+{
+    if (!bytes.endsWith('\n'))
+        return false;
+    QTemporaryFile copy(folder + "/.settings_check_XXXXXX.ini");
+    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush())
+        return false;
+    copy.close();
+    const QSettings readBack(copy.fileName(), QSettings::IniFormat);
+    if (readBack.status() != QSettings::NoError)
+        return false;
+    return std::all_of(keys.cbegin(), keys.cend(), [&readBack](const QString &key) { return readBack.contains(key); });
+}
+
 } // namespace
 
 Settings::Settings()
@@ -227,37 +245,45 @@ bool Settings::saveTo(const QString &path) const
         return fail(scratch.errorString());
     if (target.exists()) {
         QFile old(target.absoluteFilePath());
-        if (old.open(QIODevice::ReadOnly))
-            scratch.write(old.readAll());
+        if (old.open(QIODevice::ReadOnly)) {
+            const QByteArray kept = old.readAll();
+            if (scratch.write(kept) != kept.size() || !scratch.flush())
+                return fail(scratch.errorString());
+        }
     }
     scratch.close();
 
+    QStringList keys;
     {
         QSettings store(scratch.fileName(), QSettings::IniFormat);
+        const auto set = [&store, &keys](const QString &key, const QVariant &value) {
+            store.setValue(key, value);
+            keys << key;
+        };
         for (const ScalarKey &k : kScalarKeys)
-            store.setValue(QString::fromLatin1(k.key), scalarValue(*this, k));
+            set(QString::fromLatin1(k.key), scalarValue(*this, k));
 
         const UserPreferences &p = preferenses;
-        store.setValue("preferenses/enabled_params_count", p.enabled_params_count);
-        store.setValue("preferenses/disabled_params_count", p.disabled_params_count);
+        set("preferenses/enabled_params_count", p.enabled_params_count);
+        set("preferenses/disabled_params_count", p.disabled_params_count);
         for (int i = 0; i < p.enabled_params_count; ++i)
-            store.setValue(QStringLiteral("preferenses/enabled_%1").arg(i), p.enabled_params.value(i));
+            set(QStringLiteral("preferenses/enabled_%1").arg(i), p.enabled_params.value(i));
         for (int i = 0; i < p.disabled_params_count; ++i)
-            store.setValue(QStringLiteral("preferenses/disabled_%1").arg(i), p.disabled_params.value(i));
+            set(QStringLiteral("preferenses/disabled_%1").arg(i), p.disabled_params.value(i));
 
-        store.setValue("controllers/count", QString::number(controllers.size()));
+        set("controllers/count", QString::number(controllers.size()));
         for (int i = 0; i < controllers.size(); ++i)
-            store.setValue(QStringLiteral("controllers/c_%1").arg(i), controllers.at(i));
-        store.setValue("controllers/current_controller_name", current_controller_name);
+            set(QStringLiteral("controllers/c_%1").arg(i), controllers.at(i));
+        set("controllers/current_controller_name", current_controller_name);
 
-        store.setValue("consoles/count", QString::number(consoles.size()));
-        store.setValue("consoles/current_console", current_console.name);
+        set("consoles/count", QString::number(consoles.size()));
+        set("consoles/current_console", current_console.name);
         for (int i = 0; i < consoles.size(); ++i) {
             ConsoleParams c = consoles.at(i);
             const QString base = QStringLiteral("consoles/p_%1").arg(i);
-            store.setValue(base, c.name);
+            set(base, c.name);
             for (int v = 0; v < 5; ++v)
-                store.setValue(base + '/' + kConsoleValueKeys[v], *consoleValue(c, v));
+                set(base + '/' + kConsoleValueKeys[v], *consoleValue(c, v));
         }
         store.sync();
         if (store.status() != QSettings::NoError)
@@ -268,12 +294,19 @@ bool Settings::saveTo(const QString &path) const
     if (!written.open(QIODevice::ReadOnly))
         return fail(written.errorString());
     const QByteArray bytes = written.readAll();
+    if (!holdsEveryKey(bytes, keys, target.absolutePath()))
+        return fail(QStringLiteral("the settings store could not be written whole"));
 
     QSaveFile out(target.absoluteFilePath());
     if (!out.open(QIODevice::WriteOnly))
         return fail(out.errorString());
-    if (out.write(bytes) != bytes.size())
-        return fail(out.errorString());
+    // Flushed here because commit() does not report a failure of its own final
+    // flush, and would put a cut-short file in place of the old one.
+    if (out.write(bytes) != bytes.size() || !out.flush()) {
+        const QString why = out.errorString();
+        out.cancelWriting();
+        return fail(why);
+    }
     if (!out.commit())
         return fail(out.errorString());
     return true;
