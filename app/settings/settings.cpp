@@ -12,6 +12,7 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cmath>
 #include <variant>
 
 ConsoleParams::ConsoleParams()
@@ -107,11 +108,22 @@ void readScalar(Settings &s, const ScalarKey &k, const QSettings &store)
 {
     // The field holds its default here; the store's value replaces it when
     // present, converted by Qt's rules (a text that is not a number gives 0).
+    // A number that is not finite ("inf", "nan") is refused and the default stays.
     QVariant def = scalarValue(s, k);
     if (qstrcmp(k.key, "preferenses/meadian_filter_value") == 0)
         def = 3.0;  // the default is handed to the store as a real number
     const QVariant v = store.value(QString::fromLatin1(k.key), def);
-    std::visit([&v](auto *field) { *field = v.value<std::remove_pointer_t<decltype(field)>>(); }, k.field(s));
+    std::visit(
+        [&v](auto *field) {
+            using T = std::remove_pointer_t<decltype(field)>;
+            const T value = v.value<T>();
+            if constexpr (std::is_same_v<T, double>) {
+                if (!std::isfinite(value))
+                    return;
+            }
+            *field = value;
+        },
+        k.field(s));
 }
 
 int boundedCount(const QSettings &store, const QString &key, int def)
@@ -214,7 +226,9 @@ Settings Settings::load(const QString &path)
         c.name = store.value(base, "").toString();
         for (int v = 0; v < 5; ++v) {
             double *value = consoleValue(c, v);
-            *value = store.value(base + '/' + kConsoleValueKeys[v], *value).toDouble();
+            const double read = store.value(base + '/' + kConsoleValueKeys[v], *value).toDouble();
+            if (std::isfinite(read))
+                *value = read;
         }
         s.consoles.append(c);
         if (c.name == s.current_console.name)

@@ -368,6 +368,27 @@ private Q_SLOTS:
         QVERIFY(s.preferenses.disabled_params.size() <= Settings::kMaxListCount + kParamIndexNames.size());
     }
 
+    // A number that is not finite never reaches a calibration value: the
+    // default stays, as for a missing key.
+    void nonFiniteNumbersKeepTheirDefaults()
+    {
+        const Settings s = Settings::load(writeIni(
+            "nonfinite.ini", "[calibration]\nroughness_ratio=nan\nx_axis_compression_ratio=inf\n"
+                             "needle_bias=-inf\nreference_ball_radius=1e999\ntool_head_radius_up=7.5\n"
+                             "[consoles]\ncount=1\ncurrent_console=C\np_0=C\np_0\\roughness_ratio=nan\n"
+                             "p_0\\needle_bias=inf\np_0\\tool_head_radius_down=9\n"));
+        QCOMPARE(s.roughness_ratio, 6.2);
+        QCOMPARE(s.x_axis_compression_ratio, 1.0);
+        QCOMPARE(s.needle_bias, 0.0);
+        QCOMPARE(s.reference_ball_radius, 15.875);
+        QCOMPARE(s.tool_head_radius_up, 7.5);
+        QCOMPARE(s.consoles.size(), 1);
+        QCOMPARE(s.consoles.at(0).roughness_ratio, 6.2);
+        QCOMPARE(s.consoles.at(0).needle_bias, 0.0);
+        QCOMPARE(s.consoles.at(0).tool_head_radius_down, 9.0);
+        QCOMPARE(s.current_console.roughness_ratio, 6.2);
+    }
+
     void failedSaveKeepsTheOldFile()
     {
         const QString target = writeIni("kept.ini", "[device]\ndevice_type=7\n");
