@@ -144,9 +144,9 @@ double *consoleValue(ConsoleParams &c, int i)
 
 // QSettings does not notice when the last part of its file fails to reach the
 // disk and reports a cut-short file as written. So the bytes it wrote are read
-// back through a store of their own: they must end with a whole line and hold
-// every key that was set before they may replace the settings file.
-bool holdsEveryKey(const QByteArray &bytes, const QStringList &keys, const QString &folder)
+// back through a store of their own: they must end with a whole line and give
+// back every value that was set before they may replace the settings file.
+bool holdsEveryValue(const QByteArray &bytes, const QList<QPair<QString, QString>> &values, const QString &folder)
 {
     if (!bytes.endsWith('\n'))
         return false;
@@ -155,9 +155,9 @@ bool holdsEveryKey(const QByteArray &bytes, const QStringList &keys, const QStri
         return false;
     copy.close();
     const QSettings readBack(copy.fileName(), QSettings::IniFormat);
-    if (readBack.status() != QSettings::NoError)
-        return false;
-    return std::all_of(keys.cbegin(), keys.cend(), [&readBack](const QString &key) { return readBack.contains(key); });
+    return std::all_of(values.cbegin(), values.cend(), [&readBack](const QPair<QString, QString> &kv) {
+        return readBack.contains(kv.first) && readBack.value(kv.first).toString() == kv.second;
+    });
 }
 
 } // namespace
@@ -267,12 +267,12 @@ bool Settings::saveTo(const QString &path) const
     }
     scratch.close();
 
-    QStringList keys;
+    QList<QPair<QString, QString>> values;
     {
         QSettings store(scratch.fileName(), QSettings::IniFormat);
-        const auto set = [&store, &keys](const QString &key, const QVariant &value) {
+        const auto set = [&store, &values](const QString &key, const QVariant &value) {
             store.setValue(key, value);
-            keys << key;
+            values.append({key, value.toString()});
         };
         for (const ScalarKey &k : kScalarKeys)
             set(QString::fromLatin1(k.key), scalarValue(*this, k));
@@ -300,7 +300,10 @@ bool Settings::saveTo(const QString &path) const
                 set(base + '/' + kConsoleValueKeys[v], *consoleValue(c, v));
         }
         store.sync();
-        if (store.status() != QSettings::NoError)
+        // A format error only says that lines of the old file could not be
+        // read (a load ignored them too); they are dropped and the save goes
+        // on. Whether the write itself went through is checked below.
+        if (store.status() == QSettings::AccessError)
             return fail(QStringLiteral("the settings store could not be written"));
     }
 
@@ -308,7 +311,7 @@ bool Settings::saveTo(const QString &path) const
     if (!written.open(QIODevice::ReadOnly))
         return fail(written.errorString());
     const QByteArray bytes = written.readAll();
-    if (!holdsEveryKey(bytes, keys, target.absolutePath()))
+    if (!holdsEveryValue(bytes, values, target.absolutePath()))
         return fail(QStringLiteral("the settings store could not be written whole"));
 
     QSaveFile out(target.absoluteFilePath());

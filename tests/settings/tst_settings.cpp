@@ -389,6 +389,35 @@ private Q_SLOTS:
         QCOMPARE(s.current_console.roughness_ratio, 6.2);
     }
 
+    // Lines of an old file that cannot be read (typed by hand, damaged) are
+    // passed over by a load; a save must still go through, or every later
+    // change would be lost at the next start.
+    void saveOverDamagedFile_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<bool>("otherKept");
+        QTest::newRow("line without an equals sign")
+            << QByteArray("[device]\ndevice_type=5\nthis line has no equals\n[other]\nk=1\n") << true;
+        QTest::newRow("unclosed section") << QByteArray("[device\ndevice_type=5\n[other]\nk=1\n") << true;
+        QTest::newRow("binary garbage")
+            << QByteArray("\x00\xff\xfe[[[\n=\n\x01\x02=\x03\n[device\ndevice_type\n", 40) << false;
+    }
+    void saveOverDamagedFile()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, otherKept);
+        const QString target = writeIni("damaged.ini", ini);
+        Settings s = Settings::load(target);
+        s.device_type = 3;
+        s.controllers = QStringList{"Иванов"};
+        QVERIFY(s.saveTo(target));
+        const Settings r = Settings::load(target);
+        QCOMPARE(r.device_type, 3);
+        QCOMPARE(r.controllers, s.controllers);
+        if (otherKept)
+            QCOMPARE(QSettings(target, QSettings::IniFormat).value("other/k").toInt(), 1);
+    }
+
     void failedSaveKeepsTheOldFile()
     {
         const QString target = writeIni("kept.ini", "[device]\ndevice_type=7\n");
@@ -416,16 +445,20 @@ private Q_SLOTS:
     void cutShortWriteKeepsTheOldFile_data()
     {
         QTest::addColumn<double>("share");   // of the whole file that can be written
-        QTest::newRow("nothing can be written") << 0.0;
-        QTest::newRow("stops in the middle") << 0.5;
-        QTest::newRow("stops near the end") << 0.99;
+        QTest::addColumn<QByteArray>("old");
+        const QByteArray clean("[device]\ndevice_type=7\n[other]\nkept=1\n");
+        QTest::newRow("nothing can be written") << 0.0 << clean;
+        QTest::newRow("stops in the middle") << 0.5 << clean;
+        QTest::newRow("stops near the end") << 0.99 << clean;
+        QTest::newRow("old file with an unreadable line")
+            << 0.5 << QByteArray("[device]\ndevice_type=7\nno equals sign\n[other]\nkept=1\n");
     }
     void cutShortWriteKeepsTheOldFile()
     {
         QFETCH(double, share);
+        QFETCH(QByteArray, old);
         QTemporaryDir dir;
         const QString target = dir.filePath("settings.ini");
-        const QByteArray old("[device]\ndevice_type=7\n[other]\nkept=1\n");
         {
             QFile f(target);
             QVERIFY(f.open(QIODevice::WriteOnly));
