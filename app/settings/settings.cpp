@@ -12,6 +12,7 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cmath>
 #include <variant>
 
 ConsoleParams::ConsoleParams()
@@ -107,11 +108,22 @@ void readScalar(Settings &s, const ScalarKey &k, const QSettings &store)
 {
     // The field holds its default here; the store's value replaces it when
     // present, converted by Qt's rules (a text that is not a number gives 0).
+    // A number that is not finite ("inf", "nan") is refused and the default stays.
     QVariant def = scalarValue(s, k);
     if (qstrcmp(k.key, "preferenses/meadian_filter_value") == 0)
         def = 3.0;  // the default is handed to the store as a real number
     const QVariant v = store.value(QString::fromLatin1(k.key), def);
-    std::visit([&v](auto *field) { *field = v.value<std::remove_pointer_t<decltype(field)>>(); }, k.field(s));
+    std::visit(
+        [&v](auto *field) {
+            using T = std::remove_pointer_t<decltype(field)>;
+            const T value = v.value<T>();
+            if constexpr (std::is_same_v<T, double>) {
+                if (!std::isfinite(value))
+                    return;
+            }
+            *field = value;
+        },
+        k.field(s));
 }
 
 int boundedCount(const QSettings &store, const QString &key, int def)
@@ -128,6 +140,24 @@ double *consoleValue(ConsoleParams &c, int i)
     double *values[] = {&c.tool_head_radius_down, &c.tool_head_radius_up, &c.double_sided_probe_high,
                         &c.needle_bias, &c.roughness_ratio};
     return values[i];
+}
+
+// QSettings does not notice when the last part of its file fails to reach the
+// disk and reports a cut-short file as written. So the bytes it wrote are read
+// back through a store of their own: they must end with a whole line and give
+// back every value that was set before they may replace the settings file.
+bool holdsEveryValue(const QByteArray &bytes, const QList<QPair<QString, QString>> &values, const QString &folder)
+{
+    if (!bytes.endsWith('\n'))
+        return false;
+    QTemporaryFile copy(folder + "/.settings_check_XXXXXX.ini");
+    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush())
+        return false;
+    copy.close();
+    const QSettings readBack(copy.fileName(), QSettings::IniFormat);
+    return std::all_of(values.cbegin(), values.cend(), [&readBack](const QPair<QString, QString> &kv) {
+        return readBack.contains(kv.first) && readBack.value(kv.first).toString() == kv.second;
+    });
 }
 
 } // namespace
@@ -196,7 +226,9 @@ Settings Settings::load(const QString &path)
         c.name = store.value(base, "").toString();
         for (int v = 0; v < 5; ++v) {
             double *value = consoleValue(c, v);
-            *value = store.value(base + '/' + kConsoleValueKeys[v], *value).toDouble();
+            const double read = store.value(base + '/' + kConsoleValueKeys[v], *value).toDouble();
+            if (std::isfinite(read))
+                *value = read;
         }
         s.consoles.append(c);
         if (c.name == s.current_console.name)
@@ -227,40 +259,51 @@ bool Settings::saveTo(const QString &path) const
         return fail(scratch.errorString());
     if (target.exists()) {
         QFile old(target.absoluteFilePath());
-        if (old.open(QIODevice::ReadOnly))
-            scratch.write(old.readAll());
+        if (old.open(QIODevice::ReadOnly)) {
+            const QByteArray kept = old.readAll();
+            if (scratch.write(kept) != kept.size() || !scratch.flush())
+                return fail(scratch.errorString());
+        }
     }
     scratch.close();
 
+    QList<QPair<QString, QString>> values;
     {
         QSettings store(scratch.fileName(), QSettings::IniFormat);
+        const auto set = [&store, &values](const QString &key, const QVariant &value) {
+            store.setValue(key, value);
+            values.append({key, value.toString()});
+        };
         for (const ScalarKey &k : kScalarKeys)
-            store.setValue(QString::fromLatin1(k.key), scalarValue(*this, k));
+            set(QString::fromLatin1(k.key), scalarValue(*this, k));
 
         const UserPreferences &p = preferenses;
-        store.setValue("preferenses/enabled_params_count", p.enabled_params_count);
-        store.setValue("preferenses/disabled_params_count", p.disabled_params_count);
+        set("preferenses/enabled_params_count", p.enabled_params_count);
+        set("preferenses/disabled_params_count", p.disabled_params_count);
         for (int i = 0; i < p.enabled_params_count; ++i)
-            store.setValue(QStringLiteral("preferenses/enabled_%1").arg(i), p.enabled_params.value(i));
+            set(QStringLiteral("preferenses/enabled_%1").arg(i), p.enabled_params.value(i));
         for (int i = 0; i < p.disabled_params_count; ++i)
-            store.setValue(QStringLiteral("preferenses/disabled_%1").arg(i), p.disabled_params.value(i));
+            set(QStringLiteral("preferenses/disabled_%1").arg(i), p.disabled_params.value(i));
 
-        store.setValue("controllers/count", QString::number(controllers.size()));
+        set("controllers/count", QString::number(controllers.size()));
         for (int i = 0; i < controllers.size(); ++i)
-            store.setValue(QStringLiteral("controllers/c_%1").arg(i), controllers.at(i));
-        store.setValue("controllers/current_controller_name", current_controller_name);
+            set(QStringLiteral("controllers/c_%1").arg(i), controllers.at(i));
+        set("controllers/current_controller_name", current_controller_name);
 
-        store.setValue("consoles/count", QString::number(consoles.size()));
-        store.setValue("consoles/current_console", current_console.name);
+        set("consoles/count", QString::number(consoles.size()));
+        set("consoles/current_console", current_console.name);
         for (int i = 0; i < consoles.size(); ++i) {
             ConsoleParams c = consoles.at(i);
             const QString base = QStringLiteral("consoles/p_%1").arg(i);
-            store.setValue(base, c.name);
+            set(base, c.name);
             for (int v = 0; v < 5; ++v)
-                store.setValue(base + '/' + kConsoleValueKeys[v], *consoleValue(c, v));
+                set(base + '/' + kConsoleValueKeys[v], *consoleValue(c, v));
         }
         store.sync();
-        if (store.status() != QSettings::NoError)
+        // A format error only says that lines of the old file could not be
+        // read (a load ignored them too); they are dropped and the save goes
+        // on. Whether the write itself went through is checked below.
+        if (store.status() == QSettings::AccessError)
             return fail(QStringLiteral("the settings store could not be written"));
     }
 
@@ -268,12 +311,19 @@ bool Settings::saveTo(const QString &path) const
     if (!written.open(QIODevice::ReadOnly))
         return fail(written.errorString());
     const QByteArray bytes = written.readAll();
+    if (!holdsEveryValue(bytes, values, target.absolutePath()))
+        return fail(QStringLiteral("the settings store could not be written whole"));
 
     QSaveFile out(target.absoluteFilePath());
     if (!out.open(QIODevice::WriteOnly))
         return fail(out.errorString());
-    if (out.write(bytes) != bytes.size())
-        return fail(out.errorString());
+    // Flushed here because commit() does not report a failure of its own final
+    // flush, and would put a cut-short file in place of the old one.
+    if (out.write(bytes) != bytes.size() || !out.flush()) {
+        const QString why = out.errorString();
+        out.cancelWriting();
+        return fail(why);
+    }
     if (!out.commit())
         return fail(out.errorString());
     return true;

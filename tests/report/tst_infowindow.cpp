@@ -99,6 +99,12 @@ private Q_SLOTS:
 
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // The window cannot grow, so every text must fit the room its label got.
+        for (const QLabel *label : window.findChildren<QLabel *>()) {
+            const bool fits = label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
+                                                : label->sizeHint().width() <= label->width();
+            QVERIFY2(fits, qPrintable(label->text()));
+        }
         QPushButton *close = window.findChild<QPushButton *>();
         QVERIFY(close);
         QCOMPARE(close->text(), QString("Закрыть"));

@@ -15,11 +15,17 @@ class TestLogger : public QObject
     Q_OBJECT
 
 private:
+    // The name of the i-th oldest log file made by makeFiles.
+    static QString fileName(int i)
+    {
+        return QStringLiteral("2020_01_01_00_%1_%2.txt").arg(i / 60, 2, 10, QChar('0')).arg(i % 60, 2, 10, QChar('0'));
+    }
+
     static void makeFiles(const QString &dir, int count)
     {
         QDir().mkpath(dir);
         for (int i = 0; i < count; ++i) {
-            QFile f(dir + QStringLiteral("/2020_01_01_00_%1_%2.txt").arg(i / 60, 2, 10, QChar('0')).arg(i % 60, 2, 10, QChar('0')));
+            QFile f(dir + '/' + fileName(i));
             f.open(QIODevice::WriteOnly);
         }
     }
@@ -111,8 +117,10 @@ private Q_SLOTS:
 
         const QStringList remaining = QDir(dir).entryList(QDir::Files, QDir::Name);
         QCOMPARE(remaining.size(), left);
-        if (files > left)   // the oldest went, the newest stayed
-            QCOMPARE(remaining.last(), QDir(dir).entryList(QDir::Files, QDir::Name).last());
+        if (files > left) {   // the oldest went, the newest stayed
+            QCOMPARE(remaining.first(), fileName(files - left));
+            QCOMPARE(remaining.last(), fileName(files - 1));
+        }
         if (files == 200)
             QCOMPARE(remaining.first(), QStringLiteral("2020_01_01_00_00_50.txt"));
         // Subdirectories are neither listed nor entered.

@@ -1,12 +1,19 @@
 #include "support/testmain.h"
 
 #include "settings/common.h"
+#include "settings/logger.h"
 #include "settings/settings.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
 
 using ParamMap = QMap<int, QString>;
 Q_DECLARE_METATYPE(ParamMap)
@@ -361,13 +368,68 @@ private Q_SLOTS:
         QVERIFY(s.preferenses.disabled_params.size() <= Settings::kMaxListCount + kParamIndexNames.size());
     }
 
+    // A number that is not finite never reaches a calibration value: the
+    // default stays, as for a missing key.
+    void nonFiniteNumbersKeepTheirDefaults()
+    {
+        const Settings s = Settings::load(writeIni(
+            "nonfinite.ini", "[calibration]\nroughness_ratio=nan\nx_axis_compression_ratio=inf\n"
+                             "needle_bias=-inf\nreference_ball_radius=1e999\ntool_head_radius_up=7.5\n"
+                             "[consoles]\ncount=1\ncurrent_console=C\np_0=C\np_0\\roughness_ratio=nan\n"
+                             "p_0\\needle_bias=inf\np_0\\tool_head_radius_down=9\n"));
+        QCOMPARE(s.roughness_ratio, 6.2);
+        QCOMPARE(s.x_axis_compression_ratio, 1.0);
+        QCOMPARE(s.needle_bias, 0.0);
+        QCOMPARE(s.reference_ball_radius, 15.875);
+        QCOMPARE(s.tool_head_radius_up, 7.5);
+        QCOMPARE(s.consoles.size(), 1);
+        QCOMPARE(s.consoles.at(0).roughness_ratio, 6.2);
+        QCOMPARE(s.consoles.at(0).needle_bias, 0.0);
+        QCOMPARE(s.consoles.at(0).tool_head_radius_down, 9.0);
+        QCOMPARE(s.current_console.roughness_ratio, 6.2);
+    }
+
+    // Lines of an old file that cannot be read (typed by hand, damaged) are
+    // passed over by a load; a save must still go through, or every later
+    // change would be lost at the next start.
+    void saveOverDamagedFile_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<bool>("otherKept");
+        QTest::newRow("line without an equals sign")
+            << QByteArray("[device]\ndevice_type=5\nthis line has no equals\n[other]\nk=1\n") << true;
+        QTest::newRow("unclosed section") << QByteArray("[device\ndevice_type=5\n[other]\nk=1\n") << true;
+        QTest::newRow("binary garbage")
+            << QByteArray("\x00\xff\xfe[[[\n=\n\x01\x02=\x03\n[device\ndevice_type\n", 40) << false;
+    }
+    void saveOverDamagedFile()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, otherKept);
+        const QString target = writeIni("damaged.ini", ini);
+        Settings s = Settings::load(target);
+        s.device_type = 3;
+        s.controllers = QStringList{"Иванов"};
+        QVERIFY(s.saveTo(target));
+        const Settings r = Settings::load(target);
+        QCOMPARE(r.device_type, 3);
+        QCOMPARE(r.controllers, s.controllers);
+        if (otherKept)
+            QCOMPARE(QSettings(target, QSettings::IniFormat).value("other/k").toInt(), 1);
+    }
+
     void failedSaveKeepsTheOldFile()
     {
         const QString target = writeIni("kept.ini", "[device]\ndevice_type=7\n");
         Settings s = Settings::load(target);
         s.device_type = 3;
-        // A target inside a directory that does not exist cannot be written.
+        // A target inside a directory that does not exist cannot be written;
+        // the failure is logged at ERROR.
+        QFile log(QString::fromStdString(logger.fileName()));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        log.seek(log.size());
         QVERIFY(!s.saveTo(path("no/such/dir/settings.ini")));
+        QVERIFY(log.readAll().contains("] ERROR: Can't save settings to "));
         // A read-only directory refuses the replacement; the old file stays whole.
         QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         const bool saved = s.saveTo(target);
@@ -376,6 +438,62 @@ private Q_SLOTS:
             QSKIP("running with rights that ignore directory permissions");
         QCOMPARE(Settings::load(target).device_type, 7);
     }
+#ifdef Q_OS_UNIX
+    // A write that stops part-way (here the process may not write files longer
+    // than a few bytes) must never leave a cut-short settings.ini behind: the
+    // save reports failure and the file keeps its old bytes.
+    void cutShortWriteKeepsTheOldFile_data()
+    {
+        QTest::addColumn<double>("share");   // of the whole file that can be written
+        QTest::addColumn<QByteArray>("old");
+        const QByteArray clean("[device]\ndevice_type=7\n[other]\nkept=1\n");
+        QTest::newRow("nothing can be written") << 0.0 << clean;
+        QTest::newRow("stops in the middle") << 0.5 << clean;
+        QTest::newRow("stops near the end") << 0.99 << clean;
+        QTest::newRow("old file with an unreadable line")
+            << 0.5 << QByteArray("[device]\ndevice_type=7\nno equals sign\n[other]\nkept=1\n");
+    }
+    void cutShortWriteKeepsTheOldFile()
+    {
+        QFETCH(double, share);
+        QFETCH(QByteArray, old);
+        QTemporaryDir dir;
+        const QString target = dir.filePath("settings.ini");
+        {
+            QFile f(target);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QCOMPARE(f.write(old), qint64(old.size()));
+        }
+        Settings s = Settings::load(target);
+        s.device_type = 3;
+        s.controllers = QStringList{"Иванов", "Петров"};
+        QVERIFY(s.saveTo(dir.filePath("whole.ini")));
+        const qint64 whole = QFileInfo(dir.filePath("whole.ini")).size();
+        QVERIFY(QFile::remove(dir.filePath("whole.ini")));
+
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = rlim_t(qMax<qint64>(10, qint64(whole * share)));
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool written = s.saveTo(target);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+
+        QVERIFY(!written);
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), old);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+                 QStringList{"settings.ini"});
+
+        // Without the limit the same record saves whole, the unknown key kept.
+        QVERIFY(s.saveTo(target));
+        QCOMPARE(Settings::load(target).controllers, s.controllers);
+        QCOMPARE(QSettings(target, QSettings::IniFormat).value("other/kept").toInt(), 1);
+    }
+#endif
 };
 
 VANTOR_TEST_MAIN(TestSettings)
