@@ -3,7 +3,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QLocale>
-#include <QSaveFile>
+#include "settings/savefile.h"
 #include <QStringList>
 
 namespace ReportGenerator {
@@ -159,17 +159,7 @@ QString plotBlock(const QVector<QPixmap> &plots)
 
 bool writeHtmlFile(const QString &path, const QString &html)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    const QByteArray bytes = html.toUtf8();
-    // Flushed here because commit() does not report a failure of its own final
-    // flush: a short page would replace the older file as if all went well.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SaveFile::write(path, html.toUtf8());
 }
 
 bool sensorTestReport(const ReportData &data, const QString &path, const QDateTime &now)

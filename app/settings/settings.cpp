@@ -2,11 +2,11 @@
 
 #include "settings/common.h"
 #include "settings/logger.h"
+#include "settings/savefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <QSettings>
 #include <QTemporaryFile>
@@ -314,18 +314,9 @@ bool Settings::saveTo(const QString &path) const
     if (!holdsEveryValue(bytes, values, target.absolutePath()))
         return fail(QStringLiteral("the settings store could not be written whole"));
 
-    QSaveFile out(target.absoluteFilePath());
-    if (!out.open(QIODevice::WriteOnly))
-        return fail(out.errorString());
-    // Flushed here because commit() does not report a failure of its own final
-    // flush, and would put a cut-short file in place of the old one.
-    if (out.write(bytes) != bytes.size() || !out.flush()) {
-        const QString why = out.errorString();
-        out.cancelWriting();
+    QString why;
+    if (!SaveFile::write(target.absoluteFilePath(), bytes, &why))
         return fail(why);
-    }
-    if (!out.commit())
-        return fail(out.errorString());
     return true;
 }
 

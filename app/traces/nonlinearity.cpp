@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QLocale>
-#include <QSaveFile>
+#include "settings/savefile.h"
 #include <QStringList>
 #include <QTextStream>
 #include <cmath>
@@ -162,16 +162,7 @@ bool NonLinearityTableBuilder::save() const
     if (!QDir().mkpath(NonLinearity::kDirName)) {
         return false;
     }
-    QSaveFile file(NonLinearity::kFilePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        return false;
-    }
-    const QByteArray bytes = NonLinearity::tableText(smoothed).toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SaveFile::write(NonLinearity::kFilePath, NonLinearity::tableText(smoothed).toUtf8());
 }
 
 NonLinearityEliminationProcessor::NonLinearityEliminationProcessor()

@@ -1,12 +1,12 @@
 #include "traces/tracewriter.h"
 
 #include "settings/logger.h"
+#include "settings/savefile.h"
 #include "traces/contourtrace.h"
 #include "traces/profiletrace.h"
 #include "traces/tracereaders.h"
 
 #include <QIODevice>
-#include <QSaveFile>
 
 #include <charconv>
 #include <functional>
@@ -61,22 +61,11 @@ bool endEmptyBlock(QIODevice &device, const AbstractTrace &trace)
 // Writes through a save file: the old file stays unless everything was written.
 bool saveFile(const QString &path, const std::function<bool(QIODevice &)> &writeAll)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        logger.log(Logger::ERROR,
-            "Can't open file " + path.toStdString() + " for writing: " + file.errorString().toStdString());
-        return false;
-    }
-    if (!writeAll(file)) {
-        logger.log(Logger::ERROR, "Error writing file " + path.toStdString() + ": " + file.errorString().toStdString());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        logger.log(Logger::ERROR, "Error saving file " + path.toStdString() + ": " + file.errorString().toStdString());
-        return false;
-    }
-    return true;
+    QString why;
+    if (SaveFile::write(path, writeAll, &why))
+        return true;
+    logger.log(Logger::ERROR, "Error saving file " + path.toStdString() + ": " + why.toStdString());
+    return false;
 }
 
 } // namespace
