@@ -36,7 +36,7 @@ struct Line {
     bool ready()
     {
         const int state = sim.kind() == SimulatedInstrument::Profile ? 1 : 11;
-        return SimulatedInstrument::waitFor([&] { return device.parserState() == state; }, 3000);
+        return SimulatedInstrument::waitFor([&] { return device.parserState() == state; }, 10000);
     }
 };
 
@@ -199,7 +199,7 @@ private Q_SLOTS:
         QSignalSpy crash(&line.device, &Device::crashDevice);
         provider.start(&trace);
         line.device.startTrace(true);
-        QVERIFY(finished.wait(3000));
+        QVERIFY(finished.wait(10000));
         QCOMPARE(crash.count(), 1);
         QVERIFY(!line.device.tracing());
         QCOMPARE(trace.pointCount(), 100);
@@ -301,7 +301,7 @@ private Q_SLOTS:
         QCOMPARE(provider.pointCount(), 0);
         QCOMPARE(reset.count(), 0);
         QSignalSpy finished(&provider, &DataProvider::dataReadFinished);
-        QVERIFY(finished.wait(2000));
+        QVERIFY(finished.wait(10000));
         QCOMPARE(trace.pointCount(), 0);
         // The trace was still set up for its kind.
         QCOMPARE(trace.name(), provider.name());
