@@ -20,6 +20,7 @@ DeviceDataProvider::DeviceDataProvider(Device *device)
 
 DeviceDataProvider::~DeviceDataProvider()
 {
+    m_stopping = true;
     waiting = false;
     disconnect(dataConnection);
     waitForFinished();
@@ -61,11 +62,12 @@ void DeviceDataProvider::prepareTrace()
 bool DeviceDataProvider::obtainData()
 {
     waiting = true;
+    const auto keepWaiting = [this] { return waiting && !m_stopping; };
     // The GUI thread sets the trace up at its next pass of the event loop.
-    while (!m_prepared && waiting)
+    while (!m_prepared && keepWaiting())
         QThread::msleep(1);
     if (m_tracing->load()) {
-        while (m_tracing->load() && waiting)
+        while (m_tracing->load() && keepWaiting())
             QThread::msleep(kPollIntervalMs);
     }
     // Once the instrument has ended the trace the GUI thread appends no more

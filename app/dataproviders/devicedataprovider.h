@@ -47,5 +47,9 @@ private:
     int m_pointCount = 0;
     QMetaObject::Connection dataConnection;
     std::atomic_bool waiting { false };
+    // Set once by the destructor. The worker may reach its wait only after
+    // the destructor has cleared waiting (it may even run on the deleting
+    // thread), so it tests this flag too.
+    std::atomic_bool m_stopping { false };
     std::atomic_bool m_prepared { false };
 };

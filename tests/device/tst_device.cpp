@@ -362,7 +362,7 @@ private Q_SLOTS:
 
         bench.sim.clearCommands();
         bench.sim.plugIn();
-        QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 1, DevicePort::kReconnectIntervalMs + 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 1, 2 * DevicePort::kReconnectIntervalMs + 3000);
         QVERIFY(bench.sim.waitForCommands(6));
         QCOMPARE(bench.sim.commands(), (Commands { "CP", "CM", "Cq", "PF2", "PL1", "PS0" }));
         QCOMPARE(stop.count(), 1);

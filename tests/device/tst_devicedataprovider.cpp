@@ -9,8 +9,13 @@
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
+#include <QSemaphore>
 #include <QSignalSpy>
+#include <QThreadPool>
 #include <QTimer>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 using namespace InstrumentReplies;
 
@@ -31,7 +36,7 @@ struct Line {
     bool ready()
     {
         const int state = sim.kind() == SimulatedInstrument::Profile ? 1 : 11;
-        return SimulatedInstrument::waitFor([&] { return device.parserState() == state; }, 3000);
+        return SimulatedInstrument::waitFor([&] { return device.parserState() == state; }, 10000);
     }
 };
 
@@ -43,6 +48,25 @@ struct Batches {
         QObject::connect(&p, &DataProvider::dataBatchReady, [this](int from, int count) {
             notices.append({ from, count });
         });
+    }
+};
+
+// The worker's start and end notices, counted as the windows receive them:
+// queued into the GUI thread. A QSignalSpy::wait() begun after the worker
+// has already emitted would miss the notice and time out.
+struct WorkerNotices {
+    int started = 0;
+    int finished = 0;
+    QObject context;
+    explicit WorkerNotices(DataProvider &p)
+    {
+        QObject::connect(&p, &DataProvider::dataReadStarted, &context, [this] { ++started; });
+        QObject::connect(&p, &DataProvider::dataReadFinished, &context, [this] { ++finished; });
+    }
+    bool waitStarted(int timeoutMs) { return SimulatedInstrument::waitFor([this] { return started > 0; }, timeoutMs); }
+    bool waitFinished(int timeoutMs)
+    {
+        return SimulatedInstrument::waitFor([this] { return finished > 0; }, timeoutMs);
     }
 };
 
@@ -138,7 +162,7 @@ private Q_SLOTS:
         ContourTrace trace;
         DeviceDataProvider provider(&line.device);
         Batches batches(provider);
-        QSignalSpy finished(&provider, &DataProvider::dataReadFinished);
+        WorkerNotices worker(provider);
         provider.start(&trace);
         line.device.startTrace(true);
         QVERIFY(SimulatedInstrument::waitFor([&] { return provider.pointCount() == 250; }));
@@ -148,8 +172,8 @@ private Q_SLOTS:
         QElapsedTimer stopped;
         stopped.start();
         line.device.stopTrace();
-        QVERIFY(finished.wait(2000));
-        QVERIFY(stopped.elapsed() < DeviceDataProvider::kPollIntervalMs + 300);
+        QVERIFY(worker.waitFinished(5000));
+        QVERIFY(stopped.elapsed() < DeviceDataProvider::kPollIntervalMs + 500);
 
         QCOMPARE(batches.notices.size(), 31);
         QCOMPARE(batches.notices.last(), (QPair<int, int> { 240, 8 }));
@@ -175,7 +199,7 @@ private Q_SLOTS:
         QSignalSpy crash(&line.device, &Device::crashDevice);
         provider.start(&trace);
         line.device.startTrace(true);
-        QVERIFY(finished.wait(3000));
+        QVERIFY(finished.wait(10000));
         QCOMPARE(crash.count(), 1);
         QVERIFY(!line.device.tracing());
         QCOMPARE(trace.pointCount(), 100);
@@ -277,7 +301,7 @@ private Q_SLOTS:
         QCOMPARE(provider.pointCount(), 0);
         QCOMPARE(reset.count(), 0);
         QSignalSpy finished(&provider, &DataProvider::dataReadFinished);
-        QVERIFY(finished.wait(2000));
+        QVERIFY(finished.wait(10000));
         QCOMPARE(trace.pointCount(), 0);
         // The trace was still set up for its kind.
         QCOMPARE(trace.name(), provider.name());
@@ -290,14 +314,61 @@ private Q_SLOTS:
         QVERIFY(line.ready());
         ContourTrace trace;
         auto provider = std::make_unique<DeviceDataProvider>(&line.device);
-        QSignalSpy started(provider.get(), &DataProvider::dataReadStarted);
+        WorkerNotices worker(*provider);
         line.device.startTrace(true);
         provider->start(&trace);
-        QVERIFY(started.wait(2000));
+        QVERIFY(worker.waitStarted(5000));
         QElapsedTimer timer;
         timer.start();
         provider.reset(); // returns once the worker has left its wait
-        QVERIFY(timer.elapsed() < DeviceDataProvider::kPollIntervalMs + 300);
+        QVERIFY(timer.elapsed() < DeviceDataProvider::kPollIntervalMs + 500);
+        QVERIFY(line.device.tracing());
+    }
+
+    void destroyedBeforeItsWorkerRuns()
+    {
+        // Every thread of the pool is busy, so the worker has not started
+        // when its owner deletes the provider (a window replacing it at
+        // once); waiting for it then runs the worker on the deleting GUI
+        // thread, where nothing sets the trace up. The deletion must return.
+        Line line(SimulatedInstrument::Contour);
+        QVERIFY(line.ready());
+        line.device.startTrace(true);
+
+        QThreadPool *pool = QThreadPool::globalInstance();
+        QSemaphore busy;
+        QSemaphore release;
+        const int threads = pool->maxThreadCount();
+        for (int i = 0; i < threads; ++i) {
+            pool->start([&] {
+                busy.release();
+                release.tryAcquire(1, 10000);
+            });
+        }
+        QVERIFY(busy.tryAcquire(threads, 5000));
+
+        // A hang here would stall the whole run: end it with a clear message.
+        std::mutex mutex;
+        std::condition_variable cv;
+        bool returned = false;
+        std::thread watchdog([&] {
+            std::unique_lock<std::mutex> lock(mutex);
+            if (!cv.wait_for(lock, std::chrono::seconds(20), [&] { return returned; }))
+                qFatal("deleting a device data provider before its worker ran did not return");
+        });
+
+        ContourTrace trace;
+        auto provider = std::make_unique<DeviceDataProvider>(&line.device);
+        provider->start(&trace);
+        provider.reset();
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            returned = true;
+        }
+        cv.notify_one();
+        watchdog.join();
+        release.release(threads);
+        pool->waitForDone(10000);
         QVERIFY(line.device.tracing());
     }
 
@@ -310,7 +381,7 @@ private Q_SLOTS:
         ContourTrace trace;
         DeviceDataProvider provider(&line.device);
         Batches batches(provider);
-        QSignalSpy finished(&provider, &DataProvider::dataReadFinished);
+        WorkerNotices worker(provider);
 
         // A 10 ms timer on the GUI thread: the longest gap between its ticks
         // shows whether the event loop kept running during the stream.
@@ -334,7 +405,7 @@ private Q_SLOTS:
         const qint64 elapsed = clock.elapsed();
         ticker.stop();
         line.device.stopTrace();
-        QVERIFY(finished.wait(30000));
+        QVERIFY(worker.waitFinished(30000));
         qInfo("%d records in %lld ms, %d timer ticks, longest gap %lld ms", count, elapsed, ticks, longestGap);
 
         QCOMPARE(trace.pointCount(), count);

@@ -40,7 +40,7 @@ struct ParserBench {
 
     bool open()
     {
-        if (!SimulatedInstrument::waitFor([this] { return device.port()->isOpen(); }, 2000))
+        if (!SimulatedInstrument::waitFor([this] { return device.port()->isOpen(); }, 10000))
             return false;
         settle();
         return true;
@@ -51,7 +51,7 @@ struct ParserBench {
     {
         device.port()->write("DZ0");
         const bool arrived = SimulatedInstrument::waitFor(
-            [this] { return !sim.commands().isEmpty() && sim.commands().last() == "DZ0"; }, 2000);
+            [this] { return !sim.commands().isEmpty() && sim.commands().last() == "DZ0"; }, 10000);
         QVERIFY2(arrived, "the instrument did not receive the commands");
         sim.clearCommands();
     }
@@ -88,7 +88,7 @@ struct ParserBench {
     {
         device.port()->write("DZ0");
         const bool arrived = SimulatedInstrument::waitFor(
-            [this] { return !sim.commands().isEmpty() && sim.commands().last() == "DZ0"; }, 2000);
+            [this] { return !sim.commands().isEmpty() && sim.commands().last() == "DZ0"; }, 10000);
         QList<QByteArray> sent = sim.commands();
         sim.clearCommands();
         if (arrived)

@@ -36,7 +36,7 @@ private:
         OpenLine() { sim.setAnswering(false); }
         bool open()
         {
-            return QTest::qWaitFor([this] { return port.isOpen(); }, 2000);
+            return QTest::qWaitFor([this] { return port.isOpen(); }, 10000);
         }
     };
 
@@ -204,7 +204,7 @@ private Q_SLOTS:
         QCOMPARE(port.portName(), firstName);
 
         sim.plugIn();
-        QTRY_VERIFY_WITH_TIMEOUT(port.isOpen(), DevicePort::kReconnectIntervalMs + 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(port.isOpen(), 2 * DevicePort::kReconnectIntervalMs + 3000);
         QCOMPARE(opened.count(), 1);
         QCOMPARE(QString::fromStdString(port.portName()), sim.candidate().portName);
         QCOMPARE(port.bytesAvailable(), 0);
