@@ -1,31 +1,11 @@
 #include "plot/adaptivecurve.h"
 
+#include "plot/linearaxismap.h"
+
 #include <cmath>
 #include <limits>
 
 namespace {
-
-// coord -> pixel along a linear axis, anchored at the range's lower end so that
-// large offsets keep their precision.
-struct LinearMap {
-    double lower = 0;
-    double origin = 0;
-    double scale = 0;
-    double operator()(double coord) const { return origin + (coord - lower) * scale; }
-};
-
-bool linearMap(const QCPAxis *axis, LinearMap *map)
-{
-    if (!axis || axis->scaleType() != QCPAxis::stLinear)
-        return false;
-    const QCPRange range = axis->range();
-    if (!(range.size() > 0))
-        return false;
-    map->lower = range.lower;
-    map->origin = axis->coordToPixel(range.lower);
-    map->scale = (axis->coordToPixel(range.upper) - map->origin) / range.size();
-    return std::isfinite(map->origin) && std::isfinite(map->scale);
-}
 
 // Clips the segment a-b to rect (Liang-Barsky); false when nothing of it is inside.
 bool clipSegment(const QRectF &rect, QPointF &a, QPointF &b)
@@ -144,8 +124,8 @@ private:
 // whole cost of drawing a long trace, so the orientation is a template
 // parameter, the point is kept in two doubles and the test is branch-free.
 template <bool KeyHorizontal>
-QVector<QPointF> buildThinnedLine(const QCPCurveData *it, const QCPCurveData *end, const LinearMap keyMap,
-    const LinearMap valueMap, const QRectF &clip)
+QVector<QPointF> buildThinnedLine(const QCPCurveData *it, const QCPCurveData *end, const LinearAxisMap keyMap,
+    const LinearAxisMap valueMap, const QRectF &clip)
 {
     auto pixelX = [&](const QCPCurveData &d) { return KeyHorizontal ? keyMap(d.key) : valueMap(d.value); };
     auto pixelY = [&](const QCPCurveData &d) { return KeyHorizontal ? valueMap(d.value) : keyMap(d.key); };
@@ -174,8 +154,8 @@ QVector<QPointF> buildThinnedLine(const QCPCurveData *it, const QCPCurveData *en
 
 QVector<QPointF> AdaptiveCurve::thinnedVisibleLine(const QCPDataRange &range, double penWidth) const
 {
-    LinearMap keyMap, valueMap;
-    if (!linearMap(mKeyAxis.data(), &keyMap) || !linearMap(mValueAxis.data(), &valueMap))
+    LinearAxisMap keyMap, valueMap;
+    if (!LinearAxisMap::of(mKeyAxis.data(), &keyMap) || !LinearAxisMap::of(mValueAxis.data(), &valueMap))
         return {};
     const double margin = penWidth + 2;
     const QRectF clip = QRectF(clipRect()).adjusted(-margin, -margin, margin, margin);
@@ -188,9 +168,9 @@ QVector<QPointF> AdaptiveCurve::thinnedVisibleLine(const QCPDataRange &range, do
 
 void AdaptiveCurve::draw(QCPPainter *painter)
 {
-    LinearMap probe;
+    LinearAxisMap probe;
     const bool fastPath = mAdaptive && mLineStyle == lsLine && mBrush.style() == Qt::NoBrush
-        && linearMap(mKeyAxis.data(), &probe) && linearMap(mValueAxis.data(), &probe);
+        && LinearAxisMap::of(mKeyAxis.data(), &probe) && LinearAxisMap::of(mValueAxis.data(), &probe);
     if (!fastPath || mDataContainer->isEmpty()) {
         QCPCurve::draw(painter);
         return;

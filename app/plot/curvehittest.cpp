@@ -1,6 +1,7 @@
 #include "plot/curvehittest.h"
 
 #include "plot/adaptivecurve.h"
+#include "plot/linearaxismap.h"
 
 #include <qcustomplot.h>
 
@@ -63,25 +64,6 @@ DataShape dataShape(const QCPCurveData *d, int n, const QCPRange &keyRange, cons
     return shape;
 }
 
-// coord -> pixel along a linear axis, inline.
-struct LinearMap {
-    double lower = 0;
-    double origin = 0;
-    double scale = 0;
-    double operator()(double coord) const { return origin + (coord - lower) * scale; }
-};
-
-bool linearMap(const QCPAxis *axis, LinearMap *map)
-{
-    if (axis->scaleType() != QCPAxis::stLinear)
-        return false;
-    const QCPRange range = axis->range();
-    map->lower = range.lower;
-    map->origin = axis->coordToPixel(range.lower);
-    map->scale = (axis->coordToPixel(range.upper) - map->origin) / range.size();
-    return std::isfinite(map->origin) && std::isfinite(map->scale);
-}
-
 } // namespace
 
 bool searchCurveHit(const QCPCurve *curve, const QPointF &pos, double *distance, int *index)
@@ -130,8 +112,8 @@ bool searchCurveHit(const QCPCurve *curve, const QPointF &pos, double *distance,
     // conversion runs only for points that the estimate, widened by more than
     // its rounding, cannot rule out. Each visit gives the point's distance
     // ahead along the key axis and the slack of that figure.
-    LinearMap keyMap, valueMap;
-    const bool estimate = linearMap(keyAxis, &keyMap) && linearMap(valueAxis, &valueMap);
+    LinearAxisMap keyMap, valueMap;
+    const bool estimate = LinearAxisMap::of(keyAxis, &keyMap) && LinearAxisMap::of(valueAxis, &valueMap);
     const double cursorValuePixel = horizontal ? pos.y() : pos.x();
     auto visit = [&](int i, double *slack) {
         if (estimate) {

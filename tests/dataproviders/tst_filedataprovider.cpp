@@ -8,6 +8,7 @@
 
 #include "support/fuzzy.h"
 #include "support/testmain.h"
+#include "support/neutralcalibration.h"
 
 #include <QFile>
 #include <QMutex>
@@ -157,13 +158,8 @@ void TestFileDataProvider::init()
 {
     // A neutral conversion and finishing step, so processed values are easy to
     // predict: X and Y as read, Y raised by Z/1000.
+    useNeutralContourCalibration();
     Settings &s = Settings::instance();
-    s.x_axis_compression_ratio = 1;
-    s.y_axis_compression_ratio = 1;
-    s.displacement_coefficient = 0;
-    s.rack_prpendicular = 0;
-    s.is_disabled_gauss_filter = false;
-    s.is_disabled_radius_elimination = false;
     s.needle_pressing = 1;
     s.current_speed = 0;
     s.spinbox_filter_length_index = 1;

@@ -2,6 +2,7 @@
 #include "settings/settings.h"
 #include "support/fuzzy.h"
 #include "support/testmain.h"
+#include "support/neutralcalibration.h"
 #include "traces/contourtrace.h"
 #include "traces/nonlinearity.h"
 #include "traces/processors.h"
@@ -61,13 +62,7 @@ private Q_SLOTS:
 
 void TestProcessors::init()
 {
-    Settings &s = Settings::instance();
-    s.x_axis_compression_ratio = 1;
-    s.y_axis_compression_ratio = 1;
-    s.displacement_coefficient = 0;
-    s.rack_prpendicular = 0;
-    s.is_disabled_gauss_filter = false;
-    s.is_disabled_radius_elimination = false;
+    useNeutralContourCalibration();
 }
 
 void TestProcessors::shortCutOffs_data()
