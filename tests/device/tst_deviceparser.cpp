@@ -120,7 +120,7 @@ ProfileRun smallProfileRun(quint16 lastLive)
     return run;
 }
 
-enum Start { ProfileTracing, ContourReady, ProfileReady, Calibrating };
+enum Start : int { ProfileTracing, ContourReady, ProfileReady, Calibrating };
 
 } // namespace
 

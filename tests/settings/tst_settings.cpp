@@ -18,6 +18,13 @@
 using ParamMap = QMap<int, QString>;
 Q_DECLARE_METATYPE(ParamMap)
 
+// Binary garbage with a NUL byte, as a damaged file may hold.
+QByteArray garbageIni()
+{
+    static const char bytes[] = "\x00\xff\xfe[[[\n=\n\x01\x02=\x03\n[device\ndevice_type\n";
+    return QByteArray(bytes, int(sizeof(bytes)) - 1);
+}
+
 class TestSettings : public QObject
 {
     Q_OBJECT
@@ -350,7 +357,7 @@ private Q_SLOTS:
             << QByteArray("[device]\nspinbox_filter_length_index=4\n[movement]\ncurrent_speed=3\n")
             << 2 << 4 << 3 << 0;
         QTest::newRow("binary garbage")
-            << QByteArray("\x00\xff\xfe[[[\n=\n\x01\x02=\x03\n[device\ndevice_type\n", 40) << 2 << 1 << 0 << 0;
+            << garbageIni() << 2 << 1 << 0 << 0;
     }
 
     void badInput()
@@ -400,7 +407,7 @@ private Q_SLOTS:
             << QByteArray("[device]\ndevice_type=5\nthis line has no equals\n[other]\nk=1\n") << true;
         QTest::newRow("unclosed section") << QByteArray("[device\ndevice_type=5\n[other]\nk=1\n") << true;
         QTest::newRow("binary garbage")
-            << QByteArray("\x00\xff\xfe[[[\n=\n\x01\x02=\x03\n[device\ndevice_type\n", 40) << false;
+            << garbageIni() << false;
     }
     void saveOverDamagedFile()
     {
