@@ -32,6 +32,20 @@ void placeHorizontal(QCPItemStraightLine *line, double level)
     line->point2->setCoords(0.01, level);
 }
 
+// Shows the level or cursor line of each plot at one height, dotted and not selectable.
+void showHorizontalLines(const std::array<QPointer<QCPItemStraightLine>, 3> &lines, double level,
+    const QColor &colour)
+{
+    for (const auto &line : lines) {
+        if (!line)
+            continue;
+        placeHorizontal(line, level);
+        line->setVisible(true);
+        line->setPen(dottedPen(colour));
+        line->setSelectable(false);
+    }
+}
+
 } // namespace
 
 QVector<double> materialRatioAtLevels(const QVector<double> &x, const QVector<double> &y, const QVector<double> &levels)
@@ -236,14 +250,7 @@ void TraceGraphsHolder::updateLevelLines(bool show)
     if (show) {
         if (mFormGraph)
             mFormGraph->setVisible(false);
-        for (const auto &line : mLevelLines) {
-            if (!line)
-                continue;
-            placeHorizontal(line, mRms);
-            line->setVisible(true);
-            line->setPen(dottedPen(Qt::red));
-            line->setSelectable(false);
-        }
+        showHorizontalLines(mLevelLines, mRms, Qt::red);
     } else {
         if (mFormGraph) {
             mFormGraph->setData(mFormX, mFormY);
@@ -369,14 +376,7 @@ void TraceGraphsHolder::showCursorAt(double value, double level)
             }
         }
     }
-    for (const auto &line : mCursorLines) {
-        if (!line)
-            continue;
-        placeHorizontal(line, bestKey);
-        line->setVisible(true);
-        line->setPen(dottedPen(Qt::blue));
-        line->setSelectable(false);
-    }
+    showHorizontalLines(mCursorLines, bestKey, Qt::blue);
     mCursorShown = true;
 }
 
