@@ -2,6 +2,7 @@
 
 #include "traces/abstracttrace.h"
 
+#include <QFutureWatcher>
 #include <QThreadPool>
 #include <QtConcurrent>
 
@@ -26,6 +27,18 @@ void DataProvider::start(AbstractTrace *trace)
 void DataProvider::waitForFinished()
 {
     m_future.waitForFinished();
+}
+
+void DataProvider::deleteWhenFinished()
+{
+    if (!m_started) {
+        deleteLater();
+        return;
+    }
+    // The watcher reports the end even of a future that has already ended.
+    auto *watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, &QObject::deleteLater);
+    watcher->setFuture(m_future);
 }
 
 bool DataProvider::obtainData()

@@ -34,6 +34,12 @@ public:
 
     // Blocks until the worker has finished (returns at once when not started).
     void waitForFinished();
+    // True from start() until the worker has returned.
+    bool isRunning() const { return m_future.isRunning(); }
+    // Deletes the provider from its own thread's event loop once its worker
+    // has returned (at the next pass when it never started or has ended).
+    // For an owner that lets go of a provider whose reading may still run.
+    void deleteWhenFinished();
 
 Q_SIGNALS:
     void dataReadStarted();
