@@ -8,7 +8,7 @@
 #include "widgets/calibrationtoolswidget.h"
 #include "widgets/editablelist.h"
 
-#include "listtesthelpers.h"
+#include "widgettesthelpers.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -21,7 +21,7 @@
 #include <memory>
 #include <vector>
 
-using namespace ListTest;
+using namespace WidgetTest;
 
 namespace {
 
@@ -63,37 +63,6 @@ QVector<double> traceFields(const ContourTrace *t)
         if (f.trace)
             out << t->*f.trace;
     return out;
-}
-
-QString describe(const ConsoleParams &c)
-{
-    return QStringLiteral("%1 %2 %3 %4 %5 %6")
-        .arg(c.name)
-        .arg(c.tool_head_radius_down)
-        .arg(c.tool_head_radius_up)
-        .arg(c.double_sided_probe_high)
-        .arg(c.needle_bias)
-        .arg(c.roughness_ratio);
-}
-
-QStringList describe(const QList<ConsoleParams> &consoles)
-{
-    QStringList out;
-    for (const ConsoleParams &c : consoles)
-        out << describe(c);
-    return out;
-}
-
-ConsoleParams console(const QString &name, double down, double up, double high, double bias, double ratio)
-{
-    ConsoleParams c;
-    c.name = name;
-    c.tool_head_radius_down = down;
-    c.tool_head_radius_up = up;
-    c.double_sided_probe_high = high;
-    c.needle_bias = bias;
-    c.roughness_ratio = ratio;
-    return c;
 }
 
 // Active probe values that differ from every console's.

@@ -5,49 +5,12 @@
 #include "widgets/consoleselectdialog.h"
 #include "widgets/editablelist.h"
 
-#include "listtesthelpers.h"
+#include "widgettesthelpers.h"
 
 #include <QFileInfo>
 #include <QPushButton>
 
-using namespace ListTest;
-
-namespace {
-
-ConsoleParams console(
-    const QString &name, double down, double up = 20, double high = 22, double bias = 0, double ratio = 6.2)
-{
-    ConsoleParams c;
-    c.name = name;
-    c.tool_head_radius_down = down;
-    c.tool_head_radius_up = up;
-    c.double_sided_probe_high = high;
-    c.needle_bias = bias;
-    c.roughness_ratio = ratio;
-    return c;
-}
-
-// Name and the five probe values, so whole records compare in one step.
-QString describe(const ConsoleParams &c)
-{
-    return QStringLiteral("%1 %2 %3 %4 %5 %6")
-        .arg(c.name)
-        .arg(c.tool_head_radius_down)
-        .arg(c.tool_head_radius_up)
-        .arg(c.double_sided_probe_high)
-        .arg(c.needle_bias)
-        .arg(c.roughness_ratio);
-}
-
-QStringList describe(const QList<ConsoleParams> &consoles)
-{
-    QStringList out;
-    for (const ConsoleParams &c : consoles)
-        out << describe(c);
-    return out;
-}
-
-} // namespace
+using namespace WidgetTest;
 
 // The dialog that picks the console a calibration is stored into.
 class TestConsoleSelectDialog : public QObject {

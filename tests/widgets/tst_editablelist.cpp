@@ -3,14 +3,14 @@
 
 #include "widgets/editablelist.h"
 
-#include "listtesthelpers.h"
+#include "widgettesthelpers.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
 
-using namespace ListTest;
+using namespace WidgetTest;
 
 namespace {
 

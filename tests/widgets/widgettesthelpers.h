@@ -1,13 +1,15 @@
 #pragma once
 
+#include "settings/settings.h"
+
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QtTest>
 
-// Helpers of the tests that drive name lists and the panels around them with
-// real mouse and key events.
-namespace ListTest {
+// Helpers of the tests that drive name lists, the console dialogs and the
+// calibration panel with real mouse and key events.
+namespace WidgetTest {
 
 inline QStringList texts(const QListWidget &list)
 {
@@ -81,4 +83,38 @@ inline bool saveScreenshot(QWidget *widget, const QString &name)
     return widget->grab().save(dir + '/' + name + ".png");
 }
 
-} // namespace ListTest
+// A console record with its five probe values (defaults where not given).
+inline ConsoleParams console(
+    const QString &name, double down, double up = 20, double high = 22, double bias = 0, double ratio = 6.2)
+{
+    ConsoleParams c;
+    c.name = name;
+    c.tool_head_radius_down = down;
+    c.tool_head_radius_up = up;
+    c.double_sided_probe_high = high;
+    c.needle_bias = bias;
+    c.roughness_ratio = ratio;
+    return c;
+}
+
+// Name and the five probe values, so whole records compare in one step.
+inline QString describe(const ConsoleParams &c)
+{
+    return QStringLiteral("%1 %2 %3 %4 %5 %6")
+        .arg(c.name)
+        .arg(c.tool_head_radius_down)
+        .arg(c.tool_head_radius_up)
+        .arg(c.double_sided_probe_high)
+        .arg(c.needle_bias)
+        .arg(c.roughness_ratio);
+}
+
+inline QStringList describe(const QList<ConsoleParams> &consoles)
+{
+    QStringList out;
+    for (const ConsoleParams &c : consoles)
+        out << describe(c);
+    return out;
+}
+
+} // namespace WidgetTest
