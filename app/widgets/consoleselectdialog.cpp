@@ -81,6 +81,8 @@ void ConsoleSelectDialog::onSelectClicked()
     }
 
     s.current_console.name = current->text();
+    // A failed write is logged by the settings; the calibration panel writes
+    // the file again right after and tells the operator when that fails.
     s.save();
     selectedConsoleName = current->text();
     accept();
