@@ -1,4 +1,5 @@
 #include "support/scriptedprompts.h"
+#include "support/freshsettings.h"
 #include "support/testmain.h"
 #include "support/tracefiles.h"
 #include "support/windowshot.h"
@@ -21,13 +22,6 @@
 #include <QWindow>
 
 namespace {
-
-Settings &fresh()
-{
-    QFile::remove(QStringLiteral("settings.ini"));
-    Settings::instance() = Settings::load(QStringLiteral("no-such-settings.ini"));
-    return Settings::instance();
-}
 
 // A profile trace that counts its destructions.
 class CountedProfile : public ProfileTrace {
@@ -216,7 +210,7 @@ class TestTraceList : public QObject {
 private Q_SLOTS:
     void init()
     {
-        fresh();
+        freshSettings();
         QDir(QStringLiteral("fixtures")).removeRecursively();
     }
 
@@ -268,7 +262,7 @@ private Q_SLOTS:
 
     void selectingAProfileTraceFillsTheTable()
     {
-        Settings &s = fresh();
+        Settings &s = freshSettings();
         UserPreferences &prefs = s.preferenses;
         prefs.enabled_params = { { 0, "Ra" }, { 1, "Rz" }, { 2, "Rq" }, { 3, "Rsm?" } };
         prefs.enabled_params_count = 4;
@@ -327,7 +321,7 @@ private Q_SLOTS:
     {
         QFETCH(int, unit);
         QFETCH(QString, text);
-        fresh().axis_unit = unit;
+        freshSettings().axis_unit = unit;
         Panel p;
         ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));
         p.list.showTraceParams(main->id);
@@ -501,7 +495,7 @@ private Q_SLOTS:
 
     void contextMenuPerList()
     {
-        Settings &s = fresh();
+        Settings &s = freshSettings();
         ConsoleParams a;
         a.name = "Консоль A";
         ConsoleParams b;
@@ -699,7 +693,7 @@ private Q_SLOTS:
 
     void sensorTestMode()
     {
-        fresh().test_sensor_mode = true;
+        freshSettings().test_sensor_mode = true;
         Panel p;
         auto *card = p.list.findChild<TestSensorWidget *>("testSensorWidget");
         ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));

@@ -1,4 +1,5 @@
 #include "support/fuzzy.h"
+#include "support/freshsettings.h"
 #include "support/testmain.h"
 #include "support/tracefiles.h"
 #include "support/windowshot.h"
@@ -14,13 +15,6 @@
 #include <QTreeWidget>
 
 namespace {
-
-Settings &fresh()
-{
-    QFile::remove(QStringLiteral("settings.ini"));
-    Settings::instance() = Settings::load(QStringLiteral("no-such-settings.ini"));
-    return Settings::instance();
-}
 
 const QString kDash = QStringLiteral("—");
 const QStringList kReferenceTexts = { "4.19", "1.08", "0.297", "0.07", "0.016", "0" };
@@ -73,7 +67,7 @@ class TestTestSensor : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { fresh(); }
+    void init() { freshSettings(); }
 
     void freshCard()
     {
