@@ -1,5 +1,6 @@
 #include "support/fuzzy.h"
 #include "support/freshsettings.h"
+#include "support/logtext.h"
 #include "support/testmain.h"
 #include "support/tracefiles.h"
 #include "support/windowshot.h"
@@ -141,6 +142,7 @@ private Q_SLOTS:
         const QVector<Row> before = c.rows();
         QCOMPARE(c.grade->text(), QString("Разряд 3"));
         QVERIFY(!c.widget.checkRaText(text));
+        QVERIFY(logText().contains("WARNING: Test sensor: no Ra reading in \"" + text + "\""));
         QCOMPARE(c.rows(), before);
         QCOMPARE(c.grade->text(), QString("Разряд 3"));
     }
