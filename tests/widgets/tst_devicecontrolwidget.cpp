@@ -185,6 +185,7 @@ private Q_SLOTS:
             QVERIFY2(b.child<QWidget>(name)->isVisibleTo(b.panel) == profile, name);
         QCOMPARE(b.child<QProgressBar>("progressBar")->maximum(), profile ? 65535 : 1);
         QCOMPARE(b.panel->windowTitle(), QStringLiteral("УПРАВЛЕНИЕ"));
+        QCOMPARE(b.child<QComboBox>("speedComboBox")->itemText(3), kSpeedNames.value(3));
 
         b.host.resize(360, 560);
         b.host.show();
@@ -577,6 +578,26 @@ private Q_SLOTS:
             QTest::keyClick(b.host.windowHandle(), Qt::Key_Space);
             QVERIFY(b.commandsAre({ "CC", "CA" }));
         }
+    }
+
+    void speedWithoutChoice()
+    {
+        Bench b { SimulatedInstrument::Profile };
+        b.child<QComboBox>("speedComboBox")->setCurrentIndex(-1);
+        QCOMPARE(b.panel->currentSpeed(), 0.0);
+    }
+
+    void applySettings()
+    {
+        Bench b { SimulatedInstrument::Profile };
+        QVERIFY(b.ready());
+        b.panel->applySettings(MovementSettings::UP, 3);
+        QVERIFY(b.commandsAre({ "Pu3" }));
+        const Settings saved = Settings::load(Settings::kFileName);
+        QCOMPARE(saved.needle_pressing, int(MovementSettings::UP));
+        QCOMPARE(saved.power_pressing, 3);
+        b.panel->applySettings(MovementSettings::UP, 3);
+        QVERIFY(b.commandsAre({ "Pu3" }));
     }
 
     // The receiver goes with the panel; Qt then skips it as a filter.
