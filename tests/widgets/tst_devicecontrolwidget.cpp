@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QProgressBar>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -474,6 +475,8 @@ private Q_SLOTS:
     }
 
     // Shown 2000 ms at full opacity, then faded out over 1000 ms and hidden.
+    // A second notification 500 ms later does not delay the fade of the
+    // first, and no fade is left behind.
     void notificationFades()
     {
         Settings::instance().current_speed = 2;
@@ -486,13 +489,17 @@ private Q_SLOTS:
         QTest::keyClick(b.child<QComboBox>("speedComboBox"), Qt::Key_Home);
         auto *effect = qobject_cast<QGraphicsOpacityEffect *>(label->graphicsEffect());
         QVERIFY(effect);
-        QTest::qWait(1800);
+        QTest::qWait(500);
+        b.child<QSpinBox>("traceLengthSpinBox")->setValue(15);
+        QVERIFY(label->text().contains(QStringLiteral("Скорость была изменена")));
+        QTest::qWait(1300);
         QVERIFY(label->isVisible());
         QCOMPARE(effect->opacity(), 1.0);
         QTRY_VERIFY_WITH_TIMEOUT(effect->opacity() < 0.9, 1000);
         QVERIFY(label->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!label->isVisible(), 1500);
+        QTRY_VERIFY_WITH_TIMEOUT(!label->isVisible(), 2500);
         QCOMPARE(effect->opacity(), 1.0);
+        QTRY_VERIFY(b.panel->findChildren<QPropertyAnimation *>().isEmpty());
     }
 
     void setFilterIndex_data()
