@@ -1,6 +1,6 @@
 #include "measurements/dxfdrawing.h"
 
-#include "settings/settings.h"
+#include "measurements/displayunit.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -21,21 +21,9 @@ void DxfDrawing::clear()
     dxfEntityParams.clear();
 }
 
-double displayUnitFactor(int axisUnit)
-{
-    switch (axisUnit) {
-    case 0:
-        return 1.0;
-    case 1:
-        return 1000.0;
-    default:
-        return 1000000.0;
-    }
-}
-
 double displayUnitFactor()
 {
-    return displayUnitFactor(Settings::instance().axis_unit);
+    return DisplayUnit::currentFactor();
 }
 
 bool isArcParams(const QVector<double> &params)

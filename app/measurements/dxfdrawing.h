@@ -46,10 +46,9 @@ struct DxfDrawing {
     void clear();
 };
 
-// Number of display units in a millimetre: 1, 1000 or 1000000 for the axis
-// unit 0, 1 or any other value; the first form reads the settings record.
+// Number of display units in a millimetre for the unit the settings hold now
+// (the plot's own rule, DisplayUnit).
 double displayUnitFactor();
-double displayUnitFactor(int axisUnit);
 
 // True for circle parameters that describe an arc.
 bool isArcParams(const QVector<double> &params);
