@@ -34,6 +34,7 @@ private Q_SLOTS:
     void distance_data();
     void distance();
     void emptyDrawingIsFarAway();
+    void pointGeometry();
     void rotation_data();
     void rotation();
     void translationAndScale();
@@ -57,9 +58,9 @@ void TestDxfFit::distance_data()
     // The foot of a horizontal or vertical segment off the axes, computed by
     // projection, misses the segment's own y or x by rounding.
     QTest::newRow("horizontal segment off the axes")
-        << line << QVector<double> { 0.1, 0.3, 10.7, 0.3 } << QPointF(5.3, 2.3) << 2.0;
+        << line << QVector<double> { 0.1, 0.7, 10.7, 0.7 } << QPointF(3, 2.7) << 2.0;
     QTest::newRow("vertical segment off the axes")
-        << line << QVector<double> { 0.7, -3.1, 0.7, 9.9 } << QPointF(2.1, 1.3) << 1.4;
+        << line << QVector<double> { 0.7, 0.1, 0.7, 10.7 } << QPointF(2.2, 3) << 1.5;
     QTest::newRow("segment of zero length") << line << QVector<double> { 1, 1, 1, 1 } << QPointF(4, 5) << 5.0;
     QTest::newRow("arc, inside its sweep")
         << circle << QVector<double> { 0, 0, 2, 0, 90 } << QPointF(3, 3) << std::sqrt(18.0) - 2;
@@ -98,6 +99,16 @@ void TestDxfFit::emptyDrawingIsFarAway()
     DxfDrawing both = drawingOf(DxfType::ellipse(), { 0, 0, 2, 1 });
     both.append(DxfType::line(), { 0, 5, 1, 5 });
     QCOMPARE(distanceToDrawing(both, 0, 0), 5.0);
+}
+
+void TestDxfFit::pointGeometry()
+{
+    QCOMPARE(pointDistance({ 1, 1 }, { 4, 5 }), 5.0);
+    QCOMPARE(projectPointOnLine({ 5, 5 }, { 0, 0 }, { 10, 0 }), QPointF(5, 0));
+    QCOMPARE(projectPointOnLine({ 0, 2 }, { 0, 0 }, { 2, 2 }), QPointF(1, 1));
+    QCOMPARE(projectPointOnLine({ -7, 3 }, { 1, 1 }, { 3, 3 }), QPointF(-2, -2)); // beyond the segment's end
+    QCOMPARE(pointAngle({ 1, 1 }, { 1, 3 }), M_PI / 2);
+    QCOMPARE(pointAngle({ 1, 1 }, { 0, 1 }), M_PI);
 }
 
 // Every entity kind turned about a centre by known angles.
