@@ -2,6 +2,7 @@
 // object, the two registration clicks as real mouse events, the drawing's
 // plot items, and the failures.
 #include "support/contourtestplot.h"
+#include "support/contourwindowstandin.h"
 #include "support/fuzzy.h"
 #include "support/scriptedprompts.h"
 #include "support/testmain.h"
@@ -87,6 +88,7 @@ class TestDxfCompare : public QObject {
 private Q_SLOTS:
     void registration_data();
     void registration();
+    void throughTheContourWindow();
     void itemsFollowTheEntities();
     void failedImportWaits_data();
     void failedImportWaits();
@@ -154,6 +156,55 @@ void TestDxfCompare::registration()
     fitAxes(&bench.plot);
     saveScreenshot(&bench.plot, QStringLiteral("dxf_registered_%1").arg(QTest::currentDataTag()).replace(' ', '_'));
     Settings::instance().axis_unit = 0;
+}
+
+// Kind 33 armed in the contour window: a press creates the element, which asks
+// for the file; the next two presses register the drawing. Deleting the
+// element disables the deviation button and takes the drawing away.
+void TestDxfCompare::throughTheContourWindow()
+{
+    ScriptedPrompts prompts;
+    QTemporaryDir dir;
+    QFile file(dir.filePath("outline.dxf"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(DxfOutline::dxf(-9, QPointF(4, 5)));
+    file.close();
+    const QVector<QPointF> points = DxfOutline::trace(0.2, 1);
+    ContourWindowStandIn w({ makeTrace(points) });
+    w.plot()->curve(0)->setPen(QPen(QColor(Settings::instance().preferenses.graph_color), 1));
+    w.arm(COMPARE_PLANE_DXF);
+
+    prompts.expect(ScriptedPrompts::OpenFile, file.fileName());
+    w.click(QPointF(1, 0));
+    QVERIFY(prompts.allAnswered());
+    QCOMPARE(w.manager()->measurementList().size(), 1);
+    auto *element = qobject_cast<ComparePlaneDXF *>(w.manager()->measurementList().first());
+    QVERIFY(element);
+    QVERIFY(w.errorPlaneButton()->isEnabled());
+    QCoreApplication::processEvents();
+    QCOMPARE(w.statusMessage(), QStringLiteral("Выберите первую точку на трассе"));
+    QCOMPARE(w.rowOf(element)->text(0), QStringLiteral("Чертёж DXF"));
+    QCOMPARE(w.rowOf(element)->parent()->text(0), QStringLiteral("ДОП. ГЕОМЕТРИИ"));
+    fitAxes(w.plot());
+    w.screenshot(QStringLiteral("dxf_imported"));
+
+    const QPointF onTrace(9, 3);
+    w.move(onTrace);
+    w.click(onTrace);
+    QCOMPARE(w.statusMessage(), QStringLiteral("Выберите соответствующую ей точку на чертеже"));
+    const QPointF onDrawing = DxfOutline::turned(onTrace, -9, QPointF(4, 5));
+    w.move(onDrawing);
+    w.click(onDrawing);
+    QVERIFY(element->isFinished());
+    QCOMPARE(w.statusMessage(), QString());
+    const double mean = drawingFitError(plotDrawing(w.plot()).drawing, points) / points.size();
+    QVERIFY2(mean < 0.001, qPrintable(QString::number(mean)));
+    fitAxes(w.plot());
+    w.screenshot(QStringLiteral("dxf_registered_in_window"));
+
+    w.deleteMeasurement(element->id());
+    QVERIFY(!w.errorPlaneButton()->isEnabled());
+    QCOMPARE(distanceToDrawing(w.plot(), 9, 3), 1e100);
 }
 
 // The plot items stand where the entities are: lines at their ends, arcs in
