@@ -39,6 +39,7 @@ private Q_SLOTS:
     void rotation();
     void translationAndScale();
     void prunedErrorIsThePlainError();
+    void equalErrorsKeepTheDrawingTurnedOver();
     void registration_data();
     void registration();
 };
@@ -222,6 +223,25 @@ void TestDxfFit::prunedErrorIsThePlainError()
             a == b, qPrintable(QStringLiteral("round %1: %2 != %3").arg(round).arg(a, 0, 'g', 17).arg(b, 0, 'g', 17)));
         QCOMPARE(b, drawingFitError(drawing, points));
     }
+}
+
+// A drawing that fits as well either way up is left upside down; an empty one
+// (every error equal) too, and its searches still end.
+void TestDxfFit::equalErrorsKeepTheDrawingTurnedOver()
+{
+    const QVector<QPointF> points { { 1, 0 }, { 0, 1 }, { -1, 0 }, { 0, -1 } };
+    DxfDrawing circle = drawingOf(DxfType::circle(), { 0, 0, 1, -1, -1 });
+    DrawingFitError error(points);
+    const RotationFit fit = fitRotation(circle, QPointF(0, 0), error);
+    QCOMPARE(fit.angle, 180.0);
+    QCOMPARE(fit.error, 0.0);
+
+    DxfDrawing empty;
+    DrawingFitError emptyError(points);
+    QCOMPARE(fitRotation(empty, QPointF(0, 0), emptyError).angle, 180.0);
+    const ShiftFit shift = fitShift(empty, 1000, emptyError);
+    QCOMPARE(shift.shift, QPointF());
+    QCOMPARE(shift.error, 4e100);
 }
 
 // A trace sampled from a known outline, and the outline as a DXF turned by a
