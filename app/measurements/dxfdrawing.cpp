@@ -91,6 +91,8 @@ public:
         : m_p(bytes.constData())
         , m_end(bytes.constData() + bytes.size())
     {
+        if (bytes.startsWith("\xEF\xBB\xBF")) // a UTF-8 byte order mark
+            m_p += 3;
     }
 
     bool next(QByteArray *line)

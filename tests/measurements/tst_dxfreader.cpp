@@ -78,6 +78,8 @@ void TestDxfReader::entities_data()
 
     QTest::newRow("header with its own ENDSEC")
         << file(DxfText::line(1, 2, 3, 4), true) << 1.0 << line1 << QVector<double> { 1, 2, 3, 4 } << 12;
+    QTest::newRow("UTF-8 byte order mark") << QByteArray("\xEF\xBB\xBF" + file(DxfText::line(1, 2, 3, 4))) << 1.0
+                                           << line1 << QVector<double> { 1, 2, 3, 4 } << 12;
     QTest::newRow("CRLF") << DxfText::crlf(file(DxfText::circle(0, 0, 1) + DxfText::line(1, 2, 3, 4), true)) << 1.0
                           << QStringList { "AcDbCircle", "AcDbLine" } << QVector<double> { 0, 0, 1, -1, -1, 1, 2, 3, 4 }
                           << 38;
