@@ -284,7 +284,11 @@ void TestDxfFit::registration()
     // maybe missing it by a little, on the drawing.
     const QPointF onTrace = QPointF(5, 3) * factor;
     const QPointF onDrawing = (DxfOutline::turned(QPointF(5, 3), degrees, shift) + miss) * factor;
+    DxfDrawing plain = drawing;
     const Registration result = registerDrawing(drawing, onTrace, onDrawing, points, factor);
+    // The search without pruning ends in the very same drawing.
+    registerDrawing(plain, onTrace, onDrawing, points, factor, false);
+    QCOMPARE(plain.dxfEntityParams, drawing.dxfEntityParams);
 
     QVERIFY2(angleGap(result.angle, -degrees) < angleTolerance, qPrintable(QString::number(result.angle)));
     const double meanDistance = result.error / points.size();
