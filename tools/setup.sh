@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 packages=(g++ make cmake pkg-config
           qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qttranslations5-l10n
-          libqcustomplot-dev fonts-dejavu-core)
+          libqcustomplot-dev libfftw3-dev fonts-dejavu-core)
 build=build-run
 tests=OFF
 if [[ "${1:-}" == "--tests" ]]; then
