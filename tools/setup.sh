@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the program needs (only those missing), then
-# configures and builds it into ./build. With --tests, also what the tests need.
+# configures and builds the program alone into ./build-run. With --tests,
+# installs what the tests need too and builds everything (the program, its
+# tests and benchmarks) into ./build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ make cmake pkg-config
           qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qttranslations5-l10n
-          libqcustomplot-dev libbenchmark-dev fonts-dejavu-core)
+          libqcustomplot-dev libfftw3-dev fonts-dejavu-core)
+build=build-run
+tests=OFF
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(chromium)
+    packages+=(libbenchmark-dev chromium)
+    build=build
+    tests=ON
 fi
 
 missing=()
@@ -27,5 +33,5 @@ fi
 
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$jobs"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_BUILD_TESTS="$tests" >/dev/null
+cmake --build "$build" -j "$jobs"

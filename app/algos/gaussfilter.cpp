@@ -2,21 +2,26 @@
 
 #include "algos/profileutils.h"
 
+#include <fftw3.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-using Complex = std::complex<double>;
-
 constexpr double kPi = 3.141592653589793;
 constexpr double kMeanWavelength = 1.0 / 1e-9; // stands in for the infinite wavelength of bin 0
 
-// Blocks of this many points fit a core's cache; the early passes of the
-// transform run block by block so each block is read from memory once.
-constexpr int kCacheBlock = 1 << 12;
+// Weight tables kept for reuse. A trace is filtered with the same few cut-off
+// pairs (roughness, waviness, smoothing) whenever it is shown or
+// recalculated, and a window shows a handful of traces.
+constexpr std::size_t kKeptWeightTables = 8;
 
 bool isTwoEqualChannels(const TData &profile)
 {
@@ -42,110 +47,49 @@ bool isEvenGrid(const QVector<double> &x)
     return true;
 }
 
-// exp(-2 pi i k / n) for k < n/2, as interleaved (re, im) pairs. Only the first
-// eighth of the circle is evaluated; the rest follows by symmetry, which keeps
-// the table exact to the last bit where cos and sin swap.
-std::vector<double> makeTwiddles(int n)
+// Points of the grid the filter works on: the profile's own when their count
+// is a power of two and they are evenly spaced (resample false); otherwise
+// the next power of two at or above the count, from the first to the last X.
+int gridSize(const QVector<double> &x, bool &resample)
 {
-    const int half = n / 2;
-    std::vector<double> tw(2 * std::max(half, 1));
-    tw[0] = 1.0;
-    tw[1] = 0.0;
-    if (half < 2) {
-        return tw;
+    const int n = x.size();
+    // Unevenly spaced points are resampled onto an even grid of as many
+    // points when their count is already a power of two.
+    resample = !(Algos::isPowerOfTwo(n) && isEvenGrid(x));
+    int size = 1;
+    while (size < n) {
+        size <<= 1;
     }
-    const int quarter = half / 2; // n/4 points cover a quarter turn
-    for (int k = 0; k <= quarter / 2; ++k) {
-        const double phi = -2.0 * kPi * k / n;
-        const double c = std::cos(phi);
-        const double s = std::sin(phi);
-        tw[2 * k] = c;
-        tw[2 * k + 1] = s;
-        // exp(-i(pi/2 - theta)) = (sin theta) - i (cos theta), with s = -sin theta
-        const int m = quarter - k;
-        tw[2 * m] = -s;
-        tw[2 * m + 1] = -c;
-    }
-    // Second quarter: multiply the first by exp(-i pi/2) = -i.
-    for (int k = 0; k < quarter; ++k) {
-        tw[2 * (k + quarter)] = tw[2 * k + 1];
-        tw[2 * (k + quarter) + 1] = -tw[2 * k];
-    }
-    return tw;
+    return size;
 }
 
-void bitReverse(Complex *a, int n)
+// Y of the profile on its grid of n points, written to out.
+void sampleOnGrid(const TData &profile, int n, bool resample, double *out)
 {
-    for (int i = 1, j = 0; i < n; ++i) {
-        int bit = n >> 1;
-        for (; j & bit; bit >>= 1) {
-            j ^= bit;
-        }
-        j ^= bit;
-        if (i < j) {
-            std::swap(a[i], a[j]);
-        }
-    }
-}
-
-// One pass of decimation-in-time butterflies of span len over count points.
-// tw holds exp(-2 pi i k / n); the butterflies of this pass use every
-// (n / len)-th entry.
-void butterflyPass(double *a, int count, int len, const double *tw, int stride)
-{
-    const int half = len / 2;
-    for (int start = 0; start < count; start += len) {
-        double *lo = a + 2 * start;
-        double *hi = lo + 2 * half;
-        for (int j = 0; j < half; ++j) {
-            const double wr = tw[2 * j * stride];
-            const double wi = tw[2 * j * stride + 1];
-            const double xr = hi[2 * j];
-            const double xi = hi[2 * j + 1];
-            const double tr = xr * wr - xi * wi;
-            const double ti = xr * wi + xi * wr;
-            const double er = lo[2 * j];
-            const double ei = lo[2 * j + 1];
-            lo[2 * j] = er + tr;
-            lo[2 * j + 1] = ei + ti;
-            hi[2 * j] = er - tr;
-            hi[2 * j + 1] = ei - ti;
-        }
-    }
-}
-
-// Forward transform of n points (a power of two) in place. tw is the twiddle
-// table of a transform of tableSize points, tableSize a multiple of n, so a
-// transform of half size can share the table of the full one.
-void forwardTransform(Complex *a, int n, const std::vector<double> &tw, int tableSize)
-{
-    if (n < 2) {
+    const QVector<double> &x = profile[0];
+    const QVector<double> &y = profile[1];
+    if (!resample) {
+        std::copy(y.cbegin(), y.cend(), out);
         return;
     }
-    bitReverse(a, n);
-    double *d = reinterpret_cast<double *>(a);
-    const int block = std::min(n, kCacheBlock);
-    for (int b = 0; b < n; b += block) {
-        for (int len = 2; len <= block; len <<= 1) {
-            butterflyPass(d + 2 * b, block, len, tw.data(), tableSize / len);
-        }
-    }
-    for (int len = block * 2; len <= n; len <<= 1) {
-        butterflyPass(d, n, len, tw.data(), tableSize / len);
+    const double x0 = x.first();
+    const double step = (x.last() - x0) / (n - 1);
+    const double *px = x.constData();
+    Algos::ForwardInterpolation walk([px](int i) { return px[i]; }, y.constData(), x.size());
+    for (int i = 0; i < n; ++i) {
+        out[i] = walk.at(x0 + step * i);
     }
 }
 
-// Inverse transform through the forward one: conj(fft(conj(a))) / n.
-void inverseTransform(Complex *a, int n, const std::vector<double> &tw, int tableSize)
+// Wavelength of bin i (0 <= i <= n/2) of an n-point spectrum of samples
+// spaced by step: n * step / i, and 1e9 for the mean.
+double binWavelength(int i, int n, double step)
 {
-    for (int i = 0; i < n; ++i) {
-        a[i] = std::conj(a[i]);
+    if (i == 0) {
+        return kMeanWavelength;
     }
-    forwardTransform(a, n, tw, tableSize);
-    const double scale = 1.0 / n;
-    for (int i = 0; i < n; ++i) {
-        a[i] = Complex(a[i].real() * scale, -a[i].imag() * scale);
-    }
+    const double frequency = (1.0 / step) * i / n;
+    return 1.0 / frequency;
 }
 
 // exp(-pi g^2), going straight to 0 where the exponential underflows anyway.
@@ -168,54 +112,192 @@ double bandTransmission(double lambda, double longCutoff, double shortCutoff)
     return std::abs(gaussWeight(gs) - gaussWeight(gc));
 }
 
-// Band-filters n real samples in place (n a power of two, at least 2) with the
-// transmission t[k] of bins k = 0 .. n/2. The samples are packed pairwise into
-// n/2 complex values, so both transforms run on half the points; the spectrum
-// of the real profile is unpacked, weighted and packed again between them.
-// This equals weighting the full n-point spectrum bin by bin, bin n - k taking
-// the weight of its conjugate bin k.
-void filterRealSamples(double *y, int n, const double *t)
-{
-    const int m = n / 2;
-    const std::vector<double> tw = makeTwiddles(n); // exp(-2 pi i k / n), k < m
-    std::vector<Complex> z(m);
-    for (int k = 0; k < m; ++k) {
-        z[k] = Complex(y[2 * k], y[2 * k + 1]);
+// FFTW plans, made once per kind, size and data alignment and kept for the
+// life of the process. Making a plan is not thread-safe in FFTW, so it happens
+// under one lock; running a kept plan on the caller's arrays (the new-array
+// execute functions) is, so a provider's worker and the GUI thread transform
+// at the same time. Every plan here works in place. FFTW_ESTIMATE plans never
+// touch the arrays while they are made, so the caller's data is used to make
+// them; a measured plan would cost more to make than it saves on the few
+// transforms of one size a session runs.
+class Plans {
+public:
+    enum Kind { RealForward, RealBackward, Forward, Backward };
+
+    static Plans &instance()
+    {
+        static Plans plans;
+        return plans;
     }
-    forwardTransform(z.data(), m, tw, n);
 
-    // Bin 0 and bin m of the full spectrum are real and both live in z[0].
-    const double a = z[0].real();
-    const double b = z[0].imag();
-    const double y0 = t[0] * (a + b);
-    const double ym = t[m] * (a - b);
-    z[0] = Complex((y0 + ym) / 2, (y0 - ym) / 2);
+    // The plan of that kind for n points at data (n real values in a buffer
+    // of n / 2 + 1 complex ones for the real kinds, n complex values for the
+    // others); null if FFTW cannot make one.
+    fftw_plan get(Kind kind, int n, double *data)
+    {
+        const Key key { kind, n, fftw_alignment_of(data) };
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto found = m_plans.find(key);
+        if (found != m_plans.end()) {
+            return found->second;
+        }
+        auto *spectrum = reinterpret_cast<fftw_complex *>(data);
+        fftw_plan plan = nullptr;
+        switch (kind) {
+        case RealForward:
+            plan = fftw_plan_dft_r2c_1d(n, data, spectrum, FFTW_ESTIMATE);
+            break;
+        case RealBackward:
+            plan = fftw_plan_dft_c2r_1d(n, spectrum, data, FFTW_ESTIMATE);
+            break;
+        case Forward:
+            plan = fftw_plan_dft_1d(n, spectrum, spectrum, FFTW_FORWARD, FFTW_ESTIMATE);
+            break;
+        case Backward:
+            plan = fftw_plan_dft_1d(n, spectrum, spectrum, FFTW_BACKWARD, FFTW_ESTIMATE);
+            break;
+        }
+        if (plan) {
+            m_plans.emplace(key, plan);
+        }
+        return plan;
+    }
 
-    const Complex iUnit(0.0, 1.0);
-    for (int k = 1; k <= m / 2; ++k) {
-        const int j = m - k;
-        const Complex w(tw[2 * k], tw[2 * k + 1]);
-        const Complex zk = z[k];
-        const Complex zjc = std::conj(z[j]);
-        // Spectra of the even and of the odd samples at bin k.
-        const Complex even = 0.5 * (zk + zjc);
-        const Complex odd = -0.5 * iUnit * (zk - zjc);
-        const Complex xk = t[k] * (even + w * odd);
-        const Complex xj = t[j] * std::conj(even - w * odd); // bin j = m - k
-        // Pack the weighted bins k and j back into z[k] and z[j].
-        const Complex xjc = std::conj(xj);
-        const Complex evenOut = 0.5 * (xk + xjc);
-        const Complex oddOut = 0.5 * (xk - xjc) * std::conj(w);
-        z[k] = evenOut + iUnit * oddOut;
-        if (j != k) {
-            z[j] = std::conj(evenOut) + iUnit * std::conj(oddOut);
+    Plans(const Plans &) = delete;
+    Plans &operator=(const Plans &) = delete;
+
+private:
+    using Key = std::tuple<int, int, int>; // kind, size, alignment
+
+    Plans() = default;
+    ~Plans()
+    {
+        for (const auto &entry : m_plans) {
+            fftw_destroy_plan(entry.second);
         }
     }
-    inverseTransform(z.data(), m, tw, n);
-    for (int k = 0; k < m; ++k) {
-        y[2 * k] = z[k].real();
-        y[2 * k + 1] = z[k].imag();
+
+    std::mutex m_mutex;
+    std::map<Key, fftw_plan> m_plans;
+};
+
+// The band weights of bins 0 .. n/2 for a grid of n points spaced by step and
+// a pair of cut-offs, computed once and shared by every call with the same
+// arguments; the most recently used tables are kept.
+class WeightTables {
+public:
+    using Table = std::shared_ptr<const std::vector<double>>;
+
+    static WeightTables &instance()
+    {
+        static WeightTables tables;
+        return tables;
     }
+
+    Table get(int n, double step, double longCutoff, double shortCutoff)
+    {
+        const Key key { n, step, longCutoff, shortCutoff };
+        if (Table table = find(key)) {
+            return table;
+        }
+        // Computed outside the lock: another thread filtering meanwhile
+        // does not wait for it.
+        auto t = std::make_shared<std::vector<double>>(n / 2 + 1);
+        for (int k = 0; k <= n / 2; ++k) {
+            (*t)[k] = bandTransmission(binWavelength(k, n, step), longCutoff, shortCutoff);
+        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_entries.insert(m_entries.begin(), { key, t });
+        if (m_entries.size() > kKeptWeightTables) {
+            m_entries.pop_back();
+        }
+        return t;
+    }
+
+    WeightTables(const WeightTables &) = delete;
+    WeightTables &operator=(const WeightTables &) = delete;
+
+private:
+    using Key = std::tuple<int, double, double, double>;
+
+    WeightTables() = default;
+
+    Table find(const Key &key)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto found = std::find_if(
+            m_entries.begin(), m_entries.end(), [&key](const auto &entry) { return entry.first == key; });
+        if (found == m_entries.end()) {
+            return nullptr;
+        }
+        std::rotate(m_entries.begin(), found, found + 1); // most recent first
+        return m_entries.front().second;
+    }
+
+    std::mutex m_mutex;
+    std::vector<std::pair<Key, Table>> m_entries;
+};
+
+struct FftwFree {
+    void operator()(double *p) const { fftw_free(p); }
+};
+using FftwBuffer = std::unique_ptr<double[], FftwFree>;
+
+// Band-filters the n real samples (n >= 2) at the start of buffer, which holds
+// n / 2 + 1 complex values: real transform, every bin k <= n/2 weighted by
+// t[k] (its conjugate bin n - k implicitly alike), transform back.
+bool filterOnGrid(double *buffer, int n, const double *t)
+{
+    Plans &plans = Plans::instance();
+    const fftw_plan forward = plans.get(Plans::RealForward, n, buffer);
+    const fftw_plan backward = plans.get(Plans::RealBackward, n, buffer);
+    if (!forward || !backward) {
+        return false;
+    }
+    auto *spectrum = reinterpret_cast<fftw_complex *>(buffer);
+    fftw_execute_dft_r2c(forward, buffer, spectrum);
+    // The backward transform is unnormalised: 1/n goes with the weights.
+    const double scale = 1.0 / n;
+    for (int k = 0; k <= n / 2; ++k) {
+        const double w = t[k] * scale;
+        spectrum[k][0] *= w;
+        spectrum[k][1] *= w;
+    }
+    fftw_execute_dft_c2r(backward, spectrum, buffer);
+    return true;
+}
+
+// The filtered grid (n values from x0 in steps of step) interpolated back onto
+// the input's X, keeping the points with X0 + cut/2 <= X <= XL - cut/2, or all
+// of them when that would leave nothing (as trimEdges does).
+TData onInputPoints(const QVector<double> &inX, const double *filtered, int n, double x0, double step, double cut)
+{
+    const int count = inX.size();
+    const double lower = inX.first() + cut / 2;
+    const double upper = inX.last() - cut / 2;
+    const bool trim = cut <= inX.last() - inX.first() && lower < upper;
+    const auto kept = [&](double x) { return !trim || (x >= lower && x <= upper); };
+    const int keptCount = trim ? int(std::count_if(inX.cbegin(), inX.cend(), kept)) : count;
+
+    // Without trimming the result shares the input's X.
+    QVector<double> outX = keptCount == count ? inX : QVector<double>(keptCount);
+    double *x = keptCount == count ? nullptr : outX.data();
+    QVector<double> outY(keptCount);
+    double *y = outY.data();
+    // Every point moves the search on, kept or not, so the walk is the one
+    // over the whole input.
+    Algos::ForwardInterpolation walk([x0, step](int i) { return x0 + i * step; }, filtered, n);
+    for (int i = 0, j = 0; i < count; ++i) {
+        const double q = inX[i];
+        const double value = walk.at(q);
+        if (kept(q)) {
+            if (x) {
+                x[j] = q;
+            }
+            y[j++] = value;
+        }
+    }
+    return { outX, outY };
 }
 
 } // namespace
@@ -228,16 +310,28 @@ void fft(QVector<std::complex<double>> &a)
     if (n < 2) {
         return;
     }
-    forwardTransform(a.data(), n, makeTwiddles(n), n);
+    auto *data = reinterpret_cast<double *>(a.data());
+    if (const fftw_plan plan = Plans::instance().get(Plans::Forward, n, data)) {
+        auto *c = reinterpret_cast<fftw_complex *>(data);
+        fftw_execute_dft(plan, c, c);
+    }
 }
 
 void ifft(QVector<std::complex<double>> &a)
 {
     const int n = a.size();
-    if (n < 1) {
+    if (n < 2) {
         return;
     }
-    inverseTransform(a.data(), n, makeTwiddles(n), n);
+    auto *data = reinterpret_cast<double *>(a.data());
+    if (const fftw_plan plan = Plans::instance().get(Plans::Backward, n, data)) {
+        auto *c = reinterpret_cast<fftw_complex *>(data);
+        fftw_execute_dft(plan, c, c);
+        const double scale = 1.0 / n;
+        for (int i = 0; i < 2 * n; ++i) {
+            data[i] *= scale;
+        }
+    }
 }
 
 TData resampleToPowerOfTwo(const TData &profile)
@@ -245,24 +339,20 @@ TData resampleToPowerOfTwo(const TData &profile)
     if (!isTwoEqualChannels(profile)) {
         return TData();
     }
-    const int n = profile[0].size();
-    // A power of two on an even grid is filtered on its own points; unevenly
-    // spaced points are resampled onto an even grid of as many points.
-    if (Algos::isPowerOfTwo(n) && isEvenGrid(profile[0])) {
+    bool resample = false;
+    const int size = gridSize(profile[0], resample);
+    if (!resample) {
         return profile;
     }
-    int size = 1;
-    while (size < n) {
-        size <<= 1;
-    }
-    const QVector<double> &x = profile[0];
-    const double x0 = x.first();
-    const double step = (x.last() - x0) / (size - 1);
+    const double x0 = profile[0].first();
+    const double step = (profile[0].last() - x0) / (size - 1);
     QVector<double> gridX(size);
     for (int i = 0; i < size; ++i) {
         gridX[i] = x0 + step * i;
     }
-    return interpolate(profile, gridX);
+    QVector<double> gridY(size);
+    sampleOnGrid(profile, size, true, gridY.data());
+    return TData { gridX, gridY };
 }
 
 QVector<double> spectrumWavelengths(int n, double step)
@@ -271,13 +361,13 @@ QVector<double> spectrumWavelengths(int n, double step)
     if (n < 1) {
         return w;
     }
-    w[0] = kMeanWavelength;
     // Bin i and bin n - i are complex conjugates for a real profile: both are
     // the frequency i / (n * step) and must be weighted alike.
-    for (int i = 1; i <= n / 2; ++i) {
-        const double frequency = (1.0 / step) * i / n;
-        w[i] = 1.0 / frequency;
-        w[n - i] = w[i];
+    for (int i = 0; i <= n / 2; ++i) {
+        w[i] = binWavelength(i, n, step);
+        if (i > 0) {
+            w[n - i] = w[i];
+        }
     }
     return w;
 }
@@ -286,7 +376,7 @@ void applyGaussianBand(
     QVector<std::complex<double>> &spectrum, const QVector<double> &wavelengths, double longCutoff, double shortCutoff)
 {
     const int n = std::min(spectrum.size(), wavelengths.size());
-    Complex *a = spectrum.data();
+    std::complex<double> *a = spectrum.data();
     for (int k = 0; k < n; ++k) {
         a[k] *= bandTransmission(wavelengths[k], longCutoff, shortCutoff);
     }
@@ -294,37 +384,33 @@ void applyGaussianBand(
 
 TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff)
 {
-    const TData grid = resampleToPowerOfTwo(profile);
-    if (grid.size() != 2 || grid[0].isEmpty()) {
+    if (!isTwoEqualChannels(profile)) {
         return TData();
     }
-    const int n = grid[0].size();
+    bool resample = false;
+    const int n = gridSize(profile[0], resample);
 
     // The grid runs from the first to the last input X in n - 1 steps; the
     // frequencies of the bins follow from that same step.
     const QVector<double> &inX = profile[0];
     const double x0 = inX.first();
     const double step = n > 1 ? (inX.last() - x0) / (n - 1) : 0.0;
-    const QVector<double> wavelengths = spectrumWavelengths(n, step);
-    std::vector<double> t(n / 2 + 1);
-    for (int k = 0; k <= n / 2; ++k) {
-        t[k] = bandTransmission(wavelengths[k], longCutoff, shortCutoff);
-    }
+    const WeightTables::Table t = WeightTables::instance().get(n, step, longCutoff, shortCutoff);
 
-    QVector<double> filtered = grid[1];
+    // One buffer holds the grid, its spectrum in place and the filtered grid.
+    const FftwBuffer buffer(fftw_alloc_real(2 * (std::size_t(n) / 2 + 1)));
+    if (!buffer) {
+        return TData();
+    }
+    sampleOnGrid(profile, n, resample, buffer.get());
     if (n == 1) {
-        filtered[0] *= t[0];
-    } else {
-        filterRealSamples(filtered.data(), n, t.data());
-    }
-
-    QVector<double> outX(n);
-    for (int i = 0; i < n; ++i) {
-        outX[i] = x0 + i * step;
+        buffer[0] *= (*t)[0];
+    } else if (!filterOnGrid(buffer.get(), n, t->data())) {
+        return TData();
     }
 
     const bool smoothing = longCutoff == std::numeric_limits<double>::max();
-    return trimEdges(interpolate(TData { outX, filtered }, inX), smoothing ? shortCutoff : longCutoff);
+    return onInputPoints(inX, buffer.get(), n, x0, step, smoothing ? shortCutoff : longCutoff);
 }
 
 } // namespace Algos

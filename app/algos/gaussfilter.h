@@ -18,6 +18,8 @@ constexpr double kGaussConstant = 0.4697;
 // shortCutoff alone. The result lies on the input's X, trimmed by half a
 // cut-off at each end (longCutoff, or shortCutoff for a smoothing). A profile
 // that is not two equal, non-empty channels gives an empty TData.
+// Safe to call from several threads at once: the transform plans and the
+// weight tables it keeps for reuse are shared under a lock.
 TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff);
 
 // The profile itself when its point count is a power of two and its X are
@@ -26,8 +28,8 @@ TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff);
 // last X. Empty TData for unsuitable input.
 TData resampleToPowerOfTwo(const TData &profile);
 
-// Unnormalised radix-2 discrete Fourier transform in place (forward sign
-// negative). The size must be a power of two; sizes 0 and 1 are left as they are.
+// Unnormalised discrete Fourier transform in place (forward sign negative),
+// of any size; sizes 0 and 1 are left as they are.
 void fft(QVector<std::complex<double>> &a);
 
 // Inverse of fft, normalised by 1/n, in place.

@@ -91,22 +91,11 @@ TData interpolate(const TData &profile, const QVector<double> &x)
 {
     if (profile.size() != 2 || profile.at(0).isEmpty() || profile.at(0).size() != profile.at(1).size())
         return {};
-    const QVector<double> &px = profile.at(0);
-    const QVector<double> &py = profile.at(1);
-    const int n = px.size();
+    const double *px = profile.at(0).constData();
+    ForwardInterpolation walk([px](int i) { return px[i]; }, profile.at(1).constData(), profile.at(0).size());
     QVector<double> values(x.size());
-    int k = 1;
-    for (int i = 0; i < x.size(); ++i) {
-        const double q = x.at(i);
-        while (k < n && q > px.at(k))
-            ++k;
-        if (k >= n) {
-            values[i] = py.at(n - 1);
-            continue;
-        }
-        const double width = px.at(k) - px.at(k - 1);
-        values[i] = width == 0 ? py.at(k - 1) : py.at(k - 1) + (q - px.at(k - 1)) / width * (py.at(k) - py.at(k - 1));
-    }
+    for (int i = 0; i < x.size(); ++i)
+        values[i] = walk.at(x.at(i));
     return { x, values };
 }
 

@@ -33,6 +33,36 @@ TData subtractMovingAverage(const TData &profile, double halfWidth);
 // the last X the last Y holds; a segment of zero width gives its first Y.
 TData interpolate(const TData &profile, const QVector<double> &x);
 
+// The walk behind interpolate(), for callers that keep their points in other
+// containers: n > 0 points, point i at (xAt(i), y[i]). The segment index only
+// moves forward, so ascending queries cost linear time in all.
+template <typename XAt> class ForwardInterpolation {
+public:
+    ForwardInterpolation(XAt xAt, const double *y, int n)
+        : m_xAt(xAt)
+        , m_y(y)
+        , m_n(n)
+    {
+    }
+
+    double at(double q)
+    {
+        while (m_k < m_n && q > m_xAt(m_k))
+            ++m_k;
+        if (m_k >= m_n)
+            return m_y[m_n - 1];
+        const double x0 = m_xAt(m_k - 1);
+        const double width = m_xAt(m_k) - x0;
+        return width == 0 ? m_y[m_k - 1] : m_y[m_k - 1] + (q - x0) / width * (m_y[m_k] - m_y[m_k - 1]);
+    }
+
+private:
+    XAt m_xAt;
+    const double *m_y;
+    int m_n;
+    int m_k = 1;
+};
+
 // Runs of equal consecutive values climb evenly towards the next value; a run
 // at the end keeps its value.
 QVector<double> spreadEqualValues(const QVector<double> &x);

@@ -46,7 +46,7 @@ void DeviceDataProvider::prepareTrace()
     case CONTOURPROF:
         t->setTraceType(t->traceType);
         if (auto *contour = dynamic_cast<ContourTrace *>(t))
-            contour->needle_pressing = Settings::instance().needle_pressing != 0 ? 1 : 0;
+            contour->needle_pressing = Settings::instance().needlePressing();
         t->addPointProcessor(std::make_shared<ContourConversionPointProcessor>());
         break;
     case PROFILE:

@@ -60,7 +60,7 @@ void applyContourHeader(ContourTrace &trace, const Header &header)
     if (header.contains("needle_pressing"))
         trace.needle_pressing = header.value("needle_pressing") == "u" ? 0 : 1;
     else
-        trace.needle_pressing = s.needle_pressing == 0 ? 0 : 1;
+        trace.needle_pressing = s.needlePressing();
     trace.tool_head_radius_down = realEntry(header, "tool_head_radius_down", s.tool_head_radius_down);
     trace.tool_head_radius_up = realEntry(header, "tool_head_radius_up", s.tool_head_radius_up);
     trace.double_sided_probe_high = realEntry(header, "double_sided_probe_high", s.double_sided_probe_high);
@@ -225,10 +225,15 @@ void FileDataProvider::readAdditionalTraces(const Header &mainHeader, LineCursor
     const int channels = main->channelCount();
     const qint64 count = TraceFormat::integerOrZero(mainHeader.value("addittional_trace_count"));
     QVector<double> point;
-    // The count is whatever the file says: blocks are read only while the
-    // file still has lines.
+    // The count is whatever the file says, so it only bounds the blocks read:
+    // reading goes on while the file has lines and each block holds something.
+    // A block without a header entry has no point count and so no points
+    // either (an empty line, for one); it ends the additional traces, so that
+    // a run of such lines cannot make a trace per line.
     for (qint64 i = 0; i < count && !cursor.atEnd(); ++i) {
         const Header header = TraceFormat::readAdditionalHeader(cursor);
+        if (header.entries.isEmpty())
+            break;
         auto *child = new ProfileTrace();
         child->setTraceType(ADDITIONAL_TRACE);
         applyProfileHeader(*child, mainHeader);
@@ -254,7 +259,7 @@ bool FileDataProvider::startContourRead(QFile &file)
     // Only a contour trace has needle fields; a profile trace given a column
     // file keeps its own.
     if (auto *contour = dynamic_cast<ContourTrace *>(trace()))
-        contour->needle_pressing = Settings::instance().needle_pressing == 0 ? 0 : 1;
+        contour->needle_pressing = Settings::instance().needlePressing();
     return true;
 }
 

@@ -28,7 +28,7 @@ const QMap<int, QString> kSpeedNames = {
 Device::Device()
     : m_deviceType(Settings::instance().device_type)
     , m_powerPressing(Settings::instance().power_pressing)
-    , m_needlePressing(MovementSettings::E_NEEDLE_PRESSING(Settings::instance().needle_pressing))
+    , m_needlePressing(Settings::instance().needlePressing())
     , m_tracing(std::make_shared<std::atomic_bool>(false))
     , m_demoExtremes(initialDemoExtremes())
     , m_port(new DevicePort)
@@ -101,7 +101,7 @@ void Device::sendInitCommands()
 
     send("CM");
     const Settings &settings = Settings::instance();
-    changePresingPower(MovementSettings::E_NEEDLE_PRESSING(settings.needle_pressing), settings.power_pressing);
+    changePresingPower(settings.needlePressing(), settings.power_pressing);
     m_demoExtremes = { { 1000000000, 0, 0 }, { 0, 0, 0 }, { -1000000000 }, { 1000000000 } };
     m_divisor = 1;
     if (m_deviceType == PROFILE) {

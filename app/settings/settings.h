@@ -21,6 +21,14 @@ struct ConsoleParams
 namespace MovementSettings {
 // Which needle presses the part: 0 the upper one, any other value the lower one.
 enum E_NEEDLE_PRESSING { UP = 0, DOWN = 1 };
+
+// The needle a stored value names. Settings files and traces hold a plain
+// int, and only this turns one into the enumeration: 0 the upper needle,
+// any other value the lower one.
+constexpr E_NEEDLE_PRESSING needleFromValue(int value)
+{
+    return value == 0 ? UP : DOWN;
+}
 } // namespace MovementSettings
 
 // The user's preferences: the fields stored under "preferenses/".
@@ -80,6 +88,11 @@ public:
     // field's default, so no reader indexes outside a table.
     int filterIndex() const;   // spinbox_filter_length_index, 0..4
     int speedIndex() const;    // current_speed, 0..3
+    // needle_pressing as the needle it names.
+    MovementSettings::E_NEEDLE_PRESSING needlePressing() const
+    {
+        return MovementSettings::needleFromValue(needle_pressing);
+    }
 
     // device
     bool alternative_managment = false;

@@ -94,9 +94,14 @@ AbstractTrace *ContourTrace::clone() const
     return new ContourTrace(*this);
 }
 
+bool ContourTrace::lowerNeedle() const
+{
+    return MovementSettings::needleFromValue(needle_pressing) == MovementSettings::DOWN;
+}
+
 double ContourTrace::tipRadius() const
 {
-    return needle_pressing == 1 ? tool_head_radius_down : tool_head_radius_up;
+    return lowerNeedle() ? tool_head_radius_down : tool_head_radius_up;
 }
 
 void ContourTrace::processData()
@@ -115,7 +120,7 @@ void ContourTrace::processData()
     if (settings.is_disabled_radius_elimination) {
         eliminateTipRadius();
     }
-    if (needle_pressing == 0) {
+    if (!lowerNeedle()) {
         // Offsets are in units a thousand times those of X and Y. The data
         // is rebuilt from the raw points before every run, so they never add up.
         QVector<double> &x = data[0];
@@ -162,5 +167,5 @@ void ContourTrace::eliminateTipRadius()
     if (!(r >= 0)) {
         return; // a negative or undefined radius describes no tip
     }
-    data[1] = tipEnvelope(data[0], data[1], r, needle_pressing == 1);
+    data[1] = tipEnvelope(data[0], data[1], r, lowerNeedle());
 }

@@ -23,6 +23,8 @@ public:
     void eliminateTipRadius();
     // The radius of the needle that touched the part.
     double tipRadius() const;
+    // Whether the lower needle touched the part: needle_pressing other than 0.
+    bool lowerNeedle() const;
 
     double tool_head_radius_down = 0;
     double tool_head_radius_up = 0;
@@ -34,7 +36,7 @@ public:
     double y_axis_compression_ratio = 1;
     double displacement_coefficient = 0;
     int measurement_mode = 0;
-    int needle_pressing = 1; // 1 lower needle, 0 upper needle
+    int needle_pressing = 1; // 0 upper needle, any other value (1 as read or set) lower needle
 };
 
 // The surface under (lowerNeedle) or over the path of a round tip of radius r

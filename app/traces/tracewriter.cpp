@@ -103,7 +103,7 @@ bool writePointLines(QIODevice &device, const TData &data, int channels)
 QByteArray contourHeader(const ContourTrace &trace)
 {
     QByteArray out;
-    appendLine(out, "needle_pressing", trace.needle_pressing != 0 ? "d" : "u");
+    appendLine(out, "needle_pressing", trace.lowerNeedle() ? "d" : "u");
     appendLine(out, "tool_head_radius_down", headerReal(trace.tool_head_radius_down));
     appendLine(out, "tool_head_radius_up", headerReal(trace.tool_head_radius_up));
     appendLine(out, "double_sided_probe_high", headerReal(trace.double_sided_probe_high));

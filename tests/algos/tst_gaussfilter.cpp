@@ -2,10 +2,14 @@
 #include "support/fuzzy.h"
 #include "support/testmain.h"
 
+#include "algos/profileutils.h"
+
 #include <QtTest>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -62,6 +66,37 @@ double maxAbs(const QVector<double> &v)
     return m;
 }
 
+// The inverse of directDft, normalised by 1/n.
+Spectrum directInverseDft(const Spectrum &a)
+{
+    Spectrum conjugated(a.size());
+    for (int k = 0; k < a.size(); ++k) {
+        conjugated[k] = std::conj(a[k]);
+    }
+    Spectrum out = directDft(conjugated);
+    for (auto &v : out) {
+        v = std::conj(v) / double(a.size());
+    }
+    return out;
+}
+
+// A rough profile of count points with an uneven step, so that it is
+// resampled, with waves inside and outside every band below.
+TData roughProfile(int count, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> jitter(0.0, 0.2);
+    std::normal_distribution<double> noise(0.0, 0.2);
+    QVector<double> x(count), y(count);
+    double at = 0;
+    for (int i = 0; i < count; ++i) {
+        x[i] = at;
+        at += 0.4 + jitter(rng);
+        y[i] = 2 * std::sin(x[i] / 90) + 0.5 * std::sin(x[i] / 4) + noise(rng);
+    }
+    return TData { x, y };
+}
+
 double meanAbs(const QVector<double> &v, int from, int to)
 {
     double sum = 0;
@@ -77,6 +112,8 @@ class TestGaussFilter : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // First, so that its sizes are planned by the two threads themselves.
+    void twoThreadsFilterAlike();
     void fftMatchesDirectTransform_data();
     void fftMatchesDirectTransform();
     void inverseRestoresInput_data();
@@ -95,11 +132,68 @@ private Q_SLOTS:
     void unevenPowerOfTwoStaysInPlace();
     void constantProfile();
     void matchesSpatialGaussianFilter();
+    void matchesFullSpectrumWeighting_data();
+    void matchesFullSpectrumWeighting();
     void trimming_data();
     void trimming();
     void degenerateProfilesStayFinite_data();
     void degenerateProfilesStayFinite();
 };
+
+void TestGaussFilter::twoThreadsFilterAlike()
+{
+    // A data provider's worker and the GUI thread filter at the same time, in
+    // opposite orders, on grid sizes nothing has transformed yet: both make
+    // transform plans and weight tables while the other one filters.
+    struct Job {
+        TData profile;
+        double longCutoff;
+        double shortCutoff;
+    };
+    const QVector<Job> jobs {
+        { roughProfile(5000, 1), 800, 800.0 / 300 }, // 8192 points
+        { roughProfile(9000, 2), kNoLongCutoff, 20 }, // 16384
+        { roughProfile(70000, 3), 250, 2.5 }, // 131072
+        { roughProfile(70000, 3), 800, 1600 - 800.0 / 300 },
+        { roughProfile(9000, 4), 2500, 2500.0 / 300 },
+    };
+    const Spectrum signal = randomSignal(3000, 9); // not a power of two
+    QVector<TData> worker(jobs.size()), gui(jobs.size());
+    Spectrum workerSpectrum = signal, guiSpectrum = signal;
+    std::atomic<int> ready { 0 };
+    const auto startTogether = [&ready] {
+        ++ready;
+        while (ready.load() < 2) {
+            std::this_thread::yield();
+        }
+    };
+    std::thread thread([&] {
+        startTogether();
+        for (int i = 0; i < jobs.size(); ++i) {
+            worker[i] = Algos::gaussFilter(jobs[i].profile, jobs[i].longCutoff, jobs[i].shortCutoff);
+        }
+        Algos::fft(workerSpectrum);
+    });
+    startTogether();
+    Algos::fft(guiSpectrum);
+    for (int i = jobs.size() - 1; i >= 0; --i) {
+        gui[i] = Algos::gaussFilter(jobs[i].profile, jobs[i].longCutoff, jobs[i].shortCutoff);
+    }
+    thread.join();
+
+    for (int i = 0; i < jobs.size(); ++i) {
+        const TData alone = Algos::gaussFilter(jobs[i].profile, jobs[i].longCutoff, jobs[i].shortCutoff);
+        QVERIFY(!alone.isEmpty() && alone[0].size() > 1000);
+        QCOMPARE(worker[i], alone);
+        QCOMPARE(gui[i], alone);
+    }
+    Spectrum alone = signal;
+    Algos::fft(alone);
+    for (int k = 0; k < alone.size(); ++k) {
+        QVERIFY(std::abs(workerSpectrum[k] - alone[k]) < 1e-9);
+        QVERIFY(std::abs(guiSpectrum[k] - alone[k]) < 1e-9);
+    }
+}
 
 void TestGaussFilter::fftMatchesDirectTransform_data()
 {
@@ -110,6 +204,8 @@ void TestGaussFilter::fftMatchesDirectTransform_data()
     QTest::newRow("8") << 8;
     QTest::newRow("64") << 64;
     QTest::newRow("512") << 512;
+    QTest::newRow("12, not a power of two") << 12;
+    QTest::newRow("1000, not a power of two") << 1000;
 }
 
 void TestGaussFilter::fftMatchesDirectTransform()
@@ -407,6 +503,56 @@ void TestGaussFilter::matchesSpatialGaussianFilter()
         worst = std::max(worst, std::abs(fftRough[i] - refRough[i]));
     }
     QVERIFY2(worst < 0.02 * maxAbs(refRough), qPrintable(QString::number(worst)));
+}
+
+void TestGaussFilter::matchesFullSpectrumWeighting_data()
+{
+    QTest::addColumn<int>("points");
+    QTest::addColumn<double>("longCutoff");
+    QTest::addColumn<double>("shortCutoff");
+    QTest::newRow("band, resampled") << 700 << 80.0 << 80.0 / 300 * 4;
+    QTest::newRow("waviness band") << 700 << 80.0 << 160 - 80.0 / 300 * 4;
+    QTest::newRow("smoothing") << 700 << kNoLongCutoff << 2.0;
+    QTest::newRow("band, two points") << 2 << 80.0 << 0.25;
+}
+
+void TestGaussFilter::matchesFullSpectrumWeighting()
+{
+    // Reference: the filter written out by its definition, independent of
+    // the fast transforms: the profile on its grid, the full complex spectrum
+    // by a direct DFT, every bin weighted by the band at its wavelength, the
+    // direct inverse, back onto the input's X and trimmed.
+    QFETCH(int, points);
+    QFETCH(double, longCutoff);
+    QFETCH(double, shortCutoff);
+    const TData profile = roughProfile(points, 17);
+    const TData grid = Algos::resampleToPowerOfTwo(profile);
+    const int n = grid[0].size();
+    const double x0 = profile[0].first();
+    const double step = (profile[0].last() - x0) / (n - 1);
+    Spectrum spectrum(n);
+    for (int i = 0; i < n; ++i) {
+        spectrum[i] = grid[1][i];
+    }
+    spectrum = directDft(spectrum);
+    Algos::applyGaussianBand(spectrum, Algos::spectrumWavelengths(n, step), longCutoff, shortCutoff);
+    spectrum = directInverseDft(spectrum);
+    QVector<double> gridX(n), gridY(n);
+    for (int i = 0; i < n; ++i) {
+        gridX[i] = x0 + i * step;
+        gridY[i] = spectrum[i].real();
+    }
+    const double cut = longCutoff == kNoLongCutoff ? shortCutoff : longCutoff;
+    const TData expected = Algos::trimEdges(Algos::interpolate({ gridX, gridY }, profile[0]), cut);
+
+    const TData out = Algos::gaussFilter(profile, longCutoff, shortCutoff);
+    QCOMPARE(out[0], expected[0]);
+    QCOMPARE(out[1].size(), expected[1].size());
+    const double scale = std::max(maxAbs(expected[1]), 1.0);
+    for (int i = 0; i < out[1].size(); ++i) {
+        QVERIFY2(std::abs(out[1][i] - expected[1][i]) < 1e-12 * scale * n,
+            qPrintable(QString("point %1: %2 against %3").arg(i).arg(out[1][i]).arg(expected[1][i])));
+    }
 }
 
 void TestGaussFilter::trimming_data()

@@ -448,6 +448,19 @@ void TestFileDataProvider::malformedNativeFiles_data()
         << QByteArray("trace_type:PROFILE\naddittional_trace_count:-3\npoint_count:1\n1\t2\t\n"
                       "trace_type:ADDITIONAL_TRACE\npoint_count:1\n3\t4\t\n")
         << TData { { 1 }, { 2 } } << 0;
+    // A hostile count with nothing behind it: every empty line would be an
+    // empty block, and a trace each, if empty blocks counted.
+    QTest::newRow("empty lines after a huge additional count")
+        << QByteArray("trace_type:PROFILE\naddittional_trace_count:2147483647\npoint_count:1\n1\t2\t\n")
+            + QByteArray(5000, '\n')
+        << TData { { 1 }, { 2 } } << 0;
+    QTest::newRow("a block without entries ends the additional traces")
+        << QByteArray("trace_type:PROFILE\naddittional_trace_count:5\npoint_count:1\n1\t2\t\n"
+                      "trace_type:ADDITIONAL_TRACE\npoint_count:0\n\n"
+                      "trace_type:ADDITIONAL_TRACE\npoint_count:1\n3\t4\t\n"
+                      "\n\n5\t6\t\n"
+                      "trace_type:ADDITIONAL_TRACE\npoint_count:1\n7\t8\t\n")
+        << TData { { 1 }, { 2 } } << 2;
     QTest::newRow("binary garbage after the header")
         << QByteArray("trace_type:PROFILE\npoint_count:2\n") + QByteArray("\x01\xff\x00\x80\n\xfe\xfe\xfe", 8)
         << TData { { 0, 0 }, { 0, 0 } } << 0;

@@ -1,9 +1,11 @@
 #include "support/testmain.h"
 
+#include "dataproviders/filedataprovider.h"
 #include "device/device.h"
 #include "device/devicecommands.h"
 #include "device/deviceport.h"
 #include "support/simulatedinstrument.h"
+#include "traces/contourtrace.h"
 
 #include <QSignalSpy>
 #include <cstring>
@@ -311,6 +313,69 @@ private Q_SLOTS:
         const Settings saved = Settings::load(Settings::kFileName);
         QCOMPARE(saved.needle_pressing, int(MovementSettings::UP));
         QCOMPARE(saved.power_pressing, 4);
+    }
+
+    // settings.ini holds the needle as an int: 0 is the upper needle and any
+    // other value the lower one, for the instrument and for traces alike.
+    void needleFromTheSettingsFile_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<bool>("lower");
+        QTest::newRow("0") << QByteArray("0") << false;
+        QTest::newRow("1") << QByteArray("1") << true;
+        QTest::newRow("2") << QByteArray("2") << true;
+        QTest::newRow("-1") << QByteArray("-1") << true;
+        QTest::newRow("5") << QByteArray("5") << true;
+        QTest::newRow("not a number reads as 0") << QByteArray("x") << false;
+    }
+
+    void needleFromTheSettingsFile()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(bool, lower);
+        QFile file(Settings::kFileName);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[movement]\nneedle_pressing=" + stored + "\n");
+        file.close();
+        Settings::instance() = Settings::load(Settings::kFileName);
+        const int value = Settings::instance().needle_pressing;
+        Settings::instance().tool_head_radius_down = 7;
+        Settings::instance().tool_head_radius_up = 3;
+
+        {
+            Bench bench(SimulatedInstrument::Contour);
+            // A new force after the device filled its cache: start-up sends
+            // the pressing command with the needle the file names.
+            Settings::instance().power_pressing = 3;
+            const Commands expected { "CP", "PR0", "CO", "CM", lower ? "Pd3" : "Pu3", "SX0" };
+            QVERIFY(bench.sim.waitForCommands(expected.size()));
+            QTest::qWait(30);
+            QCOMPARE(bench.sim.commands(), expected);
+        }
+
+        // A contour file without a needle entry takes the needle of the
+        // settings (the device stored the needle it sent; the stored value
+        // goes back in).
+        Settings::instance().needle_pressing = value;
+        QFile trace("needle.txt");
+        QVERIFY(trace.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        trace.write("trace_type:CONTOUR\npoint_count:1\n1\t2\t3\t\n");
+        trace.close();
+        ContourTrace read;
+        FileDataProvider provider(trace.fileName());
+        provider.start(&read);
+        provider.waitForFinished();
+        QVERIFY(provider.result());
+        QCOMPARE(read.needle_pressing, lower ? 1 : 0);
+        QCOMPARE(read.tipRadius(), lower ? 7.0 : 3.0);
+
+        // A trace given the stored value as it stands reads it the same way.
+        ContourTrace direct;
+        direct.needle_pressing = value;
+        direct.tool_head_radius_down = 7;
+        direct.tool_head_radius_up = 3;
+        QCOMPARE(direct.lowerNeedle(), lower);
+        QCOMPARE(direct.tipRadius(), lower ? 7.0 : 3.0);
     }
 
     void scaledValueBounds_data()
