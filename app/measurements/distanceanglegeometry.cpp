@@ -1,5 +1,7 @@
 #include "measurements/distanceanglegeometry.h"
 
+#include "measurements/measurement.h"
+#include "plot/plotwidget.h"
 #include "settings/common.h"
 
 #include <qcustomplot.h>
@@ -52,6 +54,20 @@ PointRange clampedRange(const QCPCurveDataContainer *data, quint64 begin, quint6
         return {};
     const QCPCurveData *first = data->constBegin();
     return { first + begin, first + end };
+}
+
+PointRange clampedRange(const SegmentSelection *segment)
+{
+    if (!segment || !segment->curve)
+        return {};
+    return clampedRange(segment->curve->data().data(), segment->begin, segment->end);
+}
+
+std::optional<SegmentLine> segmentLine(const SegmentSelection *segment)
+{
+    if (!segment || !segment->curve)
+        return std::nullopt;
+    return segmentLine(segment->curve->data().data(), segment->begin, segment->end);
 }
 
 std::optional<SegmentLine> segmentLine(const QCPCurveDataContainer *data, quint64 begin, quint64 end)

@@ -9,6 +9,7 @@
 
 #include <optional>
 
+struct SegmentSelection;
 class QCPCurveData;
 template <class DataType> class QCPDataContainer;
 typedef QCPDataContainer<QCPCurveData> QCPCurveDataContainer;
@@ -29,6 +30,8 @@ struct PointRange {
 // The points of a segment [begin, end) with both indexes clamped into
 // [0, size] of the data; empty when there is no data or nothing is left.
 PointRange clampedRange(const QCPCurveDataContainer *data, quint64 begin, quint64 end);
+// The same for a measurement's segment; empty without a segment or curve.
+PointRange clampedRange(const SegmentSelection *segment);
 
 // A segment's least-squares line with the curve points the kinds measure from:
 // its first point, its last point (index end - 1) and the point at its end
@@ -45,6 +48,7 @@ struct SegmentLine {
 // Null when the clamped range is empty or its points define no line (every
 // point at one x).
 std::optional<SegmentLine> segmentLine(const QCPCurveDataContainer *data, quint64 begin, quint64 end);
+std::optional<SegmentLine> segmentLine(const SegmentSelection *segment);
 
 // What a distance kind draws, and its value.
 struct Dimension {
