@@ -4,7 +4,7 @@
 #include "measurements/levellinggeometry.h"
 #include "plot/plotwidget.h"
 #include "settings/common.h"
-#include "settings/logger.h"
+#include "measurements/dimensionitems.h"
 
 #include <QDebug>
 #include <QMouseEvent>
@@ -80,7 +80,7 @@ void LayFlatMeasurement::onPlotMouseRelease(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    logger.log(Logger::INFO, "LayFlat released ");
+    DimensionItems::logInfo(QStringLiteral("LayFlat released "));
     Q_EMIT stopSelection();
     if (!fitter.isValid())
         return;
@@ -111,7 +111,7 @@ void LayFlatByTwoMeasurement::onPlotMouseRelease(QMouseEvent *event, double *ang
 {
     if (event->button() != Qt::LeftButton)
         return;
-    logger.log(Logger::INFO, "LayFlatByTwo released ");
+    DimensionItems::logInfo(QStringLiteral("LayFlatByTwo released "));
     if (segmentCount() < 2) {
         addSegment();
         return;

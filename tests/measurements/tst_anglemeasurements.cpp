@@ -40,24 +40,13 @@ AngleMeasurement *current(const ContourWindowStandIn &w)
     return qobject_cast<AngleMeasurement *>(w.manager()->currentMeasurement());
 }
 
-void placeLabel(ContourWindowStandIn &w, const QPointF &at)
-{
-    w.move(at);
-    w.click(at);
-}
-
 } // namespace
 
 class TestAngleMeasurements : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
-        Settings::instance().axis_unit = 0;
-        Settings::instance().angles_in_deg = false;
-        Settings::instance().preferenses.alternative_measurement = false;
-    }
+    void init() { resetDisplaySettings(); }
 
     // One segment per line, each drag's release opening the next; the label
     // decides which of the two angles at the vertex is shown.
@@ -180,22 +169,17 @@ private Q_SLOTS:
         w->plot()->xAxis->setRange(-8, 108);
         w->plot()->yAxis->setRange(-8, 36);
         w->plot()->replot();
-        auto pick = [&](int i) {
-            w->move(w->tracePoint(0, i));
-            w->move(w->tracePoint(0, i));
-            w->click(w->tracePoint(0, i));
-        };
         w->arm(0);
-        pick(10);
-        pick(75);
+        clickPoint(*w, 10);
+        clickPoint(*w, 75);
         placeLabel(*w, QPointF(88, 8));
         w->arm(1);
-        pick(45);
-        pick(90);
+        clickPoint(*w, 45);
+        clickPoint(*w, 90);
         placeLabel(*w, QPointF(70, 30));
         w->arm(3);
-        pick(40);
-        pick(60);
+        clickPoint(*w, 40);
+        clickPoint(*w, 60);
         placeLabel(*w, QPointF(47, 16));
         w->arm(2);
         w->move(w->tracePoint(0, 30));
