@@ -376,8 +376,8 @@ private Q_SLOTS:
 
         pressButton(QDialogButtonBox::Ok);
         QCOMPARE(describe(stored().consoles),
-            describe(QList<ConsoleParams> { console("Новая", 21, 22, 23, 1, 5), console("B", 31, 32, 33, 2, 6),
-                console("C", 41, 42, 43, 3, 7) }));
+            describe(QList<ConsoleParams> {
+                console("Новая", 21, 22, 23, 1, 5), console("B", 31, 32, 33, 2, 6), console("C", 41, 42, 43, 3, 7) }));
     }
 
     // A save-as inside the calibration renames B, adds D and stores new
@@ -401,8 +401,8 @@ private Q_SLOTS:
 
         pressButton(QDialogButtonBox::Ok);
         QCOMPARE(describe(stored().consoles),
-            describe(QList<ConsoleParams> { console("A", 21, 22, 23, 1, 5), console("B2", 35, 36, 37, 4, 8), console("C", 41, 42, 43, 3, 7),
-                console("D", 51) }));
+            describe(QList<ConsoleParams> { console("A", 21, 22, 23, 1, 5), console("B2", 35, 36, 37, 4, 8),
+                console("C", 41, 42, 43, 3, 7), console("D", 51) }));
     }
 
     void calibrationSizeIsSevenTenthsRounded_data()
