@@ -8,6 +8,7 @@
 #include "widgets/colorpickerwidget.h"
 #include "widgets/settingsdialog.h"
 
+#include "settingstesthelpers.h"
 #include "widgettesthelpers.h"
 
 #include <QCheckBox>
@@ -19,15 +20,10 @@
 #include <QSpinBox>
 #include <QToolBox>
 
+using namespace SettingsTest;
 using namespace WidgetTest;
 
 namespace {
-
-QString storedValue(const QString &key)
-{
-    QSettings ini(QString::fromLatin1(Settings::kFileName), QSettings::IniFormat);
-    return ini.value(key).toString();
-}
 
 QByteArray fileBytes(const QString &path)
 {
@@ -85,15 +81,7 @@ class TestSettingsDialog : public QObject {
         dialog->activateWindow();
     }
 
-    // Brings the page holding the widget to the front, so it takes events.
-    void showPageOf(QWidget *w)
-    {
-        auto *toolBox = child<QToolBox>("toolBox");
-        for (int i = 0; i < toolBox->count(); ++i)
-            if (toolBox->widget(i)->isAncestorOf(w))
-                toolBox->setCurrentIndex(i);
-        QTest::qWait(10);
-    }
+    void showPageOf(QWidget *w) { SettingsTest::showPageOf(dialog.get(), w); }
 
     void press(QDialogButtonBox::StandardButton which)
     {

@@ -10,6 +10,7 @@
 #include "widgets/settingsdialog.h"
 #include "widgets/usersdialog.h"
 
+#include "settingstesthelpers.h"
 #include "widgettesthelpers.h"
 
 #include <QCheckBox>
@@ -24,15 +25,10 @@
 #include <QToolBox>
 #include <QVBoxLayout>
 
+using namespace SettingsTest;
 using namespace WidgetTest;
 
 namespace {
-
-QString storedValue(const QString &key)
-{
-    QSettings ini(QString::fromLatin1(Settings::kFileName), QSettings::IniFormat);
-    return ini.value(key).toString();
-}
 
 // A main window stand-in holding the control panel on a simulated profile
 // instrument, as the profile window holds it.
@@ -72,29 +68,6 @@ struct Instrument {
     }
 };
 
-// Records each calibration run.
-struct FakeCalibration {
-    struct Run {
-        QWidget *parent;
-        QSize size;
-        QList<AbstractTrace *> traces;
-    };
-    QList<Run> runs;
-    std::function<void()> during;
-    ContourCalibration::Runner previous;
-
-    FakeCalibration()
-    {
-        previous = ContourCalibration::setRunner(
-            [this](QWidget *parent, const QSize &size, const QList<AbstractTrace *> &traces) {
-                runs.append({ parent, size, traces });
-                if (during)
-                    during();
-            });
-    }
-    ~FakeCalibration() { ContourCalibration::setRunner(previous); }
-};
-
 } // namespace
 
 // The service functions of the settings dialog: the password-guarded
@@ -120,11 +93,7 @@ class TestSettingsDialogServices : public QObject {
     {
         auto *button = child<QPushButton>(name);
         QVERIFY(button);
-        auto *toolBox = child<QToolBox>("toolBox");
-        for (int i = 0; i < toolBox->count(); ++i)
-            if (toolBox->widget(i)->isAncestorOf(button))
-                toolBox->setCurrentIndex(i);
-        QTest::qWait(10);
+        showPageOf(dialog.get(), button);
         QTest::mouseClick(button, Qt::LeftButton);
     }
 

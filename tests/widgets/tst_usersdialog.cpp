@@ -7,6 +7,7 @@
 #include "widgets/editablelist.h"
 #include "widgets/usersdialog.h"
 
+#include "settingstesthelpers.h"
 #include "widgettesthelpers.h"
 
 #include <QAction>
@@ -16,42 +17,12 @@
 #include <QPushButton>
 #include <QScreen>
 
+using namespace SettingsTest;
 using namespace WidgetTest;
 
 namespace {
 
 enum Mode { Consoles = 0, Controllers = 1 };
-
-// What a calibration run saw when it started.
-struct Run {
-    QWidget *parent;
-    QSize size;
-    QList<AbstractTrace *> traces;
-    QString currentConsole;
-    double activeDown;
-    double activeRatio;
-};
-
-// Installs a calibration runner that records each run and then does what the
-// test gives it (the calibration window's own saving); the one before comes
-// back at the end.
-struct FakeCalibration {
-    QList<Run> runs;
-    std::function<void()> during;
-    ContourCalibration::Runner previous;
-
-    FakeCalibration()
-    {
-        previous = ContourCalibration::setRunner([this](QWidget *parent, const QSize &size,
-                                                     const QList<AbstractTrace *> &traces) {
-            const Settings &s = Settings::instance();
-            runs.append({ parent, size, traces, s.current_console.name, s.tool_head_radius_down, s.roughness_ratio });
-            if (during)
-                during();
-        });
-    }
-    ~FakeCalibration() { ContourCalibration::setRunner(previous); }
-};
 
 void requestContextMenu(QListWidget &list, int row)
 {
