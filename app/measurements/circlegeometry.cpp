@@ -20,6 +20,22 @@ bool usableRadius(double R)
 
 } // namespace
 
+CurveRange curveRange(const QCPCurve *curve, quint64 begin, quint64 end)
+{
+    CurveRange range;
+    if (!curve)
+        return range;
+    const auto data = curve->data();
+    const quint64 count = quint64(data->size());
+    const quint64 b = std::min(begin, count);
+    const quint64 e = std::min(end, count);
+    if (b >= e)
+        return range;
+    range.first = data->constBegin() + b;
+    range.end = data->constBegin() + e;
+    return range;
+}
+
 double radialErrorSum(const QCPCurveData *first, const QCPCurveData *end, const QPointF &c, double R)
 {
     const double cx = c.x();

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVector>
 
+class QCPCurve;
 class QCPCurveData;
 
 // Plain geometry of the circle and line elements: the circle of a given radius
@@ -12,6 +13,16 @@ class QCPCurveData;
 // and the crossings of circles and lines. No plot state: every function works
 // on curve data ranges [first, end) or on plain numbers.
 namespace Geometry {
+
+// The points of a curve from index begin up to, not including, index end, both
+// clamped into [0, point count]. Empty (first == end, possibly both null) for
+// a null curve or an empty run.
+struct CurveRange {
+    const QCPCurveData *first = nullptr;
+    const QCPCurveData *end = nullptr;
+    bool isEmpty() const { return first == end; }
+};
+CurveRange curveRange(const QCPCurve *curve, quint64 begin, quint64 end);
 
 // --- Circle of a fixed radius resting against a contour ---------------------
 
