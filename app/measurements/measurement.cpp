@@ -50,9 +50,9 @@ Measurement::~Measurement()
     reperPoints.clear();
 }
 
-void Measurement::updateSelectionMarker() {}
+void Measurement::updateSelectionMarker() { }
 
-void Measurement::updateSettings() {}
+void Measurement::updateSettings() { }
 
 double Measurement::nominal() const
 {

@@ -17,8 +17,7 @@ class QMouseEvent;
 // QCPDataRange. The curve pointer reads null once the plot has removed the
 // curve, so a measurement never draws from a curve that is gone; a record with
 // no curve is "not selected yet".
-struct SegmentSelection
-{
+struct SegmentSelection {
     quint64 begin = 0;
     quint64 end = 0;
     QPointer<QCPCurve> curve;
@@ -34,8 +33,7 @@ struct SegmentSelection
 //
 // Positions: the label position is stored in millimetres and returned by
 // labelPosition() in the plot's unit (Settings::axis_unit).
-class Measurement : public QObject
-{
+class Measurement : public QObject {
     Q_OBJECT
 public:
     // type: the kind's type code (the tree picks the section by it);

@@ -14,8 +14,7 @@ class QMouseEvent;
 //
 // It is the first receiver of the plot's press, move and release, so on every
 // event it runs before the manager and the measurements.
-class PlotSegmentSelection : public QObject
-{
+class PlotSegmentSelection : public QObject {
     Q_OBJECT
 public:
     explicit PlotSegmentSelection(PlotWidget *plot);

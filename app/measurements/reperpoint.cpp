@@ -42,11 +42,9 @@ ReperPoint::ReperPoint(PlotWidget *plot, Measurement *owner)
     t->position->setType(QCPItemPosition::ptPlotCoords);
     tracer = t;
     auto *c = new QCPCurve(plot->xAxis, plot->yAxis);
+    // A line through a single point draws nothing, but keeps the curve
+    // hittable for the selection marker.
     c->setSelectable(QCP::stNone);
-    // The curve is only a snap target of the selection marker: never drawn.
-    c->setPen(Qt::NoPen);
-    c->setScatterStyle(QCPScatterStyle::ssNone);
-    c->setLineStyle(QCPCurve::lsNone);
     curve = c;
 }
 

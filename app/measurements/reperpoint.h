@@ -16,8 +16,7 @@ class QMouseEvent;
 // an intersection): a small tracer on the "overlay" layer and an invisible
 // one-point curve on which the plot's selection marker can land once the
 // point is pickable. Created hidden; its measurement owns and deletes it.
-class ReperPoint : public QObject
-{
+class ReperPoint : public QObject {
     Q_OBJECT
 public:
     ReperPoint(PlotWidget *plot, Measurement *owner);
@@ -47,8 +46,7 @@ public:
 // Pulls the mouse cursor onto reference points of finished measurements.
 // The manager announces the points (reperPointChanged / reperPointRemoved of
 // each measurement) and connects the plot's mouseMove. It owns no point.
-class ReperPointController : public QObject
-{
+class ReperPointController : public QObject {
     Q_OBJECT
 public:
     // A cursor this close (Manhattan distance in whole pixels, strictly below)
