@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QString>
 #include <QVector>
+#include "plot/plotwidget.h"
+
 #include <qcustomplot.h>
 
 class PlotWidget;

@@ -6,6 +6,8 @@
 #include <QPointF>
 #include <QPointer>
 
+#include "plot/plotwidget.h"
+
 class Measurement;
 class PlotWidget;
 class QCPCurve;

@@ -24,7 +24,7 @@ public:
         addConnection(connect(plot, &QCustomPlot::mousePress, this, [this](QMouseEvent *e) {
             if (onPress)
                 onPress(e);
-            if (e->button() == Qt::LeftButton && (!needsSegment || allSegmentsSelected()))
+            if (finishOnPress && e->button() == Qt::LeftButton && (!needsSegment || allSegmentsSelected()))
                 finish();
         }));
     }
@@ -99,6 +99,7 @@ public:
 
     QString caption;
     bool needsSegment = true;
+    bool finishOnPress = true;
     bool fixedValue = false;
     double m_value = 0;
     double nominalValue = 0;
