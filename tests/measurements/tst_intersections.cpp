@@ -1,6 +1,7 @@
 // Crossings of circles and lines: the plain figures, exact and near tangent;
 // the element versions; the crossing points the manager adds when elements
 // are placed with real mouse events; and a plot with every kind of element.
+#include "elementfixtures.h"
 #include "support/contourwindowstandin.h"
 #include "support/fuzzy.h"
 #include "support/scriptedprompts.h"
@@ -42,29 +43,6 @@ void comparePoints(const QList<QPointF> &actual, const QList<QPointF> &expected,
         QVERIFY2(std::abs(actual[i].x() - expected[i].x()) <= tolerance
                 && std::abs(actual[i].y() - expected[i].y()) <= tolerance,
             qPrintable(QStringLiteral("got %1; expected %2").arg(describe(actual), describe(expected))));
-}
-
-// The lower arc (200 to 340 degrees) of a circle as a trace.
-ContourTrace *arcTrace(double cx, double cy, double r, int count = 161)
-{
-    QVector<QPointF> p;
-    for (int i = 0; i < count; ++i) {
-        const double a = (200 + 140.0 * i / (count - 1)) * M_PI / 180;
-        p << QPointF(cx + r * std::cos(a), cy + r * std::sin(a));
-    }
-    return ContourTest::makeTrace(p);
-}
-
-void clickPoint(ContourWindowStandIn &w, const QPointF &p)
-{
-    w.move(p);
-    w.move(p);
-    w.click(p);
-}
-
-template <typename T> T *lastListed(const ContourWindowStandIn &w)
-{
-    return qobject_cast<T *>(w.manager()->measurementList().value(w.manager()->measurementList().size() - 1));
 }
 
 // The last n reference points of an element.
