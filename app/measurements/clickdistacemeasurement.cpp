@@ -6,6 +6,7 @@
 
 #include <QMouseEvent>
 #include <cmath>
+#include <limits>
 
 namespace {
 
