@@ -88,7 +88,7 @@ std::unique_ptr<PickedPoint> ClickDistaceMeasurement::pointUnderMarker() const
     auto point = std::make_unique<PickedPoint>();
     if (PlotWidget *p = plot()) {
         const qint64 index = p->selectedDataIndex();
-        point->index = index > std::numeric_limits<int>::max() ? -1 : int(index);
+        point->index = index;
         point->curve = p->selectedCurve();
     }
     return point;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "measurements/pickedpoint.h"
 #include "measurements/measurement.h"
 
 #include <QPointer>
@@ -9,12 +10,6 @@
 class QCPItemStraightLine;
 class QMouseEvent;
 
-// A trace point picked by a click: its data index on its curve. The curve
-// reads null once the plot removed it.
-struct PickedPoint {
-    int index = -1;
-    QPointer<QCPCurve> curve;
-};
 
 // Elements of additional geometry placed by clicking trace points: horizontal,
 // vertical and two-point lines, a point on the trace, the middle of two trace

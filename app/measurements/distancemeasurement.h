@@ -1,5 +1,6 @@
 #pragma once
 
+#include "measurements/pickedpoint.h"
 #include "measurements/distanceanglegeometry.h"
 #include "measurements/measurement.h"
 
@@ -12,12 +13,6 @@ class QCPItemLine;
 class QCPItemText;
 class QMouseEvent;
 
-// A data point of a curve picked on the plot. The curve reads null once the
-// plot has removed it.
-struct PickedPoint {
-    qint64 index = 0;
-    QPointer<QCPCurve> curve;
-};
 
 // A dimension on the contour plot: two extension lines from the measured
 // points, a dimension line with arrow heads and a value label.
