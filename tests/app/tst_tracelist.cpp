@@ -1,0 +1,729 @@
+#include "support/scriptedprompts.h"
+#include "support/testmain.h"
+#include "support/tracefiles.h"
+#include "support/windowshot.h"
+
+#include "settings/settings.h"
+#include "tracelist.h"
+#include "widgets/testsensorwidget.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <QWindow>
+
+namespace {
+
+Settings &fresh()
+{
+    QFile::remove(QStringLiteral("settings.ini"));
+    Settings::instance() = Settings::load(QStringLiteral("no-such-settings.ini"));
+    return Settings::instance();
+}
+
+// A profile trace that counts its destructions.
+class CountedProfile : public ProfileTrace {
+public:
+    ~CountedProfile() override { ++destroyed; }
+    static int destroyed;
+};
+int CountedProfile::destroyed = 0;
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString fixture(const QString &name)
+{
+    QDir().mkpath(QStringLiteral("fixtures"));
+    return QDir::current().absoluteFilePath(QStringLiteral("fixtures/") + name);
+}
+
+// A PROFILE trace file with two additional runs (Ra 1.08, 1.1 and 1.06 over
+// 4 mm), read back as the program reads it.
+std::unique_ptr<ProfileTrace> profileWithRuns(const QString &path)
+{
+    std::unique_ptr<ProfileTrace> main(sineProfile(1.08, 4000));
+    std::unique_ptr<ProfileTrace> run1(sineProfile(1.1, 4000));
+    std::unique_ptr<ProfileTrace> run2(sineProfile(1.06, 3000));
+    run1->setTraceType(ADDITIONAL_TRACE);
+    run2->setTraceType(ADDITIONAL_TRACE);
+    main->addAdditionalTrace(run1.get());
+    main->addAdditionalTrace(run2.get());
+    return roundTrip<ProfileTrace>(*main, path);
+}
+
+std::unique_ptr<ContourTrace> contourFile(const QString &path, int points = 200)
+{
+    return roundTrip<ContourTrace>(*std::unique_ptr<ContourTrace>(slopeContour(points)), path);
+}
+
+// The trace list with recorders of its signals.
+struct Panel {
+    TraceList list;
+    QTreeWidget *tree = list.findChild<QTreeWidget *>("tracesListTreeWidget");
+    QTreeWidget *params = list.findChild<QTreeWidget *>("paramsListTreeWidget");
+    QComboBox *filter = list.findChild<QComboBox *>("filterComboBox");
+    QLabel *length = list.findChild<QLabel *>("traceLengthValuLabel");
+    QList<int> deleted;
+    QList<QPair<int, bool>> visible;
+    QList<QPair<int, bool>> selected;
+    int recalculated = 0;
+    QList<TData> created;
+
+    Panel()
+    {
+        QObject::connect(&list, &TraceList::traceDeleted, [this](int id) { deleted << id; });
+        QObject::connect(&list, &TraceList::setGraphVisible, [this](int id, bool on) { visible << qMakePair(id, on); });
+        QObject::connect(
+            &list, &TraceList::setGraphSelected, [this](int id, bool on) { selected << qMakePair(id, on); });
+        QObject::connect(&list, &TraceList::recalculateTrace, [this] { ++recalculated; });
+        QObject::connect(&list, &TraceList::createTrace, [this](TData data) { created << data; });
+        list.resize(760, 360);
+    }
+    void show()
+    {
+        list.show();
+        list.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+    }
+    // Lists a main trace read from a file together with the runs the reader attached.
+    ProfileTrace *addProfile(std::unique_ptr<ProfileTrace> trace)
+    {
+        ProfileTrace *main = trace.release();
+        list.addMainTrace(main);
+        for (ProfileTrace *run : main->additionalTraces)
+            list.addAdditionalTrace(run, true);
+        return main;
+    }
+    QTreeWidgetItem *item(int id) const
+    {
+        QTreeWidgetItemIterator it(tree);
+        for (; *it; ++it)
+            if ((*it)->data(0, Qt::UserRole).toInt() == id)
+                return *it;
+        return nullptr;
+    }
+    QPoint centre(QTreeWidgetItem *item) const { return tree->visualItemRect(item).center(); }
+    void click(QTreeWidgetItem *item)
+    {
+        tree->scrollToItem(item);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, centre(item));
+    }
+    void clickCheckBox(QTreeWidgetItem *item)
+    {
+        tree->scrollToItem(item);
+        QStyleOptionViewItem option;
+        option.initFrom(tree->viewport());
+        option.rect = tree->visualItemRect(item);
+        option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+        option.text = item->text(0);
+        option.font = tree->font();
+        option.fontMetrics = QFontMetrics(tree->font());
+        option.checkState = item->checkState(0);
+        const QRect box = tree->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, tree);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, box.center());
+    }
+    void pressDelete() { QTest::keyClick(tree, Qt::Key_Delete); }
+    void contextMenu(QWidget *view, const QPoint &pos)
+    {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pos, view->mapToGlobal(pos));
+        QApplication::sendEvent(view, &event);
+    }
+    QStringList tableNames() const
+    {
+        QStringList out;
+        for (int i = 0; i < params->topLevelItemCount(); ++i)
+            out << params->topLevelItem(i)->text(0);
+        return out;
+    }
+};
+
+// Texts of a menu's actions, submenus as "title: entries".
+QStringList menuTexts(const QMenu *menu)
+{
+    QStringList out;
+    for (QAction *a : menu->actions()) {
+        if (a->menu()) {
+            QStringList entries;
+            for (QAction *s : a->menu()->actions())
+                entries << s->text();
+            out << a->text() + ": " + entries.join(", ");
+        } else {
+            out << a->text();
+        }
+    }
+    return out;
+}
+
+QAction *findAction(const QMenu *menu, const QString &text)
+{
+    for (QAction *a : menu->actions()) {
+        if (a->text() == text)
+            return a;
+        if (a->menu())
+            if (QAction *s = findAction(a->menu(), text))
+                return s;
+    }
+    return nullptr;
+}
+
+// Makes a folder refuse new files, also for root where the permission bits
+// do not count. Returns false when this file system allows neither way.
+bool makeFolderReadOnly(const QString &dir, bool on)
+{
+    QFile::setPermissions(dir,
+        on ? QFile::ReadOwner | QFile::ExeOwner | QFile::ReadUser | QFile::ExeUser
+           : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser
+                | QFile::ExeUser);
+    if (!on) {
+        QProcess::execute("chattr", { "-i", dir });
+        return true;
+    }
+    QFile probe(dir + "/probe");
+    if (!probe.open(QIODevice::WriteOnly))
+        return true;
+    probe.close();
+    probe.remove();
+    if (QProcess::execute("chattr", { "+i", dir }) != 0)
+        return false;
+    QFile again(dir + "/probe");
+    if (again.open(QIODevice::WriteOnly)) {
+        again.close();
+        again.remove();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// The trace list: items, selection, parameter table, cut-off, removals, menus
+// and the join, on trace files the tests write.
+class TestTraceList : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        fresh();
+        QDir(QStringLiteral("fixtures")).removeRecursively();
+    }
+
+    void additionalTracesCheckedWhenAcquiredUncheckedFromFile()
+    {
+        Panel p;
+        ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));
+        QTreeWidgetItem *top = p.item(main->id);
+        QCOMPARE(top->text(0), QString("part"));
+        QCOMPARE(top->checkState(0), Qt::Checked);
+        QCOMPARE(top->childCount(), 2);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(top->child(i)->text(0), QString("Доп. трасса %1").arg(i + 1));
+            QCOMPARE(top->child(i)->checkState(0), Qt::Unchecked);
+        }
+
+        // Runs acquired after a plain profile trace are attached to it.
+        Panel q;
+        ProfileTrace *plain = q.addProfile(
+            roundTrip<ProfileTrace>(*std::unique_ptr<ProfileTrace>(sineProfile(1, 2000)), fixture("plain.txt")));
+        for (int i = 0; i < 2; ++i) {
+            auto *run = new ProfileTrace;
+            run->setTraceType(ADDITIONAL_TRACE);
+            q.list.addAdditionalTrace(run, false);
+            QCOMPARE(q.item(run->id)->parent(), q.item(plain->id));
+            QCOMPARE(q.item(run->id)->text(0), QString("Доп. трасса %1").arg(i + 1));
+            QCOMPARE(q.item(run->id)->checkState(0), Qt::Checked);
+            QCOMPARE(run->parentTrace, plain);
+            QCOMPARE(run->filePath(), plain->filePath());
+        }
+        QCOMPARE(plain->additionalTraces.size(), 2);
+        QCOMPARE(q.list.traces.size(), 3);
+    }
+
+    void checkBoxesShowAndHidePlots()
+    {
+        Panel p;
+        ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));
+        p.show();
+        const int runId = main->additionalTraces.at(0)->id;
+        p.clickCheckBox(p.item(main->id));
+        p.clickCheckBox(p.item(runId));
+        QCOMPARE(p.visible, (QList<QPair<int, bool>> { { main->id, false }, { runId, true } }));
+        p.list.hideProfileTraces();
+        QCOMPARE(p.item(main->id)->checkState(0), Qt::Unchecked);
+        QCOMPARE(p.item(runId)->checkState(0), Qt::Unchecked);
+        QCOMPARE(p.visible.last(), qMakePair(runId, false));
+    }
+
+    void selectingAProfileTraceFillsTheTable()
+    {
+        Settings &s = fresh();
+        UserPreferences &prefs = s.preferenses;
+        prefs.enabled_params = { { 0, "Ra" }, { 1, "Rz" }, { 2, "Rq" }, { 3, "Rsm?" } };
+        prefs.enabled_params_count = 4;
+        Panel p;
+        ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));
+        p.list.recalcParams();
+        p.show();
+        p.click(p.item(main->id));
+        QCOMPARE(p.list.selectedTrace, main);
+        QVERIFY(p.params->isVisible());
+        QCOMPARE(p.list.findChild<QLabel *>("speedValueLable")->text(), QString("0.5 мм/с"));
+        QCOMPARE(p.filter->currentText(), QString("0.8 мм"));
+        QCOMPARE(p.length->text(), QString("4 мм"));
+        QCOMPARE(p.tableNames(), (QStringList { "Ra", "Rz", "Rq", "Rsm?" }));
+        QCOMPARE(p.params->topLevelItem(0)->text(1), main->results.value("Ra"));
+        QVERIFY(p.params->topLevelItem(0)->text(1).startsWith("1.0"));
+        QCOMPARE(p.params->topLevelItem(0)->text(2), paramsMap.value("Ra").unit);
+        QCOMPARE(p.params->topLevelItem(3)->text(2), QString()); // an unknown name has no unit
+        QCOMPARE(p.selected.last(), qMakePair(main->id, true));
+        QCOMPARE(p.list.deleteShortcuts.size(), 1);
+        p.tree->expandAll();
+        const QHeaderView *header = p.params->header();
+        QVERIFY(header->length() <= p.params->viewport()->width());
+        saveWindowShot(&p.list, "tracelist_profile_selected");
+    }
+
+    void theTraceBeingReadCannotBeSelected()
+    {
+        Panel p;
+        ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));
+        p.list.acquiringTrace = main;
+        p.show();
+        p.click(p.item(main->id));
+        QVERIFY(p.tree->selectedItems().isEmpty());
+        QCOMPARE(p.list.selectedTrace, nullptr);
+        QVERIFY(!p.params->isVisible());
+        QVERIFY(!p.filter->isVisible());
+        QVERIFY(p.list.deleteShortcuts.isEmpty());
+
+        ScriptedPrompts prompts; // no menu may be asked for it
+        p.contextMenu(p.tree->viewport(), p.centre(p.item(main->id)));
+        QCOMPARE(prompts.calls().size(), 0);
+        p.list.acquiringTrace = nullptr;
+    }
+
+    void lengthInTheAxisUnit_data()
+    {
+        QTest::addColumn<int>("unit");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("mm") << 0 << "4 мм";
+        QTest::newRow("µm") << 1 << "4000 мкм";
+        QTest::newRow("nm") << 2 << "4e+06 нм";
+        QTest::newRow("unknown reads as mm") << 7 << "4 мм";
+    }
+    void lengthInTheAxisUnit()
+    {
+        QFETCH(int, unit);
+        QFETCH(QString, text);
+        fresh().axis_unit = unit;
+        Panel p;
+        ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));
+        p.list.showTraceParams(main->id);
+        QCOMPARE(p.length->text(), text);
+    }
+
+    // An empty trace shows a length of 0, not the length shown before it.
+    void emptyTraceShowsZeroLength()
+    {
+        Panel p;
+        ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));
+        auto *empty = new ProfileTrace;
+        empty->setTraceType(PROFILE);
+        empty->setFilePath(fixture("empty.txt"));
+        p.list.addMainTrace(empty);
+        p.show();
+        p.click(p.item(main->id));
+        QCOMPARE(p.length->text(), QString("4 мм"));
+        p.click(p.item(empty->id));
+        QCOMPARE(p.list.selectedTrace, empty);
+        QCOMPARE(p.length->text(), QString("0 мм"));
+        QCOMPARE(p.params->topLevelItemCount(), 0);
+    }
+
+    void cutOffOutsideTheTableShowsNoEntry()
+    {
+        Panel p;
+        std::unique_ptr<ProfileTrace> odd(sineProfile(1, 4000, 500));
+        ProfileTrace *trace = p.addProfile(roundTrip<ProfileTrace>(*odd, fixture("odd.txt")));
+        QCOMPARE(trace->cutOff, 500.0);
+        p.list.showTraceParams(trace->id);
+        QCOMPARE(p.filter->currentIndex(), -1);
+        QCOMPARE(p.recalculated, 0); // showing the trace is no change of its cut-off
+    }
+
+    void cutOffChangeRewritesTheFile()
+    {
+        Panel p;
+        const QString path = fixture("part.txt");
+        ProfileTrace *main = p.addProfile(profileWithRuns(path));
+        p.show();
+        p.click(p.item(main->id));
+        const QString raBefore = p.params->topLevelItem(0)->text(1);
+        p.filter->setFocus();
+        QTest::keyClick(p.filter, Qt::Key_Down); // 0.8 mm -> 0.25 mm
+        QCOMPARE(p.filter->currentText(), QString("0.25 мм"));
+        QCOMPARE(main->cutOff, 250.0);
+        QCOMPARE(p.recalculated, 1);
+        QVERIFY(fileBytes(path).contains("\nfilter:250\n"));
+        QCOMPARE(readTraceFile<ProfileTrace>(path)->cutOff, 250.0);
+        QVERIFY(p.params->topLevelItem(0)->text(1) != raBefore);
+
+        // For a run, the main trace's file is written again with all its runs.
+        ProfileTrace *run = main->additionalTraces.at(1);
+        p.click(p.item(run->id));
+        QCOMPARE(p.filter->currentText(), QString("0.8 мм"));
+        QTest::keyClick(p.filter, Qt::Key_Down);
+        QCOMPARE(run->cutOff, 250.0);
+        const QByteArray bytes = fileBytes(path);
+        QVERIFY(bytes.contains("addittional_trace_count:2\n"));
+        QCOMPARE(bytes.count("trace_type:ADDITIONAL_TRACE"), 2);
+        QCOMPARE(bytes.count("\nfilter:250\n"), 2);
+        const auto back = readTraceFile<ProfileTrace>(path);
+        QCOMPARE(back->additionalTraces.size(), 2);
+        QCOMPARE(back->additionalTraces.at(1)->pointCount(), run->pointCount());
+        qDeleteAll(back->additionalTraces);
+    }
+
+    void removingARunRewritesTheFileWithoutIt()
+    {
+        Panel p;
+        const QString path = fixture("part.txt");
+        ProfileTrace *main = p.addProfile(profileWithRuns(path));
+        const int firstRun = main->additionalTraces.at(0)->id;
+        const TData kept = *main->additionalTraces.at(1)->rawData;
+        p.show();
+        p.click(p.item(firstRun));
+        p.pressDelete();
+        QCOMPARE(p.deleted, QList<int> { firstRun });
+        QVERIFY(!p.list.traces.contains(firstRun));
+        QCOMPARE(p.item(main->id)->childCount(), 1);
+        QCOMPARE(main->additionalTraces.size(), 1);
+        const auto back = readTraceFile<ProfileTrace>(path);
+        QCOMPARE(back->additionalTraces.size(), 1);
+        QCOMPARE(*back->additionalTraces.at(0)->rawData, kept);
+        QVERIFY(fileBytes(path).contains("addittional_trace_count:1\n"));
+        qDeleteAll(back->additionalTraces);
+    }
+
+    void deleteAfterTheLastRemovalDoesNothing()
+    {
+        Panel p;
+        ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));
+        const QList<int> ids = p.list.traces.keys();
+        p.show();
+        p.click(p.item(main->id));
+        p.pressDelete();
+        QCOMPARE(p.tree->topLevelItemCount(), 0);
+        QVERIFY(p.list.traces.isEmpty());
+        QCOMPARE(p.list.selectedTrace, nullptr);
+        QCOMPARE(p.deleted, (QList<int> { ids.at(1), ids.at(2), ids.at(0) }));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        p.pressDelete();
+        QCOMPARE(p.deleted.size(), 3);
+        QVERIFY(!p.params->isVisible());
+    }
+
+    // Removed traces are freed: a run alone, a main trace with its runs; the
+    // trace being read never.
+    void removedTracesAreFreed()
+    {
+        CountedProfile::destroyed = 0;
+        {
+            Panel p;
+            auto *main = new CountedProfile;
+            main->setTraceType(PROFILE);
+            main->setFilePath(fixture("counted.txt"));
+            p.list.addMainTrace(main);
+            QList<CountedProfile *> runs;
+            for (int i = 0; i < 3; ++i) {
+                runs << new CountedProfile;
+                runs.last()->setTraceType(ADDITIONAL_TRACE);
+                p.list.addAdditionalTrace(runs.last(), false);
+            }
+            p.list.removeAdditionalTrace(p.item(runs.at(0)->id), runs.at(0)->id);
+            QCOMPARE(CountedProfile::destroyed, 1);
+            p.list.acquiringTrace = runs.at(2);
+            p.list.removeTrace(main);
+            QCOMPARE(CountedProfile::destroyed, 3);
+            QVERIFY(p.list.traces.isEmpty());
+            QCOMPARE(runs.at(2)->parentTrace, nullptr);
+
+            // Without a profile trace to join, the run is listed on its own.
+            p.list.addAdditionalTrace(runs.at(2), false);
+            auto *other = new CountedProfile;
+            other->setTraceType(PROFILE);
+            p.list.addMainTrace(other);
+            p.list.removeAllButAcquired();
+            QCOMPARE(CountedProfile::destroyed, 4);
+            QCOMPARE(p.list.traces.keys(), QList<int> { runs.at(2)->id });
+            p.list.acquiringTrace = nullptr;
+        }
+        // The list took the last one with it.
+        QCOMPARE(CountedProfile::destroyed, 5);
+    }
+
+    void anAdditionalTraceJoinsTheLastProfileTrace()
+    {
+        Panel p;
+        // Nothing listed: the run is listed on its own.
+        auto *orphan = new ProfileTrace;
+        orphan->setTraceType(ADDITIONAL_TRACE);
+        orphan->setFilePath(fixture("orphan.txt"));
+        p.list.addAdditionalTrace(orphan, false);
+        QCOMPARE(p.tree->topLevelItemCount(), 1);
+        QCOMPARE(p.item(orphan->id)->parent(), nullptr);
+        QCOMPARE(p.list.traces.value(orphan->id), orphan);
+
+        // A contour trace listed last does not take it.
+        ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));
+        ContourTrace *contour = contourFile(fixture("contour.txt")).release();
+        p.list.addMainTrace(contour);
+        auto *run = new ProfileTrace;
+        run->setTraceType(ADDITIONAL_TRACE);
+        p.list.addAdditionalTrace(run, false);
+        QCOMPARE(p.item(run->id)->parent(), p.item(main->id));
+        QCOMPARE(p.item(run->id)->text(0), QString("Доп. трасса 3"));
+        QCOMPARE(run->parentTrace, main);
+        QCOMPARE(p.item(contour->id)->childCount(), 0);
+    }
+
+    void contextMenuPerList()
+    {
+        Settings &s = fresh();
+        ConsoleParams a;
+        a.name = "Консоль A";
+        ConsoleParams b;
+        b.name = "Консоль B";
+        b.tool_head_radius_down = 2.5;
+        b.needle_bias = 0.3;
+        s.consoles = { a, b };
+
+        Panel profiles;
+        ProfileTrace *main = profiles.addProfile(profileWithRuns(fixture("part.txt")));
+        profiles.list.addMainTrace(contourFile(fixture("c0.txt")).release());
+        QStringList seen;
+        {
+            ScriptedPrompts prompts;
+            prompts.expect(ScriptedPrompts::Menu, QVariant(), [&seen](QObject *m) {
+                seen = menuTexts(static_cast<QMenu *>(m));
+                return QVariant::fromValue<QAction *>(nullptr);
+            });
+            profiles.contextMenu(profiles.tree->viewport(), profiles.centre(profiles.item(main->id)));
+            QVERIFY(prompts.allAnswered());
+        }
+        QCOMPARE(seen, (QStringList { "Удалить трассу", "Перейти к файлу трассы" }));
+
+        Panel contours;
+        ContourTrace *c1 = contourFile(fixture("c1.txt")).release();
+        ContourTrace *c2 = contourFile(fixture("c2.txt")).release();
+        contours.list.addMainTrace(c1);
+        contours.list.addMainTrace(c2);
+        ScriptedPrompts prompts;
+        prompts.expect(ScriptedPrompts::Menu, QVariant(), [&seen](QObject *m) {
+            auto *menu = static_cast<QMenu *>(m);
+            seen = menuTexts(menu);
+            return QVariant::fromValue(findAction(menu, "Консоль B"));
+        });
+        contours.contextMenu(contours.tree->viewport(), contours.centre(contours.item(c2->id)));
+        QVERIFY(prompts.allAnswered());
+        QCOMPARE(seen,
+            (QStringList { "Удалить трассу", "Перейти к файлу трассы",
+                "Изменить консоль для трассы: Консоль A, Консоль B", "Соединить трассы" }));
+        QCOMPARE(c2->tool_head_radius_down, 2.5);
+        QCOMPARE(c2->needle_bias, 0.3);
+        QCOMPARE(c1->needle_bias, 0.0);
+        QCOMPARE(contours.recalculated, 1);
+    }
+
+    void showingTheFileOpensItsFolder()
+    {
+        Panel p;
+        ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));
+        {
+            ScriptedPrompts prompts;
+            prompts.expect(ScriptedPrompts::Menu, "Перейти к файлу трассы");
+            prompts.expect(ScriptedPrompts::Url, true);
+            p.contextMenu(p.tree->viewport(), p.centre(p.item(main->id)));
+            QVERIFY(prompts.allAnswered());
+            QCOMPARE(prompts.calls().at(1).title,
+                QUrl::fromLocalFile(QFileInfo(main->filePath()).absolutePath()).toString());
+        }
+        // A file that is gone: nothing is opened.
+        QFile::remove(main->filePath());
+        ScriptedPrompts prompts;
+        p.list.showTraceFileInExplorer(main->id);
+        QCOMPARE(prompts.calls().size(), 0);
+    }
+
+    // Traces read from the instrument share the port's name: the join must
+    // take the trace whose button was chosen, not the last one of that title.
+    void joinTakesTheChosenTraceAmongEqualTitles()
+    {
+        Panel p;
+        QDir().mkpath("fixtures/a");
+        QDir().mkpath("fixtures/b");
+        ContourTrace *left = contourFile(fixture("left.txt")).release();
+        ContourTrace *first = contourFile(fixture("a/COM3.txt")).release();
+        ContourTrace *second = contourFile(fixture("b/COM3.txt")).release();
+        for (AbstractTrace *t : { static_cast<AbstractTrace *>(left), static_cast<AbstractTrace *>(first),
+                 static_cast<AbstractTrace *>(second) })
+            p.list.addMainTrace(t);
+        const int leftId = left->id, firstId = first->id, secondId = second->id;
+        QCOMPARE(first->name(), second->name());
+
+        ScriptedPrompts prompts;
+        QStringList titles;
+        prompts.expect(ScriptedPrompts::Dialog, QVariant(), [&](QObject *subject) {
+            auto *dialog = static_cast<QDialog *>(subject);
+            dialog->resize(320, 160);
+            dialog->show();
+            const QList<QRadioButton *> buttons = dialog->findChildren<QRadioButton *>();
+            for (QRadioButton *b : buttons)
+                titles << b->text();
+            QPushButton *join = dialog->findChild<QPushButton *>();
+            QTest::mouseClick(join, Qt::LeftButton); // nothing chosen yet
+            QTest::mouseClick(buttons.at(0), Qt::LeftButton, Qt::NoModifier, QPoint(8, buttons.at(0)->height() / 2));
+            saveWindowShot(dialog, "tracelist_join_dialog");
+            QTest::mouseClick(join, Qt::LeftButton); // overlap question cancelled: the dialog stays
+            QTest::mouseClick(join, Qt::LeftButton);
+            return QVariant(dialog->result());
+        });
+        prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        prompts.expect(ScriptedPrompts::Double, QVariant());
+        prompts.expect(ScriptedPrompts::Double, 0.3);
+        p.list.joinTracesDialog(leftId);
+        QVERIFY(prompts.allAnswered());
+        QCOMPARE(prompts.calls().at(0).title, QString("Соединение трассы"));
+        QCOMPARE(prompts.calls().at(1).text, QString("Ни одна трасса не выбрана!"));
+        QCOMPARE(prompts.calls().at(2).text, QString("Введите длину нахлёста(мм):"));
+        QCOMPARE(titles, (QStringList { "COM3", "COM3" }));
+        QCOMPARE(p.created.size(), 1);
+        QVERIFY(!p.created.at(0).isEmpty() && !p.created.at(0).at(0).isEmpty());
+        QCOMPARE(p.deleted, (QList<int> { leftId, firstId }));
+        QCOMPARE(p.list.traces.keys(), QList<int> { secondId });
+    }
+
+    // A join whose overlap zone holds no point gives no trace: the operator
+    // is told and both traces stay.
+    void impossibleJoinKeepsBothTraces()
+    {
+        Panel p;
+        // One point on the left leaves no overlap zone on that side.
+        ContourTrace *left = contourFile(fixture("single.txt"), 1).release();
+        ContourTrace *right = contourFile(fixture("right.txt")).release();
+        p.list.addMainTrace(left);
+        p.list.addMainTrace(right);
+        ScriptedPrompts prompts;
+        prompts.expect(ScriptedPrompts::Dialog, QVariant(), [](QObject *subject) {
+            auto *dialog = static_cast<QDialog *>(subject);
+            dialog->findChild<QRadioButton *>()->setChecked(true);
+            QTest::mouseClick(dialog->findChild<QPushButton *>(), Qt::LeftButton);
+            return QVariant(dialog->result());
+        });
+        prompts.expect(ScriptedPrompts::Double, 0.5);
+        prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        p.list.joinTracesDialog(left->id);
+        QVERIFY(prompts.allAnswered());
+        QVERIFY(prompts.calls().at(2).text.startsWith("Трассы не соединены"));
+        QVERIFY(p.created.isEmpty());
+        QVERIFY(p.deleted.isEmpty());
+        QCOMPARE(p.list.traces.size(), 2);
+    }
+
+    // A rewrite that fails keeps the old file and is shown.
+    void failedRewriteKeepsTheOldFile()
+    {
+        Panel p;
+        QDir().mkpath("fixtures/locked");
+        const QString path = fixture("locked/part.txt");
+        ProfileTrace *main = p.addProfile(profileWithRuns(path));
+        const QByteArray before = fileBytes(path);
+        if (!makeFolderReadOnly(QFileInfo(path).absolutePath(), true))
+            QSKIP("this file system cannot make a folder read-only");
+        ScriptedPrompts prompts;
+        prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        p.show();
+        p.click(p.item(main->id));
+        p.filter->setFocus();
+        QTest::keyClick(p.filter, Qt::Key_Down);
+        const int run = main->additionalTraces.at(0)->id;
+        p.list.removeAdditionalTrace(p.item(run), run);
+        makeFolderReadOnly(QFileInfo(path).absolutePath(), false);
+        QVERIFY(prompts.allAnswered());
+        QCOMPARE(prompts.calls().at(0).title, QString("Ошибка"));
+        QVERIFY(prompts.calls().at(0).text.contains(path));
+        QCOMPARE(fileBytes(path), before);
+        // The change itself stands in memory.
+        QCOMPARE(main->cutOff, 250.0);
+        QCOMPARE(main->additionalTraces.size(), 1);
+    }
+
+    void parameterMenuOpensTheChooser()
+    {
+        Panel p;
+        ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));
+        p.list.recalcParams();
+        p.list.selectTrace(main->id);
+        QCOMPARE(p.tableNames(), QStringList { "Ra" });
+        ScriptedPrompts prompts;
+        prompts.expect(ScriptedPrompts::Menu, "Отображённые параметры");
+        prompts.expect(ScriptedPrompts::Dialog, QVariant(), [](QObject *subject) {
+            auto *dialog = static_cast<QDialog *>(subject);
+            if (dialog->windowFlags() & Qt::WindowContextHelpButtonHint)
+                return QVariant(-1);
+            auto *others = dialog->findChild<QListWidget *>("disabledListWidget");
+            others->findItems("Rz", Qt::MatchExactly).first()->setSelected(true);
+            dialog->findChild<QPushButton *>("moveToEnabledButton")->click();
+            QTest::mouseClick(dialog->findChild<QPushButton *>("okButton"), Qt::LeftButton);
+            return QVariant(dialog->result());
+        });
+        p.contextMenu(p.params->viewport(), p.params->visualItemRect(p.params->topLevelItem(0)).center());
+        QVERIFY(prompts.allAnswered());
+        QCOMPARE(prompts.calls().at(1).title, QString("Настройки"));
+        QCOMPARE(p.tableNames(), (QStringList { "Ra", "Rz" }));
+        QVERIFY(!p.params->topLevelItem(1)->text(1).isEmpty());
+    }
+
+    void sensorTestMode()
+    {
+        fresh().test_sensor_mode = true;
+        Panel p;
+        auto *card = p.list.findChild<TestSensorWidget *>("testSensorWidget");
+        ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));
+        ContourTrace *contour = contourFile(fixture("contour.txt")).release();
+        p.list.addMainTrace(contour);
+        p.show();
+        QVERIFY(card->isVisible());
+        QVERIFY(!p.tree->isVisible());
+        QVERIFY(!p.params->isVisible());
+        p.list.runSensorTest(main);
+        p.list.runSensorTest(contour); // not a profile: no reading
+        QCOMPARE(p.list.sensorTestReportData().value("in_tolerance"), QString("0,1,0,0,0,0,"));
+        // The selected contour trace gives no reading on a recalculation either.
+        p.list.selectTrace(contour->id);
+        p.list.recalcParams();
+        QCOMPARE(p.list.sensorTestReportData().value("measured_values").count("—"), 5);
+        saveWindowShot(&p.list, "tracelist_sensor_test");
+
+        Settings::instance().test_sensor_mode = false;
+        p.list.refresh();
+        QVERIFY(!card->isVisible());
+        QVERIFY(p.tree->isVisible());
+    }
+};
+
+VANTOR_TEST_MAIN(TestTraceList)
+#include "tst_tracelist.moc"
