@@ -116,6 +116,7 @@ ProfileAnalisisWidget::ProfileAnalisisWidget(MainWindow *parent)
     , ui(new Ui::ProfileAnalisisWidget)
 {
     Q_UNUSED(parent)
+    qRegisterMetaType<QVector<AbstractTrace *>>("QVector<AbstractTrace*>");
     ui->setupUi(this);
     plotMain = ui->plotMain;
     plotHist = ui->plotHist;

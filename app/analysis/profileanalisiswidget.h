@@ -2,6 +2,7 @@
 
 #include "analysis/analisyswidget.h"
 #include "report/reportdata.h"
+#include "traces/abstracttrace.h"
 #include "traces/tracetypes.h"
 
 #include <QList>
@@ -30,6 +31,9 @@ class TraceList;
 namespace Ui {
 class ProfileAnalisisWidget;
 }
+
+// The hand-over to measurement carries traces through a signal.
+Q_DECLARE_METATYPE(AbstractTrace *)
 
 // The folder automatic trace files go into: "Профили" in the program's own
 // folder, or in the working directory when that one cannot be written.
