@@ -411,7 +411,10 @@ void ProfileAnalisisWidget::reprocessTraces()
         TraceGraphsHolder *holder = it.value();
         holder->updateTraceGraph(holder->mRLine, holder->mRFit);
     }
-    plotMain->replot();
+    // The rescale replots when a curve is shown; otherwise the plot is
+    // replotted here.
+    if (!hasVisibleCurve())
+        plotMain->replot();
     rescaleMainPlot();
 }
 
@@ -617,13 +620,24 @@ void ProfileAnalisisWidget::onReset()
     rescaleMainPlot();
 }
 
-void ProfileAnalisisWidget::rescaleMainPlot()
+QVector<QCPCurve *> ProfileAnalisisWidget::visibleCurves() const
 {
     QVector<QCPCurve *> visible;
     for (QCPCurve *curve : CurveRegistry::curves(plotMain)) {
         if (curve->visible())
             visible.append(curve);
     }
+    return visible;
+}
+
+bool ProfileAnalisisWidget::hasVisibleCurve() const
+{
+    return !visibleCurves().isEmpty();
+}
+
+void ProfileAnalisisWidget::rescaleMainPlot()
+{
+    const QVector<QCPCurve *> visible = visibleCurves();
     if (visible.isEmpty())
         return;
     plotMain->rescaleAxes(true);
@@ -683,8 +697,13 @@ void ProfileAnalisisWidget::updateParamPlots()
         if (holder->isVisible())
             holder->updateHistogram();
     }
+    const bool rLine = ui->actionRLine->isChecked();
+    const bool rFit = ui->actionRFit->isChecked();
     for (TraceGraphsHolder *holder : all) {
-        holder->updateTraceGraph(ui->actionRLine->isChecked(), ui->actionRFit->isChecked());
+        // Every change of a trace's points redraws its holder at once, so a
+        // holder already drawn with the tools' flags is left as it is.
+        if (holder->mRLine != rLine || holder->mRFit != rFit)
+            holder->updateTraceGraph(rLine, rFit);
         holder->setPointsMode(ui->actionPTS->isChecked());
     }
     plotHist->xAxis->rescale(true);

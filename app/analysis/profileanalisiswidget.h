@@ -20,6 +20,7 @@ class MainWindow;
 class PanelFilterControl;
 class PlotWidget;
 class QAction;
+class QCPCurve;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
@@ -157,6 +158,8 @@ private:
     // The holders in ascending trace id order, visible ones only when asked.
     QList<TraceGraphsHolder *> holders(bool visibleOnly = false) const;
     bool isInstrumentReading() const;
+    QVector<QCPCurve *> visibleCurves() const;
+    bool hasVisibleCurve() const;
     void drawHolder(TraceGraphsHolder *holder);
     void attachFileAdditionalTraces(AbstractTrace *trace);
     // Drops the trace of a reading whose provider was replaced before its

@@ -16,6 +16,18 @@
 #include <QtTest>
 #include <memory>
 
+// Every test starts from the default settings, nothing saved, with Ra the
+// one parameter shown.
+inline Settings &defaultSettings()
+{
+    Settings &s = Settings::instance();
+    s = Settings::load(QStringLiteral("absent.ini"));
+    s.preferenses.enabled_params = { { 0, QStringLiteral("Ra") } };
+    s.preferenses.enabled_params_count = 1;
+    QFile::remove(Settings::kFileName);
+    return s;
+}
+
 // The profile window as the program makes it, with the main window as its
 // would-be parent and a scripted prompts object in place.
 struct ProfileWindowFixture {

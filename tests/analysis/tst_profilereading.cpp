@@ -133,12 +133,7 @@ class TestProfileReading : public QObject {
 private Q_SLOTS:
     void init()
     {
-        Settings &s = Settings::instance();
-        s = Settings::load(QStringLiteral("absent.ini"));
-        s.preferenses.enabled_params = { { 0, QStringLiteral("Ra") } };
-        s.preferenses.enabled_params_count = 1;
-        s.preferenses.save_trace_folder = QDir::currentPath() + QLatin1Char('/');
-        QFile::remove(Settings::kFileName);
+        defaultSettings().preferenses.save_trace_folder = QDir::currentPath() + QLatin1Char('/');
     }
 
     // A profile file with two additional traces: three holders, the two

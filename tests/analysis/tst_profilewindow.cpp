@@ -113,13 +113,9 @@ class TestProfileWindow : public QObject {
 private Q_SLOTS:
     void init()
     {
-        Settings &s = Settings::instance();
-        s = Settings::load(QStringLiteral("absent.ini"));
+        Settings &s = defaultSettings();
         s.is_disabled_gauss_filter = false;
         s.is_disabled_radius_elimination = false;
-        s.preferenses.enabled_params = { { 0, QStringLiteral("Ra") } };
-        s.preferenses.enabled_params_count = 1;
-        QFile::remove(Settings::kFileName);
         QDir(NonLinearity::kDirName).removeRecursively();
     }
 
