@@ -37,6 +37,12 @@ bool isProfileKind(const AbstractTrace *trace)
     return trace && (trace->traceType == PROFILE || trace->traceType == ADDITIONAL_TRACE);
 }
 
+// The trace as a profile trace when it is one of the profile kinds.
+ProfileTrace *asProfile(AbstractTrace *trace)
+{
+    return isProfileKind(trace) ? dynamic_cast<ProfileTrace *>(trace) : nullptr;
+}
+
 bool isContourKind(const AbstractTrace *trace)
 {
     return trace && (trace->traceType == CONTOUR || trace->traceType == CONTOURPROF);
@@ -301,8 +307,7 @@ void TraceList::applySensorTestMode()
 
 ProfileTrace *TraceList::listedProfileTrace(int id) const
 {
-    AbstractTrace *trace = traces.value(id);
-    return isProfileKind(trace) ? dynamic_cast<ProfileTrace *>(trace) : nullptr;
+    return asProfile(traces.value(id));
 }
 
 void TraceList::showTraceParams(int id)
@@ -347,8 +352,8 @@ void TraceList::showTraceParams(int id)
 
 void TraceList::runSensorTest(AbstractTrace *trace)
 {
-    if (isProfileKind(trace))
-        ui->testSensorWidget->checkTrace(dynamic_cast<ProfileTrace *>(trace));
+    if (ProfileTrace *profile = asProfile(trace))
+        ui->testSensorWidget->checkTrace(profile);
 }
 
 ReportData TraceList::sensorTestReportData() const
@@ -359,11 +364,10 @@ ReportData TraceList::sensorTestReportData() const
 void TraceList::recalcParams()
 {
     if (Settings::instance().test_sensor_mode)
-        ui->testSensorWidget->checkTrace(
-            isProfileKind(selectedTrace) ? dynamic_cast<ProfileTrace *>(selectedTrace) : nullptr);
+        ui->testSensorWidget->checkTrace(asProfile(selectedTrace));
     const QList<AbstractTrace *> listed = traces.values();
     for (AbstractTrace *trace : listed) {
-        auto *profile = isProfileKind(trace) ? dynamic_cast<ProfileTrace *>(trace) : nullptr;
+        ProfileTrace *profile = asProfile(trace);
         if (!profile)
             continue;
         profile->clearProfileCache();
@@ -389,8 +393,8 @@ void TraceList::updateDpParam()
 {
     const QList<AbstractTrace *> listed = traces.values();
     for (AbstractTrace *trace : listed) {
-        if (isProfileKind(trace))
-            recalcDpParam(extraArgs, dynamic_cast<ProfileTrace *>(trace));
+        if (ProfileTrace *profile = asProfile(trace))
+            recalcDpParam(extraArgs, profile);
     }
     if (selectedTrace)
         showTraceParams(selectedTrace->id);
@@ -400,14 +404,14 @@ void TraceList::setMedianFilter(bool enabled, int points)
 {
     const QList<AbstractTrace *> listed = traces.values();
     for (AbstractTrace *trace : listed) {
-        auto *profile = isProfileKind(trace) ? dynamic_cast<ProfileTrace *>(trace) : nullptr;
+        ProfileTrace *profile = asProfile(trace);
         if (!profile)
             continue;
         profile->medianEnabled = enabled;
         profile->medianWindow = points;
         profile->clearProfileCache();
     }
-    if (auto *selected = listedProfileTrace(selectedTrace ? selectedTrace->id : -1)) {
+    if (ProfileTrace *selected = asProfile(selectedTrace)) {
         recalcAllParams(extraArgs, selected);
         showTraceParams(selected->id);
     }
@@ -424,7 +428,7 @@ void TraceList::rewriteTraceFile(ProfileTrace *main)
 
 void TraceList::onFilterIndexChanged(int index)
 {
-    auto *trace = isProfileKind(selectedTrace) ? dynamic_cast<ProfileTrace *>(selectedTrace) : nullptr;
+    ProfileTrace *trace = asProfile(selectedTrace);
     if (!trace || index < 0 || index >= Common::kCutOffLengths.size())
         return;
     trace->cutOff = Common::kCutOffLengths.at(index);

@@ -1,3 +1,5 @@
+#include "benchsupport.h"
+
 #include "plot/adaptivecurve.h"
 #include "plot/plotwidget.h"
 
@@ -8,18 +10,6 @@
 #include <memory>
 
 namespace {
-
-// Widgets need an application object; the benchmarks run offscreen.
-void ensureApplication()
-{
-    if (QApplication::instance())
-        return;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "bench_plot";
-    static char *argv[] = { name, nullptr };
-    new QApplication(argc, argv);
-}
 
 // A profile-like trace: form, waviness and roughness, sampled far more densely
 // than the plot has pixels; roughnessPeriods sets how many roughness waves
@@ -50,7 +40,7 @@ std::unique_ptr<PlotWidget> plotWithCurve(int points, int width, int roughnessPe
 // a plot holding one curve of a million points.
 static void BM_MarkerTrackingStep(benchmark::State &state)
 {
-    ensureApplication();
+    BenchSupport::ensureApplication();
     auto plot = plotWithCurve(1000000, 1200);
     plot->setInteractions(PlotWidget::iSelectPlottables | PlotWidget::iRangeSelection);
     const QRect area = plot->axisRect()->rect();
@@ -70,7 +60,7 @@ BENCHMARK(BM_MarkerTrackingStep)->Unit(benchmark::kMillisecond);
 // the number of roughness waves across the plot.
 template <typename Curve> static void BM_ReplotMillionPointTrace(benchmark::State &state)
 {
-    ensureApplication();
+    BenchSupport::ensureApplication();
     auto plot = plotWithCurve<Curve>(1000000, 1200, int(state.range(0)));
     for (auto _ : state)
         plot->replot(QCustomPlot::rpImmediateRefresh);

@@ -22,8 +22,6 @@ QString numberText(double value)
 
 } // namespace
 
-constexpr std::array<double, 6> TestSensorWidget::kReferenceRa;
-
 double TestSensorWidget::tolerance(double reference)
 {
     return reference == 0 ? 0.012 : 0.05 * reference + 0.002;

@@ -1,4 +1,6 @@
 #include "support/scriptedprompts.h"
+#include "support/freshsettings.h"
+#include "support/logtext.h"
 #include "support/testmain.h"
 #include "support/tracefiles.h"
 #include "support/windowshot.h"
@@ -21,13 +23,6 @@
 #include <QWindow>
 
 namespace {
-
-Settings &fresh()
-{
-    QFile::remove(QStringLiteral("settings.ini"));
-    Settings::instance() = Settings::load(QStringLiteral("no-such-settings.ini"));
-    return Settings::instance();
-}
 
 // A profile trace that counts its destructions.
 class CountedProfile : public ProfileTrace {
@@ -178,33 +173,42 @@ QAction *findAction(const QMenu *menu, const QString &text)
     return nullptr;
 }
 
-// Makes a folder refuse new files, also for root where the permission bits
-// do not count. Returns false when this file system allows neither way.
-bool makeFolderReadOnly(const QString &dir, bool on)
-{
-    QFile::setPermissions(dir,
-        on ? QFile::ReadOwner | QFile::ExeOwner | QFile::ReadUser | QFile::ExeUser
-           : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser
+// Makes a folder refuse new files for as long as it lives, also for root,
+// for whom the permission bits do not count (the folder is then made
+// immutable). ok() is false when this file system allows neither way.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(const QString &dir)
+        : m_dir(dir)
+    {
+        QFile::setPermissions(m_dir, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadUser | QFile::ExeUser);
+        if (refusesFiles())
+            return;
+        m_immutable = QProcess::execute("chattr", { "+i", m_dir }) == 0;
+    }
+    ~ReadOnlyFolder()
+    {
+        if (m_immutable)
+            QProcess::execute("chattr", { "-i", m_dir });
+        QFile::setPermissions(m_dir,
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser
                 | QFile::ExeUser);
-    if (!on) {
-        QProcess::execute("chattr", { "-i", dir });
-        return true;
     }
-    QFile probe(dir + "/probe");
-    if (!probe.open(QIODevice::WriteOnly))
-        return true;
-    probe.close();
-    probe.remove();
-    if (QProcess::execute("chattr", { "+i", dir }) != 0)
-        return false;
-    QFile again(dir + "/probe");
-    if (again.open(QIODevice::WriteOnly)) {
-        again.close();
-        again.remove();
+    bool ok() const { return refusesFiles(); }
+
+private:
+    bool refusesFiles() const
+    {
+        QFile probe(m_dir + "/probe");
+        if (!probe.open(QIODevice::WriteOnly))
+            return true;
+        probe.close();
+        probe.remove();
         return false;
     }
-    return true;
-}
+    QString m_dir;
+    bool m_immutable = false;
+};
 
 } // namespace
 
@@ -216,7 +220,9 @@ class TestTraceList : public QObject {
 private Q_SLOTS:
     void init()
     {
-        fresh();
+        freshSettings();
+        if (QFileInfo::exists("fixtures/locked")) // left immutable by a run that crashed
+            QProcess::execute("chattr", { "-i", "fixtures/locked" });
         QDir(QStringLiteral("fixtures")).removeRecursively();
     }
 
@@ -268,7 +274,7 @@ private Q_SLOTS:
 
     void selectingAProfileTraceFillsTheTable()
     {
-        Settings &s = fresh();
+        Settings &s = freshSettings();
         UserPreferences &prefs = s.preferenses;
         prefs.enabled_params = { { 0, "Ra" }, { 1, "Rz" }, { 2, "Rq" }, { 3, "Rsm?" } };
         prefs.enabled_params_count = 4;
@@ -314,6 +320,28 @@ private Q_SLOTS:
         p.list.acquiringTrace = nullptr;
     }
 
+    // The median switch reaches every profile trace; only the selected one is
+    // evaluated again at once.
+    void medianFilterReevaluatesOnlyTheSelected()
+    {
+        Panel p;
+        std::unique_ptr<ProfileTrace> sine(sineProfile(1.08, 4000));
+        ProfileTrace *a = p.addProfile(roundTrip<ProfileTrace>(*sine, fixture("a.txt")));
+        ProfileTrace *b = p.addProfile(roundTrip<ProfileTrace>(*sine, fixture("b.txt")));
+        p.list.recalcParams();
+        const QString before = b->results.value("Ra");
+        QCOMPARE(a->results.value("Ra"), before);
+        p.list.selectTrace(a->id);
+        p.list.setMedianFilter(true, 51);
+        for (const ProfileTrace *t : { a, b }) {
+            QVERIFY(t->medianEnabled);
+            QCOMPARE(t->medianWindow, 51);
+        }
+        QVERIFY(a->results.value("Ra") != before);
+        QCOMPARE(b->results.value("Ra"), before);
+        QCOMPARE(p.params->topLevelItem(0)->text(1), a->results.value("Ra"));
+    }
+
     void lengthInTheAxisUnit_data()
     {
         QTest::addColumn<int>("unit");
@@ -327,7 +355,7 @@ private Q_SLOTS:
     {
         QFETCH(int, unit);
         QFETCH(QString, text);
-        fresh().axis_unit = unit;
+        freshSettings().axis_unit = unit;
         Panel p;
         ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));
         p.list.showTraceParams(main->id);
@@ -501,7 +529,7 @@ private Q_SLOTS:
 
     void contextMenuPerList()
     {
-        Settings &s = fresh();
+        Settings &s = freshSettings();
         ConsoleParams a;
         a.name = "Консоль A";
         ConsoleParams b;
@@ -650,22 +678,25 @@ private Q_SLOTS:
         const QString path = fixture("locked/part.txt");
         ProfileTrace *main = p.addProfile(profileWithRuns(path));
         const QByteArray before = fileBytes(path);
-        if (!makeFolderReadOnly(QFileInfo(path).absolutePath(), true))
-            QSKIP("this file system cannot make a folder read-only");
         ScriptedPrompts prompts;
-        prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
-        prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
-        p.show();
-        p.click(p.item(main->id));
-        p.filter->setFocus();
-        QTest::keyClick(p.filter, Qt::Key_Down);
-        const int run = main->additionalTraces.at(0)->id;
-        p.list.removeAdditionalTrace(p.item(run), run);
-        makeFolderReadOnly(QFileInfo(path).absolutePath(), false);
+        {
+            ReadOnlyFolder locked(QFileInfo(path).absolutePath());
+            if (!locked.ok())
+                QSKIP("this file system cannot make a folder read-only");
+            prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+            prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+            p.show();
+            p.click(p.item(main->id));
+            p.filter->setFocus();
+            QTest::keyClick(p.filter, Qt::Key_Down);
+            const int run = main->additionalTraces.at(0)->id;
+            p.list.removeAdditionalTrace(p.item(run), run);
+        }
         QVERIFY(prompts.allAnswered());
         QCOMPARE(prompts.calls().at(0).title, QString("Ошибка"));
         QVERIFY(prompts.calls().at(0).text.contains(path));
         QCOMPARE(fileBytes(path), before);
+        QVERIFY(logText().contains("ERROR: Trace file not rewritten, the old one stays: " + path));
         // The change itself stands in memory.
         QCOMPARE(main->cutOff, 250.0);
         QCOMPARE(main->additionalTraces.size(), 1);
@@ -699,7 +730,7 @@ private Q_SLOTS:
 
     void sensorTestMode()
     {
-        fresh().test_sensor_mode = true;
+        freshSettings().test_sensor_mode = true;
         Panel p;
         auto *card = p.list.findChild<TestSensorWidget *>("testSensorWidget");
         ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));

@@ -1,3 +1,4 @@
+#include "support/freshsettings.h"
 #include "support/testmain.h"
 #include "support/windowshot.h"
 
@@ -11,13 +12,6 @@
 Q_DECLARE_METATYPE(ConsoleParams)
 
 namespace {
-
-Settings &fresh()
-{
-    QFile::remove(QStringLiteral("settings.ini"));
-    Settings::instance() = Settings::load(QStringLiteral("no-such-settings.ini"));
-    return Settings::instance();
-}
 
 Settings saved()
 {
@@ -59,7 +53,7 @@ class TestFastSettings : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { fresh(); }
+    void init() { freshSettings(); }
 
     void fileNameIsSavedAfterEveryKey()
     {
@@ -83,7 +77,7 @@ private Q_SLOTS:
 
     void needleDownIsStoredAndSentWithThePower()
     {
-        Settings &s = fresh();
+        Settings &s = freshSettings();
         s.device_type = 0;
         s.needle_pressing = 0;
         s.power_pressing = 3;
@@ -116,7 +110,7 @@ private Q_SLOTS:
     {
         QFETCH(int, mode);
         QFETCH(int, deviceType);
-        Settings &s = fresh();
+        Settings &s = freshSettings();
         s.device_type = 0;
         s.measurement_mode = mode - 1;
         FastSettingsWidget w;
@@ -147,7 +141,7 @@ private Q_SLOTS:
         QFETCH(int, deviceType);
         QFETCH(QStringList, shown);
         QFETCH(QString, shot);
-        Settings &s = fresh();
+        Settings &s = freshSettings();
         s.device_type = deviceType;
         s.controllers = QStringList { "Иванов И.И.", "Петров П.П." };
         s.consoles = { console("Консоль 1", 20), console("Консоль 2", 25) };
@@ -175,7 +169,7 @@ private Q_SLOTS:
 
     void lockAndEnable()
     {
-        fresh().device_type = 0;
+        freshSettings().device_type = 0;
         FastSettingsWidget w;
         const QStringList locked = { "needlePressingComboBox", "traceFileNameLineEdit", "controllersComboBox",
             "consoleComboBox", "measurementModeComboBox" };
@@ -204,7 +198,7 @@ private Q_SLOTS:
     {
         QFETCH(ConsoleParams, current);
         QFETCH(int, shown);
-        Settings &s = fresh();
+        Settings &s = freshSettings();
         s.device_type = 0;
         s.consoles = { console("A", 10), console("B", 20), console("B", 30, 21) };
         s.current_console = current;
@@ -218,7 +212,7 @@ private Q_SLOTS:
 
     void refreshTakesTheFirstControllerForNoName()
     {
-        Settings &s = fresh();
+        Settings &s = freshSettings();
         FastSettingsWidget w;
         s.controllers = QStringList { "A", "B" };
         QCOMPARE(s.current_controller_name, QString("No name"));
@@ -236,7 +230,7 @@ private Q_SLOTS:
 
     void refreshMakesTheRememberedConsoleCurrent()
     {
-        Settings &s = fresh();
+        Settings &s = freshSettings();
         s.device_type = 0;
         FastSettingsWidget w;
         s.consoles = { console("X", 11, 12, 13, 14, 15), console("Y", 21, 22, 23, 24, 25) };
@@ -255,7 +249,7 @@ private Q_SLOTS:
 
     void theLastConsoleOfANameWins()
     {
-        Settings &s = fresh();
+        Settings &s = freshSettings();
         s.device_type = 0;
         s.consoles = { console("S", 1), console("T", 2), console("S", 3) };
         s.current_console = s.consoles.at(1);

@@ -1,3 +1,4 @@
+#include "support/freshsettings.h"
 #include "support/testmain.h"
 #include "support/windowshot.h"
 
@@ -11,13 +12,6 @@
 #include <QWindow>
 
 namespace {
-
-Settings &fresh()
-{
-    QFile::remove(QStringLiteral("settings.ini"));
-    Settings::instance() = Settings::load(QStringLiteral("no-such-settings.ini"));
-    return Settings::instance();
-}
 
 void setEnabledNames(const QStringList &names)
 {
@@ -84,11 +78,11 @@ class TestParamsDialog : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { fresh(); }
+    void init() { freshSettings(); }
 
     void opensWithTheStoredLists()
     {
-        Settings &s = fresh();
+        Settings &s = freshSettings();
         Dialog d;
         QCOMPARE(d.dialog.windowTitle(), QString("Настройки"));
         QCOMPARE(texts(d.enabled), QStringList { "Ra" });

@@ -1,4 +1,6 @@
 #include "support/fuzzy.h"
+#include "support/freshsettings.h"
+#include "support/logtext.h"
 #include "support/testmain.h"
 #include "support/tracefiles.h"
 #include "support/windowshot.h"
@@ -14,13 +16,6 @@
 #include <QTreeWidget>
 
 namespace {
-
-Settings &fresh()
-{
-    QFile::remove(QStringLiteral("settings.ini"));
-    Settings::instance() = Settings::load(QStringLiteral("no-such-settings.ini"));
-    return Settings::instance();
-}
 
 const QString kDash = QStringLiteral("—");
 const QStringList kReferenceTexts = { "4.19", "1.08", "0.297", "0.07", "0.016", "0" };
@@ -73,7 +68,7 @@ class TestTestSensor : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { fresh(); }
+    void init() { freshSettings(); }
 
     void freshCard()
     {
@@ -147,6 +142,7 @@ private Q_SLOTS:
         const QVector<Row> before = c.rows();
         QCOMPARE(c.grade->text(), QString("Разряд 3"));
         QVERIFY(!c.widget.checkRaText(text));
+        QVERIFY(logText().contains("WARNING: Test sensor: no Ra reading in \"" + text + "\""));
         QCOMPARE(c.rows(), before);
         QCOMPARE(c.grade->text(), QString("Разряд 3"));
     }

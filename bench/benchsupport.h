@@ -1,0 +1,50 @@
+#pragma once
+
+#include "settings/common.h"
+#include "settings/settings.h"
+#include "traces/profiletrace.h"
+
+#include <QApplication>
+#include <cmath>
+#include <memory>
+
+// Shared set-up of the benchmarks.
+namespace BenchSupport {
+
+// Widgets need an application object; the benchmarks run offscreen.
+inline void ensureApplication()
+{
+    if (QApplication::instance())
+        return;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "bench";
+    static char *argv[] = { name, nullptr };
+    new QApplication(argc, argv);
+}
+
+// A 1,000,000-point profile trace, 0.1 µm apart (100 mm), cut-off 800 µm.
+inline std::unique_ptr<ProfileTrace> millionPointTrace()
+{
+    auto trace = std::make_unique<ProfileTrace>();
+    trace->cutOff = 800;
+    unsigned state = 1;
+    for (int i = 0; i < 1000000; ++i) {
+        const double x = i * 0.1;
+        state = state * 1664525u + 1013904223u;
+        const double noise = (state >> 8) / double(1 << 24) - 0.5;
+        QVector<double> point { x,
+            0.8 * std::sin(x / 14.3) + 0.3 * std::sin(x / 5.9 + 1) + 5 * std::sin(x / 477.0) + 0.2 * noise };
+        trace->addPoint(point);
+    }
+    return trace;
+}
+
+// Every one of the 56 surface-texture parameters is displayed.
+inline void enableAllParams()
+{
+    Settings::instance().preferenses.enabled_params = kParamIndexNames;
+    Settings::instance().preferenses.enabled_params_count = kParamIndexNames.size();
+}
+
+} // namespace BenchSupport
