@@ -310,6 +310,12 @@ void DeviceControlWidget::showNotification(QString text)
 
 void DeviceControlWidget::onNotificationTimeout()
 {
+    // Two notifications less than the display time apart: the earlier
+    // call's timer has already started a fade; this one takes its place.
+    if (fadeAnimation) {
+        fadeAnimation->stop();
+        fadeAnimation->deleteLater();
+    }
     fadeAnimation = new QPropertyAnimation(opacityEffect, "opacity", this);
     fadeAnimation->setDuration(kFadeMs);
     fadeAnimation->setStartValue(1.0);

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QProgressBar>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -185,6 +186,7 @@ private Q_SLOTS:
             QVERIFY2(b.child<QWidget>(name)->isVisibleTo(b.panel) == profile, name);
         QCOMPARE(b.child<QProgressBar>("progressBar")->maximum(), profile ? 65535 : 1);
         QCOMPARE(b.panel->windowTitle(), QStringLiteral("УПРАВЛЕНИЕ"));
+        QCOMPARE(b.child<QComboBox>("speedComboBox")->itemText(3), kSpeedNames.value(3));
 
         b.host.resize(360, 560);
         b.host.show();
@@ -473,6 +475,8 @@ private Q_SLOTS:
     }
 
     // Shown 2000 ms at full opacity, then faded out over 1000 ms and hidden.
+    // A second notification 500 ms later does not delay the fade of the
+    // first, and no fade is left behind.
     void notificationFades()
     {
         Settings::instance().current_speed = 2;
@@ -485,13 +489,17 @@ private Q_SLOTS:
         QTest::keyClick(b.child<QComboBox>("speedComboBox"), Qt::Key_Home);
         auto *effect = qobject_cast<QGraphicsOpacityEffect *>(label->graphicsEffect());
         QVERIFY(effect);
-        QTest::qWait(1800);
+        QTest::qWait(500);
+        b.child<QSpinBox>("traceLengthSpinBox")->setValue(15);
+        QVERIFY(label->text().contains(QStringLiteral("Скорость была изменена")));
+        QTest::qWait(1300);
         QVERIFY(label->isVisible());
         QCOMPARE(effect->opacity(), 1.0);
         QTRY_VERIFY_WITH_TIMEOUT(effect->opacity() < 0.9, 1000);
         QVERIFY(label->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!label->isVisible(), 1500);
+        QTRY_VERIFY_WITH_TIMEOUT(!label->isVisible(), 2500);
         QCOMPARE(effect->opacity(), 1.0);
+        QTRY_VERIFY(b.panel->findChildren<QPropertyAnimation *>().isEmpty());
     }
 
     void setFilterIndex_data()
@@ -577,6 +585,26 @@ private Q_SLOTS:
             QTest::keyClick(b.host.windowHandle(), Qt::Key_Space);
             QVERIFY(b.commandsAre({ "CC", "CA" }));
         }
+    }
+
+    void speedWithoutChoice()
+    {
+        Bench b { SimulatedInstrument::Profile };
+        b.child<QComboBox>("speedComboBox")->setCurrentIndex(-1);
+        QCOMPARE(b.panel->currentSpeed(), 0.0);
+    }
+
+    void applySettings()
+    {
+        Bench b { SimulatedInstrument::Profile };
+        QVERIFY(b.ready());
+        b.panel->applySettings(MovementSettings::UP, 3);
+        QVERIFY(b.commandsAre({ "Pu3" }));
+        const Settings saved = Settings::load(Settings::kFileName);
+        QCOMPARE(saved.needle_pressing, int(MovementSettings::UP));
+        QCOMPARE(saved.power_pressing, 3);
+        b.panel->applySettings(MovementSettings::UP, 3);
+        QVERIFY(b.commandsAre({ "Pu3" }));
     }
 
     // The receiver goes with the panel; Qt then skips it as a filter.
@@ -698,7 +726,13 @@ private Q_SLOTS:
         QCOMPARE(calib->text(), QStringLiteral("Калибровка"));
         QCOMPARE(prompts.calls().size(), 0);
 
+        // A cancelled dialog sends nothing and is gone afterwards.
         b.sim.clearCommands();
+        prompts.expect(ScriptedPrompts::Dialog, int(QDialog::Rejected));
+        QTest::mouseClick(calib, Qt::LeftButton);
+        QVERIFY(b.commandsAre({}));
+        QVERIFY(b.panel->findChildren<QDialog *>().isEmpty());
+
         prompts.expect(ScriptedPrompts::Dialog, QVariant(), [](QObject *subject) {
             auto *dialog = qobject_cast<QDialog *>(subject);
             dialog->findChild<QDoubleSpinBox *>()->setValue(0.297);
@@ -711,12 +745,6 @@ private Q_SLOTS:
         QVERIFY(SimulatedInstrument::waitFor([&] { return !b.sim.commands().isEmpty(); }));
         QCOMPARE(b.sim.commands().first(), QByteArray("Ka00297"));
         QCOMPARE(Settings::load(Settings::kFileName).calibration_Ra_value, 0.297);
-
-        b.sim.clearCommands();
-        prompts.expect(ScriptedPrompts::Dialog, int(QDialog::Rejected));
-        QTest::mouseClick(calib, Qt::LeftButton);
-        QVERIFY(b.commandsAre({}));
-        QVERIFY(b.panel->findChildren<QDialog *>().isEmpty());
     }
 };
 

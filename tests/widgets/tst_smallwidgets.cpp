@@ -119,11 +119,12 @@ private Q_SLOTS:
         for (int y : { 20, 80 })
             QVERIFY(!isRed(image.pixelColor(image.width() / 2, y)));
 
-        owner.setStyleSheet("background: white");
         bar->setValue(50);
         bar->resize(24, 200);
         owner.resize(44, 220);
-        QVERIFY(saveScreenshot(bar, "marked_progress_bar"));
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        QVERIFY(saveScreenshot(&owner, "marked_progress_bar"));
     }
 
     // The first keystroke that changes the value takes the focus away, so
