@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/freshsettings.h"
 #include "support/scriptedprompts.h"
 #include "support/windowshot.h"
 
@@ -20,11 +21,9 @@
 // one parameter shown.
 inline Settings &defaultSettings()
 {
-    Settings &s = Settings::instance();
-    s = Settings::load(QStringLiteral("absent.ini"));
+    Settings &s = freshSettings();
     s.preferenses.enabled_params = { { 0, QStringLiteral("Ra") } };
     s.preferenses.enabled_params_count = 1;
-    QFile::remove(Settings::kFileName);
     return s;
 }
 
