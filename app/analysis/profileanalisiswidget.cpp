@@ -121,9 +121,8 @@ ProfileAnalisisWidget::ProfileAnalisisWidget(MainWindow *parent)
     plotMain = ui->plotMain;
     plotHist = ui->plotHist;
     plotRMR = ui->plotRMR;
-    m_filterControl = std::make_unique<PanelFilterControl>(ui->deviceControlWidget, [this] {
-        return static_cast<QObject *>(keyReceiver);
-    });
+    m_filterControl = std::make_unique<PanelFilterControl>(
+        ui->deviceControlWidget, [this] { return static_cast<QObject *>(keyReceiver); });
     m_batchReplot = new QTimer(this);
     m_batchReplot->setSingleShot(true);
     m_batchReplot->setInterval(kBatchReplotIntervalMs);
@@ -219,8 +218,8 @@ void ProfileAnalisisWidget::setupToolBar()
 
     profileModeComboBox = new QComboBox(container);
     profileModeComboBox->setObjectName(QStringLiteral("profileModeComboBox"));
-    profileModeComboBox->addItems(
-        { QStringLiteral("Первичный профиль"), QStringLiteral("Профиль шероховатости"), QStringLiteral("Профиль волнистости") });
+    profileModeComboBox->addItems({ QStringLiteral("Первичный профиль"), QStringLiteral("Профиль шероховатости"),
+        QStringLiteral("Профиль волнистости") });
     profileModeComboBox->setCurrentIndex(prefs.profile_filter_mode);
 
     threadCompensationCheckBox = new QCheckBox(QStringLiteral("Компенсация угла резьбы"), container);
@@ -309,7 +308,8 @@ void ProfileAnalisisWidget::connectSignals()
     connect(plotMain, &QCustomPlot::afterReplot, this, &ProfileAnalisisWidget::onParamPlotsAfterReplot);
     connect(plotRMR, &QCustomPlot::mousePress, this, &ProfileAnalisisWidget::onMaterialRatioPlotPressed);
     connectProcessingControls();
-    connect(panel, &DeviceControlWidget::statusBarText, this, [this](QString text) { ui->statusBar->showMessage(text); });
+    connect(
+        panel, &DeviceControlWidget::statusBarText, this, [this](QString text) { ui->statusBar->showMessage(text); });
 }
 
 void ProfileAnalisisWidget::connectProcessingControls()
@@ -355,8 +355,8 @@ AbstractTrace *ProfileAnalisisWidget::makeTrace(unsigned traceType)
         trace = contour;
     } else {
         logger.log(Logger::WARNING, "Trace type " + std::to_string(traceType) + " is unknown; nothing is read");
-        Prompts::instance().warning(
-            this, QStringLiteral("Ошибка"), QStringLiteral("Неизвестный тип трассы: %1. Трасса не прочитана.").arg(traceType));
+        Prompts::instance().warning(this, QStringLiteral("Ошибка"),
+            QStringLiteral("Неизвестный тип трассы: %1. Трасса не прочитана.").arg(traceType));
         return nullptr;
     }
 
@@ -525,7 +525,8 @@ QList<TraceGraphsHolder *> ProfileAnalisisWidget::holders(bool visibleOnly) cons
 
 void ProfileAnalisisWidget::onPanToggled(bool on)
 {
-    logInfo(on ? QStringLiteral("actionPAN in profilewidget enabled") : QStringLiteral("actionPAN in profilewidget disabled"));
+    logInfo(on ? QStringLiteral("actionPAN in profilewidget enabled")
+               : QStringLiteral("actionPAN in profilewidget disabled"));
     if (!on) {
         plotMain->unsetCursor();
         return;
@@ -558,7 +559,8 @@ void ProfileAnalisisWidget::onMarkersToggled(bool on)
         ui->actionCut->setEnabled(true);
         ui->actionPAN->setChecked(false);
         ui->actionSelectionZoom->setChecked(false);
-        plotMain->setInteractions(PlotWidget::iSelectPlottables | PlotWidget::iKeepSelections | PlotWidget::iRangeSelection);
+        plotMain->setInteractions(
+            PlotWidget::iSelectPlottables | PlotWidget::iKeepSelections | PlotWidget::iRangeSelection);
         plotMain->setSelectionRectMode(PlotWidget::srmSelectRealtime);
         for (TraceGraphsHolder *holder : qAsConst(graphHolders)) {
             if (holder->curve())
@@ -1105,7 +1107,8 @@ void ProfileAnalisisWidget::saveData(DataSaveFormat format)
         return;
     Prompts &prompts = Prompts::instance();
     if (graphHolders.isEmpty()) {
-        prompts.warning(this, title, QStringLiteral("Нет трассы для сохранения, для начала откройте или измерьте трассу"));
+        prompts.warning(
+            this, title, QStringLiteral("Нет трассы для сохранения, для начала откройте или измерьте трассу"));
         return;
     }
     Settings &s = Settings::instance();

@@ -131,10 +131,7 @@ class TestProfileReading : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
-        defaultSettings().preferenses.save_trace_folder = QDir::currentPath() + QLatin1Char('/');
-    }
+    void init() { defaultSettings().preferenses.save_trace_folder = QDir::currentPath() + QLatin1Char('/'); }
 
     // A profile file with two additional traces: three holders, the two
     // additional traces listed unchecked and hidden, the main trace selected
@@ -288,12 +285,10 @@ private Q_SLOTS:
         QPointer<DataProvider> provider;
         connect(panel, &DeviceControlWidget::newTrace, this, [&](DataProvider *p) {
             provider = p;
-            connect(p, &DataProvider::dataBatchReady, this, [&, p] {
-                drawn << f.holder(p->trace()->id)->curve()->dataCount();
-            });
-            connect(p, &DataProvider::dataReset, this, [&, p] {
-                atReset << f.holder(p->trace()->id)->curve()->dataCount();
-            });
+            connect(p, &DataProvider::dataBatchReady, this,
+                [&, p] { drawn << f.holder(p->trace()->id)->curve()->dataCount(); });
+            connect(p, &DataProvider::dataReset, this,
+                [&, p] { atReset << f.holder(p->trace()->id)->curve()->dataCount(); });
         });
         // The measured Ra calls for another cut-off: the question, answered no.
         f.prompts.expect(ScriptedPrompts::MessageBox, QMessageBox::No, clickNo());
@@ -462,8 +457,8 @@ private Q_SLOTS:
     void profileReportData()
     {
         Settings &s = Settings::instance();
-        s.preferenses.enabled_params = { { 0, QStringLiteral("Ra") }, { 1, QStringLiteral("Rz") },
-            { 2, QStringLiteral("Xyz") } };
+        s.preferenses.enabled_params
+            = { { 0, QStringLiteral("Ra") }, { 1, QStringLiteral("Rz") }, { 2, QStringLiteral("Xyz") } };
         s.preferenses.enabled_params_count = 4;
         ProfileWindowFixture f;
         QVERIFY(f.read(writeProfile(QStringLiteral("report.txt"), 2), PROFILE));
@@ -480,8 +475,8 @@ private Q_SLOTS:
             QCOMPARE(data.value(key + "filter"), QStringLiteral("2.5 мм"));
             QCOMPARE(data.value(key + "trace_length"), QStringLiteral("6 мм"));
             QCOMPARE(data.value(key + "speed"), QStringLiteral("0.5 мм/с"));
-            QCOMPARE(data.value(key + "creation_date"),
-                (i == 0 ? main : main->additionalTraces[i - 1])->creationDateText());
+            QCOMPARE(
+                data.value(key + "creation_date"), (i == 0 ? main : main->additionalTraces[i - 1])->creationDateText());
         }
         QCOMPARE(data.value("trace[0].creation_date"), QStringLiteral("14-03-2026 09:30:00"));
         QCOMPARE(data.value("param_count"), QStringLiteral("4"));

@@ -207,7 +207,8 @@ private Q_SLOTS:
         QCOMPARE(w.profileModeComboBox->itemText(1), QStringLiteral("Профиль шероховатости"));
         QCOMPARE(w.profileModeComboBox->currentIndex(), 2);
         // Setting the controls up ran none of their handlers.
-        QVERIFY(!QFile::exists(Settings::kFileName) || Settings::load(Settings::kFileName).preferenses.meadian_filter_value != 7);
+        QVERIFY(!QFile::exists(Settings::kFileName)
+            || Settings::load(Settings::kFileName).preferenses.meadian_filter_value != 7);
 
         // Axis labels in the unit; the side plots in percent.
         QCOMPARE(w.mainPlot()->xAxis->label(), QStringLiteral(" мм"));
@@ -260,8 +261,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("created");
         QTest::addColumn<QStringList>("rebuilt");
 
-        QTest::newRow("profile, primary") << int(PROFILE) << false << false << 0 << false << QStringList { "zero" }
-                                          << QStringList { "zero" };
+        QTest::newRow("profile, primary")
+            << int(PROFILE) << false << false << 0 << false << QStringList { "zero" } << QStringList { "zero" };
         QTest::newRow("profile, roughness, median")
             << int(PROFILE) << true << false << 1 << false << QStringList { "median", "roughness", "zero" }
             << QStringList { "median", "zero", "roughness" };
@@ -630,7 +631,8 @@ private Q_SLOTS:
             uploads += command.startsWith('O') ? 1 : 0;
         QCOMPARE(uploads, 1);
         const QList<QByteArray> commands = sim.commands();
-        const auto upload = std::find_if(commands.begin(), commands.end(), [](const QByteArray &c) { return c.startsWith('O'); });
+        const auto upload
+            = std::find_if(commands.begin(), commands.end(), [](const QByteArray &c) { return c.startsWith('O'); });
         QCOMPARE(upload->size(), DeviceCommands::kUploadCommandSize);
         QCOMPARE(DeviceCommands::kUploadCommandSize, 121);
         sim.pullCable();
