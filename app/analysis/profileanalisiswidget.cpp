@@ -872,6 +872,9 @@ void ProfileAnalisisWidget::dataReadStarted()
     AbstractTrace *trace = senderTrace();
     if (!trace)
         return;
+    // An instrument reading may already have started with its first batch.
+    if (trace == m_readingTrace && provider == m_readingProvider)
+        return;
     if (m_readingTrace && m_readingProvider != provider)
         abandonStaleReading();
 
@@ -902,6 +905,11 @@ void ProfileAnalisisWidget::dataReadStarted()
 void ProfileAnalisisWidget::dataBatchReady(int from, int count)
 {
     AbstractTrace *trace = senderTrace();
+    // The instrument appends points on this thread as they arrive, so its
+    // first batches can come before the worker's start notice: the reading
+    // starts with the first of them, and no point is left off the plot.
+    if (trace && !graphHolders.contains(trace->id) && sender() == dataProvider())
+        dataReadStarted();
     TraceGraphsHolder *holder = trace ? graphHolders.value(trace->id) : nullptr;
     if (!holder || !holder->curve() || count <= 0)
         return;

@@ -286,7 +286,11 @@ private Q_SLOTS:
         connect(panel, &DeviceControlWidget::newTrace, this, [&](DataProvider *p) {
             provider = p;
             connect(p, &DataProvider::dataBatchReady, this,
-                [&, p] { drawn << f.holder(p->trace()->id)->curve()->dataCount(); });
+                [&, p] {
+                    // The window made the holder at the latest with this batch.
+                    QVERIFY(f.holder(p->trace()->id));
+                    drawn << f.holder(p->trace()->id)->curve()->dataCount();
+                });
             connect(p, &DataProvider::dataReset, this,
                 [&, p] { atReset << f.holder(p->trace()->id)->curve()->dataCount(); });
         });
