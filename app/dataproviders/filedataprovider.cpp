@@ -24,9 +24,6 @@ namespace {
 // Points of the main trace are announced in batches of this size.
 constexpr int kBatchSize = 500;
 
-// Tracing speeds of the instrument in mm/s by speed index.
-constexpr double kTraceSpeeds[] = { 0.25, 0.5, 1.0, 2.0 };
-
 const char *const kDateFormat = "dd-MM-yyyy HH:mm:ss";
 
 // A default taken from the settings is stored as the file would store it:
@@ -43,7 +40,7 @@ double realEntry(const Header &header, const char *key, double fallback)
 
 double defaultSpeed()
 {
-    return kTraceSpeeds[Settings::instance().speedIndex()];
+    return kTraceSpeedValues.value(Settings::instance().speedIndex());
 }
 
 double defaultCutOff()

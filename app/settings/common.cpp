@@ -46,6 +46,8 @@ bool isProfileDevice(int deviceType)
 
 } // namespace Common
 
+const QVector<double> kTraceSpeedValues = { 0.25, 0.5, 1.0, 2.0 };
+
 const QMap<int, QString> kParamIndexNames = [] {
     const char *const names[] = {
         "Ra", "Rmax", "Rp", "Rv", "Rz", "R3z", "Rz10", "Rc", "Rt", "Rq",

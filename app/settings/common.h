@@ -41,6 +41,10 @@ bool isProfileDevice(int deviceType);
 
 } // namespace Common
 
+// Tracing speeds of the instrument in mm/s by speed index (0.25, 0.5, 1, 2):
+// the speed list of the control panel and the default speed of trace files.
+extern const QVector<double> kTraceSpeedValues;
+
 // Index-to-name table of the 56 surface-texture parameters, in registry order.
 extern const QMap<int, QString> kParamIndexNames;
 
