@@ -12,6 +12,7 @@
 
 #include "measurements/measurementkinds.h"
 
+#include "measurements/compareplanedxf.h"
 #include "measurements/measurement.h"
 
 void registerMeasurementKinds(MeasurementKindTable &table)
@@ -23,6 +24,8 @@ void registerMeasurementKinds(MeasurementKindTable &table)
     // intersections and parallel copies.
 
     // Drawing comparison.
+    table.creators[COMPARE_PLANE_DXF] = [](const MeasurementContext &c) {
+        return new ComparePlaneDXF(c.parentWidget, c.plot); };
 
     // Deviations and roughness.
 }
