@@ -19,28 +19,23 @@ using namespace ContourTest;
 
 namespace {
 
-const QString kCircle = QStringLiteral("Окружность");
-const QString kHorizontal = QStringLiteral("Горизонтальная прямая");
-const QString kVertical = QStringLiteral("Вертикальная прямая");
-const QString kTwoPoint = QStringLiteral("Прямая по двум точкам");
-const QString kThread = QStringLiteral("Средний диаметр");
-
 QString captionOf(int kind)
 {
+    using namespace MeasurementCaption;
     switch (kind) {
     case CIRCUMF_AG:
     case CIRCUMF_AG_SPECIFIED:
         return kCircle;
     case CLICK_HORIZONTAL_LINE:
-        return kHorizontal;
+        return kHorizontalLine;
     case CLICK_VERTICAL_LINE:
-        return kVertical;
+        return kVerticalLine;
     case CLICK_DOUBLE_LINE:
-        return kTwoPoint;
+        return kTwoPointLine;
     case THREAD:
         return kThread;
     case COMPARE_PLANE_DXF:
-        return QStringLiteral("Чертёж DXF");
+        return kDrawing;
     case AG_TEXT_PLACEMENT:
         return QStringLiteral("Текст");
     default:
@@ -171,7 +166,9 @@ private Q_SLOTS:
     void removalAndTheDrawingButton();
     void parameterConversion_data();
     void parameterConversion();
+    void buttonsAskForTheirParameter();
     void wiring();
+    void handlerOrder();
     void intersections_data();
     void intersections();
     void intersectionPairs();
@@ -447,6 +444,37 @@ void TestMeasurementsManager::parameterConversion()
     QCOMPARE(c.traces.at(0), win.w.trace(0));
 }
 
+void TestMeasurementsManager::buttonsAskForTheirParameter()
+{
+    Window win;
+    ScriptedPrompts prompts;
+    Settings::instance().preferenses.inscribed_circle_radius_measurement = 1;
+    prompts.expect(ScriptedPrompts::Double, 2.5);
+    win.w.startMeasurementFromButton(CIRCUMF_AG_SPECIFIED);
+    QCOMPARE(prompts.calls().last().title, QStringLiteral("Введите радиус вписанной окружности"));
+    QCOMPARE(win.manager()->currentParameter(), QStringLiteral("2.500"));
+    QCOMPARE(Settings::instance().preferenses.inscribed_circle_radius_measurement, 2.5);
+    QVERIFY(win.manager()->keepsInList());
+
+    // A cancelled question passes an empty parameter.
+    prompts.expect(ScriptedPrompts::Int, QVariant());
+    win.w.startMeasurementFromButton(RDEM_FILTER_BY_TWO_SEGMENT);
+    QCOMPARE(prompts.calls().last().title, QStringLiteral("Введите число выделений"));
+    QCOMPARE(win.manager()->currentParameter(), QString());
+
+    prompts.expect(ScriptedPrompts::Int, 5);
+    win.w.startMeasurementFromButton(RADIUS_DISPLACEMENT_ERROR_BY_TWO_SEGMENT);
+    QCOMPARE(win.manager()->currentParameter(), QStringLiteral("5"));
+
+    // The levelling kinds are never listed; unchecking arms no kind.
+    win.w.startMeasurementFromButton(LAY_FLAT_BY_TWO);
+    QVERIFY(!win.manager()->keepsInList());
+    win.w.startMeasurementFromButton(LAY_FLAT_BY_TWO, false);
+    QCOMPARE(win.manager()->currentKind(), int(NO_MEASUREMENT));
+    QVERIFY(prompts.allAnswered());
+    QCOMPARE(prompts.unexpectedCount(), 0);
+}
+
 void TestMeasurementsManager::wiring()
 {
     Window win;
@@ -487,6 +515,37 @@ void TestMeasurementsManager::wiring()
     win.w.drag(1, 30, 40);
     QCOMPARE(first->segment(0)->end, end);
     QCOMPARE(win.current()->segment(0)->curve.data(), win.w.traceCurve(1));
+}
+
+void TestMeasurementsManager::handlerOrder()
+{
+    // The manager's wiring: on a move the segment selection and the
+    // reference-point controller act before the measurement being placed;
+    // on a press the selection acts before the manager creates anything.
+    Window win;
+    FakeMeasurement *anchor = win.placeMeasurement(MAX_MIN_DISTANCE, 10, 30); // a point on trace point 29
+    ReperPoint *anchorPoint = anchor->reperPoints.at(1);
+    QCOMPARE(anchorPoint->position(), win.w.tracePoint(0, 29));
+
+    bool selectingAtCreation = false;
+    win.manager()->kindTable().creators[MAX_MIN_DISTANCE] = [&](const MeasurementContext &c) {
+        selectingAtCreation = win.manager()->selection()->isSelecting();
+        return makeFake(MAX_MIN_DISTANCE, c.plot);
+    };
+    win.w.arm(MAX_MIN_DISTANCE);
+    win.w.press(win.w.tracePoint(0, 20));
+    QVERIFY(selectingAtCreation);
+    FakeMeasurement *m = win.current();
+    quint64 endSeen = 0;
+    bool highlightedSeen = false;
+    m->onCalculate = [&] {
+        endSeen = m->segments.isEmpty() ? 0 : m->segments.first().end;
+        highlightedSeen = anchorPoint->isHighlighted();
+    };
+    for (int i = 21; i <= 29; ++i)
+        win.w.move(win.w.tracePoint(0, i), Qt::LeftButton);
+    QCOMPARE(endSeen, quint64(29));
+    QVERIFY(highlightedSeen);
 }
 
 void TestMeasurementsManager::intersections_data()
@@ -596,7 +655,7 @@ void TestMeasurementsManager::equidistant()
     FakeMeasurement *above = win.last();
     QVERIFY(above != line);
     QCOMPARE(above->coefficients, QVector<double>({ 0, 7.5 }));
-    QCOMPARE(above->name(), kHorizontal);
+    QCOMPARE(above->name(), MeasurementCaption::kHorizontalLine);
     QVERIFY(win.w.rowOf(above));
     QVERIFY(changed.count() >= 1);
     QCOMPARE(changed.last().at(0).value<Measurement *>(), above);
