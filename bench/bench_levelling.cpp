@@ -61,7 +61,8 @@ std::vector<std::unique_ptr<Measurement>> measurementsOn(PlotWidget *plot, QCPCu
         case 0:
         case 1:
         case 2: {
-            DistanceMeasurement *d = i % 9 == 0 ? static_cast<DistanceMeasurement *>(new VerticalDistanceMeasurment(plot))
+            DistanceMeasurement *d = i % 9 == 0
+                ? static_cast<DistanceMeasurement *>(new VerticalDistanceMeasurment(plot))
                 : i % 9 == 1 ? static_cast<DistanceMeasurement *>(new HorisontalDistanceMeasurment(plot))
                              : new DirectDistanceMeasurement(plot);
             d->firstPoint = std::make_unique<PickedPoint>(PickedPoint { at, curve });

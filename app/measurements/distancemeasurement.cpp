@@ -42,9 +42,8 @@ DistanceMeasurement::DistanceMeasurement(
         setPoint(secondPoint, DistanceMeasurement::pointUnderCursor());
     }
     addConnection(connect(plot, &QCustomPlot::mouseMove, this, [this, clickCount] { trackPickedPoint(clickCount); }));
-    addConnection(connect(plot, &QCustomPlot::mouseRelease, this, [this, releaseCompletes, clickCount](QMouseEvent *e) {
-        onPlotMouseRelease(e, releaseCompletes, clickCount);
-    }));
+    addConnection(connect(plot, &QCustomPlot::mouseRelease, this,
+        [this, releaseCompletes, clickCount](QMouseEvent *e) { onPlotMouseRelease(e, releaseCompletes, clickCount); }));
     updateSettings();
 }
 
@@ -73,9 +72,9 @@ void DistanceMeasurement::createItems()
     dimensionLine->setTail(arrow);
     label = new QCPItemText(p);
     label->setFont(Common::kMonospaceFont);
-    for (QCPAbstractItem *item : { static_cast<QCPAbstractItem *>(extensionLines[0]),
-             static_cast<QCPAbstractItem *>(extensionLines[1]), static_cast<QCPAbstractItem *>(dimensionLine),
-             static_cast<QCPAbstractItem *>(label) })
+    for (QCPAbstractItem *item :
+        { static_cast<QCPAbstractItem *>(extensionLines[0]), static_cast<QCPAbstractItem *>(extensionLines[1]),
+            static_cast<QCPAbstractItem *>(dimensionLine), static_cast<QCPAbstractItem *>(label) })
         item->setLayer(QStringLiteral("overlay"));
     setHighlighted(true);
     setItemsVisible(false);
@@ -156,7 +155,7 @@ const PickedPoint *DistanceMeasurement::leftPoint() const
     if (!firstPoint || !secondPoint)
         return firstPoint ? firstPoint.get() : secondPoint.get();
     return curvePointAt(firstPoint.get()).x() > curvePointAt(secondPoint.get()).x() ? secondPoint.get()
-                                                                                      : firstPoint.get();
+                                                                                    : firstPoint.get();
 }
 
 const PickedPoint *DistanceMeasurement::rightPoint() const
@@ -164,7 +163,7 @@ const PickedPoint *DistanceMeasurement::rightPoint() const
     if (!firstPoint || !secondPoint)
         return firstPoint ? firstPoint.get() : secondPoint.get();
     return curvePointAt(firstPoint.get()).x() > curvePointAt(secondPoint.get()).x() ? firstPoint.get()
-                                                                                      : secondPoint.get();
+                                                                                    : secondPoint.get();
 }
 
 void DistanceMeasurement::setPoint(std::unique_ptr<PickedPoint> &slot, const PickedPoint &point)
@@ -366,8 +365,8 @@ DirectDistanceMeasurement::DirectDistanceMeasurement(PlotWidget *plot)
 
 void DirectDistanceMeasurement::calculate()
 {
-    showDimension(DimensionGeometry::directDimension(
-        curvePointAt(leftPoint()), curvePointAt(rightPoint()), labelPosition()));
+    showDimension(
+        DimensionGeometry::directDimension(curvePointAt(leftPoint()), curvePointAt(rightPoint()), labelPosition()));
 }
 
 MeanHeightMeasurement::MeanHeightMeasurement(PlotWidget *plot)

@@ -50,9 +50,9 @@ void LevellingMeasurement::announce(double angle, const QPointF &centre)
     Q_EMIT setNewAngleAndCenterRot(angle, centre);
     Q_EMIT graphDataChanged();
     Q_EMIT measumentFinished();
-    Q_EMIT statusText(QStringLiteral("Укладка готова: [%1, %2]")
-                          .arg(QString::number(fitter.coefficient(0), 'g', 6),
-                              QString::number(fitter.coefficient(1), 'g', 6)));
+    Q_EMIT statusText(
+        QStringLiteral("Укладка готова: [%1, %2]")
+            .arg(QString::number(fitter.coefficient(0), 'g', 6), QString::number(fitter.coefficient(1), 'g', 6)));
 }
 
 LayFlatMeasurement::LayFlatMeasurement(PlotWidget *plot)

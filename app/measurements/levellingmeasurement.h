@@ -19,9 +19,9 @@ public:
     QString valueText() const override;
     double value() const override { return 0; }
     QString groupName() const override { return {}; }
-    void setLargeFont(bool) override {}
-    void updateLabel() override {}
-    void setHighlighted(bool) override {}
+    void setLargeFont(bool) override { }
+    void updateLabel() override { }
+    void setHighlighted(bool) override { }
 
     Algos::RMS fitter;
 
