@@ -323,8 +323,12 @@ void ContourAnalisisWidget::redrawTraces()
 {
     for (int i = 0; i < traces.size(); ++i)
         setCurveData(i, false);
-    for (Measurement *m : manager->measurementList())
+    // A recalculation announces nothing by itself: the rows are refreshed
+    // here, or the tree would keep the values of the data drawn before.
+    for (Measurement *m : manager->measurementList()) {
         m->calculate();
+        updateMeasurementItem(m);
+    }
     if (!traces.isEmpty())
         autoscale();
 }

@@ -774,6 +774,46 @@ private Q_SLOTS:
         QVERIFY(!w.findChild<QFrame *>("frameLayFlat")->isVisible());
     }
 
+    // The program's own kinds, where they are built: a height across the
+    // slope, then a levelling on it, then "Сбросить укладку".
+    void realLevellingThenReset()
+    {
+        const MeasurementKindTable &kinds = standardMeasurementKinds();
+        if (!kinds.creators.contains(LAY_FLAT) || !kinds.creators.contains(MAX_MIN_DISTANCE))
+            QSKIP("the levelling and height kinds are not built in this tree");
+        auto a = contourFromFile("slope.trace", 101, [](double x) { return 2000 + 0.5 * x; }, 100);
+        ContourAnalisisWidget w;
+        showWindow(w);
+        w.setTraces({ a.get() });
+        const QVector<QPointF> sloped = curvePoints(w.traceCurve(0));
+
+        ScriptedPrompts prompts;
+        armFromButton(w, prompts, kKindRows[3]); // the largest height
+        ContourTest::drag(w.plot(), w.traceCurve(0), 20, 80);
+        ContourTest::move(w.plot(), QPointF(9, 3));
+        ContourTest::press(w.plot(), QPointF(9, 3));
+        ContourTest::release(w.plot(), QPointF(9, 3));
+        Measurement *height = w.measurementsManager()->measurementList().value(0);
+        QVERIFY(height && height->isFinished());
+        QTreeWidgetItem *row = w.rowOf(height->id());
+        QCOMPARE(row->parent(), w.tree()->sectionItem(MeasurementTreeWidget::Lengths));
+        QCOMPARE(row->text(1), QStringLiteral("2.9500мм"));
+
+        armFromButton(w, prompts, kKindRows[1]); // levelling on one segment
+        ContourTest::drag(w.plot(), w.traceCurve(0), 10, 30);
+        QVERIFY(std::abs(w.currentLevellingAngle() + std::atan(0.5)) < 1e-9);
+        const QVector<QPointF> level = curvePoints(w.traceCurve(0));
+        QVERIFY(std::abs(level[90].y() - level[10].y()) < 1e-6);
+        QCOMPARE(w.measurementsManager()->measurementList().size(), 1); // the levelling is not listed
+        QCOMPARE(row->text(1), QStringLiteral("0.0000мм"));
+
+        clickAction(w, "actionLayFlat");
+        clickButton(w, "pushButtonRST");
+        QCOMPARE(w.currentLevellingAngle(), 0.0);
+        QCOMPARE(curvePoints(w.traceCurve(0)), sloped);
+        QCOMPARE(row->text(1), QStringLiteral("2.9500мм"));
+    }
+
     void recalcAfterUnitChange()
     {
         auto a = contourFromFile("a.trace", 300, bump);
