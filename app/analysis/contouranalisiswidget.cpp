@@ -515,6 +515,16 @@ bool ContourAnalisisWidget::eventFilter(QObject *watched, QEvent *event)
                 return true;
             }
             break;
+        case QEvent::Wheel:
+            // Without the range zoom the library would only look for the
+            // object under the cursor (a hit test over every point of every
+            // trace) and hand it a wheel it ignores: announce the wheel and
+            // stop there.
+            if (!ui->plot->interactions().testFlag(PlotWidget::iRangeZoom)) {
+                Q_EMIT ui->plot->mouseWheel(static_cast<QWheelEvent *>(event));
+                return true;
+            }
+            break;
         default:
             break;
         }
