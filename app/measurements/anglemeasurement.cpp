@@ -1,23 +1,16 @@
 #include "measurements/anglemeasurement.h"
 
+#include "measurements/dimensionitems.h"
 #include "measurements/distanceanglegeometry.h"
 #include "plot/plotwidget.h"
 #include "plot/qcpitemarc.h"
 #include "settings/common.h"
-#include "settings/logger.h"
 #include "settings/settings.h"
 
 #include <QMouseEvent>
 #include <cmath>
 
-namespace {
-
-void logInfo(const QString &message)
-{
-    logger.log(Logger::INFO, message.toStdString());
-}
-
-} // namespace
+using DimensionItems::logInfo;
 
 AngleMeasurement::AngleMeasurement(int type, PlotWidget *plot, const QString &name, int segmentsNeeded)
     : Measurement(type, plot, 1)
@@ -32,12 +25,7 @@ AngleMeasurement::AngleMeasurement(int type, PlotWidget *plot, const QString &na
 AngleMeasurement::~AngleMeasurement()
 {
     logInfo(m_name + " delete with value: " + valueText());
-    if (PlotWidget *p = plot()) {
-        p->removeItem(sideLines[0]);
-        p->removeItem(sideLines[1]);
-        p->removeItem(label);
-        p->removeItem(arc);
-    }
+    DimensionItems::remove(plot(), { sideLines[0], sideLines[1], label, arc });
 }
 
 void AngleMeasurement::createItems()
@@ -51,9 +39,7 @@ void AngleMeasurement::createItems()
     arc->setPen(Common::kBlackPen);
     label = new QCPItemText(p);
     label->setFont(Common::kMonospaceFont);
-    for (QCPAbstractItem *item : { static_cast<QCPAbstractItem *>(label), static_cast<QCPAbstractItem *>(arc),
-             static_cast<QCPAbstractItem *>(sideLines[0]), static_cast<QCPAbstractItem *>(sideLines[1]) })
-        item->setLayer(QStringLiteral("overlay"));
+    DimensionItems::moveToOverlay({ label, arc, sideLines[0], sideLines[1] });
     setItemsVisible(false);
     setHighlighted(true);
 }
@@ -75,7 +61,7 @@ QString AngleMeasurement::groupName() const
 
 void AngleMeasurement::setLargeFont(bool large)
 {
-    label->setFont(QFont(QStringLiteral("MS Shell Dlg 2"), large ? 20 : 8));
+    label->setFont(DimensionItems::labelFont(large));
 }
 
 void AngleMeasurement::updateLabel()
@@ -141,10 +127,8 @@ void AngleMeasurement::drawAngle(const QPointF &vertex, const QPointF &dir1, con
     angle = a.angle;
     setArcGeometry(a.arcRect.topLeft(), a.arcRect.bottomRight(), a.arcStart16, a.arcSpan16);
     placeLabel(valueText(), labelAt, 0, Qt::AlignHCenter | Qt::AlignBottom);
-    sideLines[0]->start->setCoords(a.side1.p1());
-    sideLines[0]->end->setCoords(a.side1.p2());
-    sideLines[1]->start->setCoords(a.side2.p1());
-    sideLines[1]->end->setCoords(a.side2.p2());
+    DimensionItems::setLine(sideLines[0], a.side1);
+    DimensionItems::setLine(sideLines[1], a.side2);
     setItemsVisible(true);
     Q_EMIT statusText(m_name + ": " + valueText());
 }
@@ -167,10 +151,7 @@ void AngleMeasurement::placeLabel(const QString &text, const QPointF &position, 
 
 void AngleMeasurement::setItemsVisible(bool visible)
 {
-    sideLines[0]->setVisible(visible);
-    sideLines[1]->setVisible(visible);
-    arc->setVisible(visible);
-    label->setVisible(visible);
+    DimensionItems::setVisible({ sideLines[0], sideLines[1], arc, label }, visible);
 }
 
 RegularAngleMeasurement::RegularAngleMeasurement(PlotWidget *plot)

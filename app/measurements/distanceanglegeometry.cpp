@@ -161,21 +161,11 @@ std::optional<Extremes> rangeExtremes(const PointRange &range)
 
 std::optional<Dimension> highestLowestDimension(const PointRange &range, double px)
 {
+    // The highest point stands where a height's left point does.
     const auto e = rangeExtremes(range);
     if (!e)
         return std::nullopt;
-    const QPointF hi = e->highest, lo = e->lowest;
-    Dimension d;
-    d.extension1 = QLineF(hi, QPointF(px, hi.y()));
-    d.extension2 = QLineF(lo, QPointF(px, lo.y()));
-    d.dimensionLine = QLineF(px, hi.y(), px, lo.y());
-    d.reper0 = hi;
-    d.reper1 = lo;
-    d.value = hi.y() - lo.y();
-    d.labelAlignment = hi.x() <= px ? kLabelAbove : kLabelBelow;
-    d.labelPosition = QPointF(px, lo.y() - (lo.y() - hi.y()) * 0.5);
-    d.labelRotation = 90;
-    return d;
+    return verticalDimension(e->highest, e->lowest, px);
 }
 
 std::optional<LineHeight> meanHeightSide(const SegmentLine &segment, double px)

@@ -1,32 +1,23 @@
 #include "measurements/distancemeasurement.h"
 
+#include "measurements/dimensionitems.h"
 #include "plot/plotwidget.h"
 #include "settings/common.h"
-#include "settings/logger.h"
 #include "settings/settings.h"
 
 #include <QMouseEvent>
 
 using DimensionGeometry::Dimension;
 using DimensionGeometry::LineHeight;
+using DimensionItems::logInfo;
+using DimensionItems::setLine;
 
 namespace {
-
-void logInfo(const QString &message)
-{
-    logger.log(Logger::INFO, message.toStdString());
-}
 
 // "(x,y)" with six decimals each, as the log lines write a point.
 QString pointText(const QPointF &p)
 {
     return QString::asprintf("(%f,%f)", p.x(), p.y());
-}
-
-void setLine(QCPItemLine *item, const QLineF &line)
-{
-    item->start->setCoords(line.p1());
-    item->end->setCoords(line.p2());
 }
 
 } // namespace
@@ -50,12 +41,7 @@ DistanceMeasurement::DistanceMeasurement(
 DistanceMeasurement::~DistanceMeasurement()
 {
     logInfo(m_name + " delete with value: " + valueText());
-    if (PlotWidget *p = plot()) {
-        p->removeItem(extensionLines[0]);
-        p->removeItem(extensionLines[1]);
-        p->removeItem(dimensionLine);
-        p->removeItem(label);
-    }
+    DimensionItems::remove(plot(), { extensionLines[0], extensionLines[1], dimensionLine, label });
 }
 
 void DistanceMeasurement::createItems()
@@ -72,10 +58,7 @@ void DistanceMeasurement::createItems()
     dimensionLine->setTail(arrow);
     label = new QCPItemText(p);
     label->setFont(Common::kMonospaceFont);
-    for (QCPAbstractItem *item :
-        { static_cast<QCPAbstractItem *>(extensionLines[0]), static_cast<QCPAbstractItem *>(extensionLines[1]),
-            static_cast<QCPAbstractItem *>(dimensionLine), static_cast<QCPAbstractItem *>(label) })
-        item->setLayer(QStringLiteral("overlay"));
+    DimensionItems::moveToOverlay({ extensionLines[0], extensionLines[1], dimensionLine, label });
     setHighlighted(true);
     setItemsVisible(false);
 }
@@ -92,7 +75,7 @@ QString DistanceMeasurement::groupName() const
 
 void DistanceMeasurement::setLargeFont(bool large)
 {
-    label->setFont(QFont(QStringLiteral("MS Shell Dlg 2"), large ? 20 : 8));
+    label->setFont(DimensionItems::labelFont(large));
 }
 
 void DistanceMeasurement::updateLabel()
@@ -270,10 +253,7 @@ void DistanceMeasurement::placeLabel(const QString &text, const QPointF &positio
 
 void DistanceMeasurement::setItemsVisible(bool visible)
 {
-    extensionLines[0]->setVisible(visible);
-    extensionLines[1]->setVisible(visible);
-    dimensionLine->setVisible(visible);
-    label->setVisible(visible);
+    DimensionItems::setVisible({ extensionLines[0], extensionLines[1], dimensionLine, label }, visible);
 }
 
 void DistanceMeasurement::showDimension(const Dimension &d)

@@ -4,20 +4,12 @@
 #include "measurements/levellinggeometry.h"
 #include "plot/plotwidget.h"
 #include "settings/common.h"
-#include "settings/logger.h"
+#include "measurements/dimensionitems.h"
 
 #include <QDebug>
 #include <QMouseEvent>
 
-namespace {
-
-// A segment's points, when it has a curve and at least one point.
-DimensionGeometry::PointRange usableRange(const SegmentSelection *segment)
-{
-    return DimensionGeometry::clampedRange(segment);
-}
-
-} // namespace
+using DimensionGeometry::clampedRange;
 
 LevellingMeasurement::LevellingMeasurement(int type, PlotWidget *plot)
     : Measurement(type, plot, 0)
@@ -65,7 +57,7 @@ void LayFlatMeasurement::calculate()
 {
     if (!allSegmentsSelected())
         return;
-    const auto range = usableRange(segment(0));
+    const auto range = clampedRange(segment(0));
     if (!range.isEmpty())
         fitter = Algos::RMS(range.first, range.last);
 }
@@ -80,7 +72,7 @@ void LayFlatMeasurement::onPlotMouseRelease(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    logger.log(Logger::INFO, "LayFlat released ");
+    DimensionItems::logInfo(QStringLiteral("LayFlat released "));
     Q_EMIT stopSelection();
     if (!fitter.isValid())
         return;
@@ -101,7 +93,7 @@ void LayFlatByTwoMeasurement::calculate()
         Q_EMIT statusText(QStringLiteral("Выделите две линии"));
         return;
     }
-    const auto a = usableRange(segment(0)), b = usableRange(segment(1));
+    const auto a = clampedRange(segment(0)), b = clampedRange(segment(1));
     if (a.isEmpty() || b.isEmpty())
         return;
     fitter = Algos::RMS(a.first, a.last, b.first, b.last);
@@ -111,7 +103,7 @@ void LayFlatByTwoMeasurement::onPlotMouseRelease(QMouseEvent *event, double *ang
 {
     if (event->button() != Qt::LeftButton)
         return;
-    logger.log(Logger::INFO, "LayFlatByTwo released ");
+    DimensionItems::logInfo(QStringLiteral("LayFlatByTwo released "));
     if (segmentCount() < 2) {
         addSegment();
         return;

@@ -22,15 +22,18 @@ void registerMeasurementKinds(MeasurementKindTable &table)
 {
     Q_UNUSED(table)
     // Distances, angles and levelling.
-    table.creators[VERTICAL_DISTANCE] = [](const MeasurementContext &c) { return new VerticalDistanceMeasurment(c.plot); };
+    table.creators[VERTICAL_DISTANCE]
+        = [](const MeasurementContext &c) { return new VerticalDistanceMeasurment(c.plot); };
     table.creators[HORIZONTAL_DISTANCE]
         = [](const MeasurementContext &c) { return new HorisontalDistanceMeasurment(c.plot); };
-    table.creators[MAX_MIN_DISTANCE] = [](const MeasurementContext &c) { return new MaxMinDistanceMeasurement(c.plot); };
+    table.creators[MAX_MIN_DISTANCE]
+        = [](const MeasurementContext &c) { return new MaxMinDistanceMeasurement(c.plot); };
     table.creators[DIRECT_DISTANCE] = [](const MeasurementContext &c) { return new DirectDistanceMeasurement(c.plot); };
     table.creators[MEAN_HEIGHT] = [](const MeasurementContext &c) { return new MeanHeightMeasurement(c.plot); };
     table.creators[AVG_DIAMETER] = [](const MeasurementContext &c) { return new AvgDiametertMeasurement(c.plot); };
     table.creators[VERTICAL_ANGLE] = [](const MeasurementContext &c) { return new VerticalAngleMeasurement(c.plot); };
-    table.creators[HORIZONTAL_ANGLE] = [](const MeasurementContext &c) { return new HorizontalAngleMeasurement(c.plot); };
+    table.creators[HORIZONTAL_ANGLE]
+        = [](const MeasurementContext &c) { return new HorizontalAngleMeasurement(c.plot); };
     table.creators[REGULAR_ANGLE] = [](const MeasurementContext &c) { return new RegularAngleMeasurement(c.plot); };
     table.creators[LAY_FLAT] = [](const MeasurementContext &c) { return new LayFlatMeasurement(c.plot); };
     table.creators[LAY_FLAT_BY_TWO] = [](const MeasurementContext &c) {

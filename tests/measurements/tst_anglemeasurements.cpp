@@ -40,24 +40,13 @@ AngleMeasurement *current(const ContourWindowStandIn &w)
     return qobject_cast<AngleMeasurement *>(w.manager()->currentMeasurement());
 }
 
-void placeLabel(ContourWindowStandIn &w, const QPointF &at)
-{
-    w.move(at);
-    w.click(at);
-}
-
 } // namespace
 
 class TestAngleMeasurements : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
-        Settings::instance().axis_unit = 0;
-        Settings::instance().angles_in_deg = false;
-        Settings::instance().preferenses.alternative_measurement = false;
-    }
+    void init() { resetDisplaySettings(); }
 
     // One segment per line, each drag's release opening the next; the label
     // decides which of the two angles at the vertex is shown.
@@ -171,6 +160,44 @@ private Q_SLOTS:
         QVERIFY(!m->reperPoints.at(0)->isVisible());
     }
 
+    // Escape while a dimension is being placed takes all its items and
+    // reference points off the plot and logs its last value.
+    void escapeLeavesNothingBehind_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("logLine");
+        QTest::newRow("direct distance") << 3 << "Прямая delete with value: 28.2843мм";
+        QTest::newRow("highest minus lowest") << 2 << "Наибольшая высота delete with value: 20.0000мм";
+        QTest::newRow("regular angle") << 6 << "Угол delete with value: 45° 0' 0''";
+        QTest::newRow("horizontal angle") << 5 << "Угол (Г) delete with value: 135° 0' 0''";
+    }
+    void escapeLeavesNothingBehind()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, logLine);
+        auto w = window();
+        w->arm(kind);
+        // The plot's own items (the selection marker) and its trace curve.
+        const int items = w->plot()->itemCount(), curves = w->plot()->curveCount();
+        if (kind == 3) {
+            clickPoint(*w, 40);
+            clickPoint(*w, 60);
+        } else {
+            if (kind == 6)
+                w->drag(0, 5, 35);
+            w->drag(0, kind == 2 ? 30 : 42, kind == 2 ? 70 : 58);
+        }
+        w->move(QPointF(60, 5));
+        QVERIFY(w->plot()->itemCount() > items);
+        const LogTail log;
+        w->pressEscape();
+        QVERIFY(!w->manager()->currentMeasurement());
+        QCOMPARE(w->rowCount(), 0);
+        QCOMPARE(w->plot()->itemCount(), items);
+        QCOMPARE(w->plot()->curveCount(), curves);
+        QCOMPARE(log.infoLines(), QStringList { logLine });
+    }
+
     // Every distance and angle kind placed on one contour, saved as a PNG.
     void everyKindOnOnePlot()
     {
@@ -180,22 +207,17 @@ private Q_SLOTS:
         w->plot()->xAxis->setRange(-8, 108);
         w->plot()->yAxis->setRange(-8, 36);
         w->plot()->replot();
-        auto pick = [&](int i) {
-            w->move(w->tracePoint(0, i));
-            w->move(w->tracePoint(0, i));
-            w->click(w->tracePoint(0, i));
-        };
         w->arm(0);
-        pick(10);
-        pick(75);
+        clickPoint(*w, 10);
+        clickPoint(*w, 75);
         placeLabel(*w, QPointF(88, 8));
         w->arm(1);
-        pick(45);
-        pick(90);
+        clickPoint(*w, 45);
+        clickPoint(*w, 90);
         placeLabel(*w, QPointF(70, 30));
         w->arm(3);
-        pick(40);
-        pick(60);
+        clickPoint(*w, 40);
+        clickPoint(*w, 60);
         placeLabel(*w, QPointF(47, 16));
         w->arm(2);
         w->move(w->tracePoint(0, 30));

@@ -22,10 +22,7 @@ double steppedSlope(double x)
 
 std::unique_ptr<ContourWindowStandIn> window()
 {
-    auto w = std::make_unique<ContourWindowStandIn>(
-        QVector<AbstractTrace *> { ContourTest::makeTrace(101, 0, 1, steppedSlope) });
-    w->resize(1000, 600);
-    return w;
+    return contourWindow(steppedSlope);
 }
 
 DistanceMeasurement *current(const ContourWindowStandIn &w)
@@ -44,11 +41,7 @@ class TestDistanceMeasurements : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
-        Settings::instance().axis_unit = 0;
-        Settings::instance().preferenses.alternative_measurement = false;
-    }
+    void init() { resetDisplaySettings(); }
 
     // Two picked points, in both picking modes: by a click on each point, or
     // (alternative mode) by one drag from the first to the second.
@@ -92,9 +85,7 @@ private Q_SLOTS:
             w->drag(0, from, to);
         } else {
             w->click(a);
-            w->move(b);
-            w->move(b);
-            w->click(b);
+            clickPoint(*w, to);
         }
         DistanceMeasurement *m = current(*w);
         QVERIFY(m);
@@ -103,8 +94,7 @@ private Q_SLOTS:
         QCOMPARE(w->statusMessage(), QStringLiteral("Расположите значение"));
         QVERIFY(!w->plot()->selectionMarker()->visible());
 
-        w->move(labelAt);
-        w->click(labelAt);
+        placeLabel(*w, labelAt);
         QVERIFY(m->isFinished());
         QCOMPARE(m->valueText(), valueText);
         QCOMPARE(w->statusMessage(), m->name() + ": " + valueText);
@@ -129,11 +119,8 @@ private Q_SLOTS:
     {
         auto w = window();
         w->arm(0);
-        for (const QPointF &p : { w->tracePoint(0, 20), w->tracePoint(0, 80) }) {
-            w->move(p);
-            w->move(p);
-            w->click(p);
-        }
+        clickPoint(*w, 20);
+        clickPoint(*w, 80);
         DistanceMeasurement *m = current(*w);
         for (const double x : { 90.0, 5.0 }) {
             w->move(QPointF(x, 30));
@@ -160,8 +147,7 @@ private Q_SLOTS:
         auto *m = current(*w);
         QVERIFY(m && m->placingLabel);
         QCOMPARE(w->statusMessage(), QStringLiteral("Расположите значение"));
-        w->move(QPointF(90, 0));
-        w->click(QPointF(90, 0));
+        placeLabel(*w, QPointF(90, 0));
         QVERIFY(m->isFinished());
         // Segment [30, 70): highest at x = 69, lowest at x = 30.
         QCOMPARE(m->valueText(), QStringLiteral("8.9000мм"));
@@ -205,8 +191,7 @@ private Q_SLOTS:
         QCOMPARE(w->statusMessage(), QStringLiteral("Выделите две области для расчета"));
         w->drag(0, 60, 90);
         QVERIFY(m->placingLabel);
-        w->move(QPointF(40, 30));
-        w->click(QPointF(40, 30));
+        placeLabel(*w, QPointF(40, 30));
         QVERIFY(m->isFinished());
         QCOMPARE(m->valueText(), valueText);
         QCOMPARE(w->statusMessage(), "Ср. Высота: " + valueText);
@@ -253,13 +238,9 @@ private Q_SLOTS:
         Settings::instance().axis_unit = unit;
         auto w = window();
         w->arm(1);
-        for (const int i : { 20, 80 }) {
-            w->move(w->tracePoint(0, i));
-            w->move(w->tracePoint(0, i));
-            w->click(w->tracePoint(0, i));
-        }
-        w->move(QPointF(50, 30));
-        w->click(QPointF(50, 30));
+        clickPoint(*w, 20);
+        clickPoint(*w, 80);
+        placeLabel(*w, QPointF(50, 30));
         auto *m = w->manager()->measurementList().last();
         QCOMPARE(m->valueText(), "60.0000" + suffix);
         Settings::instance().axis_unit = 9;

@@ -24,9 +24,7 @@ double grooved(double x)
 
 std::unique_ptr<ContourWindowStandIn> window(const std::function<double(double)> &f = grooved)
 {
-    auto w = std::make_unique<ContourWindowStandIn>(QVector<AbstractTrace *> { ContourTest::makeTrace(101, 0, 1, f) });
-    w->resize(1000, 600);
-    return w;
+    return contourWindow(f);
 }
 
 QVector<QPointF> points(const QCPCurve *curve)
@@ -43,12 +41,7 @@ class TestLevellingMeasurements : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init()
-    {
-        Settings::instance().axis_unit = 0;
-        Settings::instance().angles_in_deg = false;
-        Settings::instance().preferenses.alternative_measurement = false;
-    }
+    void init() { resetDisplaySettings(); }
 
     // One segment (kind 9) or one line through two segments on both sides of
     // the groove (kind 10): the line turns horizontal through the first point
@@ -68,18 +61,13 @@ private Q_SLOTS:
         // A horizontal angle on the slope and a height across it, listed.
         w->arm(5);
         w->drag(0, 65, 95);
-        w->move(QPointF(100, 60));
-        w->click(QPointF(100, 60));
+        placeLabel(*w, QPointF(100, 60));
         auto *angle = qobject_cast<AngleMeasurement *>(w->manager()->currentMeasurement());
         QCOMPARE_REL(angle->value(), std::atan(0.5) * 180 / M_PI, 1e-9);
         w->arm(0);
-        for (const int i : { 20, 90 }) {
-            w->move(w->tracePoint(0, i));
-            w->move(w->tracePoint(0, i));
-            w->click(w->tracePoint(0, i));
-        }
-        w->move(QPointF(95, 20));
-        w->click(QPointF(95, 20));
+        clickPoint(*w, 20);
+        clickPoint(*w, 90);
+        placeLabel(*w, QPointF(95, 20));
         auto *height = qobject_cast<DistanceMeasurement *>(w->manager()->currentMeasurement());
         QCOMPARE(height->valueText(), QStringLiteral("35.0000мм"));
 
