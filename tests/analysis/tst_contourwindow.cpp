@@ -558,6 +558,10 @@ private Q_SLOTS:
         Q_EMIT w.measurementsManager()->enableButton(false);
         QVERIFY(!errorPlane->isEnabled());
 
+        // The tree still reorders its rows and sections by dragging.
+        QVERIFY(w.tree()->dragEnabled());
+        QCOMPARE(w.tree()->dragDropMode(), QAbstractItemView::InternalMove);
+
         Q_EMIT w.measurementsManager()->statusText("Выберите участок");
         QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Выберите участок"));
     }
