@@ -1,0 +1,299 @@
+#include "measurements/compareplanedxf.h"
+
+#include "measurements/dxffit.h"
+#include "measurements/reperpoint.h"
+#include "plot/plotwidget.h"
+#include "plot/qcpitemarc.h"
+#include "settings/settings.h"
+#include "widgets/prompts.h"
+
+#include <QDebug>
+#include <QMouseEvent>
+
+#include <climits>
+#include <map>
+
+namespace {
+
+std::map<const QCustomPlot *, PlotDrawing> &drawings()
+{
+    static std::map<const QCustomPlot *, PlotDrawing> byPlot;
+    return byPlot;
+}
+
+const QString kCaption = QStringLiteral("Чертёж DXF");
+
+} // namespace
+
+PlotDrawing &plotDrawing(const QCustomPlot *plot)
+{
+    auto &byPlot = drawings();
+    auto it = byPlot.find(plot);
+    if (it == byPlot.end()) {
+        it = byPlot.emplace(plot, PlotDrawing()).first;
+        if (plot)
+            QObject::connect(plot, &QObject::destroyed, [plot] { drawings().erase(plot); });
+    }
+    return it->second;
+}
+
+double distanceToDrawing(const QCustomPlot *plot, double x, double y)
+{
+    const auto it = drawings().find(plot);
+    return it == drawings().end() ? kNoDrawingDistance : distanceToDrawing(it->second.drawing, x, y);
+}
+
+namespace {
+
+const QCPCurveData *curvePointAt(const QCPCurve *curve, int index)
+{
+    if (!curve || index < 0 || index >= curve->data()->size())
+        return nullptr;
+    return &*(curve->data()->constBegin() + index);
+}
+
+} // namespace
+
+double curveKeyAt(const QCPCurve *curve, int index)
+{
+    const QCPCurveData *p = curvePointAt(curve, index);
+    return p ? p->key : 0.0;
+}
+
+double curveValueAt(const QCPCurve *curve, int index)
+{
+    const QCPCurveData *p = curvePointAt(curve, index);
+    return p ? p->value : 0.0;
+}
+
+ComparePlaneDXF::ComparePlaneDXF(QWidget *dialogParent, PlotWidget *plot)
+    : ComparePlaneMeasurement(33, plot, kCaption)
+    , unitFactor(displayUnitFactor())
+{
+    if (!plot || !importDrawing(dialogParent))
+        return;
+    plot->setSelectionMarkerVisible(true);
+    emit statusText(QStringLiteral("Выберите первую точку на трассе"));
+    // The manager wires the element's signals only once it is built: the
+    // prompt goes out again when they are, unless the first click came first.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (registrationStage == 0)
+                emit statusText(QStringLiteral("Выберите первую точку на трассе"));
+        },
+        Qt::QueuedConnection);
+    addConnection(connect(plot, &QCustomPlot::mousePress, this, &ComparePlaneDXF::onPlotMousePress));
+}
+
+ComparePlaneDXF::~ComparePlaneDXF()
+{
+    if (PlotDrawing *d = drawing()) {
+        for (const QPointer<QCPAbstractItem> &item : qAsConst(d->dxfEntityItems)) {
+            if (item)
+                plot()->removeItem(item);
+        }
+        *d = PlotDrawing();
+    }
+}
+
+PlotDrawing *ComparePlaneDXF::drawing() const
+{
+    return plot() ? &plotDrawing(plot()) : nullptr;
+}
+
+// Reads the chosen file and adds its entities to the plot's drawing, with
+// their markers. A cancelled question stays silent; a file that cannot be
+// read, or holds nothing to draw, is reported.
+bool ComparePlaneDXF::importDrawing(QWidget *dialogParent)
+{
+    const QString path = Prompts::instance().openFileName(
+        dialogParent, QStringLiteral("Импортировать чертёж"), QString(), QStringLiteral("Чертёж (*.dxf)"));
+    DxfDrawing read;
+    const DxfReadStatus status = readDxfFile(path, unitFactor, &read);
+    if (status != DxfReadStatus::Ok) {
+        qDebug() << "Can't open file " << path;
+        if (!path.isEmpty())
+            Prompts::instance().warning(dialogParent, kCaption, dxfReadErrorText(status, path));
+        return false;
+    }
+    followUnit(); // what an earlier import left is brought to the current unit first
+    PlotDrawing &d = plotDrawing(plot());
+    d.unitFactor = unitFactor;
+    // Drawn in the colour of the program's visual objects, so that it stands
+    // out from the traces.
+    const QPen pen(QColor(Settings::instance().preferenses.visual_objects_color), 1.5);
+    for (int i = 0; i < read.size(); ++i) {
+        const QString &type = read.dxfEntityTypes[i];
+        QCPAbstractItem *item = nullptr;
+        if (type == DxfType::line()) {
+            auto *line = new QCPItemLine(plot());
+            line->setPen(pen);
+            item = line;
+        } else {
+            auto *arc = new QCPItemArc(plot());
+            arc->setPen(pen);
+            item = arc;
+        }
+        d.drawing.append(type, read.dxfEntityParams[i]);
+        d.dxfEntityItems.append(item);
+        placeEntity(item, type, read.dxfEntityParams[i], true);
+    }
+    return true;
+}
+
+void ComparePlaneDXF::placeEntity(
+    QCPAbstractItem *item, const QString &type, const QVector<double> &p, bool withMarkers)
+{
+    if (!item || p.size() < 4)
+        return;
+    item->setLayer(QStringLiteral("overlay"));
+    if (auto *line = qobject_cast<QCPItemLine *>(item)) {
+        line->start->setCoords(p[0], p[1]);
+        line->end->setCoords(p[2], p[3]);
+    } else if (auto *arc = qobject_cast<QCPItemArc *>(item)) {
+        const double a = p[2], b = type == DxfType::ellipse() ? p[3] : p[2];
+        arc->topLeft->setCoords(p[0] - a, p[1] + b);
+        arc->bottomRight->setCoords(p[0] + a, p[1] - b);
+        const bool isArc = type != DxfType::ellipse() && isArcParams(p);
+        // Qt's angles are sixteenths of a degree.
+        arc->mStartAngle = isArc ? int(p[3] * 16) : 0;
+        arc->mSpanAngle = isArc ? int(arcSpanDegrees(p[3], p[4]) * 16) : 5760;
+    }
+    if (!withMarkers)
+        return;
+    for (const QPointF &at : entityMarkers(type, p)) {
+        if (markerCount >= kMaxDrawingMarkers)
+            break;
+        createReperPoints(1);
+        setReperPoint(markerCount++, at);
+    }
+}
+
+void ComparePlaneDXF::placeAll()
+{
+    PlotDrawing *d = drawing();
+    if (!d)
+        return;
+    for (int i = 0; i < d->drawing.size(); ++i)
+        placeEntity(d->dxfEntityItems[i], d->drawing.dxfEntityTypes[i], d->drawing.dxfEntityParams[i], false);
+}
+
+void ComparePlaneDXF::translateDrawing(double dx, double dy)
+{
+    if (PlotDrawing *d = drawing()) {
+        ::translateDrawing(d->drawing, dx, dy);
+        placeAll();
+        plot()->replot(QCustomPlot::rpRefreshHint);
+    }
+}
+
+void ComparePlaneDXF::rotateDrawing(double degrees)
+{
+    if (PlotDrawing *d = drawing()) {
+        ::rotateDrawing(d->drawing, degrees, tracePoint);
+        placeAll();
+        plot()->replot(QCustomPlot::rpRefreshHint);
+    }
+}
+
+void ComparePlaneDXF::scaleDrawing(double factor)
+{
+    if (PlotDrawing *d = drawing()) {
+        ::scaleDrawing(d->drawing, factor);
+        placeAll();
+    }
+}
+
+QVector<QPointF> ComparePlaneDXF::fitPoints() const
+{
+    QVector<QPointF> points;
+    const QCPCurve *curve = registrationCurve ? registrationCurve.data() : (plot() ? plot()->curve(0) : nullptr);
+    if (!curve)
+        return points;
+    points.reserve(curve->data()->size());
+    for (auto it = curve->data()->constBegin(); it != curve->data()->constEnd(); ++it)
+        points.append(QPointF(it->key, it->value));
+    return points;
+}
+
+void ComparePlaneDXF::fitRotation()
+{
+    if (PlotDrawing *d = drawing()) {
+        DrawingFitError error(fitPoints());
+        ::fitRotation(d->drawing, tracePoint, error);
+        placeAll();
+        plot()->replot(QCustomPlot::rpRefreshHint);
+    }
+}
+
+void ComparePlaneDXF::fitShift()
+{
+    if (PlotDrawing *d = drawing()) {
+        DrawingFitError error(fitPoints());
+        ::fitShift(d->drawing, unitFactor, error);
+        placeAll();
+        plot()->replot(QCustomPlot::rpRefreshHint);
+    }
+}
+
+void ComparePlaneDXF::onPlotMousePress(QMouseEvent *event)
+{
+    PlotWidget *p = plot();
+    if (!p || event->button() != Qt::LeftButton || registrationStage >= 2)
+        return;
+    followUnit();
+    const qint64 selected = p->selectedDataIndex();
+    const int index = selected >= 0 && selected <= INT_MAX ? int(selected) : -1;
+    QCPCurve *curve = p->selectedCurve();
+    const QPointF point(curveKeyAt(curve, index), curveValueAt(curve, index));
+
+    if (registrationStage == 0) {
+        registrationStage = 1;
+        registrationIndex = index;
+        registrationCurve = curve;
+        tracePoint = point;
+        makeReperPointsPickable();
+        emit statusText(QStringLiteral("Выберите соответствующую ей точку на чертеже"));
+        return;
+    }
+    p->setSelectionMarkerVisible(false);
+    drawingPoint = point;
+    registrationStage = 2;
+    translateDrawing(tracePoint.x() - drawingPoint.x(), tracePoint.y() - drawingPoint.y());
+    for (; markerCount > 0; --markerCount)
+        removeLastReperPoint();
+    fitRotation();
+    fitShift();
+    emit statusText(QString());
+    makeReperPointsUnpickable();
+    finishMeasurement();
+    emit measumentFinished();
+}
+
+// The drawing and the element's points are in the display unit of the moment
+// they were made; after a change of unit both scale by the ratio of the unit
+// factors (about the origin, where both units have theirs).
+void ComparePlaneDXF::followUnit()
+{
+    const double factor = displayUnitFactor();
+    if (PlotDrawing *d = drawing()) {
+        if (d->unitFactor > 0 && d->unitFactor != factor) {
+            scaleDrawing(factor / d->unitFactor);
+            d->unitFactor = factor;
+        }
+    }
+    if (unitFactor != factor) {
+        const double k = factor / unitFactor;
+        tracePoint *= k;
+        drawingPoint *= k;
+        for (int i = 0; i < markerCount && i < reperPoints.size(); ++i)
+            setReperPoint(i, reperPoints[i]->position() * k);
+        unitFactor = factor;
+    }
+}
+
+void ComparePlaneDXF::calculate()
+{
+    followUnit();
+}

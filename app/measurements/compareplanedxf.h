@@ -1,0 +1,84 @@
+#pragma once
+
+#include "measurements/compareplanemeasurement.h"
+#include "measurements/dxfdrawing.h"
+
+#include <QPointF>
+#include <QPointer>
+#include <QVector>
+
+class QCPAbstractItem;
+class QCPCurve;
+class QCustomPlot;
+class QMouseEvent;
+class QWidget;
+
+// The drawing laid over one contour plot: its entities and, entry for entry,
+// the plot items that draw them. Each plot has its own, so a drawing in one
+// window never touches another's.
+struct PlotDrawing {
+    DxfDrawing drawing; // dxfEntityTypes, dxfEntityParams
+    QVector<QPointer<QCPAbstractItem>> dxfEntityItems;
+    // Display units per millimetre the drawing's lengths are in; 0 while empty.
+    double unitFactor = 0;
+};
+
+// The drawing of a plot, created empty at first use and forgotten when the
+// plot is destroyed. The reference stays valid until then.
+PlotDrawing &plotDrawing(const QCustomPlot *plot);
+// Distance from (x, y) to the drawing on the plot: 1e100 when it has none.
+double distanceToDrawing(const QCustomPlot *plot, double x, double y);
+
+// Key and value of a curve's data point; 0 for a null curve or an index
+// outside its data.
+double curveKeyAt(const QCPCurve *curve, int index);
+double curveValueAt(const QCPCurve *curve, int index);
+
+// Kind 33: lays an imported DXF drawing over a contour. The operator clicks a
+// trace point, then the matching point of the drawing (one of its markers);
+// the drawing is moved so that the two coincide, turned about that point to
+// the orientation that fits the trace best and shifted to the best fit.
+class ComparePlaneDXF : public ComparePlaneMeasurement {
+    Q_OBJECT
+public:
+    // Asks for the file and reads it; when nothing can be read the element
+    // waits, unfinished, until the manager drops it.
+    ComparePlaneDXF(QWidget *dialogParent, PlotWidget *plot);
+    // Removes the plot's drawing, for every element that uses it.
+    ~ComparePlaneDXF() override;
+
+    // Follows a change of the display unit: the drawing and the registration
+    // points scale by the ratio of the new and the old unit.
+    void calculate() override;
+
+    void translateDrawing(double dx, double dy);
+    // About tracePoint.
+    void rotateDrawing(double degrees);
+    void scaleDrawing(double factor);
+    // The searches of the registration, over the registered trace's points.
+    void fitRotation();
+    void fitShift();
+    // Positions the item of one entity and, with markers, puts the entity's
+    // registration markers on it (up to kMaxDrawingMarkers for the element).
+    void placeEntity(QCPAbstractItem *item, const QString &type, const QVector<double> &params, bool withMarkers);
+
+    // 0 before the first click, 1 after it, 2 once registered.
+    qint16 registrationStage = 0;
+    int registrationIndex = 0;
+    int markerCount = 0;
+    QPointF tracePoint;
+    QPointF drawingPoint;
+
+private:
+    void onPlotMousePress(QMouseEvent *event);
+    bool importDrawing(QWidget *dialogParent);
+    void placeAll();
+    void followUnit();
+    QVector<QPointF> fitPoints() const;
+    PlotDrawing *drawing() const;
+
+    // The trace the first click took its point from; the fit runs over it.
+    QPointer<QCPCurve> registrationCurve;
+    // Display units per millimetre of tracePoint, drawingPoint and the markers.
+    double unitFactor;
+};

@@ -1,0 +1,412 @@
+#include "measurements/dxfdrawing.h"
+
+#include "measurements/displayunit.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QPair>
+
+#include <cmath>
+
+void DxfDrawing::append(const QString &type, const QVector<double> &params)
+{
+    dxfEntityTypes.append(type);
+    dxfEntityParams.append(params);
+}
+
+void DxfDrawing::clear()
+{
+    dxfEntityTypes.clear();
+    dxfEntityParams.clear();
+}
+
+double displayUnitFactor()
+{
+    return DisplayUnit::currentFactor();
+}
+
+bool isArcParams(const QVector<double> &params)
+{
+    return params.size() >= 5 && params[3] >= 0;
+}
+
+double normalizedDegrees(double degrees)
+{
+    double r = std::fmod(degrees, 360.0);
+    if (r < 0)
+        r += 360.0;
+    if (r >= 360.0) // a tiny negative remainder rounds up to 360
+        r = 0.0;
+    return r + 0.0; // no negative zero
+}
+
+double arcSpanDegrees(double start, double end)
+{
+    const double span = normalizedDegrees(end - start);
+    return span > 0 ? span : 360.0;
+}
+
+namespace {
+
+// Quarter turns give exact values, so a drawing turned by 90 or 180 degrees
+// keeps its horizontal and vertical edges exactly so.
+bool quarterTurn(double degrees, int *quarter)
+{
+    const double q = normalizedDegrees(degrees);
+    if (q == 0.0 || q == 90.0 || q == 180.0 || q == 270.0) {
+        *quarter = int(q) / 90;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+double cosDegrees(double degrees)
+{
+    static const double kCos[] = { 1.0, 0.0, -1.0, 0.0 };
+    int quarter = 0;
+    if (quarterTurn(degrees, &quarter))
+        return kCos[quarter];
+    return std::cos(normalizedDegrees(degrees) * M_PI / 180.0);
+}
+
+double sinDegrees(double degrees)
+{
+    static const double kSin[] = { 0.0, 1.0, 0.0, -1.0 };
+    int quarter = 0;
+    if (quarterTurn(degrees, &quarter))
+        return kSin[quarter];
+    return std::sin(normalizedDegrees(degrees) * M_PI / 180.0);
+}
+
+namespace {
+
+// Lines of a byte buffer, without their line ends (LF or CRLF) and without
+// surrounding blanks.
+class LineReader {
+public:
+    explicit LineReader(const QByteArray &bytes)
+        : m_p(bytes.constData())
+        , m_end(bytes.constData() + bytes.size())
+    {
+        if (bytes.startsWith("\xEF\xBB\xBF")) // a UTF-8 byte order mark
+            m_p += 3;
+    }
+
+    bool next(QByteArray *line)
+    {
+        if (m_p >= m_end)
+            return false;
+        const char *b = m_p;
+        const char *e = static_cast<const char *>(memchr(m_p, '\n', size_t(m_end - m_p)));
+        if (!e)
+            e = m_end;
+        m_p = e < m_end ? e + 1 : m_end;
+        while (b < e && (*b == ' ' || *b == '\t'))
+            ++b;
+        while (e > b && (e[-1] == '\r' || e[-1] == ' ' || e[-1] == '\t'))
+            --e;
+        *line = QByteArray(b, int(e - b));
+        return true;
+    }
+
+private:
+    const char *m_p;
+    const char *m_end;
+};
+
+// A group code line: an integer of at most six digits, maybe negative.
+bool parseGroupCode(const QByteArray &line, int *code)
+{
+    int i = line.startsWith('-') ? 1 : 0;
+    if (line.size() <= i || line.size() - i > 6)
+        return false;
+    int value = 0;
+    for (; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    *code = line.startsWith('-') ? -value : value;
+    return true;
+}
+
+bool isNumericCode(int code)
+{
+    switch (code) {
+    case 10:
+    case 20:
+    case 11:
+    case 21:
+    case 40:
+    case 50:
+    case 51:
+    case 70:
+    case 90:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool sane(double v)
+{
+    return std::isfinite(v) && std::abs(v) <= kMaxDxfValue;
+}
+
+// The group pairs of one entity, from its code 0 to the next.
+class EntityReader {
+public:
+    EntityReader(double unitFactor, DxfDrawing *out)
+        : m_factor(unitFactor)
+        , m_out(out)
+    {
+    }
+
+    void start()
+    {
+        m_active = true;
+        m_subclasses.clear();
+        m_values.clear();
+    }
+
+    void add(int code, const QByteArray &value)
+    {
+        if (!m_active)
+            return;
+        if (code == 100) {
+            m_subclasses.append(value);
+        } else if (isNumericCode(code)) {
+            bool ok = false;
+            double v = value.toDouble(&ok);
+            if (!ok)
+                v = 0; // a value that is not a number reads as 0, like a missing one
+            m_values.append(qMakePair(code, v));
+        }
+    }
+
+    // Turns what was read into drawing entities; an entity with a number out
+    // of bounds adds nothing.
+    void finish()
+    {
+        if (!m_active)
+            return;
+        m_active = false;
+        m_bad = false;
+        if (m_subclasses.contains("AcDbCircle"))
+            finishCircle(m_subclasses.contains("AcDbArc"));
+        else if (m_subclasses.contains("AcDbLine"))
+            finishLine();
+        else if (m_subclasses.contains("AcDbEllipse"))
+            finishEllipse();
+        else if (m_subclasses.contains("AcDbPolyline"))
+            finishPolyline();
+    }
+
+private:
+    // The last value of a code (0 when it did not occur), checked for bounds.
+    double last(int code)
+    {
+        for (int i = m_values.size() - 1; i >= 0; --i) {
+            if (m_values[i].first == code) {
+                const double v = m_values[i].second;
+                if (!sane(v))
+                    m_bad = true;
+                return v;
+            }
+        }
+        return 0.0;
+    }
+
+    void finishLine()
+    {
+        const double x1 = last(10), y1 = last(20), x2 = last(11), y2 = last(21);
+        if (!m_bad)
+            m_out->append(DxfType::line(), { x1 * m_factor, y1 * m_factor, x2 * m_factor, y2 * m_factor });
+    }
+
+    void finishCircle(bool arc)
+    {
+        const double cx = last(10), cy = last(20), r = last(40);
+        double start = -1, end = -1;
+        if (arc) {
+            start = normalizedDegrees(last(50));
+            end = normalizedDegrees(last(51));
+        }
+        if (!m_bad && r >= 0)
+            m_out->append(DxfType::circle(), { cx * m_factor, cy * m_factor, r * m_factor, start, end });
+    }
+
+    // The axes of the drawing's ellipses lie along x and y: the major axis
+    // goes along whichever of them its end point leans to.
+    void finishEllipse()
+    {
+        const double cx = last(10), cy = last(20), mx = last(11), my = last(21), ratio = last(40);
+        if (m_bad || ratio < 0)
+            return;
+        const double major = std::hypot(mx, my) * m_factor;
+        const double minor = ratio * major;
+        const bool alongX = std::abs(mx) >= std::abs(my);
+        m_out->append(
+            DxfType::ellipse(), { cx * m_factor, cy * m_factor, alongX ? major : minor, alongX ? minor : major });
+    }
+
+    // Each pair of consecutive vertices becomes a line; a closed polyline
+    // (flag bit 1) of three or more vertices also joins its last to its first.
+    void finishPolyline()
+    {
+        const double count = last(90);
+        const int flags = int(last(70));
+        QVector<QPointF> vertices;
+        double x = 0;
+        for (const auto &pair : qAsConst(m_values)) {
+            if (count > 0 && vertices.size() >= count)
+                break;
+            if (!sane(pair.second) && (pair.first == 10 || pair.first == 20))
+                m_bad = true;
+            if (pair.first == 10)
+                x = pair.second;
+            else if (pair.first == 20)
+                vertices.append(QPointF(x * m_factor, pair.second * m_factor));
+        }
+        if (m_bad)
+            return;
+        for (int i = 0; i + 1 < vertices.size(); ++i)
+            appendEdge(vertices[i], vertices[i + 1]);
+        if ((flags & 1) && vertices.size() >= 3)
+            appendEdge(vertices.first(), vertices.last());
+    }
+
+    void appendEdge(const QPointF &a, const QPointF &b)
+    {
+        m_out->append(DxfType::line(), { a.x(), a.y(), b.x(), b.y() });
+    }
+
+    const double m_factor;
+    DxfDrawing *const m_out;
+    bool m_active = false;
+    bool m_bad = false;
+    QList<QByteArray> m_subclasses;
+    QVector<QPair<int, double>> m_values;
+};
+
+} // namespace
+
+DxfDrawing parseDxf(const QByteArray &bytes, double unitFactor)
+{
+    DxfDrawing drawing;
+    EntityReader entity(unitFactor, &drawing);
+    LineReader lines(bytes);
+    bool inEntities = false;
+    bool sectionStarts = false;
+    QByteArray codeLine, value;
+    int code = 0;
+    // A line that is not a group code ends the reading: past it the pairs
+    // cannot be told apart. A code without its value line ends it too.
+    while (lines.next(&codeLine) && parseGroupCode(codeLine, &code) && lines.next(&value)) {
+        if (!inEntities) {
+            if (code == 0)
+                sectionStarts = value == "SECTION";
+            else if (code == 2 && sectionStarts && value == "ENTITIES")
+                inEntities = true;
+            else
+                sectionStarts = false;
+            continue;
+        }
+        if (code == 0) {
+            entity.finish();
+            if (value == "ENDSEC" || value == "EOF")
+                break;
+            entity.start();
+        } else {
+            entity.add(code, value);
+        }
+    }
+    entity.finish(); // an entity cut off by the end keeps what was read
+    return drawing;
+}
+
+DxfReadStatus readDxfFile(const QString &path, double unitFactor, DxfDrawing *drawing)
+{
+    // Drawings are text files of a few megabytes; a larger file is not read.
+    constexpr qint64 kMaxFileSize = qint64(256) << 20;
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return DxfReadStatus::CannotOpen;
+    if (file.size() > kMaxFileSize)
+        return DxfReadStatus::CannotRead;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return DxfReadStatus::CannotRead;
+    DxfDrawing read = parseDxf(bytes, unitFactor);
+    if (read.isEmpty())
+        return DxfReadStatus::NoEntities;
+    *drawing = read;
+    return DxfReadStatus::Ok;
+}
+
+QString dxfReadErrorText(DxfReadStatus status, const QString &path)
+{
+    const QString name = QDir::toNativeSeparators(path);
+    switch (status) {
+    case DxfReadStatus::CannotOpen:
+        return QStringLiteral("Не удалось открыть файл %1").arg(name);
+    case DxfReadStatus::CannotRead:
+        return QStringLiteral("Не удалось прочитать файл %1").arg(name);
+    case DxfReadStatus::NoEntities:
+        return QStringLiteral("В файле %1 нет отрезков, окружностей, дуг, эллипсов или полилиний").arg(name);
+    case DxfReadStatus::Ok:
+        break;
+    }
+    return QString();
+}
+
+namespace {
+
+void appendRoundMarkers(QVector<QPointF> *markers, double cx, double cy, double a, double b)
+{
+    *markers << QPointF(cx, cy + b) << QPointF(cx, cy - b) << QPointF(cx + a, cy) << QPointF(cx - a, cy);
+    for (int i = 0; i <= 10; ++i) {
+        const double x = cx - a + (2 * a / 10) * i;
+        const double t = (i - 5) / 5.0; // (x - cx) / a, without dividing by a
+        const double s = b * std::sqrt(std::max(0.0, 1 - t * t));
+        *markers << QPointF(x, cy + s) << QPointF(x, cy - s);
+    }
+}
+
+QPointF arcPoint(double cx, double cy, double r, double degrees)
+{
+    return QPointF(cx + r * cosDegrees(degrees), cy + r * sinDegrees(degrees));
+}
+
+} // namespace
+
+QVector<QPointF> entityMarkers(const QString &type, const QVector<double> &params)
+{
+    QVector<QPointF> markers;
+    if (params.size() < 4)
+        return markers;
+    if (type == DxfType::line()) {
+        const QPointF a(params[0], params[1]), b(params[2], params[3]);
+        markers << a << b;
+        // From the left end (the lower one of a vertical line) towards the other.
+        const bool aFirst = a.x() < b.x() || (a.x() == b.x() && a.y() <= b.y());
+        const QPointF from = aFirst ? a : b, to = aFirst ? b : a;
+        for (int i = 0; i < 10; ++i)
+            markers << from + (to - from) * (i / 10.0);
+    } else if (type == DxfType::ellipse()) {
+        appendRoundMarkers(&markers, params[0], params[1], params[2], params[3]);
+    } else if (type == DxfType::circle() && !isArcParams(params)) {
+        appendRoundMarkers(&markers, params[0], params[1], params[2], params[2]);
+    } else if ((type == DxfType::circle() || type == DxfType::arc()) && params.size() >= 5) {
+        const double cx = params[0], cy = params[1], r = params[2];
+        const double start = params[3], span = arcSpanDegrees(params[3], params[4]);
+        markers << arcPoint(cx, cy, r, start) << arcPoint(cx, cy, r, params[4]);
+        for (int i = 0; i <= 10; ++i)
+            markers << arcPoint(cx, cy, r, start + i * span / 10);
+    }
+    return markers;
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "measurements/dxfdrawing.h"
+
+#include <QPointF>
+#include <QVector>
+
+// Geometry of the comparison of a trace with a drawing, and the search that
+// lays the drawing over the trace. Plain functions over a drawing value and a
+// list of trace points, in display units.
+
+// What a point far from any drawing counts as: also the distance to an empty
+// drawing and to one of ellipses only (ellipses take no part in the fit).
+constexpr double kNoDrawingDistance = 1e100;
+
+double pointDistance(const QPointF &a, const QPointF &b);
+// Foot of the perpendicular from p to the line through a and b.
+QPointF projectPointOnLine(const QPointF &p, const QPointF &a, const QPointF &b);
+// Distance from p to the segment ab: to the foot of the perpendicular when it
+// falls on the segment, else to the nearer end.
+double pointSegmentDistance(const QPointF &p, const QPointF &a, const QPointF &b);
+// Distance from p to the arc of centre c and radius r running counter-
+// clockwise from start to end (degrees); a negative start is a full circle.
+double pointArcDistance(const QPointF &p, const QPointF &c, double r, double start, double end);
+// Polar angle of b - a in radians.
+double pointAngle(const QPointF &a, const QPointF &b);
+
+// Distance from (x, y) to the nearest line, circle or arc of the drawing.
+double distanceToDrawing(const DxfDrawing &drawing, double x, double y);
+// Sum of the distances of every point to the drawing.
+double drawingFitError(const DxfDrawing &drawing, const QVector<QPointF> &points);
+
+// Moves every entity: lines by both ends, the others by their centre.
+void translateDrawing(DxfDrawing &drawing, double dx, double dy);
+// Turns every entity about centre, counter-clockwise by degrees: lines by both
+// ends, the others by their centre; arcs turn their angles too. Ellipses keep
+// their axes along x and y.
+void rotateDrawing(DxfDrawing &drawing, double degrees, const QPointF &centre);
+// Scales lengths about the origin; angles stay.
+void scaleDrawing(DxfDrawing &drawing, double factor);
+
+// The fit error of a drawing against one fixed set of points, evaluated many
+// times while the drawing moves. With pruning, each point is measured only
+// against the entities that can be nearest to it, found per cell of a grid
+// over the points by the entities' bounding boxes; the sum is the same as the
+// plain one, to the last bit.
+class DrawingFitError {
+public:
+    explicit DrawingFitError(const QVector<QPointF> &points, bool prune = true);
+
+    double operator()(const DxfDrawing &drawing);
+    int evaluations() const { return m_evaluations; }
+
+    // An entity as the distance sees it (lines, circles and arcs).
+    struct Geometry;
+
+private:
+    double plainSum(const QVector<Geometry> &geometry) const;
+    double prunedSum(const QVector<Geometry> &geometry);
+    void cellCandidates(int cell, const QVector<Geometry> &geometry);
+
+    QVector<QPointF> m_points;
+    bool m_prune;
+    int m_evaluations = 0;
+    // The grid over the points' bounding box.
+    double m_x0 = 0, m_y0 = 0, m_cell = 1;
+    int m_nx = 1, m_ny = 1;
+    bool m_allFinite = true;
+    // Per evaluation: for each cell the start of its candidate list in
+    // m_candidates (-1 until a point falls in it) and its length.
+    QVector<int> m_cellStart;
+    QVector<int> m_cellCount;
+    QVector<int> m_candidates;
+};
+
+struct RotationFit {
+    double angle = 0; // degrees turned in all, in [0, 360)
+    double error = 0;
+};
+
+// Turns the drawing about centre to the orientation of least error: first
+// upside down or not, then by steps halving from 90 degrees to below 0.001.
+RotationFit fitRotation(DxfDrawing &drawing, const QPointF &centre, DrawingFitError &error);
+struct ShiftFit {
+    QPointF shift; // how far the drawing moved
+    double error = 0;
+};
+
+// Shifts the drawing vertically, then horizontally, by steps halving from one
+// millimetre (unitFactor display units) while above 0.001.
+ShiftFit fitShift(DxfDrawing &drawing, double unitFactor, DrawingFitError &error);
+
+struct Registration {
+    double angle = 0; // degrees the drawing was turned
+    QPointF shift; // how far the shifts moved it after turning
+    double error = 0;
+};
+
+// The whole registration: drawingPoint is moved onto tracePoint, then the
+// drawing is turned about tracePoint and shifted to fit the points.
+Registration registerDrawing(DxfDrawing &drawing, const QPointF &tracePoint, const QPointF &drawingPoint,
+    const QVector<QPointF> &points, double unitFactor, bool prune = true);

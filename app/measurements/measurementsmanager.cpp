@@ -1,0 +1,336 @@
+#include "measurements/measurementsmanager.h"
+
+#include "measurements/measurement.h"
+#include "measurements/plotsegmentselection.h"
+#include "measurements/reperpoint.h"
+#include "plot/plotwidget.h"
+#include "settings/settings.h"
+
+#include <QDebug>
+#include <QMouseEvent>
+#include <QShortcut>
+
+namespace {
+
+const QString kDrawingCaption = QStringLiteral("Чертёж DXF");
+const QString kCircleCaption = QStringLiteral("Окружность");
+
+bool isLineKind(int kind)
+{
+    return kind == CLICK_HORIZONTAL_LINE || kind == CLICK_VERTICAL_LINE || kind == CLICK_DOUBLE_LINE;
+}
+
+} // namespace
+
+MeasurementsManager::MeasurementsManager(PlotWidget *plot, QWidget *parentWidget)
+    : QObject(nullptr)
+    , reperPointController(new ReperPointController(plot))
+    , kind(NO_MEASUREMENT)
+    , keepInList(false)
+    , levellingAngle(0)
+    , levellingCentre(0, 0)
+    , plot(plot)
+    , segmentSelection(new PlotSegmentSelection(plot))
+    , kinds(standardMeasurementKinds())
+{
+    segmentSelection->setEnabled(false);
+    connect(plot, &QCustomPlot::mouseMove, reperPointController, &ReperPointController::mouseMove);
+    connect(plot, &QCustomPlot::mousePress, this,
+        [this, parentWidget](QMouseEvent *event) { onPlotMousePress(event, parentWidget); });
+    if (parentWidget) {
+        auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), parentWidget);
+        connect(escape, &QShortcut::activated, this, &MeasurementsManager::cancelCurrent);
+    }
+}
+
+MeasurementsManager::~MeasurementsManager()
+{
+    // The list is emptied first, so nothing a destructor announces can reach
+    // a measurement that is already gone.
+    const QList<Measurement *> listed = measurements;
+    measurements.clear();
+    for (Measurement *m : listed) {
+        if (current == m)
+            current = nullptr;
+        delete m;
+    }
+    delete current.data();
+    delete reperPointController;
+}
+
+void MeasurementsManager::setTraces(const QVector<AbstractTrace *> &traces)
+{
+    this->traces = traces;
+    if (segmentSelection)
+        segmentSelection->traceCount = traces.size();
+}
+
+bool MeasurementsManager::segmentSelectionDisabled() const
+{
+    switch (kind) {
+    case CLICK_HORIZONTAL_LINE:
+    case CLICK_VERTICAL_LINE:
+    case CLICK_DOUBLE_LINE:
+    case CLICK_POINT:
+    case AG_TEXT_PLACEMENT:
+    case NO_MEASUREMENT:
+        return true;
+    case VERTICAL_DISTANCE:
+    case HORIZONTAL_DISTANCE:
+    case DIRECT_DISTANCE:
+        return !Settings::instance().preferenses.alternative_measurement;
+    default:
+        return false;
+    }
+}
+
+void MeasurementsManager::enableSegmentSelectionForKind()
+{
+    if (segmentSelection)
+        segmentSelection->setEnabled(!segmentSelectionDisabled());
+}
+
+void MeasurementsManager::setKind(
+    E_MEASUREMENTS newKind, bool keepInList, bool pickReperPoints, const QString &parameter)
+{
+    if (pickReperPoints)
+        reperPointController->makeAllPickable();
+    else
+        reperPointController->makeAllUnpickable();
+    this->parameter = parameter;
+    if (current) {
+        if (newKind != kind && !current->isFinished())
+            dropCurrent();
+        else
+            current->updateSelectionMarker();
+    }
+    this->keepInList = keepInList;
+    kind = newKind;
+
+    if (plot) {
+        if (kind == AG_TEXT_PLACEMENT) {
+            plot->setCursor(Qt::IBeamCursor);
+            plot->setInteractions(plot->interactions() | PlotWidget::iRangeSelection);
+            plot->setSelectionMarkerVisible(false);
+        } else if (kind == NO_MEASUREMENT) {
+            plot->setInteractions(plot->interactions() | PlotWidget::iRangeSelection);
+            plot->setSelectionMarkerVisible(false);
+        } else {
+            plot->setInteractions(PlotWidget::iRangeSelection);
+            plot->setSelectionMarkerVisible(true);
+        }
+    }
+    enableSegmentSelectionForKind();
+}
+
+void MeasurementsManager::onPlotMousePress(QMouseEvent *event, QWidget *parentWidget)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    // A press while placing belongs to the measurement being placed.
+    if (current && !current->isFinished())
+        return;
+    if (current)
+        releaseCurrent();
+    createMeasurement(parentWidget);
+    attachCurrent(keepInList);
+}
+
+void MeasurementsManager::createMeasurement(QWidget *parentWidget)
+{
+    if (kind < VERTICAL_DISTANCE || kind > ERROR_PLANE)
+        return;
+    const MeasurementCreator create = kinds.creators.value(kind);
+    if (!create) {
+        qDebug() << "no measurement registered for kind" << kind;
+        return;
+    }
+    MeasurementContext context;
+    context.plot = plot;
+    context.parentWidget = parentWidget;
+    context.traces = traces;
+    if (kind == RDEM_SPECIFIED || kind == CIRCUMF_AG_SPECIFIED)
+        context.radius = parameter.toDouble();
+    if (kind == RADIUS_DISPLACEMENT_ERROR_BY_TWO_SEGMENT || kind == RDEM_FILTER_BY_TWO_SEGMENT)
+        context.segmentCount = parameter.toInt(nullptr, 10);
+    context.levellingAngle = &levellingAngle;
+    context.levellingCentre = &levellingCentre;
+    current = create(context);
+    if (!current)
+        return;
+    if (kind == AG_TEXT_PLACEMENT && plot)
+        plot->setSelectionMarkerVisible(false);
+    if (kind == COMPARE_PLANE_DXF) {
+        Q_EMIT enableButton(true);
+        kind = NO_MEASUREMENT;
+    }
+}
+
+void MeasurementsManager::attachCurrent(bool list)
+{
+    if (segmentSelection) {
+        disconnect(segmentSelection, &PlotSegmentSelection::selectionChanged, nullptr, nullptr);
+        disconnect(segmentSelection, &PlotSegmentSelection::selectionFinished, nullptr, nullptr);
+    }
+    Measurement *m = current;
+    if (!m)
+        return;
+    if (list) {
+        measurements.append(m);
+        // The emitter is announced, whichever measurement is current by then.
+        connect(m, &Measurement::measumentChanged, this, [this, m] { Q_EMIT measurementChanged(m); });
+        Q_EMIT measurementChanged(m);
+    }
+    connect(m, &Measurement::graphDataChanged, this, &MeasurementsManager::recalculateAll);
+    connect(m, &Measurement::setNewAngleAndCenterRot, this, &MeasurementsManager::setNewAngleAndCenterRot);
+    connect(m, &Measurement::reperPointChanged, reperPointController, &ReperPointController::reperPointChanged);
+    connect(m, &Measurement::reperPointRemoved, reperPointController, &ReperPointController::reperPointRemoved);
+    connect(m, &Measurement::statusText, this, &MeasurementsManager::statusText);
+    connect(m, &Measurement::measumentFinished, this, &MeasurementsManager::onMeasurementFinished);
+    if (segmentSelection) {
+        connect(segmentSelection, &PlotSegmentSelection::selectionFinished, m, &Measurement::onSegmentSelected);
+        connect(segmentSelection, &PlotSegmentSelection::selectionChanged, m, &Measurement::onSegmentSelected);
+    }
+    connect(m, &Measurement::measumentFinished, this, &MeasurementsManager::enableSegmentSelectionForKind);
+    connect(m, &Measurement::stopSelection, this, [this] {
+        if (segmentSelection)
+            segmentSelection->setEnabled(false);
+    });
+}
+
+void MeasurementsManager::releaseCurrent()
+{
+    Measurement *m = current;
+    current = nullptr;
+    if (m && !measurements.contains(m))
+        delete m;
+}
+
+void MeasurementsManager::dropCurrent()
+{
+    QPointer<Measurement> m = current.data();
+    if (!m)
+        return;
+    const int id = m->id();
+    Q_EMIT deleteMeasurement(m);
+    // The window answers by removing the id; should it not, the measurement
+    // is unlisted and deleted here all the same.
+    removeMeasurement(id);
+    if (current == m)
+        current = nullptr;
+    delete m.data();
+}
+
+void MeasurementsManager::cancelCurrent()
+{
+    if (!current || current->isFinished())
+        return;
+    dropCurrent();
+    if (!plot)
+        return;
+    const PlotWidget::SelectionRectMode mode = plot->selectionRectMode();
+    const PlotWidget::Interactions flags = plot->interactions();
+    plot->setSelectionRectMode(PlotWidget::srmNone);
+    plot->setInteractions(
+        flags & ~PlotWidget::Interactions(PlotWidget::iRangeSelection | PlotWidget::iSelectPlottables));
+    plot->deselectAll();
+    plot->setSelectionRectMode(mode);
+    plot->setInteractions(flags);
+}
+
+Measurement *MeasurementsManager::measurementById(int id) const
+{
+    for (Measurement *m : measurements)
+        if (m->id() == id)
+            return m;
+    return nullptr;
+}
+
+void MeasurementsManager::removeMeasurement(int id)
+{
+    Measurement *m = measurementById(id);
+    if (!m)
+        return;
+    measurements.removeOne(m);
+    if (current == m)
+        current = nullptr;
+    if (m->name() == kDrawingCaption)
+        Q_EMIT enableButton(false);
+    delete m;
+}
+
+void MeasurementsManager::recalculateAll()
+{
+    for (Measurement *m : qAsConst(measurements)) {
+        m->calculate();
+        Q_EMIT measurementChanged(m);
+    }
+    if (plot)
+        plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void MeasurementsManager::onMeasurementFinished()
+{
+    Measurement *finishedOne = current;
+    if (!finishedOne)
+        return;
+    const QList<Measurement *> listed = measurements;
+    for (Measurement *element : listed)
+        if (!element->isMeasurement && element != finishedOne)
+            addIntersectionPoints(element, finishedOne);
+}
+
+void MeasurementsManager::addIntersectionPoints(Measurement *other, Measurement *current)
+{
+    if (!other || !current)
+        return;
+    QList<QPointF> points;
+    IntersectionKind pair;
+    if (intersectionKindFor(other->name(), current->name(), &pair)) {
+        const IntersectionFunction intersect = kinds.intersections.value(pair);
+        if (intersect)
+            points = intersect(other, current);
+    }
+    const int n = points.size();
+    current->createReperPoints(n);
+    const int first = current->reperPoints.size() - n;
+    for (int i = 0; i < n; ++i)
+        current->setReperPoint(first + i, points.at(i));
+    if (current->name() != kCircleCaption)
+        reperPointController->makeAllPickable();
+    if (plot)
+        plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void MeasurementsManager::addEquidistant(int id, E_MEASUREMENTS lineKind, double distance)
+{
+    if (!isLineKind(lineKind))
+        return;
+    const Measurement *source = measurementById(id);
+    const LineCopier copier = kinds.lineCopiers.value(lineKind);
+    if (!source || !copier.coefficients || !copier.create)
+        return;
+    QVector<double> coefficients = copier.coefficients(source);
+    if (coefficients.size() < 2)
+        return;
+    coefficients[1] += distance;
+
+    // The copy replaces the current measurement: an unfinished one is dropped
+    // as a change of kind drops it, a finished unlisted one is deleted.
+    if (current && !current->isFinished())
+        dropCurrent();
+    else if (current)
+        releaseCurrent();
+
+    current = copier.create(plot, coefficients);
+    if (!current)
+        return;
+    // A copy is always listed, also while an unlisted kind is armed: the
+    // next press would delete an unlisted one.
+    attachCurrent(true);
+    onMeasurementFinished();
+    if (!measurements.isEmpty())
+        Q_EMIT measurementChanged(measurements.last());
+    if (plot)
+        plot->replot(QCustomPlot::rpRefreshHint);
+}

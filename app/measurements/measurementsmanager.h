@@ -1,0 +1,109 @@
+#pragma once
+
+#include "measurements/measurement.h"
+#include "measurements/measurementkinds.h"
+#include "measurements/plotsegmentselection.h"
+#include "plot/plotwidget.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointF>
+#include <QPointer>
+#include <QString>
+#include <QVector>
+
+class AbstractTrace;
+class Measurement;
+class PlotSegmentSelection;
+class PlotWidget;
+class QMouseEvent;
+class QWidget;
+class ReperPointController;
+
+// Creates, wires and owns the measurements of one contour plot.
+//
+// The window arms a kind with setKind(); the next left press on the plot
+// creates a measurement of that kind, which is wired to the segment selection,
+// the reference-point controller and the manager, and listed (unless armed
+// with keepInList false). When a measurement finishes, crossing points with
+// the listed additional-geometry elements become its reference points.
+//
+// The handlers of one plot event run in connection order: the segment
+// selection, then the controller (moves) or the manager (presses), then the
+// measurements. The constructor makes these connections before any
+// measurement exists.
+class MeasurementsManager : public QObject {
+    Q_OBJECT
+public:
+    // parentWidget: the window; it receives the Escape shortcut and parents
+    // the dialogs of the kinds that ask something.
+    MeasurementsManager(PlotWidget *plot, QWidget *parentWidget);
+    ~MeasurementsManager() override;
+
+    // The window's traces; their curves are the plot's first curves.
+    void setTraces(const QVector<AbstractTrace *> &traces);
+    // Arms the kind the next press creates. An unfinished measurement of
+    // another kind is dropped.
+    void setKind(E_MEASUREMENTS kind, bool keepInList, bool pickReperPoints, const QString &parameter);
+    // The first listed measurement with that id, or null.
+    Measurement *measurementById(int id) const;
+    // Unlists and deletes that measurement; an unknown id does nothing.
+    void removeMeasurement(int id);
+    // Lists a copy of the listed line element id, shifted by distance
+    // (kind 24, 25 or 26: the line kind of the element's caption).
+    void addEquidistant(int id, E_MEASUREMENTS kind, double distance);
+    // Crossing points of a listed element with the current measurement,
+    // added as the current measurement's last reference points.
+    void addIntersectionPoints(Measurement *other, Measurement *current);
+    bool segmentSelectionDisabled() const;
+
+    const QList<Measurement *> &measurementList() const { return measurements; }
+    Measurement *currentMeasurement() const { return current; }
+    int currentKind() const { return kind; }
+    bool keepsInList() const { return keepInList; }
+    QString currentParameter() const { return parameter; }
+    double currentLevellingAngle() const { return levellingAngle; }
+    QPointF currentLevellingCentre() const { return levellingCentre; }
+    ReperPointController *controller() const { return reperPointController; }
+    PlotSegmentSelection *selection() const { return segmentSelection; }
+    // The kinds this manager can create; a copy of the program's table.
+    MeasurementKindTable &kindTable() { return kinds; }
+
+public Q_SLOTS:
+    void onMeasurementFinished();
+    // Escape: drops an unfinished measurement and clears the plot's selections.
+    void cancelCurrent();
+
+Q_SIGNALS:
+    void enableButton(bool enable);
+    void measurementChanged(Measurement *);
+    void deleteMeasurement(Measurement *);
+    void statusText(QString status);
+    void setNewAngleAndCenterRot(double angle, QPointF center_rot);
+
+private:
+    void onPlotMousePress(QMouseEvent *event, QWidget *parentWidget);
+    void createMeasurement(QWidget *parentWidget);
+    void attachCurrent(bool list);
+    void recalculateAll();
+    // Announces the unfinished current measurement with deleteMeasurement,
+    // then makes sure it is unlisted and deleted, once.
+    void dropCurrent();
+    // Forgets the current measurement; deletes it when it is not listed.
+    void releaseCurrent();
+    void enableSegmentSelectionForKind();
+
+    QVector<AbstractTrace *> traces;
+    // Owned; in the order they were attached.
+    QList<Measurement *> measurements;
+    QPointer<Measurement> current;
+    ReperPointController *reperPointController;
+    int kind;
+    bool keepInList;
+    double levellingAngle;
+    QPointF levellingCentre;
+    QString parameter;
+    QPointer<PlotWidget> plot;
+    QPointer<PlotSegmentSelection> segmentSelection;
+    MeasurementKindTable kinds;
+};

@@ -1,0 +1,112 @@
+#include "measurements/dxffit.h"
+
+#include <QtGlobal>
+
+#include <benchmark/benchmark.h>
+#include <cmath>
+
+namespace {
+
+// The search's diagnostics would flood the figures.
+const auto kQuiet = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+
+// A grooved outline of 50 entities in micrometres: 25 flats, each followed by
+// a half-round groove, 20 mm in all.
+constexpr double kPitch = 400; // µm
+
+DxfDrawing grooves()
+{
+    DxfDrawing drawing;
+    for (int k = 0; k < 25; ++k) {
+        const double x = 2 * k * kPitch;
+        drawing.append(DxfType::line(), { x, 0, x + kPitch, 0 });
+        drawing.append(DxfType::circle(), { x + 1.5 * kPitch, 0, kPitch / 2, 180, 360 });
+    }
+    return drawing;
+}
+
+// n points along the outline, with a little roughness on them.
+QVector<QPointF> groovesTrace(int n)
+{
+    QVector<QPointF> points;
+    points.reserve(n);
+    const double flat = kPitch, groove = M_PI * kPitch / 2, period = flat + groove;
+    const double total = 25 * period;
+    for (int i = 0; i < n; ++i) {
+        const double s = total * i / n;
+        const int k = int(s / period);
+        const double u = s - k * period, x = 2 * k * kPitch;
+        const double rough = 0.2 * std::sin(i * 0.37);
+        if (u < flat) {
+            points.append(QPointF(x + u, rough));
+        } else {
+            const double phi = M_PI + (u - flat) / (kPitch / 2);
+            const double r = kPitch / 2 + rough;
+            points.append(QPointF(x + 1.5 * kPitch + r * std::cos(phi), r * std::sin(phi)));
+        }
+    }
+    return points;
+}
+
+struct Case {
+    DxfDrawing drawing; // turned by 3° and shifted off the trace
+    QVector<QPointF> trace;
+    QPointF tracePoint, drawingPoint;
+};
+
+Case makeCase(int n)
+{
+    Case c;
+    c.trace = groovesTrace(n);
+    c.drawing = grooves();
+    const QPointF pivot(7000, 0);
+    rotateDrawing(c.drawing, 3, pivot);
+    translateDrawing(c.drawing, 150, -80);
+    // The clicks: the start of the tenth flat on both.
+    c.tracePoint = QPointF(18 * kPitch, 0);
+    const double a = 3 * M_PI / 180;
+    const QPointF d = c.tracePoint - pivot;
+    c.drawingPoint = pivot
+        + QPointF(d.x() * std::cos(a) - d.y() * std::sin(a), d.x() * std::sin(a) + d.y() * std::cos(a))
+        + QPointF(150, -80);
+    return c;
+}
+
+Registration registerCase(const Case &c, bool prune, DxfDrawing *result)
+{
+    *result = c.drawing;
+    return registerDrawing(*result, c.tracePoint, c.drawingPoint, c.trace, 1000, prune);
+}
+
+} // namespace
+
+// The whole registration of a 50-entity drawing on a 100,000-point trace in
+// micrometres, with the bounding-box pruning the element uses.
+static void BM_RegisterDrawing(benchmark::State &state)
+{
+    const Case c = makeCase(int(state.range(0)));
+    Registration r;
+    for (auto _ : state) {
+        DxfDrawing drawing;
+        r = registerCase(c, true, &drawing);
+        benchmark::DoNotOptimize(drawing.dxfEntityParams.constData());
+    }
+    state.counters["angle"] = r.angle;
+    state.counters["mean_um"] = r.error / c.trace.size();
+}
+BENCHMARK(BM_RegisterDrawing)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The same search without pruning, once: it must end in the very same drawing.
+static void BM_RegisterDrawingPlain(benchmark::State &state)
+{
+    const Case c = makeCase(int(state.range(0)));
+    DxfDrawing pruned, plain;
+    registerCase(c, true, &pruned);
+    for (auto _ : state)
+        registerCase(c, false, &plain);
+    if (plain.dxfEntityParams != pruned.dxfEntityParams)
+        state.SkipWithError("the pruned search ended in another drawing");
+}
+BENCHMARK(BM_RegisterDrawingPlain)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,356 @@
+// The drawing comparison element on a real plot: import through the prompts
+// object, the two registration clicks as real mouse events, the drawing's
+// plot items, and the failures.
+#include "support/contourtestplot.h"
+#include "support/contourwindowstandin.h"
+#include "support/fuzzy.h"
+#include "support/scriptedprompts.h"
+#include "support/testmain.h"
+
+#include "dxftestfiles.h"
+#include "measurements/compareplanedxf.h"
+#include "measurements/dxffit.h"
+#include "measurements/reperpoint.h"
+#include "plot/qcpitemarc.h"
+#include "settings/settings.h"
+
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <memory>
+
+using namespace ContourTest;
+
+namespace {
+
+// A contour plot holding the outline's trace, sampled coarser than a pixel so
+// that a click on a point of it takes exactly that point.
+struct Bench {
+    explicit Bench(double factor = 1, ScriptedPrompts *shared = nullptr)
+        : factor(factor)
+        , ownPrompts(shared ? nullptr : new ScriptedPrompts)
+        , prompts(shared ? *shared : *ownPrompts)
+    {
+        plot.resize(900, 600);
+        plot.setInteractions(PlotWidget::iRangeSelection);
+        points = DxfOutline::trace(0.2, factor);
+        trace = new QCPCurve(plot.xAxis, plot.yAxis);
+        trace->setPen(QPen(QColor(Settings::instance().preferenses.graph_color), 1));
+        for (const QPointF &p : qAsConst(points))
+            trace->addData(p.x(), p.y());
+        fitAxes(&plot);
+    }
+
+    QString writeFile(const QString &name, const QByteArray &text)
+    {
+        QFile f(dir.filePath(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(text);
+        return f.fileName();
+    }
+
+    // The element, after the file question answered with path (and a message
+    // acknowledged when one is expected).
+    ComparePlaneDXF *import(const QString &path, bool message = false)
+    {
+        prompts.expect(ScriptedPrompts::OpenFile, path);
+        if (message)
+            prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        auto *element = new ComparePlaneDXF(nullptr, &plot);
+        fitAxes(&plot);
+        return element;
+    }
+
+    void click(const QPointF &at)
+    {
+        move(&plot, at);
+        press(&plot, at);
+        release(&plot, at);
+    }
+
+    double meanDistance() const { return drawingFitError(plotDrawing(&plot).drawing, points) / points.size(); }
+
+    double factor;
+    QTemporaryDir dir;
+    std::unique_ptr<ScriptedPrompts> ownPrompts;
+    ScriptedPrompts &prompts;
+    PlotWidget plot;
+    QCPCurve *trace = nullptr;
+    QVector<QPointF> points;
+};
+
+const QPointF kShift(8, -6);
+
+} // namespace
+
+class TestDxfCompare : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void registration_data();
+    void registration();
+    void throughTheContourWindow();
+    void itemsFollowTheEntities();
+    void failedImportWaits_data();
+    void failedImportWaits();
+    void markersAreCapped();
+    void oneDrawingPerPlot();
+    void followsTheDisplayUnit();
+};
+
+// The outline as a DXF turned by a known angle and shifted; after the two
+// clicks the drawing lies on the trace and its first edge is level again.
+void TestDxfCompare::registration_data()
+{
+    QTest::addColumn<double>("degrees");
+    QTest::addColumn<double>("factor");
+    QTest::newRow("8°, mm") << 8.0 << 1.0;
+    QTest::newRow("upside down, mm") << 187.0 << 1.0;
+    QTest::newRow("-5°, µm") << -5.0 << 1000.0;
+}
+
+void TestDxfCompare::registration()
+{
+    QFETCH(double, degrees);
+    QFETCH(double, factor);
+    Settings::instance().axis_unit = factor == 1 ? 0 : 1;
+
+    Bench bench(factor);
+    std::unique_ptr<ComparePlaneDXF> element(
+        bench.import(bench.writeFile("outline.dxf", DxfOutline::dxf(degrees, kShift))));
+    QSignalSpy status(element.get(), &Measurement::statusText);
+    QSignalSpy finished(element.get(), &Measurement::measumentFinished);
+    QCOMPARE(element->name(), QStringLiteral("Чертёж DXF"));
+    QCOMPARE(plotDrawing(&bench.plot).drawing.size(), DxfOutline::pieces().size());
+    QCOMPARE(element->markerCount, 6 * 12 + 2 * 13);
+
+    const QPointF onTrace = QPointF(5, 3) * factor;
+    const QPointF onDrawing = DxfOutline::turned(QPointF(5, 3), degrees, kShift) * factor;
+    bench.click(onTrace);
+    QCOMPARE(element->registrationStage, qint16(1));
+    QCOMPARE(element->tracePoint, onTrace);
+    bench.click(onDrawing);
+    QCOMPARE(element->registrationStage, qint16(2));
+    QCOMPARE_REL(element->drawingPoint.x(), onDrawing.x(), 1e-12);
+    QCOMPARE_REL(element->drawingPoint.y(), onDrawing.y(), 1e-12);
+
+    QVERIFY(element->isFinished());
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(element->markerCount, 0);
+    QVERIFY(element->reperPoints.isEmpty());
+    QStringList texts;
+    for (const auto &args : qAsConst(status))
+        texts << args.first().toString();
+    QVERIFY(texts.contains(QStringLiteral("Выберите соответствующую ей точку на чертеже")));
+    QCOMPARE(texts.last(), QString());
+
+    QVERIFY2(bench.meanDistance() < 0.001 * factor, qPrintable(QString::number(bench.meanDistance())));
+    const QVector<double> first = plotDrawing(&bench.plot).drawing.dxfEntityParams[0];
+    QVERIFY(std::abs(first[0]) < 0.01 * factor && std::abs(first[1]) < 0.01 * factor);
+    QVERIFY(std::abs(first[2] - 4 * factor) < 0.01 * factor && std::abs(first[3]) < 0.01 * factor);
+
+    // Further presses change nothing.
+    const auto params = plotDrawing(&bench.plot).drawing.dxfEntityParams;
+    bench.click(onDrawing);
+    QCOMPARE(plotDrawing(&bench.plot).drawing.dxfEntityParams, params);
+
+    fitAxes(&bench.plot);
+    saveScreenshot(&bench.plot, QStringLiteral("dxf_registered_%1").arg(QTest::currentDataTag()).replace(' ', '_'));
+    Settings::instance().axis_unit = 0;
+}
+
+// Kind 33 armed in the contour window: a press creates the element, which asks
+// for the file; the next two presses register the drawing. Deleting the
+// element disables the deviation button and takes the drawing away.
+void TestDxfCompare::throughTheContourWindow()
+{
+    ScriptedPrompts prompts;
+    QTemporaryDir dir;
+    QFile file(dir.filePath("outline.dxf"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(DxfOutline::dxf(-9, QPointF(4, 5)));
+    file.close();
+    const QVector<QPointF> points = DxfOutline::trace(0.2, 1);
+    ContourWindowStandIn w({ makeTrace(points) });
+    w.plot()->curve(0)->setPen(QPen(QColor(Settings::instance().preferenses.graph_color), 1));
+    w.arm(COMPARE_PLANE_DXF);
+
+    prompts.expect(ScriptedPrompts::OpenFile, file.fileName());
+    w.click(QPointF(1, 0));
+    QVERIFY(prompts.allAnswered());
+    QCOMPARE(w.manager()->measurementList().size(), 1);
+    auto *element = qobject_cast<ComparePlaneDXF *>(w.manager()->measurementList().first());
+    QVERIFY(element);
+    QVERIFY(w.errorPlaneButton()->isEnabled());
+    QCoreApplication::processEvents();
+    QCOMPARE(w.statusMessage(), QStringLiteral("Выберите первую точку на трассе"));
+    QCOMPARE(w.rowOf(element)->text(0), QStringLiteral("Чертёж DXF"));
+    QCOMPARE(w.rowOf(element)->parent()->text(0), QStringLiteral("ДОП. ГЕОМЕТРИИ"));
+    fitAxes(w.plot());
+    w.screenshot(QStringLiteral("dxf_imported"));
+
+    const QPointF onTrace(9, 3);
+    w.move(onTrace);
+    w.click(onTrace);
+    QCOMPARE(w.statusMessage(), QStringLiteral("Выберите соответствующую ей точку на чертеже"));
+    const QPointF onDrawing = DxfOutline::turned(onTrace, -9, QPointF(4, 5));
+    w.move(onDrawing);
+    w.click(onDrawing);
+    QVERIFY(element->isFinished());
+    QCOMPARE(w.statusMessage(), QString());
+    const double mean = drawingFitError(plotDrawing(w.plot()).drawing, points) / points.size();
+    QVERIFY2(mean < 0.001, qPrintable(QString::number(mean)));
+    fitAxes(w.plot());
+    w.screenshot(QStringLiteral("dxf_registered_in_window"));
+
+    w.deleteMeasurement(element->id());
+    QVERIFY(!w.errorPlaneButton()->isEnabled());
+    QCOMPARE(distanceToDrawing(w.plot(), 9, 3), 1e100);
+}
+
+// The plot items stand where the entities are: lines at their ends, arcs in
+// their box with Qt's angles, also for an arc through 0°.
+void TestDxfCompare::itemsFollowTheEntities()
+{
+    Bench bench;
+    std::unique_ptr<ComparePlaneDXF> element(bench.import(bench.writeFile("items.dxf",
+        DxfText::file(DxfText::line(0, 0, 10, 5) + DxfText::arc(0, 0, 2, 0, 90) + DxfText::arc(1, 1, 1, 300, 60)
+            + DxfText::circle(3, 3, 1) + DxfText::ellipse(5, 5, 0, 4, 0.5)))));
+    const PlotDrawing &d = plotDrawing(&bench.plot);
+    QCOMPARE(d.dxfEntityItems.size(), 5);
+    auto *line = qobject_cast<QCPItemLine *>(d.dxfEntityItems[0].data());
+    QVERIFY(line);
+    QCOMPARE(line->start->coords(), QPointF(0, 0));
+    QCOMPARE(line->end->coords(), QPointF(10, 5));
+    QCOMPARE(line->layer()->name(), QStringLiteral("overlay"));
+
+    struct Expected {
+        QPointF topLeft, bottomRight;
+        int start, span;
+    };
+    const Expected expected[] = { { { -2, 2 }, { 2, -2 }, 0, 1440 }, { { 0, 2 }, { 2, 0 }, 4800, 1920 },
+        { { 2, 4 }, { 4, 2 }, 0, 5760 }, { { 3, 9 }, { 7, 1 }, 0, 5760 } };
+    for (int i = 0; i < 4; ++i) {
+        auto *arc = qobject_cast<QCPItemArc *>(d.dxfEntityItems[i + 1].data());
+        QVERIFY(arc);
+        QCOMPARE(arc->topLeft->coords(), expected[i].topLeft);
+        QCOMPARE(arc->bottomRight->coords(), expected[i].bottomRight);
+        QCOMPARE(arc->mStartAngle, expected[i].start);
+        QCOMPARE(arc->mSpanAngle, expected[i].span);
+    }
+    QCOMPARE(element->markerCount, 12 + 13 + 13 + 26 + 26);
+
+    // Deleting the element takes the drawing off the plot.
+    const int itemsWithDrawing = bench.plot.itemCount();
+    element.reset();
+    QCOMPARE(bench.plot.itemCount(), itemsWithDrawing - 5 - 90); // the entities and the markers' tracers
+    QVERIFY(plotDrawing(&bench.plot).drawing.isEmpty());
+    QCOMPARE(distanceToDrawing(&bench.plot, 0, 0), 1e100);
+}
+
+// A cancelled question stays silent; a file that cannot be read or holds
+// nothing to draw is reported. Either way the element waits, unfinished, and
+// presses do nothing.
+void TestDxfCompare::failedImportWaits_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("reported");
+    QTest::newRow("cancelled") << QString() << QByteArray() << false;
+    QTest::newRow("missing file") << QStringLiteral("missing.dxf") << QByteArray() << true;
+    QTest::newRow("points only") << QStringLiteral("points.dxf") << DxfText::file(DxfText::point(1, 1)) << true;
+    QTest::newRow("garbage") << QStringLiteral("garbage.dxf") << QByteArray("\x7f\x45\x4c\x46\x02\x01\n\n") << true;
+}
+
+void TestDxfCompare::failedImportWaits()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, reported);
+
+    Bench bench;
+    QString path;
+    if (!file.isEmpty())
+        path = text.isEmpty() ? bench.dir.filePath(file) : bench.writeFile(file, text);
+    std::unique_ptr<ComparePlaneDXF> element(bench.import(path, reported));
+    QVERIFY(bench.prompts.allAnswered());
+    QCOMPARE(bench.prompts.unexpectedCount(), 0);
+    if (reported)
+        QVERIFY(bench.prompts.calls().last().text.contains(file));
+
+    bench.click(bench.points[10]);
+    bench.click(bench.points[20]);
+    QCOMPARE(element->registrationStage, qint16(0));
+    QVERIFY(!element->isFinished());
+    QVERIFY(plotDrawing(&bench.plot).drawing.isEmpty());
+}
+
+void TestDxfCompare::markersAreCapped()
+{
+    Bench bench;
+    QByteArray circles;
+    for (int i = 0; i < 100; ++i)
+        circles += DxfText::circle(i, 0, 0.4);
+    std::unique_ptr<ComparePlaneDXF> element(bench.import(bench.writeFile("circles.dxf", DxfText::file(circles))));
+    QCOMPARE(plotDrawing(&bench.plot).drawing.size(), 100);
+    QCOMPARE(element->markerCount, kMaxDrawingMarkers);
+    QCOMPARE(element->reperPoints.size(), kMaxDrawingMarkers);
+}
+
+// Two contour plots each hold their own drawing; deleting one element leaves
+// the other plot's drawing and items alone.
+void TestDxfCompare::oneDrawingPerPlot()
+{
+    Bench first;
+    Bench second(1, &first.prompts);
+    std::unique_ptr<ComparePlaneDXF> a(
+        first.import(first.writeFile("a.dxf", DxfText::file(DxfText::line(0, 0, 1, 0)))));
+    std::unique_ptr<ComparePlaneDXF> b(
+        second.import(second.writeFile("b.dxf", DxfText::file(DxfText::circle(0, 0, 1) + DxfText::line(0, 5, 1, 5)))));
+    QCOMPARE(plotDrawing(&first.plot).drawing.size(), 1);
+    QCOMPARE(plotDrawing(&second.plot).drawing.size(), 2);
+    QCOMPARE(distanceToDrawing(&first.plot, 0.5, 2), 2.0);
+    QCOMPARE(distanceToDrawing(&second.plot, 0, 3), 2.0);
+
+    const int secondItems = second.plot.itemCount();
+    a.reset();
+    QCOMPARE(distanceToDrawing(&first.plot, 0.5, 2), 1e100);
+    QCOMPARE(distanceToDrawing(&second.plot, 0, 3), 2.0);
+    QCOMPARE(second.plot.itemCount(), secondItems);
+    for (const auto &item : plotDrawing(&second.plot).dxfEntityItems)
+        QVERIFY(item && item->parentPlot() == &second.plot);
+}
+
+// After a change of the display unit the drawing and the registration point
+// scale by the ratio of the unit factors, once, whatever point was registered.
+void TestDxfCompare::followsTheDisplayUnit()
+{
+    Settings::instance().axis_unit = 0;
+    Bench bench;
+    std::unique_ptr<ComparePlaneDXF> element(
+        bench.import(bench.writeFile("outline.dxf", DxfOutline::dxf(0, QPointF(0.5, 0.25)))));
+    // The first point of the trace lies at x = 0: the factor cannot come from its x.
+    bench.click(QPointF(0, 0));
+    bench.click(QPointF(0.5, 0.25));
+    QVERIFY(element->isFinished());
+    const auto before = plotDrawing(&bench.plot).drawing.dxfEntityParams;
+
+    Settings::instance().axis_unit = 1;
+    QCPCurveDataContainer scaled;
+    for (const QPointF &p : qAsConst(bench.points))
+        scaled.add(QCPCurveData(scaled.size(), p.x() * 1000, p.y() * 1000));
+    bench.trace->data()->set(scaled);
+    element->calculate();
+    element->calculate();
+    const auto after = plotDrawing(&bench.plot).drawing.dxfEntityParams;
+    for (int i = 0; i < before.size(); ++i) {
+        const int lengths = plotDrawing(&bench.plot).drawing.dxfEntityTypes[i] == DxfType::circle() ? 3 : 4;
+        for (int k = 0; k < before[i].size(); ++k)
+            QCOMPARE(after[i][k], k < lengths ? before[i][k] * 1000 : before[i][k]);
+    }
+    QCOMPARE(element->tracePoint, QPointF(0, 0));
+    QCOMPARE(plotDrawing(&bench.plot).unitFactor, 1000.0);
+    Settings::instance().axis_unit = 0;
+}
+
+VANTOR_TEST_MAIN(TestDxfCompare)
+#include "tst_dxfcompare.moc"

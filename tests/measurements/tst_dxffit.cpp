@@ -1,0 +1,300 @@
+#include "support/fuzzy.h"
+#include "support/testmain.h"
+
+#include "dxftestfiles.h"
+#include "measurements/dxffit.h"
+
+#include <QRandomGenerator>
+
+#include <cmath>
+
+Q_DECLARE_METATYPE(QVector<double>)
+
+namespace {
+
+DxfDrawing drawingOf(const QString &type, const QVector<double> &params)
+{
+    DxfDrawing d;
+    d.append(type, params);
+    return d;
+}
+
+// Difference of two angles in degrees, folded into [0, 180].
+double angleGap(double a, double b)
+{
+    const double d = normalizedDegrees(a - b);
+    return std::min(d, 360 - d);
+}
+
+} // namespace
+
+class TestDxfFit : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void distance_data();
+    void distance();
+    void emptyDrawingIsFarAway();
+    void pointGeometry();
+    void rotation_data();
+    void rotation();
+    void translationAndScale();
+    void prunedErrorIsThePlainError();
+    void equalErrorsKeepTheDrawingTurnedOver();
+    void registration_data();
+    void registration();
+};
+
+// Distances from a point to one entity, against hand calculations.
+void TestDxfFit::distance_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QVector<double>>("params");
+    QTest::addColumn<QPointF>("point");
+    QTest::addColumn<double>("expected");
+
+    const QString line = DxfType::line(), circle = DxfType::circle();
+    QTest::newRow("segment, foot inside") << line << QVector<double> { 0, 0, 10, 0 } << QPointF(5, 5) << 5.0;
+    QTest::newRow("segment, nearer end") << line << QVector<double> { 0, 0, 10, 0 } << QPointF(-3, 4) << 5.0;
+    QTest::newRow("segment beyond its far end") << line << QVector<double> { 0, 0, 10, 0 } << QPointF(13, -4) << 5.0;
+    // The foot of a horizontal or vertical segment off the axes, computed by
+    // projection, misses the segment's own y or x by rounding.
+    QTest::newRow("horizontal segment off the axes")
+        << line << QVector<double> { 0.1, 0.7, 10.7, 0.7 } << QPointF(3, 2.7) << 2.0;
+    QTest::newRow("vertical segment off the axes")
+        << line << QVector<double> { 0.7, 0.1, 0.7, 10.7 } << QPointF(2.2, 3) << 1.5;
+    QTest::newRow("segment of zero length") << line << QVector<double> { 1, 1, 1, 1 } << QPointF(4, 5) << 5.0;
+    QTest::newRow("arc, inside its sweep")
+        << circle << QVector<double> { 0, 0, 2, 0, 90 } << QPointF(3, 3) << std::sqrt(18.0) - 2;
+    QTest::newRow("arc, outside its sweep")
+        << circle << QVector<double> { 0, 0, 2, 0, 90 } << QPointF(-3, 0) << std::sqrt(13.0);
+    QTest::newRow("arc through 0°, inside") << circle << QVector<double> { 0, 0, 2, 300, 60 } << QPointF(5, 0) << 3.0;
+    QTest::newRow("arc through 0°, inside below")
+        << circle << QVector<double> { 0, 0, 2, 300, 60 } << QPointF(3, -3) << std::sqrt(18.0) - 2;
+    QTest::newRow("arc through 0°, outside")
+        << circle << QVector<double> { 0, 0, 2, 300, 60 } << QPointF(-1, 0) << std::hypot(2.0, std::sqrt(3.0));
+    QTest::newRow("full circle") << circle << QVector<double> { 0, 0, 2, -1, -1 } << QPointF(3, 4) << 3.0;
+    QTest::newRow("inside a circle") << circle << QVector<double> { 1, 1, 2, -1, -1 } << QPointF(1.5, 1) << 1.5;
+}
+
+void TestDxfFit::distance()
+{
+    QFETCH(QString, type);
+    QFETCH(QVector<double>, params);
+    QFETCH(QPointF, point);
+    QFETCH(double, expected);
+
+    const DxfDrawing drawing = drawingOf(type, params);
+    QCOMPARE_REL(distanceToDrawing(drawing, point.x(), point.y()), expected, 1e-12);
+    // The geometry functions agree with the drawing's distance.
+    const double single = type == DxfType::line()
+        ? pointSegmentDistance(point, { params[0], params[1] }, { params[2], params[3] })
+        : pointArcDistance(point, { params[0], params[1] }, params[2], params[3], params[4]);
+    QCOMPARE(single, distanceToDrawing(drawing, point.x(), point.y()));
+}
+
+void TestDxfFit::emptyDrawingIsFarAway()
+{
+    QCOMPARE(distanceToDrawing(DxfDrawing(), 1, 2), 1e100);
+    // Ellipses take no part in the distance.
+    QCOMPARE(distanceToDrawing(drawingOf(DxfType::ellipse(), { 0, 0, 2, 1 }), 2, 0), 1e100);
+    DxfDrawing both = drawingOf(DxfType::ellipse(), { 0, 0, 2, 1 });
+    both.append(DxfType::line(), { 0, 5, 1, 5 });
+    QCOMPARE(distanceToDrawing(both, 0, 0), 5.0);
+}
+
+void TestDxfFit::pointGeometry()
+{
+    QCOMPARE(pointDistance({ 1, 1 }, { 4, 5 }), 5.0);
+    QCOMPARE(projectPointOnLine({ 5, 5 }, { 0, 0 }, { 10, 0 }), QPointF(5, 0));
+    QCOMPARE(projectPointOnLine({ 0, 2 }, { 0, 0 }, { 2, 2 }), QPointF(1, 1));
+    QCOMPARE(projectPointOnLine({ -7, 3 }, { 1, 1 }, { 3, 3 }), QPointF(-2, -2)); // beyond the segment's end
+    QCOMPARE(pointAngle({ 1, 1 }, { 1, 3 }), M_PI / 2);
+    QCOMPARE(pointAngle({ 1, 1 }, { 0, 1 }), M_PI);
+}
+
+// Every entity kind turned about a centre by known angles.
+void TestDxfFit::rotation_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QVector<double>>("params");
+    QTest::addColumn<double>("degrees");
+    QTest::addColumn<QVector<double>>("expected");
+
+    const QString line = DxfType::line(), circle = DxfType::circle(), ellipse = DxfType::ellipse();
+    // Centre of every turn: (1, 1).
+    QTest::newRow("line by 90") << line << QVector<double> { 2, 1, 3, 1 } << 90.0 << QVector<double> { 1, 2, 1, 3 };
+    QTest::newRow("line by 180") << line << QVector<double> { 2, 1, 3, 2 } << 180.0 << QVector<double> { 0, 1, -1, 0 };
+    QTest::newRow("line by -90") << line << QVector<double> { 2, 1, 3, 1 } << -90.0 << QVector<double> { 1, 0, 1, -1 };
+    QTest::newRow("line by 30") << line << QVector<double> { 3, 1, 1, 1 } << 30.0
+                                << QVector<double> { 1 + std::sqrt(3.0), 2, 1, 1 };
+    QTest::newRow("line by 720 + 90") << line << QVector<double> { 2, 1, 3, 1 } << 810.0
+                                      << QVector<double> { 1, 2, 1, 3 };
+    QTest::newRow("circle by 90") << circle << QVector<double> { 3, 1, 2, -1, -1 } << 90.0
+                                  << QVector<double> { 1, 3, 2, -1, -1 };
+    QTest::newRow("arc from 0° by 90") << circle << QVector<double> { 1, 1, 2, 0, 90 } << 90.0
+                                       << QVector<double> { 1, 1, 2, 90, 180 };
+    QTest::newRow("arc by -45 crosses 0°")
+        << circle << QVector<double> { 1, 1, 2, 0, 90 } << -45.0 << QVector<double> { 1, 1, 2, 315, 45 };
+    QTest::newRow("arc through 0° by 90")
+        << circle << QVector<double> { 1, 1, 2, 300, 60 } << 90.0 << QVector<double> { 1, 1, 2, 30, 150 };
+    QTest::newRow("arc by 180") << circle << QVector<double> { 2, 1, 1, 10, 20 } << 180.0
+                                << QVector<double> { 0, 1, 1, 190, 200 };
+    QTest::newRow("ellipse keeps its axes")
+        << ellipse << QVector<double> { 3, 1, 4, 2 } << 90.0 << QVector<double> { 1, 3, 4, 2 };
+}
+
+void TestDxfFit::rotation()
+{
+    QFETCH(QString, type);
+    QFETCH(QVector<double>, params);
+    QFETCH(double, degrees);
+    QFETCH(QVector<double>, expected);
+
+    DxfDrawing drawing = drawingOf(type, params);
+    rotateDrawing(drawing, degrees, QPointF(1, 1));
+    const QVector<double> &turned = drawing.dxfEntityParams[0];
+    QCOMPARE(turned.size(), expected.size());
+    for (int i = 0; i < turned.size(); ++i)
+        QVERIFY2(std::abs(turned[i] - expected[i]) < 1e-12,
+            qPrintable(QStringLiteral("parameter %1: %2, expected %3").arg(i).arg(turned[i]).arg(expected[i])));
+    // The distance turns with the drawing: a point turned with it keeps its distance.
+    if (type != DxfType::ellipse()) {
+        const QPointF p(4, -2);
+        const QPointF q = QPointF(1, 1)
+            + QPointF((p.x() - 1) * std::cos(degrees * M_PI / 180) - (p.y() - 1) * std::sin(degrees * M_PI / 180),
+                (p.x() - 1) * std::sin(degrees * M_PI / 180) + (p.y() - 1) * std::cos(degrees * M_PI / 180));
+        QCOMPARE_REL(
+            distanceToDrawing(drawing, q.x(), q.y()), distanceToDrawing(drawingOf(type, params), p.x(), p.y()), 1e-9);
+    }
+}
+
+void TestDxfFit::translationAndScale()
+{
+    DxfDrawing drawing;
+    drawing.append(DxfType::line(), { 1, 2, 3, 4 });
+    drawing.append(DxfType::circle(), { 1, 2, 3, 10, 20 });
+    drawing.append(DxfType::ellipse(), { 1, 2, 3, 4 });
+    translateDrawing(drawing, 0.5, -1);
+    QCOMPARE(drawing.dxfEntityParams,
+        QVector<QVector<double>>({ { 1.5, 1, 3.5, 3 }, { 1.5, 1, 3, 10, 20 }, { 1.5, 1, 3, 4 } }));
+    scaleDrawing(drawing, 1000);
+    QCOMPARE(drawing.dxfEntityParams,
+        QVector<QVector<double>>(
+            { { 1500, 1000, 3500, 3000 }, { 1500, 1000, 3000, 10, 20 }, { 1500, 1000, 3000, 4000 } }));
+}
+
+// The pruned sum equals the plain one to the last bit, for drawings of every
+// kind of entity and points near and far, on and off the grid's cells.
+void TestDxfFit::prunedErrorIsThePlainError()
+{
+    QRandomGenerator random(7);
+    auto uniform = [&](double lo, double hi) { return lo + (hi - lo) * random.generateDouble(); };
+    for (int round = 0; round < 20; ++round) {
+        DxfDrawing drawing;
+        for (int i = 0; i < 30; ++i) {
+            switch (random.bounded(4)) {
+            case 0:
+                drawing.append(DxfType::line(), { uniform(-5, 25), uniform(-5, 5), uniform(-5, 25), uniform(-5, 5) });
+                break;
+            case 1:
+                drawing.append(DxfType::circle(), { uniform(-5, 25), uniform(-5, 5), uniform(0, 3), -1, -1 });
+                break;
+            case 2:
+                drawing.append(DxfType::circle(),
+                    { uniform(-5, 25), uniform(-5, 5), uniform(0, 3), uniform(0, 360), uniform(0, 360) });
+                break;
+            default:
+                drawing.append(DxfType::ellipse(), { uniform(-5, 25), uniform(-5, 5), 1, 2 });
+            }
+        }
+        // A horizontal and a vertical segment whose ends lie on cell borders.
+        drawing.append(DxfType::line(), { 0, 0, 20, 0 });
+        drawing.append(DxfType::line(), { 10, -4, 10, 4 });
+        QVector<QPointF> points;
+        double y = 0;
+        for (int i = 0; i < 3000; ++i) {
+            y += uniform(-0.1, 0.1);
+            points.append(QPointF(i * 20.0 / 3000, round % 2 ? y : std::round(y)));
+        }
+        points.append(QPointF(300, -200)); // far outside the rest
+        DrawingFitError pruned(points, true), plain(points, false);
+        const double a = pruned(drawing), b = plain(drawing);
+        QVERIFY2(
+            a == b, qPrintable(QStringLiteral("round %1: %2 != %3").arg(round).arg(a, 0, 'g', 17).arg(b, 0, 'g', 17)));
+        QCOMPARE(b, drawingFitError(drawing, points));
+    }
+}
+
+// A drawing that fits as well either way up is left upside down; an empty one
+// (every error equal) too, and its searches still end.
+void TestDxfFit::equalErrorsKeepTheDrawingTurnedOver()
+{
+    const QVector<QPointF> points { { 1, 0 }, { 0, 1 }, { -1, 0 }, { 0, -1 } };
+    DxfDrawing circle = drawingOf(DxfType::circle(), { 0, 0, 1, -1, -1 });
+    DrawingFitError error(points);
+    const RotationFit fit = fitRotation(circle, QPointF(0, 0), error);
+    QCOMPARE(fit.angle, 180.0);
+    QCOMPARE(fit.error, 0.0);
+
+    DxfDrawing empty;
+    DrawingFitError emptyError(points);
+    QCOMPARE(fitRotation(empty, QPointF(0, 0), emptyError).angle, 180.0);
+    const ShiftFit shift = fitShift(empty, 1000, emptyError);
+    QCOMPARE(shift.shift, QPointF());
+    QCOMPARE(shift.error, 4e100);
+}
+
+// A trace sampled from a known outline, and the outline as a DXF turned by a
+// known angle and shifted: after the registration the drawing lies on the
+// trace and the turn is undone. A drawing turned almost upside down is caught
+// by the flip test.
+void TestDxfFit::registration_data()
+{
+    QTest::addColumn<double>("degrees");
+    QTest::addColumn<double>("factor");
+    QTest::addColumn<QPointF>("miss");
+    QTest::addColumn<double>("angleTolerance");
+    QTest::addColumn<double>("meanTolerance"); // millimetres
+
+    QTest::newRow("7°, mm") << 7.0 << 1.0 << QPointF() << 0.01 << 0.001;
+    QTest::newRow("-12°, mm") << -12.0 << 1.0 << QPointF() << 0.01 << 0.001;
+    QTest::newRow("upside down and 5°, mm") << 185.0 << 1.0 << QPointF() << 0.01 << 0.001;
+    QTest::newRow("exactly upside down, µm") << 180.0 << 1000.0 << QPointF() << 0.01 << 0.001;
+    QTest::newRow("3°, µm") << 3.0 << 1000.0 << QPointF() << 0.01 << 0.001;
+    // The turn is found about the point clicked, so a miss leaves a little of
+    // it; the shifts take up most of the miss.
+    QTest::newRow("4°, click beside the drawing, mm") << 4.0 << 1.0 << QPointF(0.03, -0.02) << 0.5 << 0.02;
+    QTest::newRow("-6°, click beside the drawing, µm") << -6.0 << 1000.0 << QPointF(-0.02, 0.04) << 0.5 << 0.02;
+}
+
+void TestDxfFit::registration()
+{
+    QFETCH(double, degrees);
+    QFETCH(double, factor);
+    QFETCH(QPointF, miss);
+    QFETCH(double, angleTolerance);
+    QFETCH(double, meanTolerance);
+
+    const QPointF shift(30, -20);
+    DxfDrawing drawing = parseDxf(DxfOutline::dxf(degrees, shift), factor);
+    QCOMPARE(drawing.size(), DxfOutline::pieces().size());
+    const QVector<QPointF> points = DxfOutline::trace(0.01, factor);
+
+    // The operator clicks the start of the top shoulder on the trace and,
+    // maybe missing it by a little, on the drawing.
+    const QPointF onTrace = QPointF(5, 3) * factor;
+    const QPointF onDrawing = (DxfOutline::turned(QPointF(5, 3), degrees, shift) + miss) * factor;
+    DxfDrawing plain = drawing;
+    const Registration result = registerDrawing(drawing, onTrace, onDrawing, points, factor);
+    // The search without pruning ends in the very same drawing.
+    registerDrawing(plain, onTrace, onDrawing, points, factor, false);
+    QCOMPARE(plain.dxfEntityParams, drawing.dxfEntityParams);
+
+    QVERIFY2(angleGap(result.angle, -degrees) < angleTolerance, qPrintable(QString::number(result.angle)));
+    const double meanDistance = result.error / points.size();
+    QVERIFY2(meanDistance < meanTolerance * factor, qPrintable(QString::number(meanDistance)));
+    QCOMPARE(result.error, drawingFitError(drawing, points));
+}
+
+VANTOR_TEST_MAIN(TestDxfFit)
+#include "tst_dxffit.moc"
