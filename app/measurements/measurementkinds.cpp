@@ -14,14 +14,61 @@
 
 #include "measurements/compareplanedxf.h"
 #include "measurements/measurement.h"
+#include "measurements/additionalgeometryselection.h"
+#include "measurements/agtextplacement.h"
+#include "measurements/clickdistacemeasurement.h"
+#include "measurements/curvaturemeasurement.h"
+#include "measurements/intersections.h"
+#include "measurements/thread.h"
+
+namespace {
+
+// A parallel copy of a click line: it reads any click line's coefficients and
+// builds a finished line of class Line.
+template <typename Line> LineCopier lineCopier()
+{
+    LineCopier copier;
+    copier.coefficients = [](const Measurement *m) {
+        const auto *line = qobject_cast<const ClickDistaceMeasurement *>(m);
+        return line ? line->coefficients : QVector<double>();
+    };
+    copier.create = [](PlotWidget *plot, const QVector<double> &coefficients) -> Measurement * {
+        return new Line(plot, coefficients);
+    };
+    return copier;
+}
+
+} // namespace
 
 void registerMeasurementKinds(MeasurementKindTable &table)
 {
-    Q_UNUSED(table)
     // Distances, angles and levelling.
 
     // Radii, circles, click lines and points, thread, extremum points, text,
     // intersections and parallel copies.
+    table.creators[REGULAR_RADIUS] = [](const MeasurementContext &c) { return new RegularRadiusMeasurement(c.plot); };
+    table.creators[ARCS_RADIUS] = [](const MeasurementContext &c) { return new ArcsRadiusMeasurement(c.plot); };
+    table.creators[CIRCUMF_AG] = [](const MeasurementContext &c) { return new CircumfAGMeasurement(c.plot); };
+    table.creators[CIRCUMF_AG_SPECIFIED]
+        = [](const MeasurementContext &c) { return new CircumfAGSpecified(c.plot, c.radius); };
+    table.creators[CLICK_HORIZONTAL_LINE] = [](const MeasurementContext &c) { return new ClickHorizontalLine(c.plot); };
+    table.creators[CLICK_VERTICAL_LINE] = [](const MeasurementContext &c) { return new ClickVerticalLine(c.plot); };
+    table.creators[CLICK_DOUBLE_LINE] = [](const MeasurementContext &c) { return new ClickDoubleLine(c.plot); };
+    table.creators[CLICK_POINT] = [](const MeasurementContext &c) { return new ClickPoint(c.plot); };
+    table.creators[MIDDLE_POINT] = [](const MeasurementContext &c) { return new MiddlePoint(c.plot); };
+    table.creators[THREAD] = [](const MeasurementContext &c) { return new Thread(c.plot); };
+    table.creators[FIND_MAX_POINT] = [](const MeasurementContext &c) { return new FindMaxPoint(c.plot); };
+    table.creators[FIND_MIN_POINT] = [](const MeasurementContext &c) { return new FindMinPoint(c.plot); };
+    table.creators[AG_TEXT_PLACEMENT]
+        = [](const MeasurementContext &c) { return new AgTextPlacement(c.parentWidget, c.plot); };
+    table.intersections[IntersectionKind::CircleCircle] = circleCircleIntersection;
+    table.intersections[IntersectionKind::CircleLine] = circleLineIntersection;
+    table.intersections[IntersectionKind::CircleVerticalLine] = circleVerticalLineIntersection;
+    table.intersections[IntersectionKind::VerticalLineLine] = verticalLineLineIntersection;
+    table.intersections[IntersectionKind::LineLine] = lineLineIntersection;
+    table.lineCopiers[CLICK_HORIZONTAL_LINE] = lineCopier<ClickHorizontalLine>();
+    table.lineCopiers[CLICK_VERTICAL_LINE] = lineCopier<ClickVerticalLine>();
+    table.lineCopiers[CLICK_DOUBLE_LINE] = lineCopier<ClickDoubleLine>();
 
     // Drawing comparison.
     table.creators[COMPARE_PLANE_DXF] = [](const MeasurementContext &c) {

@@ -1,0 +1,333 @@
+#include "measurements/clickdistacemeasurement.h"
+
+#include "measurements/circlegeometry.h"
+#include "plot/plotwidget.h"
+#include "settings/common.h"
+
+#include <QMouseEvent>
+#include <cmath>
+
+namespace {
+
+// Copies take exactly the first two entries; missing ones count as 0.
+QVector<double> lineCoefficients(const QVector<double> &given)
+{
+    return { given.value(0, 0.0), given.value(1, 0.0) };
+}
+
+// The longest key span of the plot's curves, 0 without a curve with points.
+double widestCurveSpan(PlotWidget *plot)
+{
+    double span = 0;
+    for (int i = 0; i < plot->curveCount(); ++i) {
+        const QCPCurve *curve = plot->curve(i);
+        if (!curve || curve->data()->isEmpty())
+            continue;
+        const auto data = curve->data();
+        span = std::max(span, std::abs((data->constEnd() - 1)->key - data->constBegin()->key));
+    }
+    return span;
+}
+
+} // namespace
+
+ClickDistaceMeasurement::ClickDistaceMeasurement(int type, PlotWidget *plot, const QString &caption)
+    : Measurement(type, plot, 0)
+    , coefficients { 0.0, 0.0 }
+    , line(new QCPItemStraightLine(plot))
+    , caption(caption)
+{
+    line->setPen(Common::kBlackPen);
+    isMeasurement = false;
+}
+
+ClickDistaceMeasurement::~ClickDistaceMeasurement()
+{
+    if (PlotWidget *p = plot())
+        p->removeItem(line);
+}
+
+QString ClickDistaceMeasurement::groupName() const
+{
+    return QStringLiteral("Доп геометрия Линии");
+}
+
+void ClickDistaceMeasurement::updateSelectionMarker()
+{
+    if (PlotWidget *p = plot())
+        p->setSelectionMarkerVisible(true);
+}
+
+void ClickDistaceMeasurement::setHighlighted(bool on)
+{
+    line->setPen(on ? Common::kGreenPen : Common::kBlackPen);
+}
+
+void ClickDistaceMeasurement::setLinePoints(QPointF a, QPointF b)
+{
+    line->point1->setCoords(float(a.x()), float(a.y()));
+    line->point2->setCoords(float(b.x()), float(b.y()));
+}
+
+void ClickDistaceMeasurement::setLineVisible(bool visible)
+{
+    line->setVisible(visible);
+}
+
+QPointF ClickDistaceMeasurement::curvePointAt(const PickedPoint *point)
+{
+    if (!point || !point->curve || point->index < 0 || point->index >= point->curve->data()->size())
+        return QPointF();
+    const QCPCurveData &d = *(point->curve->data()->constBegin() + point->index);
+    return QPointF(d.key, d.value);
+}
+
+std::unique_ptr<PickedPoint> ClickDistaceMeasurement::pointUnderMarker() const
+{
+    auto point = std::make_unique<PickedPoint>();
+    if (PlotWidget *p = plot()) {
+        const qint64 index = p->selectedDataIndex();
+        point->index = index > std::numeric_limits<int>::max() ? -1 : int(index);
+        point->curve = p->selectedCurve();
+    }
+    return point;
+}
+
+bool ClickDistaceMeasurement::isLeftButton(QMouseEvent *event)
+{
+    return event->button() == Qt::LeftButton;
+}
+
+// --- Horizontal line ---------------------------------------------------------
+
+ClickHorizontalLine::ClickHorizontalLine(PlotWidget *plot)
+    : ClickDistaceMeasurement(24, plot, QStringLiteral("Горизонтальная прямая"))
+{
+    addConnection(connect(plot, &QCustomPlot::mouseRelease, this, &ClickHorizontalLine::onPlotMouseRelease));
+    addConnection(connect(plot, &QCustomPlot::mouseMove, this, &ClickHorizontalLine::updateLine));
+}
+
+ClickHorizontalLine::ClickHorizontalLine(PlotWidget *plot, const QVector<double> &given)
+    : ClickDistaceMeasurement(24, plot, QStringLiteral("Горизонтальная прямая"))
+{
+    coefficients = lineCoefficients(given);
+    const double c0 = coefficients[0], c1 = coefficients[1];
+    setLinePoints(QPointF(0, c1 - 1e6 * c0), QPointF(1, c1 + 1e6 * c0));
+    setLineVisible(true);
+    finishMeasurement();
+    Q_EMIT measumentFinished();
+}
+
+void ClickHorizontalLine::calculate()
+{
+    if (!firstPoint)
+        return;
+    coefficients = { 0.0, curvePointAt(firstPoint.get()).y() };
+    updateLine();
+}
+
+void ClickHorizontalLine::updateLine()
+{
+    if (!firstPoint)
+        return;
+    const double y = coefficients[1];
+    setLinePoints(QPointF(0, y), QPointF(1, y));
+    setLineVisible(true);
+}
+
+void ClickHorizontalLine::onPlotMouseRelease(QMouseEvent *event)
+{
+    if (!isLeftButton(event))
+        return;
+    firstPoint = pointUnderMarker();
+    calculate();
+    finishMeasurement();
+    Q_EMIT measumentFinished();
+}
+
+// --- Vertical line -------------------------------------------------------------
+
+ClickVerticalLine::ClickVerticalLine(PlotWidget *plot)
+    : ClickDistaceMeasurement(25, plot, QStringLiteral("Вертикальная прямая"))
+{
+    addConnection(connect(plot, &QCustomPlot::mouseRelease, this, &ClickVerticalLine::onPlotMouseRelease));
+    addConnection(connect(plot, &QCustomPlot::mouseMove, this, &ClickVerticalLine::updateLine));
+}
+
+ClickVerticalLine::ClickVerticalLine(PlotWidget *plot, const QVector<double> &given)
+    : ClickDistaceMeasurement(25, plot, QStringLiteral("Вертикальная прямая"))
+{
+    coefficients = lineCoefficients(given);
+    const double c0 = coefficients[0], c1 = coefficients[1];
+    setLinePoints(QPointF(c1 - 1e6 * c0, -1e6), QPointF(c1 + 1e6 * c0, 1e6));
+    setLineVisible(true);
+    finishMeasurement();
+    Q_EMIT measumentFinished();
+}
+
+void ClickVerticalLine::calculate()
+{
+    if (!firstPoint)
+        return;
+    coefficients = { 0.0, curvePointAt(firstPoint.get()).x() };
+    updateLine();
+}
+
+void ClickVerticalLine::updateLine()
+{
+    if (!firstPoint)
+        return;
+    const double x = coefficients[1];
+    setLinePoints(QPointF(x, 0), QPointF(x, 1));
+    setLineVisible(true);
+}
+
+void ClickVerticalLine::onPlotMouseRelease(QMouseEvent *event)
+{
+    if (!isLeftButton(event))
+        return;
+    firstPoint = pointUnderMarker();
+    calculate();
+    finishMeasurement();
+    Q_EMIT measumentFinished();
+}
+
+// --- Line through two points ---------------------------------------------------
+
+ClickDoubleLine::ClickDoubleLine(PlotWidget *plot)
+    : ClickDistaceMeasurement(26, plot, QStringLiteral("Прямая по двум точкам"))
+{
+    addConnection(connect(plot, &QCustomPlot::mouseMove, this, &ClickDoubleLine::previewLine));
+    addConnection(connect(plot, &QCustomPlot::mouseRelease, this, &ClickDoubleLine::onPlotMouseRelease));
+}
+
+ClickDoubleLine::ClickDoubleLine(PlotWidget *plot, const QVector<double> &given)
+    : ClickDistaceMeasurement(26, plot, QStringLiteral("Прямая по двум точкам"))
+{
+    coefficients = lineCoefficients(given);
+    const double c0 = coefficients[0], c1 = coefficients[1];
+    QVector<double> through;
+    if (Geometry::lineThroughPoints(QPointF(0, c1), QPointF(1, c0 + c1), &through)) {
+        // Far beyond the traces, so that the drawn line is exact where they are.
+        const double d = 100 * widestCurveSpan(plot);
+        setLinePoints(QPointF(d, through[0] * d + through[1]), QPointF(-d, -through[0] * d + through[1]));
+    }
+    setLineVisible(true);
+    finishMeasurement();
+    Q_EMIT measumentFinished();
+}
+
+void ClickDoubleLine::calculate()
+{
+    if (!firstPoint || !secondPoint)
+        return;
+    QVector<double> fitted;
+    if (!Geometry::lineThroughPoints(curvePointAt(firstPoint.get()), curvePointAt(secondPoint.get()), &fitted))
+        return;
+    coefficients = fitted;
+    updateLine();
+}
+
+void ClickDoubleLine::updateLine()
+{
+    if (pickedCount != 1)
+        return;
+    QVector<double> through;
+    // A cursor at the first point's key has no finite line: keep the last one.
+    if (!Geometry::lineThroughPoints(curvePointAt(firstPoint.get()), curvePointAt(secondPoint.get()), &through))
+        return;
+    setLinePoints(QPointF(0, through[1]), QPointF(1, through[0] + through[1]));
+    setLineVisible(true);
+}
+
+void ClickDoubleLine::onPlotMouseRelease(QMouseEvent *event)
+{
+    if (!isLeftButton(event))
+        return;
+    std::unique_ptr<PickedPoint> picked = pointUnderMarker();
+    if (pickedCount == 1) {
+        if (curvePointAt(picked.get()).x() == curvePointAt(firstPoint.get()).x())
+            return;
+        secondPoint = std::move(picked);
+        calculate();
+        finishMeasurement();
+        Q_EMIT measumentFinished();
+        return;
+    }
+    pickedCount += 1;
+    firstPoint = std::move(picked);
+}
+
+void ClickDoubleLine::previewLine(QMouseEvent *)
+{
+    secondPoint = pointUnderMarker();
+    updateLine();
+}
+
+// --- Point on the trace --------------------------------------------------------
+
+ClickPoint::ClickPoint(PlotWidget *plot)
+    : ClickDistaceMeasurement(27, plot, QStringLiteral("Точка на трассе"))
+{
+    setLineVisible(false);
+    createReperPoints(1);
+    addConnection(connect(plot, &QCustomPlot::mouseMove, this, &ClickPoint::trackCursorPoint));
+    addConnection(connect(plot, &QCustomPlot::mouseRelease, this, &ClickPoint::onPlotMouseRelease));
+}
+
+void ClickPoint::calculate()
+{
+    if (!firstPoint)
+        return;
+    setReperPoint(0, curvePointAt(firstPoint.get()));
+}
+
+void ClickPoint::onPlotMouseRelease(QMouseEvent *event)
+{
+    if (!isLeftButton(event))
+        return;
+    firstPoint = pointUnderMarker();
+    calculate();
+    finishMeasurement();
+    Q_EMIT measumentFinished();
+}
+
+void ClickPoint::trackCursorPoint(QMouseEvent *)
+{
+    firstPoint = pointUnderMarker();
+    setReperPoint(0, curvePointAt(firstPoint.get()));
+}
+
+// --- Middle point --------------------------------------------------------------
+
+MiddlePoint::MiddlePoint(PlotWidget *plot)
+    : ClickDistaceMeasurement(28, plot, QStringLiteral("Средняя точка"))
+{
+    createReperPoints(1);
+    setLineVisible(false);
+    addConnection(connect(plot, &QCustomPlot::mouseRelease, this, &MiddlePoint::onPlotMouseRelease));
+}
+
+void MiddlePoint::calculate()
+{
+    if (!firstPoint || !secondPoint)
+        return;
+    setReperPoint(0, Geometry::middlePoint(curvePointAt(firstPoint.get()), curvePointAt(secondPoint.get())));
+}
+
+void MiddlePoint::onPlotMouseRelease(QMouseEvent *event)
+{
+    if (!isLeftButton(event))
+        return;
+    if (pickedCount == 1) {
+        secondPoint = pointUnderMarker();
+        calculate();
+        finishMeasurement();
+        makeReperPointsPickable();
+        Q_EMIT measumentFinished();
+        return;
+    }
+    pickedCount += 1;
+    firstPoint = pointUnderMarker();
+    Q_EMIT statusText(QStringLiteral("Укажите вторую точку"));
+}
