@@ -87,27 +87,32 @@ const MeasurementKindTable &standardMeasurementKinds()
     return table;
 }
 
+namespace MeasurementCaption {
+const QString kCircle = QStringLiteral("Окружность");
+const QString kHorizontalLine = QStringLiteral("Горизонтальная прямая");
+const QString kVerticalLine = QStringLiteral("Вертикальная прямая");
+const QString kTwoPointLine = QStringLiteral("Прямая по двум точкам");
+const QString kThread = QStringLiteral("Средний диаметр");
+const QString kDrawing = QStringLiteral("Чертёж DXF");
+} // namespace MeasurementCaption
+
 namespace {
 
-const QString kCircle = QStringLiteral("Окружность");
-const QString kHorizontal = QStringLiteral("Горизонтальная прямая");
-const QString kVertical = QStringLiteral("Вертикальная прямая");
-const QString kTwoPoint = QStringLiteral("Прямая по двум точкам");
-const QString kThread = QStringLiteral("Средний диаметр");
+using namespace MeasurementCaption;
 
 bool isSlopedLine(const QString &caption)
 {
-    return caption == kHorizontal || caption == kTwoPoint || caption == kThread;
+    return caption == kHorizontalLine || caption == kTwoPointLine || caption == kThread;
 }
 
 bool lineLinePair(const QString &a, const QString &b)
 {
     // Two horizontal lines and two thread lines never cross here.
-    if (a == kTwoPoint)
+    if (a == kTwoPointLine)
         return isSlopedLine(b);
-    if (b == kTwoPoint)
+    if (b == kTwoPointLine)
         return isSlopedLine(a);
-    return (a == kThread && b == kHorizontal) || (a == kHorizontal && b == kThread);
+    return (a == kThread && b == kHorizontalLine) || (a == kHorizontalLine && b == kThread);
 }
 
 } // namespace
@@ -119,9 +124,9 @@ bool intersectionKindFor(const QString &a, const QString &b, IntersectionKind *k
         k = IntersectionKind::CircleCircle;
     else if ((a == kCircle && isSlopedLine(b)) || (b == kCircle && isSlopedLine(a)))
         k = IntersectionKind::CircleLine;
-    else if ((a == kCircle && b == kVertical) || (b == kCircle && a == kVertical))
+    else if ((a == kCircle && b == kVerticalLine) || (b == kCircle && a == kVerticalLine))
         k = IntersectionKind::CircleVerticalLine;
-    else if ((a == kVertical && isSlopedLine(b)) || (b == kVertical && isSlopedLine(a)))
+    else if ((a == kVerticalLine && isSlopedLine(b)) || (b == kVerticalLine && isSlopedLine(a)))
         k = IntersectionKind::VerticalLineLine;
     else if (lineLinePair(a, b))
         k = IntersectionKind::LineLine;

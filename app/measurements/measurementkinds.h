@@ -54,6 +54,16 @@ enum E_MEASUREMENTS {
 };
 Q_DECLARE_METATYPE(E_MEASUREMENTS)
 
+// Captions (Measurement::name) that the manager and the tree compare.
+namespace MeasurementCaption {
+extern const QString kCircle; // "Окружность", kinds 22 and 23
+extern const QString kHorizontalLine; // "Горизонтальная прямая", kind 24
+extern const QString kVerticalLine; // "Вертикальная прямая", kind 25
+extern const QString kTwoPointLine; // "Прямая по двум точкам", kind 26
+extern const QString kThread; // "Средний диаметр", kind 29
+extern const QString kDrawing; // "Чертёж DXF", kind 33
+} // namespace MeasurementCaption
+
 // Everything a kind's constructor may take besides the plot. The manager
 // fills it on each creation.
 struct MeasurementContext {

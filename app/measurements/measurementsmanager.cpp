@@ -12,9 +12,6 @@
 
 namespace {
 
-const QString kDrawingCaption = QStringLiteral("Чертёж DXF");
-const QString kCircleCaption = QStringLiteral("Окружность");
-
 bool isLineKind(int kind)
 {
     return kind == CLICK_HORIZONTAL_LINE || kind == CLICK_VERTICAL_LINE || kind == CLICK_DOUBLE_LINE;
@@ -254,7 +251,7 @@ void MeasurementsManager::removeMeasurement(int id)
     measurements.removeOne(m);
     if (current == m)
         current = nullptr;
-    if (m->name() == kDrawingCaption)
+    if (m->name() == MeasurementCaption::kDrawing)
         Q_EMIT enableButton(false);
     delete m;
 }
@@ -296,7 +293,7 @@ void MeasurementsManager::addIntersectionPoints(Measurement *other, Measurement 
     const int first = current->reperPoints.size() - n;
     for (int i = 0; i < n; ++i)
         current->setReperPoint(first + i, points.at(i));
-    if (current->name() != kCircleCaption)
+    if (current->name() != MeasurementCaption::kCircle)
         reperPointController->makeAllPickable();
     if (plot)
         plot->replot(QCustomPlot::rpRefreshHint);

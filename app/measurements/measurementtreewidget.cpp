@@ -84,8 +84,7 @@ void MeasurementTreeWidget::createSections()
     roughnessSection = section(QStringLiteral("ШЕРОХОВАТОСТИ"), QStringLiteral(":/icons/icons/Ra.png"));
     geometrySection = section(QStringLiteral("ДОП. ГЕОМЕТРИИ"), QStringLiteral(":/icons/icons/Horizontal_line.png"));
 
-    header()->setStretchLastSection(true);
-    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    setupHeader();
     setDragEnabled(true);
     setAcceptDrops(true);
     setDropIndicatorShown(true);
@@ -95,6 +94,12 @@ void MeasurementTreeWidget::createSections()
     setFont(Common::kMonospaceFont);
     expandAll();
     invisibleRootItem()->setFlags(invisibleRootItem()->flags() | Qt::ItemIsDropEnabled);
+}
+
+void MeasurementTreeWidget::setupHeader()
+{
+    header()->setStretchLastSection(true);
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 }
 
 QTreeWidgetItem *MeasurementTreeWidget::sectionItem(Section s) const
@@ -234,6 +239,7 @@ void MeasurementTreeWidget::setCalibrationMode(bool on)
     calibrationMode = on;
     if (on) {
         setHeader(new QHeaderView(Qt::Horizontal, this));
+        setupHeader();
         setColumnCount(2);
         setHeaderLabels({ QStringLiteral("ИЗМЕРЕНИЕ"), QStringLiteral("ЗНАЧЕНИЕ") });
         setItemDelegateForColumn(0, new NoEditDelegate(this));

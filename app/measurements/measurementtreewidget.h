@@ -69,6 +69,8 @@ protected:
 private:
     void setupContextMenu();
     void createSections();
+    // Columns as wide as their contents, the last one filling the rest.
+    void setupHeader();
     void showContextMenu(const QPoint &pos);
     void clearSection(QTreeWidgetItem *section);
     void deleteItem(QTreeWidgetItem *item);

@@ -19,28 +19,23 @@ using namespace ContourTest;
 
 namespace {
 
-const QString kCircle = QStringLiteral("Окружность");
-const QString kHorizontal = QStringLiteral("Горизонтальная прямая");
-const QString kVertical = QStringLiteral("Вертикальная прямая");
-const QString kTwoPoint = QStringLiteral("Прямая по двум точкам");
-const QString kThread = QStringLiteral("Средний диаметр");
-
 QString captionOf(int kind)
 {
+    using namespace MeasurementCaption;
     switch (kind) {
     case CIRCUMF_AG:
     case CIRCUMF_AG_SPECIFIED:
         return kCircle;
     case CLICK_HORIZONTAL_LINE:
-        return kHorizontal;
+        return kHorizontalLine;
     case CLICK_VERTICAL_LINE:
-        return kVertical;
+        return kVerticalLine;
     case CLICK_DOUBLE_LINE:
-        return kTwoPoint;
+        return kTwoPointLine;
     case THREAD:
         return kThread;
     case COMPARE_PLANE_DXF:
-        return QStringLiteral("Чертёж DXF");
+        return kDrawing;
     case AG_TEXT_PLACEMENT:
         return QStringLiteral("Текст");
     default:
@@ -172,6 +167,7 @@ private Q_SLOTS:
     void parameterConversion_data();
     void parameterConversion();
     void wiring();
+    void handlerOrder();
     void intersections_data();
     void intersections();
     void intersectionPairs();
@@ -489,6 +485,37 @@ void TestMeasurementsManager::wiring()
     QCOMPARE(win.current()->segment(0)->curve.data(), win.w.traceCurve(1));
 }
 
+void TestMeasurementsManager::handlerOrder()
+{
+    // The manager's wiring: on a move the segment selection and the
+    // reference-point controller act before the measurement being placed;
+    // on a press the selection acts before the manager creates anything.
+    Window win;
+    FakeMeasurement *anchor = win.placeMeasurement(MAX_MIN_DISTANCE, 10, 30); // a point on trace point 29
+    ReperPoint *anchorPoint = anchor->reperPoints.at(1);
+    QCOMPARE(anchorPoint->position(), win.w.tracePoint(0, 29));
+
+    bool selectingAtCreation = false;
+    win.manager()->kindTable().creators[MAX_MIN_DISTANCE] = [&](const MeasurementContext &c) {
+        selectingAtCreation = win.manager()->selection()->isSelecting();
+        return makeFake(MAX_MIN_DISTANCE, c.plot);
+    };
+    win.w.arm(MAX_MIN_DISTANCE);
+    win.w.press(win.w.tracePoint(0, 20));
+    QVERIFY(selectingAtCreation);
+    FakeMeasurement *m = win.current();
+    quint64 endSeen = 0;
+    bool highlightedSeen = false;
+    m->onCalculate = [&] {
+        endSeen = m->segments.isEmpty() ? 0 : m->segments.first().end;
+        highlightedSeen = anchorPoint->isHighlighted();
+    };
+    for (int i = 21; i <= 29; ++i)
+        win.w.move(win.w.tracePoint(0, i), Qt::LeftButton);
+    QCOMPARE(endSeen, quint64(29));
+    QVERIFY(highlightedSeen);
+}
+
 void TestMeasurementsManager::intersections_data()
 {
     QTest::addColumn<int>("firstKind");
@@ -596,7 +623,7 @@ void TestMeasurementsManager::equidistant()
     FakeMeasurement *above = win.last();
     QVERIFY(above != line);
     QCOMPARE(above->coefficients, QVector<double>({ 0, 7.5 }));
-    QCOMPARE(above->name(), kHorizontal);
+    QCOMPARE(above->name(), MeasurementCaption::kHorizontalLine);
     QVERIFY(win.w.rowOf(above));
     QVERIFY(changed.count() >= 1);
     QCOMPARE(changed.last().at(0).value<Measurement *>(), above);

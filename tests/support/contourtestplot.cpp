@@ -1,5 +1,6 @@
 #include "support/contourtestplot.h"
 
+#include "plot/plottesthelpers.h"
 #include "support/neutralcalibration.h"
 
 #include <QApplication>
@@ -55,7 +56,7 @@ void fitAxes(PlotWidget *plot)
 
 QPoint pixelOf(const PlotWidget *plot, double x, double y)
 {
-    return QPoint(qRound(plot->xAxis->coordToPixel(x)), qRound(plot->yAxis->coordToPixel(y)));
+    return PlotTest::pixelOf(plot, x, y);
 }
 
 QPoint pixelOf(const PlotWidget *plot, const QPointF &p)
@@ -73,8 +74,7 @@ namespace {
 
 void send(PlotWidget *plot, QEvent::Type type, const QPoint &pixel, Qt::MouseButton button, Qt::MouseButtons held)
 {
-    QMouseEvent event(type, QPointF(pixel), QPointF(plot->mapToGlobal(pixel)), button, held, Qt::NoModifier);
-    QApplication::sendEvent(plot, &event);
+    PlotTest::sendMouse(plot, type, pixel, button, held);
 }
 
 } // namespace

@@ -20,6 +20,7 @@ ContourWindowStandIn::ContourWindowStandIn(const QVector<AbstractTrace *> &trace
     m_tree = new MeasurementTreeWidget(this);
     m_tree->setObjectName(QStringLiteral("measurementTree"));
     m_tree->setColumnCount(2);
+    m_tree->setHeaderHidden(!calibrationMode);
     if (calibrationMode)
         m_tree->setCalibrationMode(true);
     m_status = new QLabel(this);
