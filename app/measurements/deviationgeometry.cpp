@@ -104,6 +104,10 @@ Profile mergeSegmentsByX(const QVector<const QCPCurveData *> &starts, const QVec
     };
     const QCPCurveData *leftmost = nullptr;
     const QCPCurveData *rightmost = nullptr;
+    int total = 0;
+    for (int i = 0; i < ranges; ++i)
+        total += starts[i] && ends[i] && ends[i] > starts[i] ? int(ends[i] - starts[i]) : 0;
+    points.reserve(2 * total);
     for (int i = 0; i < ranges; ++i) {
         add(starts[i], ends[i]);
         if (starts[i] && (!leftmost || starts[i]->key < leftmost->key))

@@ -149,8 +149,19 @@ void ErrorMeasurement::updateGraphFrame()
     selectionStart = QVector2D(float(curveKeyAt(curve, int(first))), float(curveValueAt(curve, int(first))));
     selectionEnd = QVector2D(float(curveKeyAt(curve, int(last))), float(curveValueAt(curve, int(last))));
     lowestY = std::numeric_limits<double>::max();
-    for (qint64 i = first; i <= last; ++i)
-        lowestY = std::min(lowestY, curveValueAt(curve, int(i)));
+    if (first <= last) {
+        // Indices outside the curve's data count as value 0.
+        const qint64 size = curve ? curve->data()->size() : 0;
+        if (first < 0 || last >= size)
+            lowestY = 0;
+        const qint64 from = std::max<qint64>(first, 0);
+        const qint64 to = std::min<qint64>(last, size - 1);
+        if (from <= to) {
+            const QCPCurveData *points = &*curve->data()->constBegin();
+            for (qint64 i = from; i <= to; ++i)
+                lowestY = std::min(lowestY, points[i].value);
+        }
+    }
     const float cursorY = float(labelPosition().y());
     baselineY = cursorY;
     if (baselineY > lowestY)
