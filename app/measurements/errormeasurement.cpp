@@ -1,6 +1,7 @@
 #include "measurements/errormeasurement.h"
 
 #include "measurements/compareplanedxf.h"
+#include "measurements/displayunit.h"
 #include "measurements/dxffit.h"
 #include "plot/errorgraph.h"
 #include "plot/plotwidget.h"
@@ -78,19 +79,10 @@ void ErrorMeasurement::updateSettings()
 
 void ErrorMeasurement::updateUnitSuffix()
 {
-    switch (Settings::instance().axis_unit) {
-    case 0:
-        unitSuffix = QStringLiteral("мм");
-        break;
-    case 1:
-        unitSuffix = QStringLiteral("мкм");
-        break;
-    case 2:
-        unitSuffix = QStringLiteral("нм");
-        break;
-    default:
-        break;
-    }
+    // An unknown unit code keeps the suffix there was.
+    const int unit = Settings::instance().axis_unit;
+    if (unit >= 0 && unit <= 2)
+        unitSuffix = DisplayUnit::text(unit);
 }
 
 void ErrorMeasurement::createLabel()

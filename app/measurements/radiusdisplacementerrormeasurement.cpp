@@ -2,6 +2,7 @@
 
 #include "algos/circlefit.h"
 #include "measurements/circlegeometry.h"
+#include "measurements/displayunit.h"
 #include "plot/errorgraph.h"
 #include "plot/plotwidget.h"
 #include "settings/common.h"
@@ -23,14 +24,7 @@ void logInfo(const QString &message)
 
 double deviationFilterWindow()
 {
-    switch (Settings::instance().axis_unit) {
-    case 1:
-        return 250;
-    case 2:
-        return 250000;
-    default:
-        return 0.25;
-    }
+    return 0.25 * DisplayUnit::factor(Settings::instance().axis_unit);
 }
 
 RadiusDisplacementErrorMeasurement::RadiusDisplacementErrorMeasurement(

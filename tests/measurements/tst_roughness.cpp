@@ -169,15 +169,15 @@ private Q_SLOTS:
 
 void TestRoughness::screenshot()
 {
-    // A flat run, a dip of a circle, a rough run.
+    // A flat run, a hump of a circle, a rough run.
     QVector<QPointF> p;
     for (int i = 0; i <= 4000; ++i) {
         const double x = i * 0.01;
-        double y = 10 + 0.02 * std::sin(x * 3);
+        double y = 0.02 * std::sin(x * 3);
         if (x > 10 && x < 30)
-            y = 20 - std::sqrt(100 - (x - 20) * (x - 20)) + 0.03 * std::cos(x * 12);
+            y = std::sqrt(100 - (x - 20) * (x - 20)) + 0.03 * std::cos(x * 12);
         else if (x >= 30)
-            y = 10 + 0.05 * std::sin(2 * M_PI * x / 0.3);
+            y = 0.05 * std::sin(2 * M_PI * x / 0.3);
         p << QPointF(x, y);
     }
     ContourWindowStandIn w({ ContourTest::makeTrace(p) });
@@ -190,11 +190,14 @@ void TestRoughness::screenshot()
         w.click(at);
         QVERIFY(w.manager()->measurementList().last()->isFinished());
     };
-    drag(RMSE, 50, 950, QPointF(5, 7));
-    drag(RDEM, 1100, 1900, QPointF(15, 5));
-    drag(RDEM_WITH_POLAR_GRAPH, 2100, 2900, QPointF(25, 8));
-    drag(RA, 3050, 3950, QPointF(35, 13));
+    drag(RMSE, 50, 950, QPointF(5, 2));
+    drag(RDEM, 1300, 1900, QPointF(16, 4));
+    drag(RDEM_WITH_POLAR_GRAPH, 2100, 2700, QPointF(24, 5));
+    drag(RA, 3050, 3950, QPointF(35, 3));
     QCOMPARE(w.rowCount(), 4);
+    w.plot()->xAxis->setRange(-1, 41);
+    w.plot()->yAxis->setRange(-4, 13);
+    w.plot()->replot();
     QVERIFY(!w.screenshot(QStringLiteral("deviation_and_roughness")).isEmpty());
 }
 
