@@ -11,7 +11,6 @@
 
 #include <qcustomplot.h>
 
-class PlotWidget;
 class ReperPoint;
 class QMouseEvent;
 

@@ -13,9 +13,6 @@
 #include <QVector>
 
 class AbstractTrace;
-class Measurement;
-class PlotSegmentSelection;
-class PlotWidget;
 class QMouseEvent;
 class QWidget;
 class ReperPointController;

@@ -9,7 +9,6 @@
 #include "plot/plotwidget.h"
 
 class Measurement;
-class PlotWidget;
 class QCPCurve;
 class QCPItemTracer;
 class QMouseEvent;
