@@ -6,6 +6,7 @@
 
 #include <QMouseEvent>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -98,98 +99,91 @@ bool ClickDistaceMeasurement::isLeftButton(QMouseEvent *event)
     return event->button() == Qt::LeftButton;
 }
 
-// --- Horizontal line ---------------------------------------------------------
+void ClickDistaceMeasurement::pickAndFinish(std::unique_ptr<PickedPoint> &slot)
+{
+    slot = pointUnderMarker();
+    calculate();
+    finishMeasurement();
+    Q_EMIT measumentFinished();
+}
+
+void ClickDistaceMeasurement::finishCopy(QPointF a, QPointF b)
+{
+    setLinePoints(a, b);
+    setLineVisible(true);
+    finishMeasurement();
+    Q_EMIT measumentFinished();
+}
+
+// --- Horizontal and vertical lines --------------------------------------------
+
+ClickAxisLine::ClickAxisLine(int type, PlotWidget *plot, const QString &caption, bool vertical)
+    : ClickDistaceMeasurement(type, plot, caption)
+    , vertical(vertical)
+{
+    addConnection(connect(plot, &QCustomPlot::mouseRelease, this, &ClickAxisLine::onPlotMouseRelease));
+    addConnection(connect(plot, &QCustomPlot::mouseMove, this, &ClickAxisLine::updateLine));
+}
+
+ClickAxisLine::ClickAxisLine(
+    int type, PlotWidget *plot, const QString &caption, bool vertical, const QVector<double> &given)
+    : ClickDistaceMeasurement(type, plot, caption)
+    , vertical(vertical)
+{
+    coefficients = lineCoefficients(given);
+    const double c0 = coefficients[0], c1 = coefficients[1];
+    // Horizontal: y = c1 (c0 is 0); vertical: x = c0·y + c1 taken at y = ∓1e6.
+    if (vertical)
+        finishCopy(QPointF(c1 - 1e6 * c0, -1e6), QPointF(c1 + 1e6 * c0, 1e6));
+    else
+        finishCopy(QPointF(0, c1 - 1e6 * c0), QPointF(1, c1 + 1e6 * c0));
+}
+
+void ClickAxisLine::calculate()
+{
+    if (!firstPoint)
+        return;
+    const QPointF p = curvePointAt(firstPoint.get());
+    coefficients = { 0.0, vertical ? p.x() : p.y() };
+    updateLine();
+}
+
+void ClickAxisLine::updateLine()
+{
+    if (!firstPoint)
+        return;
+    const double c = coefficients[1];
+    if (vertical)
+        setLinePoints(QPointF(c, 0), QPointF(c, 1));
+    else
+        setLinePoints(QPointF(0, c), QPointF(1, c));
+    setLineVisible(true);
+}
+
+void ClickAxisLine::onPlotMouseRelease(QMouseEvent *event)
+{
+    if (isLeftButton(event))
+        pickAndFinish(firstPoint);
+}
 
 ClickHorizontalLine::ClickHorizontalLine(PlotWidget *plot)
-    : ClickDistaceMeasurement(24, plot, QStringLiteral("Горизонтальная прямая"))
+    : ClickAxisLine(24, plot, QStringLiteral("Горизонтальная прямая"), false)
 {
-    addConnection(connect(plot, &QCustomPlot::mouseRelease, this, &ClickHorizontalLine::onPlotMouseRelease));
-    addConnection(connect(plot, &QCustomPlot::mouseMove, this, &ClickHorizontalLine::updateLine));
 }
 
-ClickHorizontalLine::ClickHorizontalLine(PlotWidget *plot, const QVector<double> &given)
-    : ClickDistaceMeasurement(24, plot, QStringLiteral("Горизонтальная прямая"))
+ClickHorizontalLine::ClickHorizontalLine(PlotWidget *plot, const QVector<double> &coefficients)
+    : ClickAxisLine(24, plot, QStringLiteral("Горизонтальная прямая"), false, coefficients)
 {
-    coefficients = lineCoefficients(given);
-    const double c0 = coefficients[0], c1 = coefficients[1];
-    setLinePoints(QPointF(0, c1 - 1e6 * c0), QPointF(1, c1 + 1e6 * c0));
-    setLineVisible(true);
-    finishMeasurement();
-    Q_EMIT measumentFinished();
 }
-
-void ClickHorizontalLine::calculate()
-{
-    if (!firstPoint)
-        return;
-    coefficients = { 0.0, curvePointAt(firstPoint.get()).y() };
-    updateLine();
-}
-
-void ClickHorizontalLine::updateLine()
-{
-    if (!firstPoint)
-        return;
-    const double y = coefficients[1];
-    setLinePoints(QPointF(0, y), QPointF(1, y));
-    setLineVisible(true);
-}
-
-void ClickHorizontalLine::onPlotMouseRelease(QMouseEvent *event)
-{
-    if (!isLeftButton(event))
-        return;
-    firstPoint = pointUnderMarker();
-    calculate();
-    finishMeasurement();
-    Q_EMIT measumentFinished();
-}
-
-// --- Vertical line -------------------------------------------------------------
 
 ClickVerticalLine::ClickVerticalLine(PlotWidget *plot)
-    : ClickDistaceMeasurement(25, plot, QStringLiteral("Вертикальная прямая"))
+    : ClickAxisLine(25, plot, QStringLiteral("Вертикальная прямая"), true)
 {
-    addConnection(connect(plot, &QCustomPlot::mouseRelease, this, &ClickVerticalLine::onPlotMouseRelease));
-    addConnection(connect(plot, &QCustomPlot::mouseMove, this, &ClickVerticalLine::updateLine));
 }
 
-ClickVerticalLine::ClickVerticalLine(PlotWidget *plot, const QVector<double> &given)
-    : ClickDistaceMeasurement(25, plot, QStringLiteral("Вертикальная прямая"))
+ClickVerticalLine::ClickVerticalLine(PlotWidget *plot, const QVector<double> &coefficients)
+    : ClickAxisLine(25, plot, QStringLiteral("Вертикальная прямая"), true, coefficients)
 {
-    coefficients = lineCoefficients(given);
-    const double c0 = coefficients[0], c1 = coefficients[1];
-    setLinePoints(QPointF(c1 - 1e6 * c0, -1e6), QPointF(c1 + 1e6 * c0, 1e6));
-    setLineVisible(true);
-    finishMeasurement();
-    Q_EMIT measumentFinished();
-}
-
-void ClickVerticalLine::calculate()
-{
-    if (!firstPoint)
-        return;
-    coefficients = { 0.0, curvePointAt(firstPoint.get()).x() };
-    updateLine();
-}
-
-void ClickVerticalLine::updateLine()
-{
-    if (!firstPoint)
-        return;
-    const double x = coefficients[1];
-    setLinePoints(QPointF(x, 0), QPointF(x, 1));
-    setLineVisible(true);
-}
-
-void ClickVerticalLine::onPlotMouseRelease(QMouseEvent *event)
-{
-    if (!isLeftButton(event))
-        return;
-    firstPoint = pointUnderMarker();
-    calculate();
-    finishMeasurement();
-    Q_EMIT measumentFinished();
 }
 
 // --- Line through two points ---------------------------------------------------
@@ -210,11 +204,10 @@ ClickDoubleLine::ClickDoubleLine(PlotWidget *plot, const QVector<double> &given)
     if (Geometry::lineThroughPoints(QPointF(0, c1), QPointF(1, c0 + c1), &through)) {
         // Far beyond the traces, so that the drawn line is exact where they are.
         const double d = 100 * widestCurveSpan(plot);
-        setLinePoints(QPointF(d, through[0] * d + through[1]), QPointF(-d, -through[0] * d + through[1]));
+        finishCopy(QPointF(d, through[0] * d + through[1]), QPointF(-d, -through[0] * d + through[1]));
+    } else {
+        finishCopy(line->point1->coords(), line->point2->coords());
     }
-    setLineVisible(true);
-    finishMeasurement();
-    Q_EMIT measumentFinished();
 }
 
 void ClickDoubleLine::calculate()
@@ -244,18 +237,14 @@ void ClickDoubleLine::onPlotMouseRelease(QMouseEvent *event)
 {
     if (!isLeftButton(event))
         return;
-    std::unique_ptr<PickedPoint> picked = pointUnderMarker();
     if (pickedCount == 1) {
-        if (curvePointAt(picked.get()).x() == curvePointAt(firstPoint.get()).x())
-            return;
-        secondPoint = std::move(picked);
-        calculate();
-        finishMeasurement();
-        Q_EMIT measumentFinished();
+        // A second point at the first one's key gives no finite line.
+        if (curvePointAt(pointUnderMarker().get()).x() != curvePointAt(firstPoint.get()).x())
+            pickAndFinish(secondPoint);
         return;
     }
     pickedCount += 1;
-    firstPoint = std::move(picked);
+    firstPoint = pointUnderMarker();
 }
 
 void ClickDoubleLine::previewLine(QMouseEvent *)
@@ -284,12 +273,8 @@ void ClickPoint::calculate()
 
 void ClickPoint::onPlotMouseRelease(QMouseEvent *event)
 {
-    if (!isLeftButton(event))
-        return;
-    firstPoint = pointUnderMarker();
-    calculate();
-    finishMeasurement();
-    Q_EMIT measumentFinished();
+    if (isLeftButton(event))
+        pickAndFinish(firstPoint);
 }
 
 void ClickPoint::trackCursorPoint(QMouseEvent *)

@@ -53,37 +53,48 @@ protected:
     // The point the plot's selection marker stands on.
     std::unique_ptr<PickedPoint> pointUnderMarker() const;
     static bool isLeftButton(QMouseEvent *event);
+    // Stores the point under the marker in slot, recalculates and finishes.
+    void pickAndFinish(std::unique_ptr<PickedPoint> &slot);
+    // Ends the construction of a parallel copy: the line drawn through a and
+    // b, shown, finished.
+    void finishCopy(QPointF a, QPointF b);
 };
 
-// Kind 24: the horizontal line through a clicked trace point.
-class ClickHorizontalLine : public ClickDistaceMeasurement {
+// The horizontal (y = c1) or vertical (x = c1) line through one clicked trace
+// point; the release that picks the point finishes it.
+class ClickAxisLine : public ClickDistaceMeasurement {
     Q_OBJECT
 public:
-    explicit ClickHorizontalLine(PlotWidget *plot);
-    // A finished parallel copy of a listed line.
-    ClickHorizontalLine(PlotWidget *plot, const QVector<double> &coefficients);
     void calculate() override;
+    // Draws the line once a point is picked.
     void updateLine();
 
     std::unique_ptr<PickedPoint> firstPoint;
 
+protected:
+    ClickAxisLine(int type, PlotWidget *plot, const QString &caption, bool vertical);
+    // A finished parallel copy of a listed line.
+    ClickAxisLine(int type, PlotWidget *plot, const QString &caption, bool vertical, const QVector<double> &given);
+
 private:
     void onPlotMouseRelease(QMouseEvent *event);
+    bool vertical;
+};
+
+// Kind 24: the horizontal line through a clicked trace point.
+class ClickHorizontalLine : public ClickAxisLine {
+    Q_OBJECT
+public:
+    explicit ClickHorizontalLine(PlotWidget *plot);
+    ClickHorizontalLine(PlotWidget *plot, const QVector<double> &coefficients);
 };
 
 // Kind 25: the vertical line through a clicked trace point.
-class ClickVerticalLine : public ClickDistaceMeasurement {
+class ClickVerticalLine : public ClickAxisLine {
     Q_OBJECT
 public:
     explicit ClickVerticalLine(PlotWidget *plot);
     ClickVerticalLine(PlotWidget *plot, const QVector<double> &coefficients);
-    void calculate() override;
-    void updateLine();
-
-    std::unique_ptr<PickedPoint> firstPoint;
-
-private:
-    void onPlotMouseRelease(QMouseEvent *event);
 };
 
 // Kind 26: the line through two clicked trace points, following the cursor

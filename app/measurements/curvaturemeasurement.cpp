@@ -206,6 +206,30 @@ void CurvatureMeasurement::setItemsVisible(bool visible)
     label->setVisible(visible);
 }
 
+bool CurvatureMeasurement::fitFirstSegment(QPointF *centre, double *r)
+{
+    if (!allSegmentsSelected())
+        return false;
+    const Geometry::CurveRange points = segmentPoints(this, 0);
+    if (points.isEmpty())
+        return false;
+    double fitted[2];
+    double radius;
+    // Points on one straight line have no circle.
+    if (!Algos::fitCircle(points.first, points.end, fitted, &radius))
+        return false;
+    *centre = QPointF(fitted[0], fitted[1]);
+    *r = radius;
+    return true;
+}
+
+void CurvatureMeasurement::showGeometryCircle(QPointF centre, double r)
+{
+    setReperPoint(0, centre);
+    setCircle(centre, r);
+    circle->setVisible(true);
+}
+
 RegularRadiusMeasurement::RegularRadiusMeasurement(PlotWidget *plot)
     : CurvatureMeasurement(7, plot, QStringLiteral("Радиус"), 1)
 {
@@ -214,17 +238,10 @@ RegularRadiusMeasurement::RegularRadiusMeasurement(PlotWidget *plot)
 
 void RegularRadiusMeasurement::calculate()
 {
-    if (!allSegmentsSelected())
-        return;
-    const Geometry::CurveRange points = segmentPoints(this, 0);
-    if (points.isEmpty())
-        return;
-    double centre[2];
+    QPointF centre;
     double r;
-    // Points on one straight line have no circle: nothing is drawn.
-    if (!Algos::fitCircle(points.first, points.end, centre, &r))
-        return;
-    drawCircle(QPointF(centre[0], centre[1]), r);
+    if (fitFirstSegment(&centre, &r))
+        drawCircle(centre, r);
 }
 
 ArcsRadiusMeasurement::ArcsRadiusMeasurement(PlotWidget *plot)
@@ -260,20 +277,8 @@ CircumfAGMeasurement::CircumfAGMeasurement(PlotWidget *plot)
 
 void CircumfAGMeasurement::calculate()
 {
-    if (!allSegmentsSelected())
-        return;
-    const Geometry::CurveRange points = segmentPoints(this, 0);
-    if (points.isEmpty())
-        return;
-    double fitted[2];
-    double r;
-    if (!Algos::fitCircle(points.first, points.end, fitted, &r))
-        return;
-    centre = QPointF(fitted[0], fitted[1]);
-    circleRadius = r;
-    setReperPoint(0, centre);
-    setCircle(centre, circleRadius);
-    circle->setVisible(true);
+    if (fitFirstSegment(&centre, &circleRadius))
+        showGeometryCircle(centre, circleRadius);
 }
 
 CircumfAGSpecified::CircumfAGSpecified(PlotWidget *plot, double radius)
@@ -303,7 +308,5 @@ void CircumfAGSpecified::calculate()
     if (!(circleRadius > 0) || !std::isfinite(circleRadius))
         return;
     centre = Geometry::restingCentre(points.first, points.end, circleRadius);
-    setReperPoint(0, centre);
-    setCircle(centre, circleRadius);
-    circle->setVisible(true);
+    showGeometryCircle(centre, circleRadius);
 }

@@ -51,6 +51,12 @@ public:
 
 protected:
     void updateUnitSuffix();
+    // The least-squares circle of segment 0; false while the segments are
+    // incomplete, segment 0 is empty or its points lie on one straight line
+    // (then nothing is to be drawn).
+    bool fitFirstSegment(QPointF *centre, double *r);
+    // A circle of additional geometry: centre point and circle, no label.
+    void showGeometryCircle(QPointF centre, double r);
     // Set once a circle was fitted and drawn.
     bool hasCircle = false;
 

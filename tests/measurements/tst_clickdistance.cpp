@@ -1,6 +1,7 @@
 // Lines and points picked by clicks on trace points: the plain line and middle
 // point, and the elements placed with real mouse events, with their parallel
 // copies.
+#include "elementfixtures.h"
 #include "support/contourwindowstandin.h"
 #include "support/testmain.h"
 
@@ -33,20 +34,6 @@ ContourTrace *stepTrace()
 ContourTrace *upperTrace()
 {
     return ContourTest::makeTrace({ { 0, 8 }, { 1, 7 }, { 2, 4 }, { 3, 8 }, { 4, 8 } });
-}
-
-template <typename T> T *lastListed(const ContourWindowStandIn &w)
-{
-    return w.manager()->measurementList().isEmpty() ? nullptr
-                                                    : qobject_cast<T *>(w.manager()->measurementList().last());
-}
-
-// Points the selection marker at a trace point and clicks it.
-void clickPoint(ContourWindowStandIn &w, const QPointF &p)
-{
-    w.move(p);
-    w.move(p);
-    w.click(p);
 }
 
 QPointF coords(const QCPItemPosition *p)

@@ -1,6 +1,7 @@
 // Radii and circles placed on a contour plot with real mouse events: the radius
 // of one arc and of two arcs, the fitted circle and the circle of a given
 // radius as additional geometry.
+#include "elementfixtures.h"
 #include "support/contourwindowstandin.h"
 #include "support/fuzzy.h"
 #include "support/testmain.h"
@@ -10,25 +11,11 @@
 #include "settings/common.h"
 #include "settings/settings.h"
 
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <cmath>
 #include <memory>
 
 namespace {
-
-// The lower arc (200 to 340 degrees) of a circle, x ascending as a trace's.
-ContourTrace *arcTrace(double cx, double cy, double r, int count = 161, double noise = 0)
-{
-    QRandomGenerator rng(7);
-    QVector<QPointF> p;
-    for (int i = 0; i < count; ++i) {
-        const double a = (200 + 140.0 * i / (count - 1)) * M_PI / 180;
-        const double rr = r + noise * (2 * rng.generateDouble() - 1);
-        p << QPointF(cx + rr * std::cos(a), cy + rr * std::sin(a));
-    }
-    return ContourTest::makeTrace(p);
-}
 
 double distance(const QPointF &a, const QPointF &b)
 {
@@ -38,12 +25,6 @@ double distance(const QPointF &a, const QPointF &b)
 QPointF coords(const QCPItemPosition *p)
 {
     return p->coords();
-}
-
-template <typename T> T *lastListed(const ContourWindowStandIn &w)
-{
-    return w.manager()->measurementList().isEmpty() ? nullptr
-                                                    : qobject_cast<T *>(w.manager()->measurementList().last());
 }
 
 // Settings::axis_unit for one test, restored after it.
