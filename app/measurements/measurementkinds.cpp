@@ -21,6 +21,9 @@
 #include "measurements/agtextplacement.h"
 #include "measurements/clickdistacemeasurement.h"
 #include "measurements/curvaturemeasurement.h"
+#include "measurements/errormeasurement.h"
+#include "measurements/radiusdisplacementerrormeasurement.h"
+#include "measurements/roughnessmeasurement.h"
 #include "measurements/intersections.h"
 #include "measurements/thread.h"
 
@@ -95,6 +98,19 @@ void registerMeasurementKinds(MeasurementKindTable &table)
         return new ComparePlaneDXF(c.parentWidget, c.plot); };
 
     // Deviations and roughness.
+    table.creators[RMSE] = [](const MeasurementContext &c) { return new RMSEMeasurement(c.plot); };
+    table.creators[ERROR_PLANE] = [](const MeasurementContext &c) { return new ErrorPlane(c.plot); };
+    table.creators[RDEM] = [](const MeasurementContext &c) { return new RDEMeasurement(c.plot); };
+    table.creators[RDEM_SPECIFIED] = [](const MeasurementContext &c) { return new RDEMSpecified(c.plot, c.radius); };
+    table.creators[RADIUS_DISPLACEMENT_FILTER_ERROR]
+        = [](const MeasurementContext &c) { return new RadiusDisplacementFilterErrorMeasurement(c.plot); };
+    table.creators[RADIUS_DISPLACEMENT_ERROR_BY_TWO_SEGMENT] = [](const MeasurementContext &c) {
+        return new RadiusDisplacementErrorMeasurementByTwoSegment(c.plot, c.segmentCount); };
+    table.creators[RDEM_FILTER_BY_TWO_SEGMENT]
+        = [](const MeasurementContext &c) { return new RDEMFiterByTwoSegment(c.plot, c.segmentCount); };
+    table.creators[RDEM_WITH_POLAR_GRAPH] = [](const MeasurementContext &c) { return new RDEMWithPolarGraph(c.plot); };
+    table.creators[RA] = [](const MeasurementContext &c) { return new RAMeasurement(c.plot, c.traces); };
+    table.creators[RZ] = [](const MeasurementContext &c) { return new RZMeasurement(c.plot, c.traces); };
 }
 
 const MeasurementKindTable &standardMeasurementKinds()
