@@ -140,8 +140,9 @@ Profile drawingDistances(const DxfDrawing &drawing, const QCPCurveData *first, c
     const int n = int(end - first);
     p.keys.reserve(n);
     p.values.reserve(n);
+    DrawingDistance distance(drawing);
     for (const QCPCurveData *it = first; it != end; ++it) {
-        const double d = distanceToDrawing(drawing, it->key, it->value);
+        const double d = distance(it->key, it->value);
         if (!(d < kNoDrawingDistance))
             return {};
         p.keys.append(it->key);

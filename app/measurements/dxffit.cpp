@@ -161,6 +161,43 @@ double distanceToDrawing(const DxfDrawing &drawing, double x, double y)
     return best;
 }
 
+DrawingDistance::DrawingDistance(const DxfDrawing &drawing)
+{
+    const QVector<Geometry> geometry = drawingGeometry(drawing);
+    m_geometry.assign(geometry.begin(), geometry.end());
+}
+
+DrawingDistance::~DrawingDistance() = default;
+
+double DrawingDistance::operator()(double x, double y)
+{
+    const size_t n = m_geometry.size();
+    if (n == 0)
+        return kNoDrawingDistance;
+    if (m_last >= n)
+        m_last = 0;
+    double best = entityDistance(m_geometry[m_last], x, y);
+    size_t nearestIndex = m_last;
+    for (size_t i = 0; i < n; ++i) {
+        if (i == m_last)
+            continue;
+        const Geometry &g = m_geometry[i];
+        // Every point of the entity lies in its box: the box's distance is a
+        // lower bound of the entity's.
+        const double bx = std::max({ g.minX - x, 0.0, x - g.maxX });
+        const double by = std::max({ g.minY - y, 0.0, y - g.maxY });
+        if (bx * bx + by * by >= best * best)
+            continue;
+        const double d = entityDistance(g, x, y);
+        if (d < best) {
+            best = d;
+            nearestIndex = i;
+        }
+    }
+    m_last = nearestIndex;
+    return best;
+}
+
 double drawingFitError(const DxfDrawing &drawing, const QVector<QPointF> &points)
 {
     return DrawingFitError(points, false)(drawing);

@@ -4,6 +4,7 @@
 
 #include <QPointF>
 #include <QVector>
+#include <vector>
 
 // Geometry of the comparison of a trace with a drawing, and the search that
 // lays the drawing over the trace. Plain functions over a drawing value and a
@@ -71,6 +72,24 @@ private:
     QVector<int> m_cellStart;
     QVector<int> m_cellCount;
     QVector<int> m_candidates;
+};
+
+// Distances of many points to one drawing: the entities' geometry is made
+// once, and an entity whose bounding box lies farther than the nearest
+// distance found so far is skipped (trace points come in order, so the search
+// starts at the entity nearest to the previous point). Gives exactly what
+// distanceToDrawing gives.
+class DrawingDistance {
+public:
+    explicit DrawingDistance(const DxfDrawing &drawing);
+    ~DrawingDistance();
+
+    bool isEmpty() const { return m_geometry.empty(); }
+    double operator()(double x, double y);
+
+private:
+    std::vector<DrawingFitError::Geometry> m_geometry;
+    size_t m_last = 0;
 };
 
 struct RotationFit {

@@ -34,6 +34,7 @@ private Q_SLOTS:
     void distance_data();
     void distance();
     void emptyDrawingIsFarAway();
+    void distanceOfManyPointsIsTheSingleDistance();
     void pointGeometry();
     void rotation_data();
     void rotation();
@@ -100,6 +101,30 @@ void TestDxfFit::emptyDrawingIsFarAway()
     DxfDrawing both = drawingOf(DxfType::ellipse(), { 0, 0, 2, 1 });
     both.append(DxfType::line(), { 0, 5, 1, 5 });
     QCOMPARE(distanceToDrawing(both, 0, 0), 5.0);
+}
+
+// The box-pruned distance over a whole trace gives each point's own distance
+// to the last bit, in trace order and jumping about, ellipses left out.
+void TestDxfFit::distanceOfManyPointsIsTheSingleDistance()
+{
+    DxfDrawing drawing = drawingOf(DxfType::ellipse(), { 0, 0, 2, 1 });
+    for (int i = 0; i < 12; ++i) {
+        drawing.append(DxfType::line(), { i * 10.0, 0, i * 10.0 + 8, 3 });
+        drawing.append(DxfType::circle(), { i * 10.0 + 4, 6, 2.5, 30.0 * i, 30.0 * i + 200 });
+    }
+    drawing.append(DxfType::circle(), { 60, 0, 40, -1, -1 });
+
+    DrawingDistance distance(drawing);
+    QVERIFY(!distance.isEmpty());
+    QRandomGenerator random(7);
+    for (int i = 0; i < 4000; ++i) {
+        const double x = i < 2000 ? i * 0.06 - 5 : random.bounded(140.0) - 10;
+        const double y = i < 2000 ? 4 * std::sin(i * 0.01) : random.bounded(100.0) - 50;
+        QCOMPARE(distance(x, y), distanceToDrawing(drawing, x, y));
+    }
+    DrawingDistance none(drawingOf(DxfType::ellipse(), { 0, 0, 2, 1 }));
+    QVERIFY(none.isEmpty());
+    QCOMPARE(none(1, 1), 1e100);
 }
 
 void TestDxfFit::pointGeometry()
