@@ -14,25 +14,15 @@
 
 namespace {
 
-// A 1,000,000-point contour, 0.1 µm apart (100 mm), with a round shoulder;
-// the tip radius is removed, so a calibration change reprocesses it all.
+// The bench contour with its tip radius removed, so a calibration change
+// reprocesses every point.
 std::unique_ptr<ContourTrace> millionPointContour()
 {
     Settings &s = Settings::instance();
     s.is_disabled_gauss_filter = false;
     s.is_disabled_radius_elimination = true;
     s.tool_head_radius_down = 0.05;
-    QVector<QVector<double>> columns(3);
-    for (auto &c : columns)
-        c.reserve(1000000);
-    for (int i = 0; i < 1000000; ++i) {
-        const double x = i * 0.1;
-        const double d = x - 50000;
-        columns[0] << x;
-        columns[1] << (std::abs(d) < 20000 ? std::sqrt(20000.0 * 20000 - d * d) : 0) + 3 * std::sin(x / 37.0);
-        columns[2] << 0;
-    }
-    auto trace = std::make_unique<ContourTrace>(columns);
+    auto trace = BenchSupport::millionPointContour();
     trace->tool_head_radius_down = 0.05;
     trace->recalculate();
     return trace;
