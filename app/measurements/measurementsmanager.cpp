@@ -7,6 +7,7 @@
 #include "settings/settings.h"
 
 #include <QDebug>
+#include <QDialog>
 #include <QMouseEvent>
 #include <QShortcut>
 
@@ -36,7 +37,17 @@ MeasurementsManager::MeasurementsManager(PlotWidget *plot, QWidget *parentWidget
         [this, parentWidget](QMouseEvent *event) { onPlotMousePress(event, parentWidget); });
     if (parentWidget) {
         auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), parentWidget);
-        connect(escape, &QShortcut::activated, this, &MeasurementsManager::cancelCurrent);
+        // Escape drops a measurement being placed. With none, it does what it
+        // would without this shortcut: in a dialog (calibration), the dialog's
+        // reject, which asks about unsaved values.
+        connect(escape, &QShortcut::activated, this, [this, parentWidget] {
+            if (current && !current->isFinished()) {
+                cancelCurrent();
+                return;
+            }
+            if (auto *dialog = qobject_cast<QDialog *>(parentWidget->window()))
+                dialog->reject();
+        });
     }
 }
 
