@@ -1,0 +1,1296 @@
+#include "analysis/profileanalisiswidget.h"
+#include "ui_profileanalisiswidget.h"
+
+#include "analysis/panelfiltercontrol.h"
+#include "dataproviders/dataprovider.h"
+#include "dataproviders/devicedataprovider.h"
+#include "mainwindow.h"
+#include "plot/adaptivecurve.h"
+#include "plot/curveregistry.h"
+#include "plot/plotwidget.h"
+#include "plot/suffixaxisticker.h"
+#include "plot/tracegraphsholder.h"
+#include "report/reportgenerator.h"
+#include "settings/common.h"
+#include "settings/logger.h"
+#include "settings/settings.h"
+#include "tracelist.h"
+#include "traces/contourtrace.h"
+#include "traces/nonlinearity.h"
+#include "traces/paramsmap.h"
+#include "traces/processors.h"
+#include "traces/profiletrace.h"
+#include "widgets/autounfocusspinbox.h"
+#include "widgets/devicecontrolwidget.h"
+#include "widgets/fastsettingswidget.h"
+#include "widgets/keyreceiver.h"
+#include "widgets/prompts.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const char *const kFileTimeFormat = "_yyyy_MM_dd_HH_mm_ss";
+
+// Batches of a reading redraw the main plot at most this often.
+constexpr int kBatchReplotIntervalMs = 40;
+
+bool isProfileKind(int type)
+{
+    return type == PROFILE || type == ADDITIONAL_TRACE;
+}
+
+bool isContourKind(int type)
+{
+    return type == CONTOUR || type == CONTOURPROF;
+}
+
+void logInfo(const QString &text)
+{
+    logger.log(Logger::INFO, text.toStdString());
+}
+
+// The holder draws any trace from its processed points; the profile-only
+// parts (histogram storage, cut-off check) it reaches only for profile kinds.
+ProfileTrace *holderTrace(AbstractTrace *trace)
+{
+    return static_cast<ProfileTrace *>(trace);
+}
+
+// A proposed file path: a remembered folder, the default trace name and the time.
+QString proposedPath(const QString &folder)
+{
+    return folder + Settings::instance().default_trace_file_name
+        + QDateTime::currentDateTime().toString(QLatin1String(kFileTimeFormat));
+}
+
+// The folder part of a chosen path, with its slash.
+QString folderOf(const QString &path)
+{
+    return path.left(path.lastIndexOf(QLatin1Char('/'))) + QLatin1Char('/');
+}
+
+QString millimetres(double micrometres)
+{
+    return QString::number(micrometres / 1000, 'g', 6) + QStringLiteral(" мм");
+}
+
+QString rawLength(const AbstractTrace *trace)
+{
+    if (!trace->rawData || trace->rawData->isEmpty() || trace->rawData->at(0).isEmpty())
+        return QStringLiteral("0 мм");
+    const QVector<double> &x = trace->rawData->at(0);
+    return millimetres(x.last() - x.first());
+}
+
+} // namespace
+
+QString automaticTraceFolder(const QString &programFolder)
+{
+    const QString name = QStringLiteral("/Профили");
+    const QString own = programFolder + name;
+    if (QDir().mkpath(own) && QFileInfo(own).isWritable())
+        return own;
+    const QString fallback = QDir::currentPath() + name;
+    QDir().mkpath(fallback);
+    logger.log(Logger::WARNING, "Trace folder " + own.toStdString() + " not writable, using " + fallback.toStdString());
+    return fallback;
+}
+
+ProfileAnalisisWidget::ProfileAnalisisWidget(MainWindow *parent)
+    : AnalisysWidget(QStringLiteral("ПРОФИЛЬ"))
+    , ui(new Ui::ProfileAnalisisWidget)
+{
+    Q_UNUSED(parent)
+    qRegisterMetaType<QVector<AbstractTrace *>>("QVector<AbstractTrace*>");
+    ui->setupUi(this);
+    plotMain = ui->plotMain;
+    plotHist = ui->plotHist;
+    plotRMR = ui->plotRMR;
+    m_filterControl = std::make_unique<PanelFilterControl>(
+        ui->deviceControlWidget, [this] { return static_cast<QObject *>(keyReceiver); });
+    m_batchReplot = new QTimer(this);
+    m_batchReplot->setSingleShot(true);
+    m_batchReplot->setInterval(kBatchReplotIntervalMs);
+    connect(m_batchReplot, &QTimer::timeout, this, &ProfileAnalisisWidget::rescaleMainPlot);
+
+    keyReceiver = ui->deviceControlWidget->setupKeyReceiver();
+    setupPlots();
+    setupToolBar();
+    connectSignals();
+    applyAxisUnits();
+}
+
+ProfileAnalisisWidget::~ProfileAnalisisWidget()
+{
+    // The holders leave the plots before the plots go.
+    qDeleteAll(graphHolders);
+    graphHolders.clear();
+    m_holderTraces.clear();
+    // The list deletes every trace it holds once the base has waited for
+    // the reading still running, the one being read included.
+    if (m_readingTrace && ui->traceList->traces.contains(m_readingTrace->id))
+        ui->traceList->acquiringTrace = nullptr;
+    delete ui;
+}
+
+DeviceControlWidget *ProfileAnalisisWidget::deviceControlWidget() const
+{
+    return ui->deviceControlWidget;
+}
+
+TraceList *ProfileAnalisisWidget::traceList() const
+{
+    return ui->traceList;
+}
+
+FastSettingsWidget *ProfileAnalisisWidget::fastSettingsWidget() const
+{
+    return ui->fastSettingsWidget;
+}
+
+QList<QAction *> ProfileAnalisisWidget::toolActions() const
+{
+    return { ui->actionReset, ui->actionPAN, ui->actionPTS, ui->actionRLine, ui->actionRFit, ui->actionSelectionZoom,
+        ui->actionMarkers, ui->actionCut, ui->actionToMeasurement };
+}
+
+// ---------------------------------------------------------------- form
+
+void ProfileAnalisisWidget::setupPlots()
+{
+    for (PlotWidget *plot : { plotMain, plotHist, plotRMR }) {
+        plot->setFont(Common::kMonospaceFont);
+        plot->plotLayout()->clear();
+        auto *rect = new QCPAxisRect(plot, true);
+        plot->plotLayout()->addElement(0, 0, rect);
+        for (QCPAxis *axis : rect->axes())
+            axis->setTicker(QSharedPointer<SuffixAxisTicker>::create());
+        // Top and right axes without labels, their ranges tied to bottom and left.
+        rect->setupFullAxesBox(true);
+        plot->xAxis = rect->axis(QCPAxis::atBottom);
+        plot->yAxis = rect->axis(QCPAxis::atLeft);
+        plot->xAxis2 = rect->axis(QCPAxis::atTop);
+        plot->yAxis2 = rect->axis(QCPAxis::atRight);
+        for (QCPAxis *axis : { plot->yAxis, plot->yAxis2 }) {
+            axis->setNumberFormat(QStringLiteral("f"));
+            axis->setNumberPrecision(3);
+        }
+    }
+    plotMain->yAxis2->setVisible(false);
+    plotHist->yAxis->setVisible(false);
+    plotRMR->yAxis->setVisible(false);
+    plotMain->xAxis->setNumberFormat(QStringLiteral("f"));
+    plotMain->xAxis->setNumberPrecision(3);
+    plotRMR->setCursor(Qt::CrossCursor);
+    // The side plots are narrow: fewer percent ticks keep their labels apart.
+    plotHist->xAxis->ticker()->setTickCount(3);
+    plotRMR->xAxis->ticker()->setTickCount(3);
+}
+
+void ProfileAnalisisWidget::setupToolBar()
+{
+    ui->toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    auto *spacer = new QWidget(ui->toolBar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    ui->toolBar->addWidget(spacer);
+
+    auto *container = new QWidget(ui->toolBar);
+    container->setObjectName(QStringLiteral("processingControls"));
+    auto *layout = new QHBoxLayout(container);
+
+    const Settings &settings = Settings::instance();
+    const UserPreferences &prefs = settings.preferenses;
+
+    profileModeComboBox = new QComboBox(container);
+    profileModeComboBox->setObjectName(QStringLiteral("profileModeComboBox"));
+    profileModeComboBox->addItems({ QStringLiteral("Первичный профиль"), QStringLiteral("Профиль шероховатости"),
+        QStringLiteral("Профиль волнистости") });
+    profileModeComboBox->setCurrentIndex(prefs.profile_filter_mode);
+
+    threadCompensationCheckBox = new QCheckBox(QStringLiteral("Компенсация угла резьбы"), container);
+    threadCompensationCheckBox->setObjectName(QStringLiteral("threadCompensationCheckBox"));
+    threadCompensationCheckBox->setChecked(prefs.thread_angle_compensation);
+
+    threadAngleSpinBox = new QDoubleSpinBox(container);
+    threadAngleSpinBox->setObjectName(QStringLiteral("threadAngleSpinBox"));
+    threadAngleSpinBox->setRange(0, 70);
+    threadAngleSpinBox->setSuffix(QStringLiteral(" °"));
+    threadAngleSpinBox->setDecimals(2);
+    threadAngleSpinBox->setSingleStep(0.01);
+    threadAngleSpinBox->setValue(prefs.thread_angle_compensation_value);
+    threadAngleSpinBox->setEnabled(threadCompensationCheckBox->isChecked());
+
+    medianFilterCheckBox = new QCheckBox(QStringLiteral("Медианный фильтр"), container);
+    medianFilterCheckBox->setObjectName(QStringLiteral("medianFilterCheckBox"));
+    medianFilterCheckBox->setChecked(prefs.meadian_filter);
+
+    medianFilterSpinBox = new AutoUnfocusSpinBox(container);
+    medianFilterSpinBox->setObjectName(QStringLiteral("medianFilterSpinBox"));
+    medianFilterSpinBox->setRange(3, 50);
+    medianFilterSpinBox->setSuffix(QStringLiteral(" точек"));
+    medianFilterSpinBox->setValue(prefs.meadian_filter_value);
+    medianFilterSpinBox->setEnabled(medianFilterCheckBox->isChecked());
+
+    auto *densityLabel = new QLabel(QStringLiteral("Плотность гистограммы:"), container);
+    histogramDensitySpinBox = new AutoUnfocusSpinBox(container);
+    histogramDensitySpinBox->setObjectName(QStringLiteral("histogramDensitySpinBox"));
+    histogramDensitySpinBox->setRange(1, 50);
+    histogramDensitySpinBox->setSuffix(QStringLiteral("%"));
+    histogramDensitySpinBox->setValue(prefs.histogramm_density_value);
+
+    for (QWidget *w : std::initializer_list<QWidget *> { profileModeComboBox, threadCompensationCheckBox,
+             threadAngleSpinBox, medianFilterCheckBox, medianFilterSpinBox, densityLabel, histogramDensitySpinBox })
+        layout->addWidget(w);
+    ui->toolBar->addWidget(container);
+
+    applyDeviceTypeVisibility(settings.device_type);
+}
+
+void ProfileAnalisisWidget::applyDeviceTypeVisibility(int type)
+{
+    const bool contour = isContourKind(type);
+    threadCompensationCheckBox->setVisible(contour);
+    threadAngleSpinBox->setVisible(contour);
+    profileModeComboBox->setVisible(!contour);
+}
+
+void ProfileAnalisisWidget::connectSignals()
+{
+    DeviceControlWidget *panel = ui->deviceControlWidget;
+    FastSettingsWidget *fast = ui->fastSettingsWidget;
+    TraceList *list = ui->traceList;
+
+    connect(ui->actionToMeasurement, &QAction::triggered, this, &ProfileAnalisisWidget::toMeasurement);
+    connect(panel, &DeviceControlWidget::newTrace, this, &ProfileAnalisisWidget::onNewTrace);
+    connect(panel, &DeviceControlWidget::lockButtons, this, &ProfileAnalisisWidget::lockTools);
+    connect(panel, &DeviceControlWidget::unlockButtons, this, &ProfileAnalisisWidget::unlockTools);
+    connect(panel, &DeviceControlWidget::lockButtons, fast, [this] { onFastSettingsLock(); });
+    connect(panel, &DeviceControlWidget::unlockButtons, fast, [this] { onFastSettingsUnlock(); });
+    connect(panel, &DeviceControlWidget::enableFastSettings, fast, &FastSettingsWidget::enableFastSettings);
+    connect(panel, &DeviceControlWidget::newDeviceType, fast, [this](int type) { onDeviceTypeChanged(type); });
+    connect(fast, &FastSettingsWidget::setDeviceType, panel, &DeviceControlWidget::setDeviceType);
+    connect(fast, &FastSettingsWidget::changePressingPower, panel, &DeviceControlWidget::changePressingPower);
+    connect(fast, &FastSettingsWidget::setMMPerRotation, panel, &DeviceControlWidget::setMMPerRotation);
+    connect(list, &TraceList::traceDeleted, this, &ProfileAnalisisWidget::onTraceDeleted);
+    connect(list, &TraceList::setGraphSelected, this, &ProfileAnalisisWidget::onSetGraphSelected);
+    connect(list, &TraceList::setGraphVisible, this, &ProfileAnalisisWidget::onSetGraphVisible);
+    connect(ui->actionPAN, &QAction::toggled, this, &ProfileAnalisisWidget::onPanToggled);
+    connect(ui->actionReset, &QAction::triggered, this, &ProfileAnalisisWidget::onReset);
+    // The panel's deleteAllTrace asks nothing of this window.
+    connect(list, &TraceList::recalculateTrace, this, &ProfileAnalisisWidget::reprocessTraces);
+    connect(list, &TraceList::createTrace, this, &ProfileAnalisisWidget::addJoinedTrace);
+    connect(ui->actionPTS, &QAction::toggled, this, &ProfileAnalisisWidget::onPointsToggled);
+    connect(ui->actionRLine, &QAction::toggled, this, &ProfileAnalisisWidget::onRLineToggled);
+    connect(ui->actionRFit, &QAction::toggled, this, &ProfileAnalisisWidget::onRFitToggled);
+    connect(ui->actionSelectionZoom, &QAction::toggled, this, &ProfileAnalisisWidget::onSelectionZoomToggled);
+    connect(ui->actionMarkers, &QAction::toggled, this, &ProfileAnalisisWidget::onMarkersToggled);
+    connect(ui->actionCut, &QAction::triggered, this, &ProfileAnalisisWidget::onCut);
+    // The side plots' value axes follow the main plot's value range.
+    connect(plotMain->yAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), plotHist->yAxis,
+        QOverload<const QCPRange &>::of(&QCPAxis::setRange));
+    connect(plotMain->yAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), plotRMR->yAxis,
+        QOverload<const QCPRange &>::of(&QCPAxis::setRange));
+    connect(plotMain, &QCustomPlot::afterReplot, this, &ProfileAnalisisWidget::onParamPlotsAfterReplot);
+    connect(plotRMR, &QCustomPlot::mousePress, this, &ProfileAnalisisWidget::onMaterialRatioPlotPressed);
+    connectProcessingControls();
+    connect(
+        panel, &DeviceControlWidget::statusBarText, this, [this](QString text) { ui->statusBar->showMessage(text); });
+}
+
+void ProfileAnalisisWidget::connectProcessingControls()
+{
+    connect(threadCompensationCheckBox, &QCheckBox::stateChanged, this,
+        &ProfileAnalisisWidget::onThreadCompensationChanged);
+    connect(threadAngleSpinBox, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+        &ProfileAnalisisWidget::onThreadAngleChanged);
+    connect(medianFilterSpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
+        &ProfileAnalisisWidget::onMedianWindowChanged);
+    connect(medianFilterCheckBox, &QCheckBox::stateChanged, this, &ProfileAnalisisWidget::onMedianFilterChanged);
+    connect(profileModeComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+        &ProfileAnalisisWidget::onProfileModeChanged);
+    connect(histogramDensitySpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
+        &ProfileAnalisisWidget::onHistogramDensityChanged);
+}
+
+// ---------------------------------------------------------------- processing chain
+
+AbstractTrace *ProfileAnalisisWidget::makeTrace(unsigned traceType)
+{
+    const Settings &s = Settings::instance();
+    AbstractTrace *trace = nullptr;
+    if (isProfileKind(int(traceType))) {
+        auto *profile = new ProfileTrace();
+        profile->speed = ui->deviceControlWidget->currentSpeed();
+        profile->cutOff = Common::cutOffLength(s.filterIndex());
+        profile->medianWindow = medianFilterSpinBox->value();
+        profile->medianEnabled = medianFilterCheckBox->isChecked();
+        trace = profile;
+    } else if (isContourKind(int(traceType))) {
+        auto *contour = new ContourTrace();
+        contour->tool_head_radius_down = s.tool_head_radius_down;
+        contour->tool_head_radius_up = s.tool_head_radius_up;
+        contour->double_sided_probe_high = s.double_sided_probe_high;
+        contour->needle_bias = s.needle_bias;
+        contour->rack_perpendicular = s.rack_prpendicular;
+        contour->roughness_ratio = s.roughness_ratio;
+        contour->x_axis_compression_ratio = s.x_axis_compression_ratio;
+        contour->y_axis_compression_ratio = s.y_axis_compression_ratio;
+        contour->displacement_coefficient = s.displacement_coefficient;
+        contour->measurement_mode = s.measurement_mode;
+        trace = contour;
+    } else {
+        logger.log(Logger::WARNING, "Trace type " + std::to_string(traceType) + " is unknown; nothing is read");
+        Prompts::instance().warning(this, QStringLiteral("Ошибка"),
+            QStringLiteral("Неизвестный тип трассы: %1. Трасса не прочитана.").arg(traceType));
+        return nullptr;
+    }
+
+    trace->setTraceType(int(traceType));
+    const QDateTime now = QDateTime::currentDateTime();
+    trace->creationDate = now;
+    const QString folder = automaticTraceFolder(QCoreApplication::applicationDirPath());
+    trace->setFilePath(QStringLiteral("%1/%2%3.txt")
+                           .arg(folder, s.default_trace_file_name, now.toString(QLatin1String(kFileTimeFormat))));
+    trace->controllerName = s.current_controller_name;
+
+    if (s.preferenses.non_linearity && traceType == CONTOUR)
+        trace->addPostProcessor(std::make_shared<NonLinearityEliminationProcessor>());
+    if (medianFilterCheckBox->isChecked())
+        trace->addPostProcessor(std::make_shared<DataMedianFilterProcessor>(medianFilterSpinBox->value()));
+    if (threadCompensationCheckBox->isChecked())
+        trace->addPostProcessor(std::make_shared<ThreadAngleCompensationProcessor>(threadAngleSpinBox->value()));
+    if (isProfileKind(int(traceType))) {
+        const double cutOff = Common::cutOffLength(s.filterIndex());
+        if (profileModeComboBox->currentIndex() == 1)
+            trace->addPostProcessor(std::make_shared<FilterRoughnessProfileProcessor>(cutOff));
+        else if (profileModeComboBox->currentIndex() == 2)
+            trace->addPostProcessor(std::make_shared<FilterWaveProfileProcessor>(cutOff));
+        trace->addPostProcessor(std::make_shared<YZeronator>());
+    }
+    return trace;
+}
+
+void ProfileAnalisisWidget::reprocessTraces()
+{
+    const bool nonLinearity = Settings::instance().preferenses.non_linearity;
+    for (auto it = graphHolders.constBegin(); it != graphHolders.constEnd(); ++it) {
+        AbstractTrace *trace = m_holderTraces.value(it.key());
+        // The trace a worker still fills is rebuilt by no one but its reader.
+        if (!trace || trace == m_readingTrace)
+            continue;
+        trace->clearPostProcessors();
+        if (nonLinearity && isContourKind(trace->traceType))
+            trace->addPostProcessor(std::make_shared<NonLinearityEliminationProcessor>());
+        if (medianFilterCheckBox->isChecked())
+            trace->addPostProcessor(std::make_shared<DataMedianFilterProcessor>(medianFilterSpinBox->value()));
+        if (threadCompensationCheckBox->isChecked())
+            trace->addPostProcessor(std::make_shared<ThreadAngleCompensationProcessor>(threadAngleSpinBox->value()));
+        if (auto *profile = isProfileKind(trace->traceType) ? dynamic_cast<ProfileTrace *>(trace) : nullptr) {
+            trace->addPostProcessor(std::make_shared<YZeronator>());
+            if (profileModeComboBox->currentIndex() == 1)
+                trace->addPostProcessor(std::make_shared<FilterRoughnessProfileProcessor>(profile->cutOff));
+            else if (profileModeComboBox->currentIndex() == 2)
+                trace->addPostProcessor(std::make_shared<FilterWaveProfileProcessor>(profile->cutOff));
+        }
+        trace->recalculate();
+        TraceGraphsHolder *holder = it.value();
+        holder->updateTraceGraph(holder->mRLine, holder->mRFit);
+    }
+    // The rescale replots when a curve is shown; otherwise the plot is
+    // replotted here.
+    if (!hasVisibleCurve())
+        plotMain->replot();
+    rescaleMainPlot();
+}
+
+void ProfileAnalisisWidget::settingsChanged()
+{
+    Settings &s = Settings::instance();
+    ui->deviceControlWidget->applySettings(s.needle_pressing, s.power_pressing);
+    ui->fastSettingsWidget->updateControllersAndConsoles();
+    ui->traceList->refresh();
+    applyAxisUnits();
+    keyReceiver = ui->deviceControlWidget->setupKeyReceiver();
+    if (s.upload_device_settings) {
+        // Cleared and saved first, so a failed upload is not repeated by
+        // every later settings change.
+        s.upload_device_settings = false;
+        s.save();
+        ui->deviceControlWidget->device.uploadDeviceParams();
+    }
+}
+
+// ---------------------------------------------------------------- processing controls
+
+void ProfileAnalisisWidget::updateProcessingControls()
+{
+    const bool free = !m_panelLocked && !m_readingTrace;
+    medianFilterCheckBox->setEnabled(free);
+    threadCompensationCheckBox->setEnabled(free);
+    profileModeComboBox->setEnabled(free);
+    medianFilterSpinBox->setEnabled(free && medianFilterCheckBox->isChecked());
+    threadAngleSpinBox->setEnabled(free && threadCompensationCheckBox->isChecked());
+}
+
+void ProfileAnalisisWidget::onThreadCompensationChanged(int state)
+{
+    const bool on = state == Qt::Checked;
+    logInfo(on ? QStringLiteral("Thread compensation turn on") : QStringLiteral("Thread compensation turn off"));
+    Settings &s = Settings::instance();
+    s.preferenses.thread_angle_compensation = on;
+    threadAngleSpinBox->setEnabled(on);
+    reprocessTraces();
+    s.save();
+}
+
+void ProfileAnalisisWidget::onMedianFilterChanged(int state)
+{
+    const bool on = state == Qt::Checked;
+    logInfo(on ? QStringLiteral("Median filter turn on") : QStringLiteral("Median filter turn off"));
+    Settings &s = Settings::instance();
+    s.preferenses.meadian_filter = on;
+    medianFilterSpinBox->setEnabled(on);
+    ui->traceList->setMedianFilter(medianFilterCheckBox->isChecked(), medianFilterSpinBox->value());
+    s.save();
+    reprocessTraces();
+}
+
+void ProfileAnalisisWidget::onProfileModeChanged(int index)
+{
+    logInfo(QStringLiteral("Profile fiter mode change value"));
+    Settings &s = Settings::instance();
+    s.preferenses.profile_filter_mode = index;
+    s.save();
+    reprocessTraces();
+    ui->traceList->updateDpParam();
+}
+
+void ProfileAnalisisWidget::onThreadAngleChanged(double value)
+{
+    logInfo(QStringLiteral("Thread compensation change value to ") + QString::asprintf("%f", value));
+    Settings &s = Settings::instance();
+    s.preferenses.thread_angle_compensation_value = value;
+    s.save();
+    reprocessTraces();
+}
+
+void ProfileAnalisisWidget::onMedianWindowChanged(int value)
+{
+    logInfo(QStringLiteral("Median filter change value to ") + QString::asprintf("%d", value));
+    Settings &s = Settings::instance();
+    s.preferenses.meadian_filter_value = value;
+    s.save();
+    ui->traceList->setMedianFilter(medianFilterCheckBox->isChecked(), value);
+    reprocessTraces();
+}
+
+void ProfileAnalisisWidget::onHistogramDensityChanged(int value)
+{
+    logInfo(QStringLiteral("Histogram densyty spinner change value to ") + QString::asprintf("%d", value));
+    Settings &s = Settings::instance();
+    s.preferenses.histogramm_density_value = value;
+    s.save();
+    for (TraceGraphsHolder *holder : qAsConst(graphHolders))
+        holder->mHistogramDensity = value;
+    plotMain->replot();
+    ui->traceList->updateDpParam();
+}
+
+// ---------------------------------------------------------------- plot tools
+
+QList<TraceGraphsHolder *> ProfileAnalisisWidget::holders(bool visibleOnly) const
+{
+    QList<TraceGraphsHolder *> result;
+    for (TraceGraphsHolder *holder : graphHolders) {
+        if (!visibleOnly || holder->isVisible())
+            result.append(holder);
+    }
+    return result;
+}
+
+void ProfileAnalisisWidget::onPanToggled(bool on)
+{
+    logInfo(on ? QStringLiteral("actionPAN in profilewidget enabled")
+               : QStringLiteral("actionPAN in profilewidget disabled"));
+    if (!on) {
+        plotMain->unsetCursor();
+        return;
+    }
+    ui->actionMarkers->setChecked(false);
+    ui->actionSelectionZoom->setChecked(false);
+    plotMain->setInteractions(PlotWidget::iRangeDrag | PlotWidget::iRangeZoom);
+    plotMain->setSelectionRectMode(PlotWidget::srmNone);
+    plotMain->setCursor(Qt::OpenHandCursor);
+}
+
+void ProfileAnalisisWidget::onSelectionZoomToggled(bool on)
+{
+    logInfo(on ? QStringLiteral("actionSelectionZoom in profileAyaliswidget enabled")
+               : QStringLiteral("actionSelectionZoom in profileAyaliswidget disabled"));
+    if (on) {
+        ui->actionPAN->setChecked(false);
+        ui->actionMarkers->setChecked(false);
+        plotMain->setSelectionRectMode(PlotWidget::srmZoom);
+    } else {
+        plotMain->setSelectionRectMode(PlotWidget::srmNone);
+    }
+}
+
+void ProfileAnalisisWidget::onMarkersToggled(bool on)
+{
+    logInfo(on ? QStringLiteral("actionMarkers in profileAyaliswidget enabled")
+               : QStringLiteral("actionMarkers in profileAyaliswidget disabled"));
+    if (on) {
+        ui->actionCut->setEnabled(true);
+        ui->actionPAN->setChecked(false);
+        ui->actionSelectionZoom->setChecked(false);
+        plotMain->setInteractions(
+            PlotWidget::iSelectPlottables | PlotWidget::iKeepSelections | PlotWidget::iRangeSelection);
+        plotMain->setSelectionRectMode(PlotWidget::srmSelectRealtime);
+        for (TraceGraphsHolder *holder : qAsConst(graphHolders)) {
+            if (holder->curve())
+                holder->curve()->setSelectable(QCP::stDataRange);
+        }
+    } else {
+        plotMain->setInteractions(PlotWidget::iSelectPlottables);
+        plotMain->setSelectionRectMode(PlotWidget::srmNone);
+        ui->actionCut->setEnabled(false);
+    }
+}
+
+void ProfileAnalisisWidget::onPointsToggled(bool on)
+{
+    logInfo(on ? QStringLiteral("actionPTS in profileAyaliswidget enabled")
+               : QStringLiteral("actionPTS in profileAyaliswidget disabled"));
+    for (TraceGraphsHolder *holder : qAsConst(graphHolders))
+        holder->setPointsMode(on);
+    plotMain->replot();
+}
+
+void ProfileAnalisisWidget::onRLineToggled(bool on)
+{
+    logInfo(on ? QStringLiteral("actionRLine in profileAyaliswidget enabled")
+               : QStringLiteral("actionRLine in profileAyaliswidget disabled"));
+    if (!on)
+        ui->actionRFit->setChecked(false);
+    for (TraceGraphsHolder *holder : holders(true)) {
+        holder->updateTraceGraph(on, false);
+        ui->actionRFit->setEnabled(on);
+    }
+    plotMain->replot();
+}
+
+void ProfileAnalisisWidget::onRFitToggled(bool on)
+{
+    logInfo(on ? QStringLiteral("actionRFit in profileAyaliswidget enabled")
+               : QStringLiteral("actionRFit in profileAyaliswidget disabled"));
+    for (TraceGraphsHolder *holder : holders(true))
+        holder->updateTraceGraph(true, on);
+    plotMain->rescaleAxes(true);
+    plotMain->replot();
+}
+
+void ProfileAnalisisWidget::onCut()
+{
+    logInfo(QStringLiteral("actionCut in profileAyaliswidget"));
+    for (TraceGraphsHolder *holder : qAsConst(graphHolders))
+        holder->cropToSelection();
+    ui->traceList->recalcParamsIfAny();
+    plotMain->deselectAll();
+    plotMain->rescaleAxes(true);
+    plotMain->replot();
+}
+
+void ProfileAnalisisWidget::onReset()
+{
+    logInfo(QStringLiteral("Reset action in profileanaliswidget"));
+    rescaleMainPlot();
+}
+
+QVector<QCPCurve *> ProfileAnalisisWidget::visibleCurves() const
+{
+    QVector<QCPCurve *> visible;
+    for (QCPCurve *curve : CurveRegistry::curves(plotMain)) {
+        if (curve->visible())
+            visible.append(curve);
+    }
+    return visible;
+}
+
+bool ProfileAnalisisWidget::hasVisibleCurve() const
+{
+    return !visibleCurves().isEmpty();
+}
+
+void ProfileAnalisisWidget::rescaleMainPlot()
+{
+    const QVector<QCPCurve *> visible = visibleCurves();
+    if (visible.isEmpty())
+        return;
+    plotMain->rescaleAxes(true);
+
+    double kmin = std::numeric_limits<double>::infinity();
+    double kmax = -kmin;
+    double vmin = kmin;
+    double vmax = -kmin;
+    for (QCPCurve *curve : qAsConst(visible)) {
+        for (const QCPCurveData &point : *curve->data()) {
+            kmin = qMin(kmin, point.key);
+            kmax = qMax(kmax, point.key);
+            vmin = qMin(vmin, point.value);
+            vmax = qMax(vmax, point.value);
+        }
+    }
+    // A range of no width (or no points at all) keeps what the rescale gave.
+    if (kmax > kmin)
+        plotMain->xAxis->setRange(kmin - 0.05 * (kmax - kmin), kmax + 0.05 * (kmax - kmin));
+    if (vmax > vmin)
+        plotMain->yAxis->setRange(vmin - 0.05 * (vmax - vmin), vmax + 0.05 * (vmax - vmin));
+    plotMain->replot();
+}
+
+QString ProfileAnalisisWidget::axisUnitName()
+{
+    switch (Settings::instance().axis_unit) {
+    case 0:
+        return QStringLiteral("мм");
+    case 1:
+        return QStringLiteral("мкм");
+    case 2:
+        return QStringLiteral("нм");
+    default:
+        return QString();
+    }
+}
+
+void ProfileAnalisisWidget::applyAxisUnits()
+{
+    const QString unit = axisUnitName();
+    plotMain->xAxis->setLabel(QStringLiteral(" ") + unit);
+    plotMain->yAxis->setLabel(QStringLiteral(" ") + unit);
+    plotHist->xAxis->setLabel(QStringLiteral("%"));
+    plotRMR->xAxis->setLabel(QStringLiteral("%"));
+    for (auto it = graphHolders.constBegin(); it != graphHolders.constEnd(); ++it) {
+        // The trace being read keeps its drawing until its reading ends.
+        it.value()->setUnit(unit, m_holderTraces.value(it.key()) != m_readingTrace);
+    }
+    rescaleMainPlot();
+}
+
+void ProfileAnalisisWidget::updateParamPlots()
+{
+    const QList<TraceGraphsHolder *> all = holders();
+    for (TraceGraphsHolder *holder : all) {
+        if (holder->isVisible())
+            holder->updateHistogram();
+    }
+    const bool rLine = ui->actionRLine->isChecked();
+    const bool rFit = ui->actionRFit->isChecked();
+    for (TraceGraphsHolder *holder : all) {
+        // Every change of a trace's points redraws its holder at once, so a
+        // holder already drawn with the tools' flags is left as it is.
+        if (holder->mRLine != rLine || holder->mRFit != rFit)
+            holder->updateTraceGraph(rLine, rFit);
+        holder->setPointsMode(ui->actionPTS->isChecked());
+    }
+    plotHist->xAxis->rescale(true);
+    plotRMR->xAxis->rescale(true);
+    plotHist->replot();
+    plotRMR->replot();
+}
+
+void ProfileAnalisisWidget::recalcParamPlots()
+{
+    if (!isAcquiring && !m_readingTrace)
+        updateParamPlots();
+}
+
+void ProfileAnalisisWidget::onParamPlotsAfterReplot()
+{
+    recalcParamPlots();
+}
+
+void ProfileAnalisisWidget::onMaterialRatioPlotPressed(QMouseEvent *event)
+{
+    // The traces' parameters are not touched while one of them is read.
+    if (event->button() != Qt::LeftButton || m_readingTrace)
+        return;
+    const QPointF pos(std::round(event->localPos().x()), std::round(event->localPos().y()));
+    const double x = plotRMR->xAxis->pixelToCoord(pos.x());
+    const double y = plotRMR->yAxis->pixelToCoord(pos.y());
+
+    if (QCPAbstractPlottable *plottable = plotRMR->plottableAt(pos, true)) {
+        if (auto *holder = plottable->property("gholder").value<TraceGraphsHolder *>()) {
+            holder->showCursorAt(x, y);
+            plotMain->replot();
+        }
+    }
+
+    double factor = 1; // µm, and any unit the settings do not know
+    switch (Settings::instance().axis_unit) {
+    case 0:
+        factor = 1000;
+        break;
+    case 2:
+        factor = 0.001;
+        break;
+    default:
+        break;
+    }
+    const double level = y * factor;
+    for (AbstractTrace *trace : qAsConst(ui->traceList->traces)) {
+        if (isProfileKind(trace->traceType))
+            static_cast<ProfileTrace *>(trace)->level = level;
+    }
+    ui->traceList->updateDpParam();
+}
+
+// ---------------------------------------------------------------- locks
+
+void ProfileAnalisisWidget::lockTools()
+{
+    for (QAction *action : toolActions()) {
+        action->setChecked(false);
+        action->setEnabled(false);
+    }
+    Q_EMIT lockButtons();
+}
+
+void ProfileAnalisisWidget::unlockTools()
+{
+    // The end of a reading that still runs unlocks the window itself.
+    if (m_readingTrace)
+        return;
+    for (QAction *action : toolActions())
+        action->setEnabled(action != ui->actionCut && action != ui->actionRFit);
+    Q_EMIT unlockButtons();
+}
+
+void ProfileAnalisisWidget::onFastSettingsLock()
+{
+    m_panelLocked = true;
+    ui->fastSettingsWidget->lockButtons();
+    updateProcessingControls();
+}
+
+void ProfileAnalisisWidget::onFastSettingsUnlock()
+{
+    m_panelLocked = false;
+    ui->fastSettingsWidget->unlockButtons();
+    updateProcessingControls();
+}
+
+void ProfileAnalisisWidget::onDeviceTypeChanged(int type)
+{
+    ui->fastSettingsWidget->setInerface(type);
+    applyDeviceTypeVisibility(type);
+    Q_EMIT newDeviceType(type);
+}
+
+// ---------------------------------------------------------------- holders and readings
+
+TraceGraphsHolder *ProfileAnalisisWidget::addGraphHolder(AbstractTrace *trace)
+{
+    auto *holder = new TraceGraphsHolder(this, holderTrace(trace), plotMain, plotHist, plotRMR, m_filterControl.get());
+    delete graphHolders.value(trace->id);
+    graphHolders.insert(trace->id, holder);
+    m_holderTraces.insert(trace->id, trace);
+    holder->setUnit(axisUnitName(), false);
+    return holder;
+}
+
+void ProfileAnalisisWidget::drawHolder(TraceGraphsHolder *holder)
+{
+    holder->updateTraceGraph(ui->actionRLine->isChecked(), ui->actionRFit->isChecked());
+    holder->setPointsMode(ui->actionPTS->isChecked());
+}
+
+AbstractTrace *ProfileAnalisisWidget::senderTrace() const
+{
+    auto *provider = qobject_cast<DataProvider *>(sender());
+    return provider ? provider->trace() : nullptr;
+}
+
+bool ProfileAnalisisWidget::isInstrumentReading() const
+{
+    return qobject_cast<DeviceDataProvider *>(sender()) != nullptr;
+}
+
+void ProfileAnalisisWidget::onNewTrace(DataProvider *provider, E_ANALISIS_TYPE type)
+{
+    setDataProvider(provider);
+    startReading(type);
+}
+
+void ProfileAnalisisWidget::abandonStaleReading()
+{
+    AbstractTrace *stale = m_readingTrace;
+    const QPointer<DataProvider> provider = m_readingProvider;
+    m_readingTrace = nullptr;
+    m_readingProvider = nullptr;
+    if (!stale)
+        return;
+    logger.log(Logger::WARNING, "A reading was replaced before its end; its trace is dropped");
+    TraceList *list = ui->traceList;
+    // The list leaves the trace being read alone; it is deleted below.
+    list->acquiringTrace = stale;
+    if (auto *tree = list->findChild<QTreeWidget *>(QStringLiteral("tracesListTreeWidget"))) {
+        for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+            if ((*it)->data(0, Qt::UserRole).toInt() == stale->id && list->traces.value(stale->id) == stale) {
+                list->removeTraceItem(*it, stale->id);
+                break;
+            }
+        }
+    }
+    list->acquiringTrace = nullptr;
+    if (graphHolders.contains(stale->id))
+        onTraceDeleted(stale->id);
+    if (provider)
+        connect(provider.data(), &QObject::destroyed, [stale] { delete stale; });
+    else
+        delete stale;
+}
+
+void ProfileAnalisisWidget::dataReadStarted()
+{
+    auto *provider = qobject_cast<DataProvider *>(sender());
+    AbstractTrace *trace = senderTrace();
+    if (!trace)
+        return;
+    if (m_readingTrace && m_readingProvider != provider)
+        abandonStaleReading();
+
+    for (QAction *action : toolActions()) {
+        action->setChecked(false);
+        action->setEnabled(false);
+    }
+    TraceList *list = ui->traceList;
+    list->acquiringTrace = trace;
+    if (Settings::instance().test_sensor_mode)
+        list->removeAllButAcquired();
+    else
+        list->hideProfileTraces();
+    Q_EMIT lockButtons();
+
+    addGraphHolder(trace);
+    isAcquiring = true;
+    m_readingTrace = trace;
+    m_readingProvider = provider;
+    updateProcessingControls();
+
+    if (trace->traceType == ADDITIONAL_TRACE)
+        list->addAdditionalTrace(trace, false);
+    else
+        list->addMainTrace(trace);
+}
+
+void ProfileAnalisisWidget::dataBatchReady(int from, int count)
+{
+    AbstractTrace *trace = senderTrace();
+    TraceGraphsHolder *holder = trace ? graphHolders.value(trace->id) : nullptr;
+    if (!holder || !holder->curve() || count <= 0)
+        return;
+    // Announced raw points only: the worker may be appending more meanwhile.
+    const TData points = trace->rawPoints(from, count);
+    if (points.size() < 2)
+        return;
+    QVector<double> x = points.at(0);
+    QVector<double> y = points.at(1);
+    if (isContourKind(trace->traceType) && points.size() > 2) {
+        const QVector<double> &z = points.at(2);
+        for (int i = 0; i < y.size() && i < z.size(); ++i)
+            y[i] += z.at(i) / 1000;
+    }
+    const double factor = holder->unitFactor();
+    for (double &v : x)
+        v *= factor;
+    for (double &v : y)
+        v *= factor;
+    holder->curve()->addData(x, y);
+    // One redraw serves every batch that arrives meanwhile.
+    if (!m_batchReplot->isActive())
+        m_batchReplot->start();
+}
+
+void ProfileAnalisisWidget::attachFileAdditionalTraces(AbstractTrace *trace)
+{
+    auto *main = dynamic_cast<ProfileTrace *>(trace);
+    if (!main || trace->traceType != PROFILE)
+        return;
+    for (ProfileTrace *child : qAsConst(main->additionalTraces)) {
+        if (!child || graphHolders.contains(child->id))
+            continue;
+        child->applyPostProcessors();
+        TraceGraphsHolder *holder = addGraphHolder(child);
+        drawHolder(holder);
+        ui->traceList->addAdditionalTrace(child, true);
+        holder->setVisible(false);
+    }
+    if (!main->additionalTraces.isEmpty())
+        ui->traceList->recalcParamsIfAny();
+}
+
+void ProfileAnalisisWidget::dataReadFinished()
+{
+    AbstractTrace *trace = senderTrace();
+    if (!trace)
+        return;
+    m_batchReplot->stop();
+    const bool instrument = isInstrumentReading();
+
+    if (instrument) {
+        // An acquired additional trace lives in its main trace's file; one
+        // whose main trace is gone is saved alone.
+        AbstractTrace *owner = trace;
+        auto *profile = dynamic_cast<ProfileTrace *>(trace);
+        if (trace->traceType == ADDITIONAL_TRACE && profile && profile->parentTrace)
+            owner = profile->parentTrace;
+        if (!TraceList::saveTraceFile(owner->filePath(), owner)) {
+            logger.log(Logger::ERROR, "Acquired trace not saved to " + owner->filePath().toStdString());
+            Prompts::instance().warning(this, QStringLiteral("Ошибка сохранения трассы"),
+                QStringLiteral("Не удалось сохранить трассу в файл:\n%1").arg(owner->filePath()));
+        }
+    }
+
+    attachFileAdditionalTraces(trace);
+    TraceGraphsHolder *holder = graphHolders.value(trace->id);
+    if (holder)
+        drawHolder(holder);
+    isAcquiring = false;
+    m_readingTrace = nullptr;
+    m_readingProvider = nullptr;
+    settingsChanged();
+    if (instrument && holder)
+        holder->checkFilter();
+    rescaleMainPlot();
+    for (QAction *action : toolActions())
+        action->setEnabled(action != ui->actionCut && action != ui->actionRFit);
+    updateProcessingControls();
+    ui->traceList->acquiringTrace = nullptr;
+    Q_EMIT unlockButtons();
+    ui->traceList->selectTrace(trace->id);
+    if (Settings::instance().test_sensor_mode && isProfileKind(trace->traceType))
+        ui->traceList->runSensorTest(trace);
+    ui->deviceControlWidget->setEnableAdditionalTraceButton(true);
+}
+
+void ProfileAnalisisWidget::dataReadError(QString error)
+{
+    isAcquiring = false;
+    logger.log(Logger::WARNING, "Trace reading failed: " + error.toStdString());
+    Prompts::instance().warning(this, QStringLiteral("Error"), error);
+}
+
+void ProfileAnalisisWidget::dataReset()
+{
+    AbstractTrace *trace = senderTrace();
+    if (!trace)
+        return;
+    TraceGraphsHolder *holder = graphHolders.value(trace->id);
+    if (holder && holder->curve())
+        holder->curve()->data()->clear();
+    trace->clearPoints();
+}
+
+void ProfileAnalisisWidget::onTraceDeleted(int id)
+{
+    if (TraceGraphsHolder *holder = graphHolders.take(id)) {
+        m_holderTraces.remove(id);
+        delete holder;
+    }
+    rescaleMainPlot();
+    for (auto it = graphHolders.constBegin(); it != graphHolders.constEnd(); ++it) {
+        if (m_holderTraces.value(it.key()) != m_readingTrace)
+            it.value()->updateTraceGraph(it.value()->mRLine, it.value()->mRFit);
+    }
+    if (!isAcquiring)
+        updateParamPlots();
+    if (ui->traceList->traces.isEmpty())
+        ui->deviceControlWidget->setEnableAdditionalTraceButton(false);
+}
+
+void ProfileAnalisisWidget::onSetGraphSelected(int id, bool selected)
+{
+    if (TraceGraphsHolder *holder = graphHolders.value(id)) {
+        if (selected)
+            holder->applySelectedPens();
+        else
+            holder->applyNormalPens();
+    }
+    plotMain->replot();
+}
+
+void ProfileAnalisisWidget::onSetGraphVisible(int id, bool visible)
+{
+    TraceGraphsHolder *holder = graphHolders.value(id);
+    if (!holder)
+        return;
+    holder->setVisible(visible);
+    rescaleMainPlot();
+}
+
+void ProfileAnalisisWidget::addJoinedTrace(TData data)
+{
+    if (data.size() < 2 || data.at(0).size() != data.at(1).size() || data.at(0).isEmpty()) {
+        logger.log(Logger::WARNING, "Joined trace ignored: its columns are missing, empty or of different lengths");
+        return;
+    }
+    AbstractTrace *trace = makeTrace(CONTOUR);
+    const int n = data.at(0).size();
+    const QVector<double> zeros(n, 0.0);
+    for (TData *set : { trace->rawData.get(), trace->processedData.get() }) {
+        (*set)[0] = data.at(0);
+        (*set)[1] = data.at(1);
+        if (set->size() > 2)
+            (*set)[2] = zeros;
+    }
+    TraceGraphsHolder *holder = addGraphHolder(trace);
+    ui->traceList->addMainTrace(trace);
+    QVector<double> x = data.at(0);
+    QVector<double> y = data.at(1);
+    for (double &v : x)
+        v *= holder->unitFactor();
+    for (double &v : y)
+        v *= holder->unitFactor();
+    if (holder->curve())
+        holder->curve()->addData(x, y);
+    drawHolder(holder);
+    rescaleMainPlot();
+}
+
+// ---------------------------------------------------------------- traces out of the window
+
+QList<AbstractTrace *> ProfileAnalisisWidget::allTraces() const
+{
+    return ui->traceList->traces.values();
+}
+
+QList<AbstractTrace *> ProfileAnalisisWidget::visibleTraces() const
+{
+    QList<AbstractTrace *> result;
+    for (auto it = graphHolders.constBegin(); it != graphHolders.constEnd(); ++it) {
+        AbstractTrace *trace = m_holderTraces.value(it.key());
+        if (trace && it.value()->isVisible())
+            result.append(trace);
+    }
+    return result;
+}
+
+bool ProfileAnalisisWidget::refuseWhileReading(QWidget *parent, const QString &title)
+{
+    if (!m_readingTrace)
+        return false;
+    logInfo(QStringLiteral("Save or report refused while a trace is read"));
+    Prompts::instance().warning(parent, title, QStringLiteral("Дождитесь окончания чтения трассы."));
+    return true;
+}
+
+void ProfileAnalisisWidget::saveData(DataSaveFormat format)
+{
+    const QString title = QStringLiteral("Ошибка сохранения трассы");
+    if (refuseWhileReading(this, title))
+        return;
+    Prompts &prompts = Prompts::instance();
+    if (graphHolders.isEmpty()) {
+        prompts.warning(
+            this, title, QStringLiteral("Нет трассы для сохранения, для начала откройте или измерьте трассу"));
+        return;
+    }
+    Settings &s = Settings::instance();
+    const QList<AbstractTrace *> traces = allTraces();
+    for (AbstractTrace *trace : traces) {
+        auto *profile = dynamic_cast<ProfileTrace *>(trace);
+        // The native file of a main trace holds its additional traces.
+        if (format == DataSaveFormat::SOURCE_FORMAT && trace->traceType == ADDITIONAL_TRACE && profile
+            && profile->parentTrace)
+            continue;
+        const QString answer = prompts.saveFileName(
+            this, trace->name(), proposedPath(s.preferenses.save_trace_folder), QStringLiteral("Text files (*.txt);"));
+        if (answer.isEmpty())
+            continue;
+        s.preferenses.save_trace_folder = folderOf(answer);
+        s.save();
+        bool written = false;
+        if (format == DataSaveFormat::POINT_FORMAT) {
+            written = TraceList::savePointsFile(answer, trace);
+        } else {
+            written = TraceList::saveTraceFile(answer, trace);
+            // Only a native file can be read back as this trace.
+            if (written) {
+                trace->setFilePath(answer);
+                if (profile)
+                    for (ProfileTrace *child : qAsConst(profile->additionalTraces))
+                        child->setFilePath(answer);
+            }
+        }
+        if (!written) {
+            logger.log(Logger::ERROR, "Trace not saved to " + answer.toStdString());
+            prompts.critical(this, title, QStringLiteral("Не удалось сохранить трассу в файл:\n%1").arg(answer));
+        }
+    }
+}
+
+bool ProfileAnalisisWidget::checkVisibleTraces()
+{
+    for (TraceGraphsHolder *holder : qAsConst(graphHolders)) {
+        if (holder->isVisible())
+            return true;
+    }
+    const QString text = graphHolders.isEmpty()
+        ? QStringLiteral("Нет трассы для измерения.")
+        : QStringLiteral("Нет видимых трасс, сделайте хотя бы одну трассу видимой для дальнейших измерений");
+    Prompts::instance().warning(this, QStringLiteral("Ошибка"), text);
+    return false;
+}
+
+void ProfileAnalisisWidget::toMeasurement()
+{
+    logInfo(QStringLiteral("actionToMeasurement was pressed"));
+    QObject *keys = keyReceiver;
+    const bool keysWereBlocked = keys ? keys->blockSignals(true) : false;
+    auto unblock = [&] {
+        if (keys)
+            keys->blockSignals(keysWereBlocked);
+    };
+    if (!checkVisibleTraces()) {
+        unblock();
+        return;
+    }
+    const QVector<AbstractTrace *> traces = visibleTraces().toVector();
+    for (AbstractTrace *trace : traces) {
+        if (trace->traceType != traces.first()->traceType) {
+            Prompts::instance().critical(
+                this, QStringLiteral("Ошибка"), QStringLiteral("Нельзя проводить измерения разных типов трасс"));
+            unblock();
+            return;
+        }
+    }
+    unblock();
+    Q_EMIT readyForMeasurment(traces);
+}
+
+ReportData ProfileAnalisisWidget::profileReportData(AbstractTrace *trace)
+{
+    auto *main = dynamic_cast<ProfileTrace *>(trace);
+    if (main && main->traceType == ADDITIONAL_TRACE && main->parentTrace)
+        main = main->parentTrace;
+    // A main profile trace, or an additional trace whose main trace is gone.
+    if (!main || !isProfileKind(main->traceType))
+        return {};
+
+    const Settings &s = Settings::instance();
+    const QString filter = millimetres(Common::cutOffLength(s.filterIndex()));
+    ReportData data;
+    data.insert(QStringLiteral("factory_name"), s.factory_name);
+    data.insert(QStringLiteral("detail_name"), s.default_trace_file_name);
+    data.insert(QStringLiteral("trace_count"), QString::number(main->additionalTraces.size() + 1));
+    QVector<ProfileTrace *> runs { main };
+    runs += main->additionalTraces;
+    for (int i = 0; i < runs.size(); ++i) {
+        const ProfileTrace *run = runs.at(i);
+        const QString key = QStringLiteral("trace[%1].").arg(i);
+        data.insert(key + QStringLiteral("controller_name"), run->controllerName);
+        data.insert(key + QStringLiteral("filter"), filter);
+        data.insert(key + QStringLiteral("trace_length"), rawLength(run));
+        data.insert(key + QStringLiteral("speed"), QString::number(run->speed, 'g', 6) + QStringLiteral(" мм/с"));
+        data.insert(key + QStringLiteral("creation_date"), run->creationDateText());
+    }
+
+    if (main->results.isEmpty())
+        recalcAllParams(ui->traceList->extraArgs, main);
+    const int count = s.preferenses.enabled_params_count;
+    data.insert(QStringLiteral("param_count"), QString::number(count));
+    for (int j = 0; j < count; ++j) {
+        const QString name = s.preferenses.enabled_params.value(j);
+        const QString key = QStringLiteral("param[%1].").arg(j);
+        const auto info = paramsMap.constFind(name);
+        data.insert(key + QStringLiteral("name"), name);
+        data.insert(key + QStringLiteral("value"),
+            main->results.value(name) + QLatin1Char(' ') + (info == paramsMap.constEnd() ? QString() : info->unit));
+    }
+    return data;
+}
+
+QVector<QPixmap> ProfileAnalisisWidget::reportPlots(AbstractTrace *trace)
+{
+    QMap<int, bool> wasVisible;
+    for (auto it = graphHolders.constBegin(); it != graphHolders.constEnd(); ++it) {
+        wasVisible.insert(it.key(), it.value()->isVisible());
+        it.value()->setVisible(false);
+    }
+    if (TraceGraphsHolder *own = graphHolders.value(trace->id))
+        own->setVisible(true);
+    if (auto *profile = trace->traceType == PROFILE ? dynamic_cast<ProfileTrace *>(trace) : nullptr) {
+        for (ProfileTrace *child : qAsConst(profile->additionalTraces)) {
+            if (TraceGraphsHolder *holder = graphHolders.value(child->id))
+                holder->setVisible(wasVisible.value(child->id, true));
+        }
+    }
+    const QVector<QPixmap> plots { plotMain->toPixmap(0, 0, 1.0) };
+    for (auto it = graphHolders.constBegin(); it != graphHolders.constEnd(); ++it)
+        it.value()->setVisible(wasVisible.value(it.key(), true));
+    return plots;
+}
+
+void ProfileAnalisisWidget::saveReport(QWidget *parent)
+{
+    const QString title = QStringLiteral("Ошибка печати отчёта");
+    if (refuseWhileReading(parent, title))
+        return;
+    Prompts &prompts = Prompts::instance();
+    if (ui->traceList->traces.isEmpty()) {
+        prompts.warning(parent, title, QStringLiteral("Нет трасс для сохранения отчёта"));
+        return;
+    }
+    Settings &s = Settings::instance();
+    const QList<AbstractTrace *> traces = allTraces();
+    for (AbstractTrace *trace : traces) {
+        auto *profile = dynamic_cast<ProfileTrace *>(trace);
+        if (trace->traceType == ADDITIONAL_TRACE && profile && profile->parentTrace) {
+            TraceGraphsHolder *parentHolder = graphHolders.value(profile->parentTrace->id);
+            if (parentHolder && parentHolder->isVisible())
+                continue;
+        }
+        TraceGraphsHolder *holder = graphHolders.value(trace->id);
+        if (!holder || !holder->isVisible())
+            continue;
+        const QString answer = prompts.saveFileName(
+            parent, QStringLiteral("Сохранить отчет"), proposedPath(s.preferenses.save_report_folder), QString());
+        if (answer.isEmpty())
+            return;
+        s.preferenses.save_report_folder = folderOf(answer);
+        s.save();
+        const QString path = answer + QStringLiteral(".html");
+
+        bool written = false;
+        if (s.test_sensor_mode) {
+            written = ReportGenerator::generate(ui->traceList->sensorTestReportData(), {}, path, SENSOR_TEST_REPORT);
+        } else {
+            const QVector<QPixmap> plots = reportPlots(trace);
+            written = isProfileKind(trace->traceType)
+                ? ReportGenerator::generate(profileReportData(trace), plots, path, MEASUREMENT_REPORT)
+                : ReportGenerator::generate(ReportData(), plots, path, PLOT_REPORT);
+        }
+        if (!written) {
+            logger.log(Logger::ERROR, "Report not written to " + path.toStdString());
+            prompts.critical(parent, title, QStringLiteral("Не удалось записать отчёт в файл:\n%1").arg(path));
+            continue;
+        }
+        prompts.openUrl(QUrl::fromLocalFile(path));
+    }
+}

@@ -1,0 +1,240 @@
+#include "analysis/profileanalisiswidget.h"
+#include "dataproviders/filedataprovider.h"
+#include "plot/plotwidget.h"
+#include "settings/settings.h"
+#include "tracelist.h"
+#include "traces/profiletrace.h"
+#include "traces/tracewriter.h"
+
+#include <QApplication>
+#include <ctime>
+#include <atomic>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+constexpr int kPoints = 1000000;
+
+// The application object, timing every event it delivers while asked to:
+// the longest single delivery is the longest the window kept the GUI busy.
+class TimingApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        if (!timing)
+            return QApplication::notify(receiver, event);
+        // Events begun once the worker has ended belong to the end of the
+        // reading, not to the streaming.
+        const bool streaming = !workerDone.load();
+        QElapsedTimer timer;
+        timer.start();
+        const qint64 cpuBefore = threadCpuNs();
+        const bool result = QApplication::notify(receiver, event);
+        qint64 &longest = streaming ? longestNs : endNs;
+        longest = std::max(longest, timer.nsecsElapsed());
+        qint64 &longestCpu = streaming ? longestCpuNs : endCpuNs;
+        longestCpu = std::max(longestCpu, threadCpuNs() - cpuBefore);
+        return result;
+    }
+
+    bool timing = false;
+    std::atomic_bool workerDone { false };
+    qint64 longestNs = 0;
+    qint64 endNs = 0;
+    qint64 longestCpuNs = 0;
+    qint64 endCpuNs = 0;
+
+private:
+    // CPU time of the calling thread: on a shared machine the wall time of a
+    // handler also counts the time other threads held the core.
+    static qint64 threadCpuNs()
+    {
+        timespec ts {};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    }
+};
+
+TimingApplication *application()
+{
+    return static_cast<TimingApplication *>(QCoreApplication::instance());
+}
+
+// A profile of a million points 0.1 µm apart (100 mm): roughness, waviness
+// and form.
+double profileHeight(int i)
+{
+    const double x = i * 0.1;
+    return 1.5 * std::sin(2 * M_PI * x / 80) + 4 * std::sin(2 * M_PI * x / 7000) + 1e-4 * x + 20;
+}
+
+std::unique_ptr<ProfileAnalisisWidget> shownWindow()
+{
+    auto window = std::make_unique<ProfileAnalisisWidget>();
+    window->resize(1500, 950);
+    window->show();
+    QCoreApplication::processEvents();
+    return window;
+}
+
+void addMillionPoints(AbstractTrace &trace)
+{
+    for (int i = 0; i < kPoints; ++i) {
+        QVector<double> p { i * 0.1, profileHeight(i) };
+        trace.addPoint(p);
+    }
+}
+
+// A new trace of the window with the million points, not processed yet.
+std::unique_ptr<AbstractTrace> millionPointTrace(ProfileAnalisisWidget &window)
+{
+    std::unique_ptr<AbstractTrace> trace(window.makeTrace(PROFILE));
+    addMillionPoints(*trace);
+    return trace;
+}
+
+QString millionPointFile()
+{
+    static const QString path = QDir::current().absoluteFilePath(QStringLiteral("million.txt"));
+    if (!QFileInfo::exists(path)) {
+        ProfileTrace trace;
+        trace.setTraceType(PROFILE);
+        trace.cutOff = 2500;
+        trace.speed = 0.5;
+        addMillionPoints(trace);
+        if (!TraceWriter::saveTraceFile(path, trace))
+            qFatal("benchmark file not written");
+    }
+    return path;
+}
+
+} // namespace
+
+// Rebuilding a million-point profile trace in roughness mode: the new
+// post-processors, the recalculation, the redraw of the main plot and, through
+// its replot, of the histogram and material-ratio plots.
+static void BM_RebuildRoughness(benchmark::State &state)
+{
+    auto window = shownWindow();
+    std::unique_ptr<AbstractTrace> trace = millionPointTrace(*window);
+    trace->applyPostProcessors();
+    trace->processData();
+    window->addGraphHolder(trace.get());
+    window->profileModeComboBox->setCurrentIndex(1);
+    for (auto _ : state) {
+        window->reprocessTraces();
+    }
+    state.counters["points_drawn"] = window->mainPlot()->curve(0)->dataCount();
+    window->profileModeComboBox->setCurrentIndex(0);
+    window->onTraceDeleted(trace->id);
+}
+BENCHMARK(BM_RebuildRoughness)->Unit(benchmark::kMillisecond);
+
+// The trace core's share of a rebuild: recalculating the trace through the
+// roughness chain, without the window.
+static void BM_RecalculateRoughnessTrace(benchmark::State &state)
+{
+    auto window = shownWindow();
+    window->profileModeComboBox->setCurrentIndex(1);
+    std::unique_ptr<AbstractTrace> trace = millionPointTrace(*window);
+    for (auto _ : state)
+        trace->recalculate();
+    window->profileModeComboBox->setCurrentIndex(0);
+}
+BENCHMARK(BM_RecalculateRoughnessTrace)->Unit(benchmark::kMillisecond);
+
+// One replot of the main plot showing the million-point trace, with the side
+// plots it refreshes.
+static void BM_ReplotWithSidePlots(benchmark::State &state)
+{
+    auto window = shownWindow();
+    std::unique_ptr<AbstractTrace> trace = millionPointTrace(*window);
+    trace->applyPostProcessors();
+    trace->processData();
+    window->addGraphHolder(trace.get());
+    window->reprocessTraces();
+    for (auto _ : state) {
+        window->mainPlot()->replot();
+    }
+    window->onTraceDeleted(trace->id);
+}
+BENCHMARK(BM_ReplotWithSidePlots)->Unit(benchmark::kMillisecond);
+
+// Opening a million-point profile file: from handing the provider over until
+// the processed trace is drawn with its parameters. The longest single event
+// the GUI thread handled while the file streamed in is reported as
+// longest_streaming_event_ms, the handling of the end as end_of_reading_ms.
+static void BM_OpenMillionPointFile(benchmark::State &state)
+{
+    const QString path = millionPointFile();
+    double longestMs = 0;
+    double endMs = 0;
+    double longestCpuMs = 0;
+    double endCpuMs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto window = shownWindow();
+        QEventLoop loop;
+        QObject::connect(window.get(), &ProfileAnalisisWidget::unlockButtons, &loop, &QEventLoop::quit);
+        application()->workerDone = false;
+        application()->longestNs = 0;
+        application()->endNs = 0;
+        application()->longestCpuNs = 0;
+        application()->endCpuNs = 0;
+        application()->timing = true;
+        state.ResumeTiming();
+
+        auto *provider = new FileDataProvider(path);
+        QObject::connect(
+            provider, &DataProvider::dataReadFinished, provider, [] { application()->workerDone = true; },
+            Qt::DirectConnection);
+        window->setDataProvider(provider);
+        window->startReading(PROFILE);
+        loop.exec();
+
+        state.PauseTiming();
+        application()->timing = false;
+        longestMs = std::max(longestMs, application()->longestNs / 1e6);
+        endMs = std::max(endMs, application()->endNs / 1e6);
+        longestCpuMs = std::max(longestCpuMs, application()->longestCpuNs / 1e6);
+        endCpuMs = std::max(endCpuMs, application()->endCpuNs / 1e6);
+        const bool whole = window->traceList()->traces.size() == 1
+            && window->traceList()->traces.first()->rawData->at(0).size() == kPoints;
+        window.reset();
+        if (!whole) {
+            state.SkipWithError("the file was not read whole");
+            break;
+        }
+        state.ResumeTiming();
+    }
+    state.counters["longest_streaming_event_ms"] = longestMs;
+    state.counters["end_of_reading_ms"] = endMs;
+    state.counters["longest_streaming_event_cpu_ms"] = longestCpuMs;
+    state.counters["end_of_reading_cpu_ms"] = endCpuMs;
+}
+BENCHMARK(BM_OpenMillionPointFile)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Settings and trace files of the run stay in a folder of their own.
+    QTemporaryDir folder;
+    QDir::setCurrent(folder.path());
+    TimingApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    Settings::instance().preferenses.enabled_params = { { 0, QStringLiteral("Ra") } };
+    Settings::instance().preferenses.enabled_params_count = 1;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}

@@ -1,0 +1,603 @@
+#include "support/fuzzy.h"
+#include "support/simulatedinstrument.h"
+#include "support/testmain.h"
+#include "support/tracefiles.h"
+
+#include "profilewindowfixture.h"
+
+#include "dataproviders/devicedataprovider.h"
+#include "plot/adaptivecurve.h"
+#include "plot/plotwidget.h"
+#include "report/reportdata.h"
+#include "widgets/devicecontrolwidget.h"
+#include "widgets/keyreceiver.h"
+
+#include <QPushButton>
+#include <QSemaphore>
+#include <QTreeWidget>
+#include <cmath>
+
+using namespace InstrumentReplies;
+
+namespace {
+
+// A provider whose worker waits at a gate while the test fills the trace on
+// the GUI thread and announces the points itself.
+class GatedProvider : public DataProvider {
+public:
+    GatedProvider()
+        : DataProvider(QStringLiteral("gated"))
+    {
+    }
+    ~GatedProvider() override
+    {
+        gate.release(1);
+        waitForFinished();
+    }
+    void announce(int from, int count) { Q_EMIT dataBatchReady(from, count); }
+    QSemaphore gate;
+
+protected:
+    void prepare() override { }
+    bool obtainData() override
+    {
+        gate.acquire();
+        return true;
+    }
+};
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A 6 mm profile (Ra 1 µm) with the given additional traces, written at path.
+QString writeProfile(const QString &path, int additional = 0, double cutOff = 2500)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    std::unique_ptr<ProfileTrace> main(sineProfile(1.0, 6000, cutOff));
+    std::vector<std::unique_ptr<ProfileTrace>> runs;
+    for (int i = 0; i < additional; ++i) {
+        runs.emplace_back(sineProfile(1.0 + 0.5 * (i + 1), 6000, cutOff));
+        runs.back()->setTraceType(ADDITIONAL_TRACE);
+        main->addAdditionalTrace(runs.back().get());
+    }
+    const QString full = QFileInfo(path).absoluteFilePath();
+    if (!TraceWriter::saveTraceFile(full, *main))
+        qWarning("not written: %s", qPrintable(full));
+    main->additionalTraces.clear();
+    return full;
+}
+
+QString writeContour(const QString &path, int kind)
+{
+    std::unique_ptr<ContourTrace> trace(slopeContour(300, 10, 0.2));
+    trace->setTraceType(kind);
+    const QString full = QFileInfo(path).absoluteFilePath();
+    if (!TraceWriter::saveTraceFile(full, *trace))
+        qWarning("not written: %s", qPrintable(full));
+    return full;
+}
+
+QTreeWidgetItem *listItem(TraceList *list, int id)
+{
+    auto *tree = list->findChild<QTreeWidget *>(QStringLiteral("tracesListTreeWidget"));
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+        if ((*it)->data(0, Qt::UserRole).toInt() == id)
+            return *it;
+    }
+    return nullptr;
+}
+
+// The PNG embedded in a report, decoded.
+QImage reportImage(const QString &path)
+{
+    const QByteArray html = fileBytes(path);
+    const QByteArray marker = "data:image/png;base64,";
+    const int at = html.indexOf(marker);
+    if (at < 0)
+        return {};
+    const int end = html.indexOf('"', at);
+    return QImage::fromData(QByteArray::fromBase64(html.mid(at + marker.size(), end - at - marker.size())), "PNG");
+}
+
+// Notes whether the key receiver was switched off at each message.
+class KeyWatchingPrompts : public ScriptedPrompts {
+public:
+    QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+        const QString &text, QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) override
+    {
+        keysBlocked << (keys && keys->signalsBlocked());
+        return ScriptedPrompts::message(parent, icon, title, text, buttons, defaultButton);
+    }
+    QObject *keys = nullptr;
+    QList<bool> keysBlocked;
+};
+
+ScriptedPrompts::Handler clickNo()
+{
+    return [](QObject *subject) {
+        auto *box = qobject_cast<QMessageBox *>(subject);
+        if (box)
+            box->button(QMessageBox::No)->click();
+        return QVariant(int(QMessageBox::No));
+    };
+}
+
+} // namespace
+
+class TestProfileReading : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { defaultSettings().preferenses.save_trace_folder = QDir::currentPath() + QLatin1Char('/'); }
+
+    // A profile file with two additional traces: three holders, the two
+    // additional traces listed unchecked and hidden, the main trace selected
+    // with its parameters; the file is not written again.
+    void profileFileWithAdditionalTraces()
+    {
+        ProfileWindowFixture f;
+        const QString path = writeProfile(QStringLiteral("COM3/three.txt"), 2);
+        const QByteArray before = fileBytes(path);
+        QVERIFY(f.read(path, PROFILE));
+
+        QCOMPARE(f.window->graphHolders.size(), 3);
+        QCOMPARE(f.list()->traces.size(), 3);
+        const QList<int> ids = f.window->graphHolders.keys();
+        auto *main = dynamic_cast<ProfileTrace *>(f.list()->traces.value(ids[0]));
+        QVERIFY(main && main->traceType == PROFILE);
+        QCOMPARE(main->additionalTraces.size(), 2);
+        QVERIFY(f.holder(ids[0])->isVisible());
+        for (int i = 1; i < 3; ++i) {
+            QVERIFY(!f.holder(ids[i])->isVisible());
+            QCOMPARE(listItem(f.list(), ids[i])->checkState(0), Qt::Unchecked);
+            // Their chain ran: zeroed.
+            const QVector<double> &y = main->additionalTraces[i - 1]->processedData->at(1);
+            QCOMPARE(*std::min_element(y.begin(), y.end()), 0.0);
+        }
+        QCOMPARE(f.list()->selectedTrace, main);
+        QVERIFY(listItem(f.list(), ids[0])->isSelected());
+        QVERIFY(main->results.value(QStringLiteral("Ra")).startsWith(QStringLiteral("1.")));
+        // A file under a "COM" folder is a file all the same: neither
+        // rewritten nor cut-off checked (no question was scripted).
+        QCOMPARE(fileBytes(path), before);
+        QCOMPARE(f.prompts.unexpectedCount(), 0);
+        QCOMPARE(f.holder(ids[0])->curve()->dataCount(), main->processedData->at(0).size());
+        for (QAction *a : f.window->toolActions())
+            QCOMPARE(a->isEnabled(), a->objectName() != "actionCut" && a->objectName() != "actionRFit");
+
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        saveWindowShot(f.window.get(), QStringLiteral("profile_window_after_file"));
+    }
+
+    // Batches draw the raw points: contour heights add the console height.
+    void batchesDrawRawPoints_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("unit");
+        QTest::addColumn<double>("drawnY");
+        QTest::newRow("contour, µm") << int(CONTOUR) << 1 << 1.5;
+        QTest::newRow("contour, mm") << int(CONTOUR) << 0 << 0.0015;
+        QTest::newRow("profile, µm") << int(PROFILE) << 1 << 1.0;
+    }
+    void batchesDrawRawPoints()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, unit);
+        QFETCH(double, drawnY);
+        Settings::instance().axis_unit = unit;
+        ProfileWindowFixture f;
+        auto *provider = new GatedProvider;
+        f.window->setDataProvider(provider);
+        QVERIFY(f.window->startReading(unsigned(kind)));
+        QTRY_VERIFY(!f.window->graphHolders.isEmpty());
+        QVERIFY(f.window->isAcquiring);
+        AbstractTrace *trace = provider->trace();
+        for (int i = 0; i < 10; ++i) {
+            QVector<double> p { i * 100.0, 1.0, 500.0 };
+            trace->addPoint(p);
+        }
+        provider->announce(0, 4);
+        provider->announce(4, 6);
+        const auto *data = f.holder(trace->id)->curve()->data().data();
+        QCOMPARE(data->size(), 10);
+        const double factor = unit == 0 ? 0.001 : 1;
+        QCOMPARE_REL(data->at(9)->key, 900 * factor, 1e-12);
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE_REL(data->at(i)->value, drawnY, 1e-12);
+
+        // A reset drops the drawn points and the trace's; later batches start at 0.
+        Q_EMIT provider->dataReset();
+        QCOMPARE(data->size(), 0);
+        QCOMPARE(trace->pointCount(), 0);
+        QCOMPARE(trace->channelCount(), kind == PROFILE ? 2 : 3);
+        QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
+        provider->gate.release();
+        QVERIFY(ended.wait(5000));
+        QVERIFY(!f.window->isAcquiring);
+    }
+
+    // A broken file: the provider's text in a warning, then the window unlocked.
+    void brokenFile_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("missing") << "missing.txt" << QByteArray() << int(PROFILE) << "Can't open file ";
+        QTest::newRow("broken binary") << "broken.Vantor" << QByteArray("\x01\x02garbage", 9) << int(CONTOUR)
+                                       << "Error in ";
+    }
+    void brokenFile()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, content);
+        QFETCH(int, kind);
+        QFETCH(QString, prefix);
+        const QString path = QDir::current().absoluteFilePath(file);
+        QFile::remove(path);
+        if (!content.isEmpty()) {
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(content);
+        }
+        ProfileWindowFixture f;
+        f.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        QVERIFY(f.read(path, kind));
+        QVERIFY(f.prompts.allAnswered());
+        QCOMPARE(f.prompts.calls().first().title, QStringLiteral("Error"));
+        // The provider's text as it gives it.
+        QVERIFY(f.prompts.calls().first().text.startsWith(prefix));
+        QVERIFY(!f.window->isAcquiring);
+        QVERIFY(f.action("actionPAN")->isEnabled());
+        QVERIFY(f.window->medianFilterCheckBox->isEnabled());
+        QCOMPARE(f.list()->traces.size(), 1);
+    }
+
+    // The instrument: "ТРАССА" draws batch by batch, the block replaces the
+    // live points, the end saves the trace and checks its cut-off; an
+    // additional trace rewrites its main trace's file.
+    void acquisition()
+    {
+        SimulatedInstrument sim(SimulatedInstrument::Profile);
+        ScriptedPortCandidates ports { [&sim] {
+            return sim.isConnected() ? QList<PortCandidate> { sim.candidate() } : QList<PortCandidate> {};
+        } };
+        ProfileRun run;
+        for (int i = 0; i < 600; ++i)
+            run.live.append(quint16(30000 + 50 * (i % 7)));
+        run.blockDivisor = 500; // 2 µm apart
+        run.blockScale = 100000; // 0.001 µm per unit
+        for (int i = 0; i < 3000; ++i)
+            run.block.append(quint16(30000 + std::lround(1500 * std::sin(2 * M_PI * i / 40))));
+        sim.setProfileRun(run);
+
+        ProfileWindowFixture f;
+        DeviceControlWidget *panel = f.window->deviceControlWidget();
+        QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 1; }, 10000));
+        QTest::qWait(100);
+
+        QList<int> drawn;
+        QList<int> atReset;
+        QPointer<DataProvider> provider;
+        connect(panel, &DeviceControlWidget::newTrace, this, [&](DataProvider *p) {
+            provider = p;
+            connect(p, &DataProvider::dataBatchReady, this,
+                [&, p] { drawn << f.holder(p->trace()->id)->curve()->dataCount(); });
+            connect(p, &DataProvider::dataReset, this,
+                [&, p] { atReset << f.holder(p->trace()->id)->curve()->dataCount(); });
+        });
+        // The measured Ra calls for another cut-off: the question, answered no.
+        f.prompts.expect(ScriptedPrompts::MessageBox, QMessageBox::No, clickNo());
+        QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
+        QTest::mouseClick(panel->findChild<QPushButton *>(QStringLiteral("startTraceButton")), Qt::LeftButton);
+        QVERIFY(ended.wait(20000));
+        QVERIFY(f.prompts.allAnswered());
+        QCOMPARE(f.prompts.calls().first().title, QStringLiteral("Изменение фильтра"));
+
+        QVERIFY(drawn.size() > 3);
+        QCOMPARE(atReset, QList<int> { 0 });
+        // Live batches grow the curve, the block starts it again from 0.
+        int restarts = 0;
+        for (int i = 1; i < drawn.size(); ++i)
+            restarts += drawn[i] < drawn[i - 1] ? 1 : 0;
+        QCOMPARE(restarts, 1);
+        QCOMPARE(drawn.last(), 3000);
+
+        QCOMPARE(f.list()->traces.size(), 1);
+        auto *main = dynamic_cast<ProfileTrace *>(f.list()->traces.first());
+        QVERIFY(main);
+        QVERIFY(QFileInfo(main->filePath()).fileName().startsWith(QStringLiteral("Деталь_")));
+        auto saved = readTraceFile<ProfileTrace>(main->filePath());
+        QCOMPARE(*saved->rawData, *main->rawData);
+        QCOMPARE(saved->additionalTraces.size(), 0);
+        QVERIFY(panel->findChild<QPushButton *>(QStringLiteral("additionalTracePushButton"))->isEnabled());
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        saveWindowShot(f.window.get(), QStringLiteral("profile_window_after_acquisition"));
+
+        // An additional trace: its main trace's file now holds it.
+        f.prompts.expect(ScriptedPrompts::MessageBox, QMessageBox::No, clickNo());
+        QSignalSpy ended2(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
+        QTest::mouseClick(panel->findChild<QPushButton *>(QStringLiteral("additionalTracePushButton")), Qt::LeftButton);
+        QVERIFY(ended2.wait(20000));
+        QCOMPARE(f.list()->traces.size(), 2);
+        QCOMPARE(main->additionalTraces.size(), 1);
+        auto rewritten = readTraceFile<ProfileTrace>(main->filePath());
+        QCOMPARE(rewritten->additionalTraces.size(), 1);
+        QCOMPARE(*rewritten->additionalTraces.first()->rawData, *main->additionalTraces.first()->rawData);
+        sim.pullCable();
+    }
+
+    // Saving: one question per native file, one per trace for coordinates.
+    void saveData_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("questions");
+        QTest::newRow("native") << int(DataSaveFormat::SOURCE_FORMAT) << 1;
+        QTest::newRow("coordinates") << int(DataSaveFormat::POINT_FORMAT) << 3;
+    }
+    void saveData()
+    {
+        QFETCH(int, format);
+        QFETCH(int, questions);
+        ProfileWindowFixture f;
+        const QString source = writeProfile(QStringLiteral("source.txt"), 2);
+        QVERIFY(f.read(source, PROFILE));
+        QDir().mkpath(QStringLiteral("out"));
+        QStringList answers;
+        for (int i = 0; i < questions; ++i) {
+            answers << QDir::current().absoluteFilePath(QStringLiteral("out/saved%1").arg(i));
+            QFile::remove(answers.last());
+            f.prompts.expect(ScriptedPrompts::SaveFile, answers.last());
+        }
+        f.window->saveData(DataSaveFormat(format));
+        QVERIFY(f.prompts.allAnswered());
+        QCOMPARE(f.prompts.calls().first().title, QStringLiteral("source.txt"));
+        QCOMPARE(Settings::load(Settings::kFileName).preferenses.save_trace_folder,
+            QDir::current().absoluteFilePath(QStringLiteral("out")) + QLatin1Char('/'));
+
+        AbstractTrace *main = f.list()->traces.first();
+        if (format == int(DataSaveFormat::SOURCE_FORMAT)) {
+            auto back = readTraceFile<ProfileTrace>(answers.first());
+            QCOMPARE(back->additionalTraces.size(), 2);
+            QCOMPARE(*back->rawData, *main->rawData);
+            QCOMPARE(main->filePath(), answers.first());
+        } else {
+            const QList<AbstractTrace *> traces = f.list()->traces.values();
+            for (int i = 0; i < 3; ++i) {
+                const QList<QByteArray> lines = fileBytes(answers[i]).split('\n');
+                const QVector<double> &x = traces[i]->processedData->at(0);
+                QCOMPARE(lines.size() - 1, x.size());
+                QCOMPARE(lines.first().split('\t').first().toDouble(), x.first());
+            }
+            // A coordinates file is not the trace's file.
+            QCOMPARE(main->filePath(), source);
+        }
+    }
+
+    void saveDataCancelsAndRefusals()
+    {
+        ProfileWindowFixture f;
+        // Nothing to save.
+        f.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        f.window->saveData(DataSaveFormat::SOURCE_FORMAT);
+        QCOMPARE(f.prompts.calls().last().text,
+            QStringLiteral("Нет трассы для сохранения, для начала откройте или измерьте трассу"));
+
+        // Cancelling the first of two offers the second.
+        QVERIFY(f.read(writeProfile(QStringLiteral("a.txt")), PROFILE));
+        QVERIFY(f.read(writeProfile(QStringLiteral("b.txt")), PROFILE));
+        const QString second = QDir::current().absoluteFilePath(QStringLiteral("second.txt"));
+        QFile::remove(second);
+        f.prompts.expect(ScriptedPrompts::SaveFile, QString()).expect(ScriptedPrompts::SaveFile, second);
+        f.window->saveData(DataSaveFormat::SOURCE_FORMAT);
+        QVERIFY(f.prompts.allAnswered());
+        QVERIFY(QFileInfo::exists(second));
+
+        // While a trace is read, saving and reports are refused.
+        auto *provider = new GatedProvider;
+        f.window->setDataProvider(provider);
+        QVERIFY(f.window->startReading(PROFILE));
+        QTRY_VERIFY(f.window->isAcquiring);
+        f.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok).expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        f.window->saveData(DataSaveFormat::POINT_FORMAT);
+        f.window->saveReport(f.window.get());
+        QVERIFY(f.prompts.allAnswered());
+        QCOMPARE(f.prompts.calls().last().text, QStringLiteral("Дождитесь окончания чтения трассы."));
+        QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
+        provider->gate.release();
+        QVERIFY(ended.wait(5000));
+    }
+
+    // The hand-over to measurement and its refusals; keys are off meanwhile.
+    void toMeasurement()
+    {
+        ProfileWindowFixture f;
+        QSignalSpy handed(f.window.get(), &ProfileAnalisisWidget::readyForMeasurment);
+        KeyWatchingPrompts watch;
+        QObject *keys = f.window->keyReceiver;
+        QVERIFY(keys);
+        watch.keys = keys;
+
+        watch.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        f.action("actionToMeasurement")->trigger();
+        QCOMPARE(watch.calls().last().text, QStringLiteral("Нет трассы для измерения."));
+        QVERIFY(!keys->signalsBlocked());
+
+        QVERIFY(f.read(writeContour(QStringLiteral("c1.txt"), CONTOUR), CONTOUR));
+        QVERIFY(f.read(writeContour(QStringLiteral("c2.txt"), CONTOUR), CONTOUR));
+        f.action("actionToMeasurement")->trigger();
+        QCOMPARE(handed.size(), 1);
+        const auto traces = handed.first().first().value<QVector<AbstractTrace *>>();
+        QCOMPARE(traces, f.list()->traces.values().toVector());
+
+        QVERIFY(f.read(writeContour(QStringLiteral("cp.txt"), CONTOURPROF), CONTOURPROF));
+        watch.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        f.action("actionToMeasurement")->trigger();
+        QCOMPARE(watch.calls().last().text, QStringLiteral("Нельзя проводить измерения разных типов трасс"));
+        QCOMPARE(handed.size(), 1);
+
+        for (int id : f.window->graphHolders.keys())
+            listItem(f.list(), id)->setCheckState(0, Qt::Unchecked);
+        watch.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        f.action("actionToMeasurement")->trigger();
+        QCOMPARE(watch.calls().last().text,
+            QStringLiteral("Нет видимых трасс, сделайте хотя бы одну трассу видимой для дальнейших измерений"));
+        QVERIFY(watch.allAnswered());
+        QVERIFY(!keys->signalsBlocked());
+        QCOMPARE(watch.keysBlocked, QList<bool>({ true, true, true }));
+        QVERIFY(f.window->visibleTraces().isEmpty());
+    }
+
+    // The measurement report's data map.
+    void profileReportData()
+    {
+        Settings &s = Settings::instance();
+        s.preferenses.enabled_params
+            = { { 0, QStringLiteral("Ra") }, { 1, QStringLiteral("Rz") }, { 2, QStringLiteral("Xyz") } };
+        s.preferenses.enabled_params_count = 4;
+        ProfileWindowFixture f;
+        QVERIFY(f.read(writeProfile(QStringLiteral("report.txt"), 2), PROFILE));
+        auto *main = dynamic_cast<ProfileTrace *>(f.list()->traces.first());
+        // An additional trace gives its main trace's data.
+        const ReportData data = f.window->profileReportData(main->additionalTraces.last());
+        QCOMPARE(data, f.window->profileReportData(main));
+        QCOMPARE(data.value("factory_name"), QStringLiteral("Завод"));
+        QCOMPARE(data.value("detail_name"), QStringLiteral("Деталь"));
+        QCOMPARE(data.value("trace_count"), QStringLiteral("3"));
+        for (int i = 0; i < 3; ++i) {
+            const QString key = QStringLiteral("trace[%1].").arg(i);
+            QCOMPARE(data.value(key + "controller_name"), QStringLiteral("No name"));
+            QCOMPARE(data.value(key + "filter"), QStringLiteral("2.5 мм"));
+            QCOMPARE(data.value(key + "trace_length"), QStringLiteral("6 мм"));
+            QCOMPARE(data.value(key + "speed"), QStringLiteral("0.5 мм/с"));
+            QCOMPARE(
+                data.value(key + "creation_date"), (i == 0 ? main : main->additionalTraces[i - 1])->creationDateText());
+        }
+        QCOMPARE(data.value("trace[0].creation_date"), QStringLiteral("14-03-2026 09:30:00"));
+        QCOMPARE(data.value("param_count"), QStringLiteral("4"));
+        QCOMPARE(data.value("param[0].name"), QStringLiteral("Ra"));
+        QCOMPARE(data.value("param[0].value"), main->results.value("Ra") + QStringLiteral(" мкм"));
+        QVERIFY(data.value("param[1].value").endsWith(QStringLiteral(" мкм")));
+        QCOMPARE(data.value("param[2].value"), QStringLiteral(" "));
+        QCOMPARE(data.value("param[3].name"), QString());
+        QCOMPARE(data.size(), 3 + 5 * 3 + 1 + 2 * 4);
+
+        // Contour traces have none; an empty trace is 0 mm long; an
+        // additional trace without a main trace reports alone.
+        QVERIFY(f.window->profileReportData(nullptr).isEmpty());
+        ContourTrace contour;
+        QVERIFY(f.window->profileReportData(&contour).isEmpty());
+        ProfileTrace orphan;
+        orphan.setTraceType(ADDITIONAL_TRACE);
+        const ReportData alone = f.window->profileReportData(&orphan);
+        QCOMPARE(alone.value("trace_count"), QStringLiteral("1"));
+        QCOMPARE(alone.value("trace[0].trace_length"), QStringLiteral("0 мм"));
+    }
+
+    // Reports: a file per visible trace with its plot; a cancel ends them;
+    // a report that cannot be written is shown and not opened.
+    void reports()
+    {
+        ProfileWindowFixture f;
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        f.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        f.window->saveReport(f.window.get());
+        QCOMPARE(f.prompts.calls().last().text, QStringLiteral("Нет трасс для сохранения отчёта"));
+
+        QVERIFY(f.read(writeProfile(QStringLiteral("rep.txt"), 2), PROFILE));
+        QVERIFY(f.read(writeContour(QStringLiteral("repc.txt"), CONTOUR), CONTOUR));
+        const int contourId = f.window->graphHolders.lastKey();
+        listItem(f.list(), f.window->graphHolders.firstKey())->setCheckState(0, Qt::Checked);
+        const QString measurement = QDir::current().absoluteFilePath(QStringLiteral("m.html"));
+        const QString plot = QDir::current().absoluteFilePath(QStringLiteral("p"));
+        f.prompts.expect(ScriptedPrompts::SaveFile, measurement)
+            .expect(ScriptedPrompts::Url, true)
+            .expect(ScriptedPrompts::SaveFile, plot)
+            .expect(ScriptedPrompts::Url, true);
+        f.window->saveReport(f.window.get());
+        QVERIFY(f.prompts.allAnswered());
+        // ".html" is appended whatever the answer ends with.
+        QCOMPARE(f.prompts.calls().at(2).title, QUrl::fromLocalFile(measurement + ".html").toString());
+        const QByteArray html = fileBytes(measurement + ".html");
+        QVERIFY(html.contains("Завод"));
+        QVERIFY(!reportImage(measurement + ".html").isNull());
+        QCOMPARE(reportImage(plot + ".html").size(), f.window->mainPlot()->size());
+        // Visibility is given back after the plots are grabbed.
+        QVERIFY(f.holder(contourId)->isVisible());
+        QVERIFY(!f.holder(f.list()->traces.values().at(1)->id)->isVisible());
+
+        // A cancel ends the report; a folder that cannot be written is
+        // reported and nothing is opened.
+        f.prompts.expect(ScriptedPrompts::SaveFile, QString());
+        f.window->saveReport(f.window.get());
+        QVERIFY(f.prompts.allAnswered());
+        QFile plain(QStringLiteral("plain"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        f.prompts.expect(ScriptedPrompts::SaveFile, QDir::current().absoluteFilePath("plain/r"))
+            .expect(ScriptedPrompts::Message, QMessageBox::Ok)
+            .expect(ScriptedPrompts::SaveFile, QString());
+        f.window->saveReport(f.window.get());
+        QVERIFY(f.prompts.allAnswered());
+        QCOMPARE(f.prompts.calls().at(f.prompts.calls().size() - 2).title, QStringLiteral("Ошибка печати отчёта"));
+    }
+
+    // In sensor-test mode every visible trace gets the sensor-test card.
+    void sensorTestReport()
+    {
+        Settings::instance().test_sensor_mode = true;
+        ProfileWindowFixture f;
+        QVERIFY(f.read(writeProfile(QStringLiteral("sensor.txt")), PROFILE));
+        const QString path = QDir::current().absoluteFilePath(QStringLiteral("sensor"));
+        f.prompts.expect(ScriptedPrompts::SaveFile, path).expect(ScriptedPrompts::Url, true);
+        f.window->saveReport(f.window.get());
+        QVERIFY(f.prompts.allAnswered());
+        const QByteArray html = fileBytes(path + ".html");
+        QVERIFY(!html.isEmpty());
+        QVERIFY(!html.contains("data:image/png"));
+        Settings::instance().test_sensor_mode = false;
+    }
+
+    // The list's requests: deleting, showing and joining.
+    void listRequests()
+    {
+        ProfileWindowFixture f;
+        QVERIFY(f.read(writeContour(QStringLiteral("j1.txt"), CONTOUR), CONTOUR));
+        const int id = f.window->graphHolders.firstKey();
+        f.window->onSetGraphVisible(id, false);
+        QVERIFY(!f.holder(id)->isVisible());
+        f.window->onSetGraphVisible(12345, true);
+
+        // A join without two equal, non-empty columns is ignored.
+        f.window->addJoinedTrace({});
+        f.window->addJoinedTrace({ { 1, 2 }, { 1 } });
+        f.window->addJoinedTrace({ {}, {} });
+        QCOMPARE(f.list()->traces.size(), 1);
+        f.window->addJoinedTrace({ { 0, 1000, 2000 }, { 5, 6, 7 } });
+        QCOMPARE(f.list()->traces.size(), 2);
+        AbstractTrace *joined = f.list()->traces.last();
+        QCOMPARE(joined->traceType, int(CONTOUR));
+        QCOMPARE(joined->rawData->at(2), QVector<double>(3, 0.0));
+        QCOMPARE(f.holder(joined->id)->curve()->dataCount(), 3);
+
+        DeviceControlWidget *panel = f.window->deviceControlWidget();
+        auto *button = panel->findChild<QPushButton *>(QStringLiteral("additionalTracePushButton"));
+        QVERIFY(button->isEnabledTo(panel));
+        const int joinedId = joined->id;
+        f.list()->removeTrace(joined);
+        QVERIFY(!f.window->graphHolders.contains(joinedId));
+        QVERIFY(button->isEnabledTo(panel));
+        f.list()->removeTrace(f.list()->traces.first());
+        QVERIFY(f.window->graphHolders.isEmpty());
+        QVERIFY(!button->isEnabledTo(panel));
+    }
+};
+
+VANTOR_TEST_MAIN(TestProfileReading)
+#include "tst_profilereading.moc"
