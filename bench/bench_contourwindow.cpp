@@ -1,0 +1,90 @@
+#include "benchsupport.h"
+
+#include "analysis/contouranalisiswidget.h"
+#include "plot/plotwidget.h"
+#include "traces/contourtrace.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QToolBar>
+#include <QWheelEvent>
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+// A 1,000,000-point contour, 0.1 µm apart (100 mm): a wavy profile with
+// a round shoulder, as a long contour trace looks.
+std::unique_ptr<ContourTrace> millionPointContour()
+{
+    Settings &s = Settings::instance();
+    s.is_disabled_gauss_filter = false;
+    s.is_disabled_radius_elimination = false;
+    QVector<QVector<double>> columns(3);
+    for (auto &c : columns)
+        c.reserve(1000000);
+    for (int i = 0; i < 1000000; ++i) {
+        const double x = i * 0.1;
+        const double d = x - 50000;
+        columns[0] << x;
+        columns[1] << (std::abs(d) < 20000 ? std::sqrt(20000.0 * 20000 - d * d) : 0) + 3 * std::sin(x / 37.0);
+        columns[2] << 0;
+    }
+    auto trace = std::make_unique<ContourTrace>(columns);
+    trace->recalculate();
+    return trace;
+}
+
+void showWindow(ContourAnalisisWidget &w)
+{
+    w.resize(1600, 900);
+    w.show();
+    QApplication::processEvents();
+}
+
+} // namespace
+
+// Opening the window on a million-point contour: the clone, the curve, the
+// one-scale autoscale and the first replot.
+static void BM_OpenOnMillionPointContour(benchmark::State &state)
+{
+    BenchSupport::ensureApplication();
+    const auto trace = millionPointContour();
+    for (auto _ : state) {
+        ContourAnalisisWidget w;
+        showWindow(w);
+        w.setTraces({ trace.get() });
+        w.plot()->replot();
+        benchmark::DoNotOptimize(w.traceCurve(0));
+        state.PauseTiming();
+        w.close();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenOnMillionPointContour)->Unit(benchmark::kMillisecond);
+
+// One wheel step with the ScaleX tool on, replot included.
+static void BM_ScaleXWheelStep(benchmark::State &state)
+{
+    BenchSupport::ensureApplication();
+    const auto trace = millionPointContour();
+    ContourAnalisisWidget w;
+    showWindow(w);
+    w.setTraces({ trace.get() });
+    w.findChild<QAction *>("actionScale")->trigger();
+    w.findChild<QAbstractButton *>("pushButtonScaleX")->click();
+    PlotWidget *plot = w.plot();
+    const QPointF at(plot->width() / 2.0, plot->height() / 2.0);
+    int step = 0;
+    for (auto _ : state) {
+        // Alternate in and out so the view stays on the trace.
+        const int delta = (step++ % 2) ? -120 : 120;
+        QWheelEvent e(at, plot->mapToGlobal(at.toPoint()), QPoint(), QPoint(0, delta), Qt::NoButton,
+            Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(plot, &e);
+    }
+}
+BENCHMARK(BM_ScaleXWheelStep)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
