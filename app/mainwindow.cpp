@@ -126,7 +126,10 @@ QString MainWindow::askTraceFilePath(QWidget *parent)
 
 void MainWindow::openNewTrace()
 {
+    // Return accepts the file question; it must not also start a trace.
+    blockKeys();
     const QString path = askTraceFilePath(this);
+    gateKeysByCurrentTab();
     QByteArray kind;
     if (path.isEmpty() || !FileDataProvider::firstLineKind(path, kind))
         return;
@@ -136,9 +139,13 @@ void MainWindow::openNewTrace()
 
 void MainWindow::openInfoWindow()
 {
-    InfoWindow info(this);
-    dropHelpButton(&info);
-    Prompts::instance().execDialog(&info);
+    blockKeys();
+    {
+        InfoWindow info(this);
+        dropHelpButton(&info);
+        Prompts::instance().execDialog(&info);
+    }
+    gateKeysByCurrentTab();
 }
 
 void MainWindow::createMeasurmentWidget(QVector<AbstractTrace *> t)

@@ -82,6 +82,22 @@ bool keysBlocked(const MainWindow &w)
     return w.profileWindow->keyReceiver->signalsBlocked();
 }
 
+// Answers the file question of "Открыть трассу" with a cancel, noting
+// whether the keyboard control was off meanwhile.
+struct GateWatchingPrompts : ScriptedPrompts {
+    explicit GateWatchingPrompts(const MainWindow &w)
+        : window(w)
+    {
+    }
+    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override
+    {
+        blockedWhileAsked = window.profileWindow->keyReceiver->signalsBlocked();
+        return QString();
+    }
+    const MainWindow &window;
+    bool blockedWhileAsked = false;
+};
+
 void showActive(MainWindow &w)
 {
     w.resize(1600, 1000);
@@ -376,14 +392,26 @@ private Q_SLOTS:
         QCOMPARE(prompts.calls().last().title, QStringLiteral("Ошибка сохранения трассы"));
         QCOMPARE(jogs(), jog);
 
-        // While a dialog of the main window is open the keys are off.
+        // While a dialog of the main window is open the keys are off, so
+        // Return in it does not start a trace; the file question of
+        // "Открыть трассу" and the About window included.
         bool blockedInside = false;
-        prompts.expect(ScriptedPrompts::Dialog, QDialog::Rejected, [&](QObject *) {
+        const auto seeGate = [&](QObject *) {
             blockedInside = keysBlocked(w);
             return QVariant(QDialog::Rejected);
-        });
+        };
+        prompts.expect(ScriptedPrompts::Dialog, QDialog::Rejected, seeGate);
         w.openSettings();
         QVERIFY(blockedInside);
+        QCOMPARE(jogs(), jog);
+        blockedInside = false;
+        prompts.expect(ScriptedPrompts::Dialog, QDialog::Rejected, seeGate);
+        actionOf(w, "actionProgramInfo")->trigger();
+        QVERIFY(blockedInside);
+        QCOMPARE(jogs(), jog);
+        GateWatchingPrompts files(w);
+        w.openNewTrace();
+        QVERIFY(files.blockedWhileAsked);
         QCOMPARE(jogs(), jog);
         QCOMPARE(prompts.unexpectedCount(), 0);
         sim.pullCable();
