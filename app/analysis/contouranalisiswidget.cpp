@@ -349,6 +349,12 @@ void ContourAnalisisWidget::autoscaleContour()
     const double n = 0.05 * (b.maxValue - b.minValue);
     p->xAxis->setRange(b.minKey - m, b.maxKey + m);
     p->yAxis->setRange(b.minValue - n, b.maxValue + n);
+    if (!std::isfinite(m) || !std::isfinite(n)) {
+        // No point anywhere: the plot refused the ranges, and the axes keep
+        // theirs as they are.
+        p->replot(QCustomPlot::rpRefreshHint);
+        return;
+    }
     const bool widerThanHigh = p->xAxis->range().size() > p->yAxis->range().size();
     // The scale ratio is taken from the axis rect's pixel size, which is only
     // right once the plot has laid itself out at its current size; the new

@@ -377,6 +377,18 @@ private Q_SLOTS:
         QVERIFY(!w.findChild<QFrame *>("frameScale")->isVisible());
         QVERIFY(!action(w, "actionScale")->isChecked());
         QCOMPARE(w.plot()->xAxis->range(), before);
+
+        // A trace without points gets its curve, and the ranges computed from
+        // no point at all are refused: the axes keep theirs.
+        ContourAnalisisWidget other;
+        showWindow(other);
+        const QCPRange x0 = other.plot()->xAxis->range(), y0 = other.plot()->yAxis->range();
+        ContourTrace empty;
+        other.setTraces({ &empty });
+        QCOMPARE(other.plot()->curveCount(), 1);
+        QCOMPARE(other.traceCurve(0)->dataCount(), 0);
+        QCOMPARE(other.plot()->xAxis->range(), x0);
+        QCOMPARE(other.plot()->yAxis->range(), y0);
     }
 
     void scaleWheelStepPerTrace_data()
@@ -545,6 +557,10 @@ private Q_SLOTS:
         QVERIFY(errorPlane->isEnabled());
         Q_EMIT w.measurementsManager()->enableButton(false);
         QVERIFY(!errorPlane->isEnabled());
+
+        // The tree still reorders its rows and sections by dragging.
+        QVERIFY(w.tree()->dragEnabled());
+        QCOMPARE(w.tree()->dragDropMode(), QAbstractItemView::InternalMove);
 
         Q_EMIT w.measurementsManager()->statusText("Выберите участок");
         QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Выберите участок"));
