@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "analysis/dialogcalibration.h"
+
 #include "settings/common.h"
 
 #include <QApplication>
@@ -56,6 +58,8 @@ int main(int argc, char *argv[])
 
     closeWindowsOnTerminate(app);
 
+    // The settings and consoles dialogs calibrate the probe in this dialog.
+    DialogCalibration::installRunner();
     MainWindow window;
     window.showMaximized();
     const int result = app.exec();

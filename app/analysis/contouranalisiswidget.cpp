@@ -768,12 +768,3 @@ void ContourAnalisisWidget::saveData(DataSaveFormat format)
     // The contour window saves no traces.
     Q_UNUSED(format)
 }
-
-void ContourAnalisisWidget::enterReportMode() { }
-
-void ContourAnalisisWidget::leaveReportMode() { }
-
-void ContourAnalisisWidget::saveReport(QWidget *parent)
-{
-    Q_UNUSED(parent)
-}

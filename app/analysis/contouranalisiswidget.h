@@ -2,10 +2,12 @@
 
 #include "analysis/analisyswidget.h"
 #include "measurements/measurementkinds.h"
+#include "report/reportdata.h"
 
 #include <QList>
 #include <QMap>
 #include <QMetaObject>
+#include <QPixmap>
 #include <QPoint>
 #include <QPointF>
 #include <QPointer>
@@ -25,6 +27,7 @@ class QCPCurve;
 class QFrame;
 class QPushButton;
 class QShortcut;
+class QTreeWidget;
 class QTreeWidgetItem;
 class QWheelEvent;
 class Ui_ContourAnalisisWidget;
@@ -146,4 +149,15 @@ private:
     // Every button that switches a tool on or arms a kind (all but reset-scale).
     QList<QPushButton *> exclusiveButtons;
     QList<MeasurementButton> measurementButtons;
+
+    // The measurement protocol (report kind 3), written by saveReport.
+public:
+    ReportData reportData();
+    // The plot as it is shown, at scale 1.
+    QVector<QPixmap> reportPlots();
+    // In report mode every listed measurement is designated by its section's
+    // prefix and its row number (L_1, α_2) on its label and in its row;
+    // leaving it clears the labels, recalculates and shows the names again.
+    // Labels get the large font in report mode, additional geometry included.
+    void renumberMeasurements(QTreeWidget *tree, MeasurementsManager *manager, bool reportMode);
 };
