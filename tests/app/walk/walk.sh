@@ -135,5 +135,35 @@ click 95 10
 click 130 34
 wait_for 10 dialog_up "Параметры" || fail "no settings dialog"
 shot settings
-click 765 290
-shot settings-display
+click 765 290          # "Отображение"
+click 1114 406         # "Оси в"
+key Down
+key KP_Enter
+shot settings-unit
+click 1052 736         # "OK"
+wait_for 10 grep -q "^axis_unit=1" settings.ini || fail "axis unit not saved"
+wait_for 5 log_has "INFO: Close SettingsDialog" || fail "settings dialog not closed"
+shot unit-changed
+
+# 7. "Справка" > "О программе".
+click 231 10
+click 250 34
+wait_for 10 dialog_up "О программе" || fail "no About window"
+shot about
+key Escape
+wait_for 10 bash -c "! xdotool search --onlyvisible --name 'О программе' >/dev/null 2>&1" || fail "About window stayed"
+
+# 8. Back on "ПРОФИЛЬ", "ТРАССА" acquires a trace from the simulated
+#    instrument, which is saved on its own into the automatic folder.
+click 54 45
+click 1601 763
+wait_for 20 bash -c "find '$build/Профили' -name '*.txt' -newer '$walk/shaft.txt' 2>/dev/null | grep -q ." \
+    || fail "acquired trace not saved"
+auto=$(find "$build/Профили" -name '*.txt' -newer "$walk/shaft.txt" | head -1)
+"$simulator" --count "$auto" >/dev/null || fail "acquired trace does not read back"
+log_has "INFO: startTrace" || fail "no trace started"
+shot acquired
+
+kill -TERM "$program_pid"
+wait_for 10 log_has "INFO: End programm" || fail "program did not end"
+echo "walk passed: screenshots in $shots"
