@@ -7,35 +7,12 @@
 //                                          as the program reads it back
 #include "support/simulatedinstrument.h"
 #include "support/tracefiles.h"
+#include "terminatesignal.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTextStream>
 
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace {
-
-int g_signalFds[2] = { -1, -1 };
-
-void onTerminate(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] ssize_t n = ::write(g_signalFds[0], &byte, 1);
-}
-
-// SIGTERM ends the event loop, so the pseudo-terminal is closed cleanly.
-void quitOnTerminate(QCoreApplication &app)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    std::signal(SIGTERM, onTerminate);
-    std::signal(SIGINT, onTerminate);
-}
 
 int writeProfile(const QString &path)
 {
@@ -61,7 +38,8 @@ int main(int argc, char *argv[])
     if (args.size() == 3 && args[1] == QLatin1String("--count"))
         return countPoints(args[2]);
 
-    quitOnTerminate(app);
+    // SIGTERM ends the event loop, so the pseudo-terminal is closed cleanly.
+    onTerminateSignal(app, [] { QCoreApplication::quit(); });
     SimulatedInstrument instrument(SimulatedInstrument::Profile);
     QTextStream(stdout) << instrument.slavePath() << Qt::endl;
     return app.exec();

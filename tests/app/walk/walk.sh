@@ -100,7 +100,7 @@ shot opened
 # 2. Ctrl+S saves it; the saved file reads back with every point.
 main_key ctrl+s
 answer_file_dialog "shaft.txt" "$walk/saved.txt"
-[[ -f $walk/saved.txt ]] || fail "Ctrl+S wrote no file"
+wait_for 10 test -s "$walk/saved.txt" || fail "Ctrl+S wrote no file"
 points=$("$simulator" --count "$walk/saved.txt") || fail "saved trace does not read back"
 [[ $points == 4001 ]] || fail "saved trace reads back $points points"
 shot saved
