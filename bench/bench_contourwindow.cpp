@@ -14,26 +14,13 @@
 
 namespace {
 
-// A 1,000,000-point contour, 0.1 µm apart (100 mm): a wavy profile with
-// a round shoulder, as a long contour trace looks.
+// The contour as the window draws it without smoothing or tip removal.
 std::unique_ptr<ContourTrace> millionPointContour()
 {
     Settings &s = Settings::instance();
     s.is_disabled_gauss_filter = false;
     s.is_disabled_radius_elimination = false;
-    QVector<QVector<double>> columns(3);
-    for (auto &c : columns)
-        c.reserve(1000000);
-    for (int i = 0; i < 1000000; ++i) {
-        const double x = i * 0.1;
-        const double d = x - 50000;
-        columns[0] << x;
-        columns[1] << (std::abs(d) < 20000 ? std::sqrt(20000.0 * 20000 - d * d) : 0) + 3 * std::sin(x / 37.0);
-        columns[2] << 0;
-    }
-    auto trace = std::make_unique<ContourTrace>(columns);
-    trace->recalculate();
-    return trace;
+    return BenchSupport::millionPointContour();
 }
 
 void showWindow(ContourAnalisisWidget &w)

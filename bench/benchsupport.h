@@ -2,6 +2,7 @@
 
 #include "settings/common.h"
 #include "settings/settings.h"
+#include "traces/contourtrace.h"
 #include "traces/profiletrace.h"
 
 #include <QApplication>
@@ -45,6 +46,26 @@ inline void enableAllParams()
 {
     Settings::instance().preferenses.enabled_params = kParamIndexNames;
     Settings::instance().preferenses.enabled_params_count = kParamIndexNames.size();
+}
+
+// A 1,000,000-point contour, 0.1 µm apart (100 mm): a wavy profile with a
+// round shoulder, as a long contour trace looks. Its processed data is built
+// under the settings current when it is called.
+inline std::unique_ptr<ContourTrace> millionPointContour()
+{
+    QVector<QVector<double>> columns(3);
+    for (auto &c : columns)
+        c.reserve(1000000);
+    for (int i = 0; i < 1000000; ++i) {
+        const double x = i * 0.1;
+        const double d = x - 50000;
+        columns[0] << x;
+        columns[1] << (std::abs(d) < 20000 ? std::sqrt(20000.0 * 20000 - d * d) : 0) + 3 * std::sin(x / 37.0);
+        columns[2] << 0;
+    }
+    auto trace = std::make_unique<ContourTrace>(columns);
+    trace->recalculate();
+    return trace;
 }
 
 } // namespace BenchSupport

@@ -15,6 +15,7 @@
 #include "widgets/usersdialog.h"
 
 #include "support/contourtestplot.h"
+#include "support/fakemeasurement.h"
 #include "support/freshsettings.h"
 #include "support/neutralcalibration.h"
 #include "support/scriptedprompts.h"
@@ -297,6 +298,55 @@ private Q_SLOTS:
         QCOMPARE(prompts.calls().at(2).title, QStringLiteral("Выбор консоли"));
         QCOMPARE(Settings::instance().tool_head_radius_down, 30.0);
         QVERIFY(!Settings::instance().angles_in_deg);
+    }
+
+    // The tree's equidistant request makes exactly one parallel line in
+    // calibration mode.
+    void oneEquidistantOneLine()
+    {
+        ScriptedPrompts prompts;
+        runCalibration(prompts, [&](DialogCalibration *d) {
+            ContourAnalisisWidget *w = d->widget();
+            MeasurementKindTable &table = w->measurementsManager()->kindTable();
+            const QString caption = QStringLiteral("Горизонтальная прямая");
+            table.creators[CLICK_HORIZONTAL_LINE] = [caption](const MeasurementContext &c) {
+                auto *m = new FakeMeasurement(24, c.plot, 0, caption);
+                m->needsSegment = false;
+                m->coefficients = { 0, 1.5 };
+                return m;
+            };
+            LineCopier copier;
+            copier.coefficients = [](const Measurement *m) {
+                const auto *fake = dynamic_cast<const FakeMeasurement *>(m);
+                return fake ? fake->coefficients : QVector<double>();
+            };
+            copier.create = [caption](PlotWidget *plot, const QVector<double> &coefficients) {
+                auto *m = new FakeMeasurement(24, plot, 0, caption);
+                m->coefficients = coefficients;
+                m->finish();
+                return m;
+            };
+            table.lineCopiers[CLICK_HORIZONTAL_LINE] = copier;
+            arm(w, "actionLineAdditionalGeometry", "pushButtonAddGeomHorizontalLine");
+            const QPoint at = ContourTest::pixelOfPoint(w->plot(), w->traceCurve(0), 600) + QPoint(0, -30);
+            for (int click = 0; click < 2; ++click) { // the first creates it, the second finishes it
+                ContourTest::pressAt(w->plot(), at);
+                ContourTest::releaseAt(w->plot(), at);
+            }
+            const QList<Measurement *> &list = w->measurementsManager()->measurementList();
+            QCOMPARE(list.size(), 1);
+            QTreeWidgetItem *row = w->rowOf(list.first()->id());
+            QVERIFY(row);
+            prompts.expect(ScriptedPrompts::Menu, QStringLiteral("Эквидистанта"));
+            prompts.expect(ScriptedPrompts::Double, 0.5);
+            QTreeWidget *tree = w->tree();
+            tree->expandAll();
+            Q_EMIT tree->customContextMenuRequested(tree->visualItemRect(row).center());
+            QCOMPARE(list.size(), 2);
+            QCOMPARE(static_cast<FakeMeasurement *>(list.last())->coefficients, QVector<double>({ 0, 2.0 }));
+            QCOMPARE(w->tree()->sectionItem(MeasurementTreeWidget::Geometry)->childCount(), 2);
+            closeByTitleBar(d);
+        });
     }
 
     void screenshot()
