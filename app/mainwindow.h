@@ -1,14 +1,22 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QVector>
+
+class AbstractTrace;
+class ProfileAnalisisWidget;
 
 namespace Ui {
 class MainWindow;
 }
 
-// The program's main window: the tabs of the analysis windows.
-class MainWindow : public QMainWindow
-{
+// The program's single top-level window. Tab 0 is the profile window, which
+// reads traces; every further tab is a measurement window opened on clones
+// of traces handed over from it. The menus open and save traces, open the
+// settings and write reports. The window also decides when the instrument's
+// keyboard control may act: only while the profile tab is current and none of
+// the save, report or settings actions is running.
+class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
@@ -19,6 +27,37 @@ public:
     // the organisation name for contour instruments.
     static QString titleForDeviceType(int deviceType);
 
-private:
+    void updateWindowTitle(int deviceType);
+    void saveTracesNative();
+    void saveTracesAsPoints();
+    void onCurrentTabChanged(int index);
+    void closeMeasurementTab(int index);
+    // Asks for a trace file to open; the chosen folder becomes the folder
+    // of the next question. Empty when cancelled.
+    static QString askTraceFilePath(QWidget *parent);
+
     Ui::MainWindow *ui;
+    ProfileAnalisisWidget *profileWindow = nullptr;
+
+Q_SIGNALS:
+    void settingsChanged();
+
+public Q_SLOTS:
+    void openNewTrace();
+    void openInfoWindow();
+    void createMeasurmentWidget(QVector<AbstractTrace *> t);
+    void printReport();
+    void openSettings();
+
+private:
+    void connectActions();
+    void makeProfileTabFixed();
+    void saveTraces(int format);
+    // Keys drive the instrument only while the gate is open.
+    void blockKeys();
+    // Reopens the gate when the profile tab is current; else it stays blocked.
+    void gateKeysByCurrentTab();
+    // Asks for the operator's name when no controller is known yet; false
+    // when the operator cancelled.
+    bool ensureController();
 };

@@ -12,7 +12,7 @@ packages=(g++ make cmake pkg-config
 build=build-run
 tests=OFF
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(libbenchmark-dev chromium)
+    packages+=(libbenchmark-dev chromium xvfb xdotool imagemagick)
     build=build
     tests=ON
 fi

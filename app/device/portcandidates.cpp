@@ -1,5 +1,6 @@
 #include "device/portcandidates.h"
 
+#include <QFileInfo>
 #include <QSerialPortInfo>
 
 namespace {
@@ -32,6 +33,18 @@ QList<PortCandidate> PortCandidates::availablePorts() const
         c.isNull = info.isNull();
         c.hasVendorIdentifier = info.hasVendorIdentifier();
         c.hasProductIdentifier = info.hasProductIdentifier();
+        result.append(c);
+    }
+    // A port named in the environment is offered too, as a controller would
+    // be: it stands in for the instrument's port on a machine without one.
+    const QString extra = qEnvironmentVariable(kExtraPortVariable);
+    if (!extra.isEmpty()) {
+        PortCandidate c;
+        c.portName = QFileInfo(extra).fileName();
+        c.systemLocation = extra;
+        c.isNull = false;
+        c.hasVendorIdentifier = true;
+        c.hasProductIdentifier = true;
         result.append(c);
     }
     return result;

@@ -29,6 +29,10 @@ public:
     // the default. Returns the previously installed source.
     static PortCandidates *install(PortCandidates *source);
 
+    // The environment variable whose value, when set, is the path of one more
+    // port offered after the system's ones.
+    static constexpr const char *kExtraPortVariable = "VANTOR_EXTRA_PORT";
+
     // The ports in the order the system lists them.
     virtual QList<PortCandidate> availablePorts() const;
 };

@@ -6,7 +6,6 @@
 
 #include "analysis/profileanalisiswidget.h"
 #include "dataproviders/filedataprovider.h"
-#include "mainwindow.h"
 #include "plot/tracegraphsholder.h"
 #include "settings/settings.h"
 #include "tracelist.h"
@@ -27,12 +26,12 @@ inline Settings &defaultSettings()
     return s;
 }
 
-// The profile window as the program makes it, with the main window as its
-// would-be parent and a scripted prompts object in place.
+// The profile window alone, with a scripted prompts object in place. (A
+// main window would bring its own profile window and instrument, which
+// would take the simulated instrument's line first.)
 struct ProfileWindowFixture {
     ScriptedPrompts prompts;
-    MainWindow main;
-    std::unique_ptr<ProfileAnalisisWidget> window { new ProfileAnalisisWidget(&main) };
+    std::unique_ptr<ProfileAnalisisWidget> window { new ProfileAnalisisWidget(nullptr) };
 
     ProfileWindowFixture() { window->resize(1500, 950); }
 

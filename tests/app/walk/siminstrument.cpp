@@ -1,0 +1,46 @@
+// A stand-alone simulated profile instrument for trying the program by hand
+// or from a script: it opens a pseudo-terminal, prints its path on the first
+// line of standard output and answers the instrument's commands until it is
+// terminated. Two helper modes serve the scripted walk:
+//   siminstrument --write-profile <path>   writes a native PROFILE trace file
+//   siminstrument --count <path>           prints the points of a trace file
+//                                          as the program reads it back
+#include "support/simulatedinstrument.h"
+#include "support/tracefiles.h"
+#include "terminatesignal.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+namespace {
+
+int writeProfile(const QString &path)
+{
+    std::unique_ptr<ProfileTrace> trace(sineProfile(1.0, 4000, 800, 1));
+    return TraceWriter::saveTraceFile(path, *trace) ? 0 : 1;
+}
+
+int countPoints(const QString &path)
+{
+    auto trace = readTraceFile<ProfileTrace>(path);
+    QTextStream(stdout) << trace->rawData->at(0).size() << '\n';
+    return trace->rawData->at(0).isEmpty() ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 3 && args[1] == QLatin1String("--write-profile"))
+        return writeProfile(args[2]);
+    if (args.size() == 3 && args[1] == QLatin1String("--count"))
+        return countPoints(args[2]);
+
+    // SIGTERM ends the event loop, so the pseudo-terminal is closed cleanly.
+    onTerminateSignal(app, [] { QCoreApplication::quit(); });
+    SimulatedInstrument instrument(SimulatedInstrument::Profile);
+    QTextStream(stdout) << instrument.slavePath() << Qt::endl;
+    return app.exec();
+}

@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# The program as an operator uses it: started in a fresh folder under Xvfb
+# (1920x1080) next to the simulated instrument, driven by xdotool. Every step
+# is checked through the files the program writes and leaves a screenshot
+# under <build>/screenshots/walk/.
+set -euo pipefail
+program=$1
+simulator=$2
+build=${VANTOR_BINARY_DIR:?}
+walk=$build/walk
+shots=$build/screenshots/walk
+rm -rf "$walk" "$shots"
+mkdir -p "$walk" "$shots"
+cd "$walk"
+
+for tool in Xvfb xdotool import; do
+    command -v $tool >/dev/null || { echo "missing $tool: run tools/setup.sh --tests"; exit 1; }
+done
+
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$walk/display" 2>"$walk/xvfb.log" &
+pids+=($!)
+for _ in $(seq 50); do [[ -s $walk/display ]] && break; sleep 0.1; done
+export DISPLAY=:$(head -1 "$walk/display")
+export QT_QPA_PLATFORM=xcb   # the suite runs offscreen; this test needs the X server
+
+"$simulator" >"$walk/simulator.out" 2>"$walk/simulator.log" &
+pids+=($!)
+for _ in $(seq 50); do [[ -s $walk/simulator.out ]] && break; sleep 0.1; done
+export VANTOR_EXTRA_PORT=$(head -1 "$walk/simulator.out")
+
+step=0
+shot() {
+    step=$((step + 1))
+    sleep 0.7
+    import -window root "$shots/$(printf %02d "$step")-$1.png"
+}
+fail() {
+    echo "FAILED: $*"
+    for w in $(xdotool search --onlyvisible --name . 2>/dev/null); do echo "window: $(xdotool getwindowname "$w")"; done
+    shot failure
+    echo "--- log"; cat "$walk"/logs/* 2>/dev/null | tail -30
+    exit 1
+}
+log_has() { grep -q -- "$1" "$walk"/logs/* 2>/dev/null; }
+wait_for() { # wait_for <seconds> <command...>
+    local limit=$(( $1 * 10 )); shift
+    for _ in $(seq $limit); do "$@" && return 0; sleep 0.1; done
+    return 1
+}
+key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
+# Without a window manager nobody hands the focus back when a dialog closes.
+main_key() { xdotool windowfocus "$window" 2>/dev/null || true; sleep 0.3; key "$@"; }
+click() { xdotool mousemove "$1" "$2" click 1; sleep 0.3; }
+
+"$simulator" --write-profile "$walk/shaft.txt" || fail "walk trace not written"
+
+# Started as the run command starts it: the built program in the operator's folder.
+"$program" >"$walk/program.out" 2>&1 &
+program_pid=$!
+pids+=($program_pid)
+wait_for 20 log_has "INFO: Start Programm" || fail "program did not start"
+wait_for 10 xdotool search --onlyvisible --name "Vantor" >/dev/null || fail "no main window"
+window=$(xdotool search --onlyvisible --name "Vantor" | head -1)
+# No window manager runs: the window is placed over the whole screen here.
+xdotool windowmove "$window" 0 0 windowsize "$window" 1920 1080
+xdotool windowfocus "$window" 2>/dev/null || true
+shot start
+
+# A dialog of the program is up when a visible window has this title.
+dialog_up() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+# Types a path into the file dialog that has the focus and accepts it.
+answer_file_dialog() { # answer_file_dialog <title> <path>
+    wait_for 10 dialog_up "$1" || fail "no dialog \"$1\""
+    sleep 0.5
+    key ctrl+a
+    xdotool type --delay 20 "$2"
+    sleep 0.3
+    # Enter on the keypad accepts as Return does; Return itself is the
+    # trace start key, whose release reaches the main window afterwards.
+    key KP_Enter
+    wait_for 10 bash -c "! xdotool search --onlyvisible --name '$1' >/dev/null 2>&1" || fail "dialog \"$1\" stayed"
+}
+
+# 1. "Файл" > "Открыть трассу": the PROFILE file the walk wrote; its
+#    parameters appear in the trace list.
+click 27 10
+click 88 34
+answer_file_dialog "Открыть трассу" "$walk/shaft.txt"
+wait_for 20 log_has "obtain data from $walk/shaft.txt" || fail "trace not read"
+wait_for 20 grep -q "save_trace_folder=$walk/" settings.ini || fail "folder not remembered"
+shot opened
+
+# 2. Ctrl+S saves it; the saved file reads back with every point.
+main_key ctrl+s
+answer_file_dialog "shaft.txt" "$walk/saved.txt"
+wait_for 10 test -s "$walk/saved.txt" || fail "Ctrl+S wrote no file"
+points=$("$simulator" --count "$walk/saved.txt") || fail "saved trace does not read back"
+[[ $points == 4001 ]] || fail "saved trace reads back $points points"
+shot saved
+
+# 3. "В ИЗМЕРЕНИЯ" opens the measurement tab.
+click 405 86
+wait_for 10 log_has "INFO: Create measurment #1" || fail "no measurement tab"
+shot measurement
+
+# 4. A distance placed with the mouse: the distance tools, the direct
+#    distance, two points on the trace, then the label.
+click 36 179
+click 189 185
+click 491 880
+click 1073 880
+xdotool mousemove 782 527; sleep 0.3
+click 782 527
+wait_for 5 log_has "HorisontalDistanceMeasurment started in" || fail "no distance placed"
+shot distance
+
+# 5. Ctrl+P: the operator's name (asked once), then the protocol's file.
+main_key ctrl+p
+wait_for 10 dialog_up "Контроллер" || fail "no operator question"
+xdotool type --delay 20 "Walker"
+key KP_Enter
+answer_file_dialog "Сохранить отчет" "$walk/protocol"
+wait_for 10 test -s "$walk/protocol.html" || fail "no protocol written"
+grep -q "Walker" "$walk/protocol.html" || fail "protocol without the operator"
+shot protocol
+
+# 6. "Настройки" > "Параметры": the axis unit.
+click 95 10
+click 130 34
+wait_for 10 dialog_up "Параметры" || fail "no settings dialog"
+shot settings
+click 765 290          # "Отображение"
+click 1114 406         # "Оси в"
+key Down
+key KP_Enter
+shot settings-unit
+click 1052 736         # "OK"
+wait_for 10 grep -q "^axis_unit=1" settings.ini || fail "axis unit not saved"
+wait_for 5 log_has "INFO: Close SettingsDialog" || fail "settings dialog not closed"
+shot unit-changed
+
+# 7. "Справка" > "О программе".
+click 231 10
+click 250 34
+wait_for 10 dialog_up "О программе" || fail "no About window"
+shot about
+key Escape
+wait_for 10 bash -c "! xdotool search --onlyvisible --name 'О программе' >/dev/null 2>&1" || fail "About window stayed"
+
+# 8. Back on "ПРОФИЛЬ", "ТРАССА" acquires a trace from the simulated
+#    instrument, which is saved on its own into the automatic folder.
+click 54 45
+click 1601 763
+wait_for 20 bash -c "find '$build/Профили' -name '*.txt' -newer '$walk/shaft.txt' 2>/dev/null | grep -q ." \
+    || fail "acquired trace not saved"
+auto=$(find "$build/Профили" -name '*.txt' -newer "$walk/shaft.txt" | head -1)
+"$simulator" --count "$auto" >/dev/null || fail "acquired trace does not read back"
+log_has "INFO: startTrace" || fail "no trace started"
+shot acquired
+
+kill -TERM "$program_pid"
+wait_for 10 log_has "INFO: End programm" || fail "program did not end"
+echo "walk passed: screenshots in $shots"
