@@ -1,4 +1,5 @@
 #include "measurements/curvaturemeasurement.h"
+#include "measurements/displayunit.h"
 
 #include "algos/circlefit.h"
 #include "measurements/circlegeometry.h"
@@ -119,19 +120,7 @@ void CurvatureMeasurement::updateSettings()
 
 void CurvatureMeasurement::updateUnitSuffix()
 {
-    switch (Settings::instance().axis_unit) {
-    case 0:
-        unitSuffix = QStringLiteral("мм");
-        break;
-    case 1:
-        unitSuffix = QStringLiteral("мкм");
-        break;
-    case 2:
-        unitSuffix = QStringLiteral("нм");
-        break;
-    default:
-        break;
-    }
+    unitSuffix = DisplayUnit::currentTextOr(unitSuffix);
 }
 
 void CurvatureMeasurement::onPlotMouseRelease(QMouseEvent *event, int segmentsNeeded)

@@ -38,4 +38,10 @@ QString currentText()
     return text(Settings::instance().axis_unit);
 }
 
+QString currentTextOr(const QString &previous)
+{
+    const int unit = Settings::instance().axis_unit;
+    return unit >= 0 && unit <= 2 ? text(unit) : previous;
+}
+
 } // namespace DisplayUnit

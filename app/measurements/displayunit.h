@@ -14,5 +14,8 @@ QString text(int axisUnit);
 // The same for the unit the settings hold now.
 double currentFactor();
 QString currentText();
+// The unit text of the unit the settings hold now; a unit code outside 0..2
+// leaves previous as it was (a label keeps the suffix it had).
+QString currentTextOr(const QString &previous);
 
 } // namespace DisplayUnit

@@ -1,4 +1,5 @@
 #include "measurements/distancemeasurement.h"
+#include "measurements/displayunit.h"
 
 #include "measurements/dimensionitems.h"
 #include "plot/plotwidget.h"
@@ -100,19 +101,7 @@ void DistanceMeasurement::setHighlighted(bool on)
 
 void DistanceMeasurement::updateSettings()
 {
-    switch (Settings::instance().axis_unit) {
-    case 0:
-        unitSuffix = QStringLiteral("мм");
-        break;
-    case 1:
-        unitSuffix = QStringLiteral("мкм");
-        break;
-    case 2:
-        unitSuffix = QStringLiteral("нм");
-        break;
-    default:
-        break;
-    }
+    unitSuffix = DisplayUnit::currentTextOr(unitSuffix);
 }
 
 PickedPoint DistanceMeasurement::pointUnderCursor() const

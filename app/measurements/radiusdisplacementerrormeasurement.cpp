@@ -145,6 +145,17 @@ void RadiusDisplacementErrorMeasurement::calculateOverSegments(bool filtered)
     placeCircleLabel(centre, R);
 }
 
+void RadiusDisplacementErrorMeasurement::showFittedSegment(bool filtered)
+{
+    const QCPCurveData *first = nullptr;
+    const QCPCurveData *end = nullptr;
+    QPointF centre;
+    double R = 0;
+    if (!segmentRange(&first, &end) || !fitRange(first, end, &centre, &R))
+        return;
+    showRange(first, end, centre, R, filtered);
+}
+
 // --- Kind 13 -------------------------------------------------------------------
 
 RDEMeasurement::RDEMeasurement(PlotWidget *plot)
@@ -160,13 +171,7 @@ QString RDEMeasurement::groupName() const
 
 void RDEMeasurement::calculate()
 {
-    const QCPCurveData *first = nullptr;
-    const QCPCurveData *end = nullptr;
-    QPointF centre;
-    double R = 0;
-    if (!segmentRange(&first, &end) || !fitRange(first, end, &centre, &R))
-        return;
-    showRange(first, end, centre, R, false);
+    showFittedSegment(false);
 }
 
 // --- Kind 14 -------------------------------------------------------------------
@@ -217,13 +222,7 @@ QString RadiusDisplacementFilterErrorMeasurement::groupName() const
 
 void RadiusDisplacementFilterErrorMeasurement::calculate()
 {
-    const QCPCurveData *first = nullptr;
-    const QCPCurveData *end = nullptr;
-    QPointF centre;
-    double R = 0;
-    if (!segmentRange(&first, &end) || !fitRange(first, end, &centre, &R))
-        return;
-    showRange(first, end, centre, R, true);
+    showFittedSegment(true);
 }
 
 // --- Kinds 16 and 17 -----------------------------------------------------------

@@ -23,6 +23,9 @@ protected:
     // Circle, deviations, value, label and linear graph for one range, centre
     // and radius; filtered by the running median when asked.
     void showRange(const QCPCurveData *first, const QCPCurveData *end, const QPointF &centre, double R, bool filtered);
+    // The circle fitted to the selected segment and the deviations from it
+    // (filtered by the running median or not); nothing on a failed fit.
+    void showFittedSegment(bool filtered);
     // Kinds 16 and 17.
     void calculateOverSegments(bool filtered);
     // The least-squares circle of one range; false when none fits.
