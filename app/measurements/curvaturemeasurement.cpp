@@ -1,8 +1,8 @@
 #include "measurements/curvaturemeasurement.h"
-#include "measurements/displayunit.h"
 
 #include "algos/circlefit.h"
 #include "measurements/circlegeometry.h"
+#include "measurements/displayunit.h"
 #include "plot/plotwidget.h"
 #include "settings/common.h"
 #include "settings/logger.h"

@@ -1,7 +1,7 @@
 #include "measurements/distancemeasurement.h"
-#include "measurements/displayunit.h"
 
 #include "measurements/dimensionitems.h"
+#include "measurements/displayunit.h"
 #include "plot/plotwidget.h"
 #include "settings/common.h"
 #include "settings/settings.h"
