@@ -642,7 +642,6 @@ void ProfileAnalisisWidget::rescaleMainPlot()
     const QVector<QCPCurve *> visible = visibleCurves();
     if (visible.isEmpty())
         return;
-    plotMain->rescaleAxes(true);
 
     double kmin = std::numeric_limits<double>::infinity();
     double kmax = -kmin;
@@ -656,7 +655,10 @@ void ProfileAnalisisWidget::rescaleMainPlot()
             vmax = qMax(vmax, point.value);
         }
     }
-    // A range of no width (or no points at all) keeps what the rescale gave.
+    // A range of no width (or no points at all) keeps what the plot's own
+    // rescale gives; it walks every point again, so it runs only then.
+    if (!(kmax > kmin) || !(vmax > vmin))
+        plotMain->rescaleAxes(true);
     if (kmax > kmin)
         plotMain->xAxis->setRange(kmin - 0.05 * (kmax - kmin), kmax + 0.05 * (kmax - kmin));
     if (vmax > vmin)
@@ -929,7 +931,10 @@ void ProfileAnalisisWidget::dataBatchReady(int from, int count)
         v *= factor;
     for (double &v : y)
         v *= factor;
+    const bool firstPoints = holder->curve()->dataCount() == 0;
     holder->curve()->addData(x, y);
+    if (firstPoints)
+        holder->curve()->reserveData(trace->expectedPointCount());
     // One redraw serves every batch that arrives meanwhile.
     if (!m_batchReplot->isActive())
         m_batchReplot->start();

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 
@@ -182,6 +183,12 @@ bool FileDataProvider::readTraceFile(const QString &path)
 
     const qint64 count = header.contains("point_count") ? TraceFormat::integerOrZero(header.value("point_count"))
                                                         : TraceFormat::countPointLines(header, cursor);
+    // Room for the points is made before the first is read. A header's count
+    // is trusted only as far as the file could hold it: every value takes at
+    // least a digit and a separator.
+    const int channels = std::max(trace()->channelCount(), 1);
+    const qint64 room = std::min<qint64>(count, (end - begin) / (2 * channels));
+    trace()->reservePoints(int(std::clamp<qint64>(room, 0, std::numeric_limits<int>::max())));
     QVector<double> point;
     TraceFormat::readPointBlock(
         cursor, header, count, trace()->channelCount(), point, [this](QVector<double> &p) { appendPoint(p); });

@@ -84,6 +84,19 @@ QVector<QPointF> AdaptiveCurve::thinLine(const QVector<QPointF> &lines) const
     return kept;
 }
 
+void AdaptiveCurve::reserveData(int count)
+{
+    if (mDataContainer->isEmpty() || count <= mDataContainer->size())
+        return;
+    QVector<QCPCurveData> storage;
+    storage.reserve(count);
+    for (const QCPCurveData &point : *mDataContainer)
+        storage.append(point);
+    // The container shares the storage, and is its only holder once this
+    // function returns: its later additions fill the reserved room in place.
+    mDataContainer->set(storage, true);
+}
+
 void AdaptiveCurve::drawCurveLine(QCPPainter *painter, const QVector<QPointF> &lines) const
 {
     QCPCurve::drawCurveLine(painter, thinLine(lines));

@@ -19,6 +19,13 @@ public:
     // number are dropped.
     QVector<QPointF> thinLine(const QVector<QPointF> &lines) const;
 
+    // Makes room for count points, so that points added up to that number
+    // never move the stored ones: a curve that grows batch by batch while a
+    // long trace is read would otherwise copy all its points at every
+    // doubling. Takes effect on a curve that has points (the first addition
+    // to an empty curve replaces its storage); a smaller count does nothing.
+    void reserveData(int count);
+
     bool mAdaptive = true;
 
 protected:

@@ -102,6 +102,22 @@ TData AbstractTrace::rawPoints(int from, int count) const
     return result;
 }
 
+void AbstractTrace::reservePoints(int count)
+{
+    if (count <= 0)
+        return;
+    {
+        QMutexLocker lock(&m_rawMutex);
+        for (auto &channel : *rawData)
+            channel.reserve(count);
+    }
+    for (auto &channel : *convertedData)
+        channel.reserve(count);
+    for (auto &channel : *processedData)
+        channel.reserve(count);
+    m_expectedPoints = count;
+}
+
 void AbstractTrace::addPointProcessor(PointProcessorPtr processor)
 {
     if (processor)

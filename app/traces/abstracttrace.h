@@ -49,6 +49,12 @@ public:
     // A copy of the raw points [from, from + count) clamped to the points
     // present, one vector per channel; safe to call while a provider appends.
     TData rawPoints(int from, int count) const;
+    // Makes room for count points in every data set before a provider fills
+    // the trace, so that appending never moves the stored points (a move of a
+    // long trace holds the lock that readers wait on). The count is kept as
+    // the number of points the reading expects; 0 when nothing was reserved.
+    void reservePoints(int count);
+    int expectedPointCount() const { return m_expectedPoints.load(); }
 
     void addPointProcessor(PointProcessorPtr processor);
     void addPostProcessor(PostProcessorPtr processor);
@@ -94,6 +100,7 @@ private:
     // Guards the storage of rawData against reallocation while another
     // thread copies announced points out of it.
     mutable QMutex m_rawMutex;
+    std::atomic<int> m_expectedPoints { 0 };
 
     static std::atomic<int> s_nextId;
 };

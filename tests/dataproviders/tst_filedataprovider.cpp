@@ -381,6 +381,7 @@ void TestFileDataProvider::batchesOf500()
     const ReadLog log = readInto(write("batches.txt", text), &read.trace);
     QCOMPARE(log.events, QStringList({ "started", "batch 0 500", "batch 500 500", "finished" }));
     QCOMPARE(rawCount(read.trace), 1200);
+    QCOMPARE(read.trace.expectedPointCount(), 1200);
 }
 
 void TestFileDataProvider::missingKeysTakeTheirDefaults()
@@ -480,6 +481,9 @@ void TestFileDataProvider::malformedNativeFiles()
     QCOMPARE(log.events.last(), QStringLiteral("finished"));
     QCOMPARE(*read.trace.rawData, points);
     QCOMPARE(read.trace.additionalTraces.size(), additional);
+    // Room is made for the points announced only as far as the file could
+    // hold them: a hostile count does not reserve gigabytes.
+    QVERIFY(read.trace.expectedPointCount() <= text.size());
 }
 
 void TestFileDataProvider::headerOfTheOtherClassIsNotWrittenIntoTheTrace()

@@ -55,6 +55,7 @@ private Q_SLOTS:
     void thinLine();
     void thinningOff();
     void registeredAndKeepsAllData();
+    void reservedRoomKeepsPointsInPlace();
     void drawsLikeAPlainCurve_data();
     void drawsLikeAPlainCurve();
 };
@@ -111,6 +112,36 @@ void TestAdaptiveCurve::registeredAndKeepsAllData()
     plot.replot();
     QCOMPARE(adaptive->data()->size(), 5000);
     QCOMPARE(adaptive->pen(), plain->pen());
+}
+
+void TestAdaptiveCurve::reservedRoomKeepsPointsInPlace()
+{
+    PlotWidget plot;
+    auto *curve = new AdaptiveCurve(plot.xAxis, plot.yAxis);
+    // An empty curve has nothing to keep: its first addition replaces the storage.
+    curve->reserveData(1000);
+    curve->addData({ 0, 1, 2 }, { 5, 6, 7 });
+    curve->reserveData(1000);
+    const QCPCurveData *storage = &*curve->data()->constBegin();
+    for (int batch = 1; batch < 100; ++batch) {
+        QVector<double> keys, values;
+        for (int i = 0; i < 10; ++i) {
+            keys.append(batch * 10 + i);
+            values.append(-(batch * 10 + i));
+        }
+        curve->addData(keys, values);
+    }
+    // 993 points: none of the additions moved the stored points.
+    QCOMPARE(curve->dataCount(), 993);
+    QCOMPARE(&*curve->data()->constBegin(), storage);
+    QCOMPARE(curve->data()->at(1)->value, 6.0);
+    QCOMPARE(curve->data()->at(2)->key, 2.0);
+    QCOMPARE(curve->data()->at(3)->key, 10.0);
+    QCOMPARE(curve->data()->at(992)->value, -999.0);
+    // Less room than the points present changes nothing.
+    curve->reserveData(10);
+    QCOMPARE(curve->dataCount(), 993);
+    QCOMPARE(&*curve->data()->constBegin(), storage);
 }
 
 void TestAdaptiveCurve::drawsLikeAPlainCurve_data()
