@@ -69,6 +69,9 @@ private Q_SLOTS:
     void storedCurveNeverDangles();
     void markerMoveRepaintsOnlyOverlay2();
     void tickLabelsCarrySuffix();
+    void tickDecimals_data();
+    void tickDecimals();
+    void closeTicksReadApart();
 };
 
 void TestPlotWidget::ownFlagsAndModesInMetaEnums()
@@ -335,6 +338,53 @@ void TestPlotWidget::tickLabelsCarrySuffix()
 
     plot->xAxis->setTicker(QSharedPointer<QCPAxisTickerFixed>::create());
     QVERIFY(!setTickLabelSuffix(plot->xAxis, "x"));
+}
+
+void TestPlotWidget::tickDecimals_data()
+{
+    QTest::addColumn<QVector<double>>("ticks");
+    QTest::addColumn<int>("precision");
+    QTest::addColumn<int>("decimals");
+    QTest::newRow("millimetres keep the axis's 3") << QVector<double> { 0, 1, 2, 3 } << 3 << 3;
+    QTest::newRow("half micrometre steps") << QVector<double> { 0, 0.0005, 0.001, 0.0015 } << 3 << 4;
+    QTest::newRow("quarter steps with rounding noise")
+        << QVector<double> { 0.00025 * 3, 0.00025 * 4 + 1e-19, 0.00025 * 5 } << 3 << 5;
+    QTest::newRow("negative ticks") << QVector<double> { -0.0002, 0, 0.0002 } << 3 << 4;
+    QTest::newRow("one tick") << QVector<double> { 0.0001 } << 3 << 3;
+    QTest::newRow("no ticks") << QVector<double> {} << 2 << 2;
+    QTest::newRow("negative precision") << QVector<double> { 0, 0.5, 1 } << -1 << 1;
+    QTest::newRow("steps too fine end at precision + 9") << QVector<double> { 0, 1e-15, 2e-15 } << 3 << 12;
+}
+
+void TestPlotWidget::tickDecimals()
+{
+    QFETCH(QVector<double>, ticks);
+    QFETCH(int, precision);
+    QFETCH(int, decimals);
+    QCOMPARE(::tickDecimals(ticks, precision), decimals);
+}
+
+void TestPlotWidget::closeTicksReadApart()
+{
+    // A profile of 3 µm on a millimetre axis with three fixed decimals: every
+    // tick gets its own label, written exactly.
+    auto plot = makePlot();
+    plot->yAxis->setNumberFormat(QStringLiteral("f"));
+    plot->yAxis->setNumberPrecision(3);
+    plot->yAxis->setRange(0, 0.0033);
+    plot->replot();
+    const QVector<QString> labels = plot->yAxis->tickVectorLabels();
+    const QVector<double> ticks = plot->yAxis->tickVector();
+    QVERIFY(labels.size() >= 3);
+    for (int i = 0; i < labels.size(); ++i) {
+        QVERIFY2(labels.indexOf(labels.at(i)) == i, qPrintable(labels.toList().join(' ')));
+        QCOMPARE(QLocale().toDouble(labels.at(i)), ticks.at(i));
+    }
+    // Millimetre-sized ticks keep the three decimals asked for.
+    plot->yAxis->setRange(0, 6);
+    plot->replot();
+    for (const QString &label : plot->yAxis->tickVectorLabels())
+        QVERIFY2(label.section(QLocale().decimalPoint(), 1).size() == 3, qPrintable(label));
 }
 
 VANTOR_TEST_MAIN(TestPlotWidget)
