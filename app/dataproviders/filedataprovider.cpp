@@ -280,6 +280,7 @@ bool FileDataProvider::readBinaryFile(const QString &path)
         failContent(path);
         return false;
     }
+    trace()->reservePoints(data.samples.size());
     QVector<double> point(3, 0.0);
     for (int i = 0; i < data.samples.size(); ++i) {
         point[0] = i * data.step;
@@ -298,6 +299,8 @@ bool FileDataProvider::readColumnsFile(const QString &path)
     if (!startContourRead(file))
         return false;
     const QByteArray bytes = file.readAll();
+    // A point a line: the lines bound the points.
+    trace()->reservePoints(int(std::min<qint64>(bytes.count('\n') + 1, std::numeric_limits<int>::max())));
     LineCursor cursor(bytes.constData(), bytes.constData() + bytes.size());
     const int channels = trace()->channelCount();
     QVector<double> point(qMax(channels, 3), 0.0);
