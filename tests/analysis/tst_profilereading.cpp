@@ -283,15 +283,18 @@ private Q_SLOTS:
         QList<int> drawn;
         QList<int> atReset;
         QPointer<DataProvider> provider;
-        connect(panel, &DeviceControlWidget::newTrace, this, [&](DataProvider *p) {
+        // The watchers go before what they write into: nothing a provider
+        // still emits while the window is torn down reaches them.
+        QObject watchers;
+        connect(panel, &DeviceControlWidget::newTrace, &watchers, [&](DataProvider *p) {
             provider = p;
-            connect(p, &DataProvider::dataBatchReady, this,
+            connect(p, &DataProvider::dataBatchReady, &watchers,
                 [&, p] {
                     // The window made the holder at the latest with this batch.
                     QVERIFY(f.holder(p->trace()->id));
                     drawn << f.holder(p->trace()->id)->curve()->dataCount();
                 });
-            connect(p, &DataProvider::dataReset, this,
+            connect(p, &DataProvider::dataReset, &watchers,
                 [&, p] { atReset << f.holder(p->trace()->id)->curve()->dataCount(); });
         });
         // The measured Ra calls for another cut-off: the question, answered no.
