@@ -39,30 +39,6 @@ bool isProfileType(int type)
     return type == PROFILE || type == ADDITIONAL_TRACE;
 }
 
-// Minimum and maximum of the keys and values of every point of every curve
-// on the plot; infinite (an invalid range) when no curve holds a point.
-struct DataBounds {
-    double minKey = std::numeric_limits<double>::infinity();
-    double maxKey = -std::numeric_limits<double>::infinity();
-    double minValue = std::numeric_limits<double>::infinity();
-    double maxValue = -std::numeric_limits<double>::infinity();
-};
-
-DataBounds curveBounds(const QCustomPlot *plot)
-{
-    DataBounds b;
-    for (const QCPCurve *curve : CurveRegistry::curves(plot)) {
-        const auto data = curve->data();
-        for (auto it = data->constBegin(); it != data->constEnd(); ++it) {
-            b.minKey = std::min(b.minKey, it->key);
-            b.maxKey = std::max(b.maxKey, it->key);
-            b.minValue = std::min(b.minValue, it->value);
-            b.maxValue = std::max(b.maxValue, it->value);
-        }
-    }
-    return b;
-}
-
 // A span of zero would give an axis range the plot refuses: such a range is
 // widened to one display unit.
 void widenFlat(double &min, double &max)
@@ -344,7 +320,7 @@ void ContourAnalisisWidget::autoscale()
 void ContourAnalisisWidget::autoscaleContour()
 {
     PlotWidget *p = ui->plot;
-    const DataBounds b = curveBounds(p);
+    const CurveRegistry::DataBounds b = CurveRegistry::dataBounds(CurveRegistry::curves(p));
     const double m = 0.05 * (b.maxKey - b.minKey);
     const double n = 0.05 * (b.maxValue - b.minValue);
     p->xAxis->setRange(b.minKey - m, b.maxKey + m);
@@ -377,7 +353,7 @@ void ContourAnalisisWidget::autoscaleProfile()
     PlotWidget *p = ui->plot;
     if (CurveRegistry::curveCount(p) == 0)
         return;
-    DataBounds b = curveBounds(p);
+    CurveRegistry::DataBounds b = CurveRegistry::dataBounds(CurveRegistry::curves(p));
     widenFlat(b.minKey, b.maxKey);
     widenFlat(b.minValue, b.maxValue);
     const double keySpan = b.maxKey - b.minKey;

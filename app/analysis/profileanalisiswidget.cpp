@@ -643,18 +643,8 @@ void ProfileAnalisisWidget::rescaleMainPlot()
     if (visible.isEmpty())
         return;
 
-    double kmin = std::numeric_limits<double>::infinity();
-    double kmax = -kmin;
-    double vmin = kmin;
-    double vmax = -kmin;
-    for (QCPCurve *curve : qAsConst(visible)) {
-        for (const QCPCurveData &point : *curve->data()) {
-            kmin = qMin(kmin, point.key);
-            kmax = qMax(kmax, point.key);
-            vmin = qMin(vmin, point.value);
-            vmax = qMax(vmax, point.value);
-        }
-    }
+    const CurveRegistry::DataBounds b = CurveRegistry::dataBounds(visible);
+    const double kmin = b.minKey, kmax = b.maxKey, vmin = b.minValue, vmax = b.maxValue;
     // A range of no width (or no points at all) keeps what the plot's own
     // rescale gives; it walks every point again, so it runs only then.
     if (!(kmax > kmin) || !(vmax > vmin))

@@ -1,5 +1,6 @@
 #include "measurements/agtextplacement.h"
 
+#include "measurements/dimensionitems.h"
 #include "plot/plotwidget.h"
 #include "widgets/prompts.h"
 
@@ -31,7 +32,7 @@ QString AgTextPlacement::groupName() const
 
 void AgTextPlacement::setLargeFont(bool large)
 {
-    textItem->setFont(QFont(QStringLiteral("MS Shell Dlg 2"), large ? 20 : 8));
+    textItem->setFont(DimensionItems::labelFont(large));
 }
 
 void AgTextPlacement::updateSelectionMarker()

@@ -2,6 +2,7 @@
 
 #include "algos/circlefit.h"
 #include "measurements/circlegeometry.h"
+#include "measurements/dimensionitems.h"
 #include "measurements/displayunit.h"
 #include "plot/plotwidget.h"
 #include "settings/common.h"
@@ -92,7 +93,7 @@ QString CurvatureMeasurement::groupName() const
 
 void CurvatureMeasurement::setLargeFont(bool large)
 {
-    label->setFont(QFont(QStringLiteral("MS Shell Dlg 2"), large ? 20 : 8));
+    label->setFont(DimensionItems::labelFont(large));
 }
 
 void CurvatureMeasurement::updateLabel()

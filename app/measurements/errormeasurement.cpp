@@ -1,6 +1,7 @@
 #include "measurements/errormeasurement.h"
 
 #include "measurements/compareplanedxf.h"
+#include "measurements/dimensionitems.h"
 #include "measurements/displayunit.h"
 #include "measurements/dxffit.h"
 #include "plot/errorgraph.h"
@@ -58,7 +59,7 @@ double ErrorMeasurement::value() const
 
 void ErrorMeasurement::setLargeFont(bool large)
 {
-    label->setFont(QFont(QStringLiteral("MS Shell Dlg 2"), large ? 20 : 8));
+    label->setFont(DimensionItems::labelFont(large));
 }
 
 void ErrorMeasurement::updateLabel()

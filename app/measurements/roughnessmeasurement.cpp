@@ -2,6 +2,7 @@
 
 #include "algos/amplitudeparams.h"
 #include "algos/profileutils.h"
+#include "measurements/dimensionitems.h"
 #include "plot/curveregistry.h"
 #include "plot/plotwidget.h"
 #include "settings/common.h"
@@ -109,7 +110,7 @@ QString RoughnessMeasurement::groupName() const
 
 void RoughnessMeasurement::setLargeFont(bool large)
 {
-    label->setFont(QFont(QStringLiteral("MS Shell Dlg 2"), large ? 20 : 8));
+    label->setFont(DimensionItems::labelFont(large));
 }
 
 void RoughnessMeasurement::updateLabel()

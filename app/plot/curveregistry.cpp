@@ -1,8 +1,24 @@
 #include "plot/curveregistry.h"
 
+#include <algorithm>
 #include <qcustomplot.h>
 
 namespace CurveRegistry {
+
+DataBounds dataBounds(const QVector<QCPCurve *> &curves)
+{
+    DataBounds b;
+    for (const QCPCurve *curve : curves) {
+        const QCPCurveDataContainer &data = *curve->data();
+        for (auto it = data.constBegin(); it != data.constEnd(); ++it) {
+            b.minKey = std::min(b.minKey, it->key);
+            b.maxKey = std::max(b.maxKey, it->key);
+            b.minValue = std::min(b.minValue, it->value);
+            b.maxValue = std::max(b.maxValue, it->value);
+        }
+    }
+    return b;
+}
 
 QVector<QCPCurve *> curves(const QCustomPlot *plot)
 {

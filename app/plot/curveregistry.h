@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QVector>
+#include <limits>
 
 class QCustomPlot;
 class QCPCurve;
@@ -18,5 +19,15 @@ QCPCurve *curve(const QCustomPlot *plot, int index);
 QCPCurve *curve(const QCustomPlot *plot);
 // Index of a curve in the registry, or -1.
 int indexOf(const QCustomPlot *plot, const QCPCurve *curve);
+
+// Minimum and maximum of the keys and values of every point of the curves;
+// infinite (an invalid range) when no curve holds a point.
+struct DataBounds {
+    double minKey = std::numeric_limits<double>::infinity();
+    double maxKey = -std::numeric_limits<double>::infinity();
+    double minValue = std::numeric_limits<double>::infinity();
+    double maxValue = -std::numeric_limits<double>::infinity();
+};
+DataBounds dataBounds(const QVector<QCPCurve *> &curves);
 
 } // namespace CurveRegistry
