@@ -361,7 +361,8 @@ private Q_SLOTS:
         ScriptedPrompts prompts;
         runCalibration(prompts, [&](DialogCalibration *d) {
             d->resize(1280, 800);
-            QTest::qWait(50);
+            QTRY_COMPARE(d->size(), QSize(1280, 800));
+            QCoreApplication::processEvents(); // the new layout, before the picture
             ContourTest::saveScreenshot(d, "calibration_dialog");
             closeByTitleBar(d);
         });

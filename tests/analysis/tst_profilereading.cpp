@@ -278,7 +278,8 @@ private Q_SLOTS:
         ProfileWindowFixture f;
         DeviceControlWidget *panel = f.window->deviceControlWidget();
         QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 1; }, 10000));
-        QTest::qWait(100);
+        panel->device.sendRawText(QStringLiteral("DZ9")); // behind the start-up commands
+        QVERIFY(sim.waitForMarker("DZ9"));
 
         QList<int> drawn;
         QList<int> atReset;

@@ -361,8 +361,10 @@ private Q_SLOTS:
         f.window->setDataProvider(provider);
         f.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
         QVERIFY(!f.window->startReading(9));
-        QTest::qWait(50);
         QVERIFY(!provider->isRunning());
+        // Had a reading run anyway, all it sent is queued once it has ended.
+        provider->waitForFinished();
+        QCoreApplication::processEvents();
         QVERIFY(f.list()->traces.isEmpty());
         QVERIFY(f.action("actionPAN")->isEnabled());
     }
@@ -617,7 +619,8 @@ private Q_SLOTS:
         ProfileWindowFixture f;
         Device &device = f.window->deviceControlWidget()->device;
         QVERIFY(SimulatedInstrument::waitFor([&] { return device.parserState() == 1; }, 10000));
-        QTest::qWait(100);
+        device.sendRawText(QStringLiteral("DZ9")); // behind the start-up commands
+        QVERIFY(sim.waitForMarker("DZ9"));
         sim.clearCommands();
 
         Settings::instance().upload_device_settings = true;
@@ -625,7 +628,8 @@ private Q_SLOTS:
         QVERIFY(!Settings::instance().upload_device_settings);
         QVERIFY(!Settings::load(Settings::kFileName).upload_device_settings);
         f.window->settingsChanged();
-        QTest::qWait(300);
+        device.sendRawText(QStringLiteral("DZ9")); // behind whatever the changes sent
+        QVERIFY(sim.waitForMarker("DZ9"));
         int uploads = 0;
         for (const QByteArray &command : sim.commands())
             uploads += command.startsWith('O') ? 1 : 0;
@@ -657,7 +661,8 @@ private Q_SLOTS:
         QVERIFY(w.startReading(PROFILE));
         QVERIFY(ended.wait(20000));
         QTRY_VERIFY_WITH_TIMEOUT(!first, 20000);
-        QTest::qWait(100);
+        // The old worker has ended, so all it sent is queued already.
+        QCoreApplication::processEvents();
         QCOMPARE(w.graphHolders.size(), 1);
         QVERIFY(!w.graphHolders.contains(firstId));
         QCOMPARE(f.list()->traces.size(), 1);
@@ -695,8 +700,8 @@ private Q_SLOTS:
             QVERIFY(f.read(writeProfileFile("shot.txt", 8001, 1), PROFILE));
             f.click("actionRLine");
             f.window->updateParamPlots();
-            QTest::qWait(50);
-            QVERIFY(!f.window->histogramPlot()->graph(0)->data()->isEmpty());
+            QCoreApplication::processEvents(); // queued layouts and replots, before the picture
+            QTRY_VERIFY(!f.window->histogramPlot()->graph(0)->data()->isEmpty());
             saveWindowShot(f.window.get(), QStringLiteral("profile_window_profile"));
         }
         {
@@ -705,7 +710,7 @@ private Q_SLOTS:
             f.window->show();
             QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
             QVERIFY(f.read(writeContourFile("contour.txt"), CONTOUR));
-            QTest::qWait(50);
+            QCoreApplication::processEvents(); // queued layouts and replots, before the picture
             saveWindowShot(f.window.get(), QStringLiteral("profile_window_contour"));
         }
     }

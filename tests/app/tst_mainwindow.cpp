@@ -349,13 +349,17 @@ private Q_SLOTS:
         showActive(w);
         Device &device = w.profileWindow->deviceControlWidget()->device;
         QVERIFY(SimulatedInstrument::waitFor([&] { return device.parserState() == 1; }, 10000));
-        QTest::qWait(200);
+        device.sendRawText(QStringLiteral("DZ9")); // behind the start-up commands
+        QVERIFY(sim.waitForMarker("DZ9"));
 
         const auto jogs = [&] {
             sim.clearCommands();
             QTest::keyClick(w.windowHandle(), Qt::Key_Left);
-            QTest::qWait(300);
+            // A marker behind whatever the key sent: all of it has arrived.
+            device.sendRawText(QStringLiteral("DZ9"));
             QList<QByteArray> moves;
+            if (!sim.waitForMarker("DZ9"))
+                moves << "no marker";
             for (const QByteArray &c : sim.commands())
                 if (c.startsWith("DX"))
                     moves << c;

@@ -104,9 +104,11 @@ private Q_SLOTS:
             Settings::instance().power_pressing = 3;
         }
 
-        QVERIFY(bench.sim.waitForCommands(expected.size()));
-        QTest::qWait(30);
-        QCOMPARE(bench.sim.commands(), expected);
+        // The start-up has ended; a marker behind it shows that nothing else was sent.
+        QVERIFY(SimulatedInstrument::waitFor([&] { return bench.device.parserState() == parserState; }, 10000));
+        bench.device.port()->write("DZ0");
+        QVERIFY(bench.sim.waitForCommands(expected.size() + 1));
+        QCOMPARE(bench.sim.commands(), expected + Commands { "DZ0" });
         QCOMPARE(opened.count(), 1);
         QCOMPARE(newType.count(), 1);
         QCOMPARE(newType.at(0).at(0).toInt(), deviceType);
@@ -288,7 +290,6 @@ private Q_SLOTS:
         // A marker after the action shows that nothing else was sent.
         bench.device.port()->write("DZ0");
         QVERIFY(bench.sim.waitForCommands(expected.size() + 1));
-        QTest::qWait(10);
         QCOMPARE(bench.sim.commands(), expected + Commands { "DZ0" });
         if (tracing >= 0)
             QCOMPARE(bench.device.tracing(), bool(tracing));
@@ -348,9 +349,10 @@ private Q_SLOTS:
             // the pressing command with the needle the file names.
             Settings::instance().power_pressing = 3;
             const Commands expected { "CP", "PR0", "CO", "CM", lower ? "Pd3" : "Pu3", "SX0" };
-            QVERIFY(bench.sim.waitForCommands(expected.size()));
-            QTest::qWait(30);
-            QCOMPARE(bench.sim.commands(), expected);
+            QVERIFY(SimulatedInstrument::waitFor([&] { return bench.device.parserState() == 11; }, 10000));
+            bench.device.port()->write("DZ0"); // a marker: nothing else was sent before it
+            QVERIFY(bench.sim.waitForCommands(expected.size() + 1));
+            QCOMPARE(bench.sim.commands(), expected + Commands { "DZ0" });
         }
 
         // A contour file without a needle entry takes the needle of the

@@ -94,9 +94,10 @@ private Q_SLOTS:
             if (i % 37 == 0)
                 QCoreApplication::processEvents();
         }
-        QVERIFY(line.sim.waitForCommands(expected.size()));
-        QTest::qWait(20);
-        QCOMPARE(line.sim.commands(), expected);
+        // A marker behind the burst: nothing else arrived before it.
+        line.port.write("CP");
+        QVERIFY(line.sim.waitForCommands(expected.size() + 1));
+        QCOMPARE(line.sim.commands(), expected + QList<QByteArray> { "CP" });
     }
 
     void emptyCommandNeverStallsTheQueue()
@@ -104,7 +105,7 @@ private Q_SLOTS:
         OpenLine line;
         QVERIFY(line.open());
         line.port.write("");
-        QTest::qWait(20);
+        QCoreApplication::processEvents(); // a write step it posted runs before the next command
         line.port.write("CM");
         QVERIFY(line.sim.waitForCommands(1));
         line.port.write("");
@@ -130,9 +131,9 @@ private Q_SLOTS:
         port.checkDevice();
         QVERIFY(port.isOpen());
         port.write("CA");
-        QVERIFY(sim.waitForCommands(1));
-        QTest::qWait(20);
-        QCOMPARE(sim.commands(), QList<QByteArray> { "CA" });
+        port.write("CP"); // a marker: nothing else arrived before it
+        QVERIFY(sim.waitForCommands(2));
+        QCOMPARE(sim.commands(), (QList<QByteArray> { "CA", "CP" }));
     }
 
     void receiveBufferTakeOperations()

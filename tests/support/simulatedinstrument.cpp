@@ -318,6 +318,13 @@ bool SimulatedInstrument::waitForCommands(int count, int timeoutMs)
     return waitFor([this, count] { return m_commands.size() >= count; }, timeoutMs);
 }
 
+bool SimulatedInstrument::waitForMarker(const QByteArray &marker, int timeoutMs)
+{
+    const bool arrived = waitFor([this, &marker] { return m_commands.contains(marker); }, timeoutMs);
+    m_commands.removeAll(marker);
+    return arrived;
+}
+
 bool SimulatedInstrument::waitUntilSent(int timeoutMs)
 {
     return waitFor([this] { return pendingBytes() == 0 && !m_producer; }, timeoutMs);

@@ -104,6 +104,10 @@ public:
     static bool waitFor(const std::function<bool()> &done, int timeoutMs = 5000);
     // Runs the event loop until at least count commands are recorded.
     bool waitForCommands(int count, int timeoutMs = 5000);
+    // Runs the event loop until `marker`, a command the test sent behind
+    // others on the same line, has arrived: every command sent before it has
+    // arrived too. The marker is taken off the recorded commands again.
+    bool waitForMarker(const QByteArray &marker, int timeoutMs = 5000);
     // The argument of the last command with that prefix ("PS", "Pd", "R"...).
     QByteArray lastArgument(const QByteArray &prefix) const { return m_lastArguments.value(prefix); }
 

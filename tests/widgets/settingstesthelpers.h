@@ -29,7 +29,9 @@ inline void showPageOf(QWidget *dialog, QWidget *w)
     for (int i = 0; toolBox && i < toolBox->count(); ++i)
         if (toolBox->widget(i)->isAncestorOf(w))
             toolBox->setCurrentIndex(i);
-    QTest::qWait(10);
+    // The page shows at once; its layout places w on the next pass of the
+    // event loop.
+    QCoreApplication::processEvents();
 }
 
 // Installs a contour calibration runner that records each run with what the

@@ -170,7 +170,8 @@ class TestCalibrationTools : public QObject {
             if (row == -1) {
                 QTest::mouseClick(dialog->findChild<QPushButton *>("addPushButton"), Qt::LeftButton);
                 QTest::keyClick(openEditor(*list), Qt::Key_Return);
-                QTest::qWait(20);
+                if (!editorClosed(*list))
+                    qWarning("the new console's editor stayed open");
                 pick = list->count() - 1;
             }
             click(*list, pick);

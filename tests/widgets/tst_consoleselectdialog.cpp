@@ -51,7 +51,7 @@ class TestConsoleSelectDialog : public QObject {
         QLineEdit *editor = openEditor(*list);
         QVERIFY(editor);
         QTest::keyClick(editor, Qt::Key_Return);
-        QTest::qWait(20);
+        QVERIFY(editorClosed(*list));
     }
 
 private Q_SLOTS:

@@ -15,6 +15,7 @@
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QGraphicsOpacityEffect>
 #include <QGridLayout>
 #include <QLabel>
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <memory>
 #include <vector>
@@ -107,7 +109,9 @@ struct Bench {
         if (!SimulatedInstrument::waitFor(
                 [&] { return panel->device.parserState() == state && newType.count() > before; }, 10000))
             return false;
-        QTest::qWait(50);
+        panel->device.sendRawText(QStringLiteral("DZ9")); // behind the start-up commands
+        if (!sim.waitForMarker("DZ9"))
+            return false;
         sim.clearCommands();
         return true;
     }
@@ -115,7 +119,7 @@ struct Bench {
     template <typename T> T *child(const char *name) const { return panel->findChild<T *>(QLatin1String(name)); }
     QPushButton *button(const char *name) const { return child<QPushButton>(name); }
     void click(const char *name) { QTest::mouseClick(button(name), Qt::LeftButton); }
-    bool commandsEndWith(const Commands &tail, int timeoutMs = 3000)
+    bool commandsEndWith(const Commands &tail, int timeoutMs = 10000)
     {
         return SimulatedInstrument::waitFor(
             [&] {
@@ -124,11 +128,12 @@ struct Bench {
             },
             timeoutMs);
     }
+    // Whether the commands recorded are these; a marker sent behind the
+    // test's action shows that everything it sent has arrived.
     bool commandsAre(const Commands &expected)
     {
-        SimulatedInstrument::waitFor([&] { return sim.commands().size() >= expected.size(); }, 3000);
-        QTest::qWait(30);
-        return sim.commands() == expected;
+        panel->device.sendRawText(QStringLiteral("DZ9"));
+        return sim.waitForMarker("DZ9") && sim.commands() == expected;
     }
     QString portName() const { return QString::fromStdString(panel->device.port()->portName()); }
 };
@@ -195,7 +200,9 @@ private Q_SLOTS:
             b.sim.send(consoleHeight(40000));
         else
             b.panel->setupKeyReceiver();
-        QTest::qWait(50);
+        // The bar shows the height, the grid its new places, before the picture.
+        QVERIFY(SimulatedInstrument::waitFor([&] { return !profile || b.panel->device.consoleHeight() == 40000; }));
+        QCoreApplication::processEvents();
         QVERIFY(saveScreenshot(&b.host, profile ? "control_panel_profile" : "control_panel_contour"));
     }
 
@@ -227,7 +234,7 @@ private Q_SLOTS:
             QVERIFY(SimulatedInstrument::waitFor([&] { return b.panel->device.consoleHeight() == 40000; }));
             QCOMPARE(b.child<QProgressBar>("progressBar")->value(), 65535 - 40000);
             b.statusTexts.clear();
-            QVERIFY(SimulatedInstrument::waitFor([&] { return !b.statusTexts.isEmpty(); }, 2500));
+            QVERIFY(SimulatedInstrument::waitFor([&] { return !b.statusTexts.isEmpty(); }, 10000));
             QCOMPARE(b.statusTexts.last(), "Устройство " + b.portName() + " с показателем z: 40000");
         }
         Bench b { SimulatedInstrument::Contour };
@@ -252,14 +259,20 @@ private Q_SLOTS:
             b.sim.send(contourRecord(r));
             QVERIFY(SimulatedInstrument::waitFor([&] { return b.panel->device.xPosition() == int(row.x); }));
             b.statusTexts.clear();
-            QVERIFY(SimulatedInstrument::waitFor([&] { return !b.statusTexts.isEmpty(); }, 2500));
+            QVERIFY(SimulatedInstrument::waitFor([&] { return !b.statusTexts.isEmpty(); }, 10000));
             QCOMPARE(b.statusTexts.last(), row.text);
         }
-        // No text while the port is closed.
+        // No text while the port is closed, at the next tick of the status timer.
         b.sim.pullCable();
         QVERIFY(SimulatedInstrument::waitFor([&] { return !b.panel->isEnabled(); }));
         b.statusTexts.clear();
-        QTest::qWait(1300);
+        QTimer *statusTimer = nullptr;
+        for (QTimer *t : b.panel->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly))
+            if (t->interval() == DeviceControlWidget::kStatusIntervalMs)
+                statusTimer = t;
+        QVERIFY(statusTimer);
+        QSignalSpy tick(statusTimer, &QTimer::timeout);
+        QVERIFY(tick.wait(10000));
         QCOMPARE(b.statusTexts, QStringList { QStringLiteral("Устройство не найдено") }.mid(0, b.statusTexts.size()));
     }
 
@@ -487,17 +500,31 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&b.host));
         auto *label = b.child<QLabel>("warningMessageLabel");
         QTest::keyClick(b.child<QComboBox>("speedComboBox"), Qt::Key_Home);
+        QElapsedTimer clock;
+        clock.start();
         auto *effect = qobject_cast<QGraphicsOpacityEffect *>(label->graphicsEffect());
         QVERIFY(effect);
-        QTest::qWait(500);
+        // The panel's own timers set these times, so they are measured
+        // rather than waited out: when the opacity first drops, counted from
+        // the first notification.
+        qint64 fadeStarted = -1;
+        QObject::connect(effect, &QGraphicsOpacityEffect::opacityChanged, [&](qreal opacity) {
+            if (opacity < 1.0 && fadeStarted < 0)
+                fadeStarted = clock.elapsed();
+        });
+        QTest::qWait(500); // the operator's second change, half a second later
+        const qint64 secondAt = clock.elapsed();
         b.child<QSpinBox>("traceLengthSpinBox")->setValue(15);
         QVERIFY(label->text().contains(QStringLiteral("Скорость была изменена")));
-        QTest::qWait(1300);
+        QTRY_VERIFY_WITH_TIMEOUT(fadeStarted >= 0, 10000);
         QVERIFY(label->isVisible());
-        QCOMPARE(effect->opacity(), 1.0);
-        QTRY_VERIFY_WITH_TIMEOUT(effect->opacity() < 0.9, 1000);
-        QVERIFY(label->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!label->isVisible(), 2500);
+        // Full opacity for the whole display time (a coarse timer may fire up
+        // to 5 % early); the fade is the first notification's, begun before
+        // the second one's display time could be up.
+        const qint64 shortest = DeviceControlWidget::kNotificationMs * 95 / 100;
+        QVERIFY2(fadeStarted >= shortest, qPrintable(QString::number(fadeStarted)));
+        QVERIFY2(fadeStarted < secondAt + shortest, qPrintable(QString::number(fadeStarted - secondAt)));
+        QTRY_VERIFY_WITH_TIMEOUT(!label->isVisible(), 10000);
         QCOMPARE(effect->opacity(), 1.0);
         QTRY_VERIFY(b.panel->findChildren<QPropertyAnimation *>().isEmpty());
     }
@@ -662,11 +689,17 @@ private Q_SLOTS:
             title = loader->findChild<QLabel *>("titleLabel")->text();
             auto *bar = loader->findChild<QProgressBar *>("progressBar");
             QTimer::singleShot(0, [&] { b.sim.send(contourRecord(contourAlarm(10, 50))); });
-            QTimer::singleShot(300, [&, bar] {
+            // Once the bar has moved (or, should it never move, after a while,
+            // so the window still closes), the last stage follows.
+            const auto lastStage = [&, bar] {
+                if (!barSeen.isEmpty())
+                    return;
                 barSeen << bar->value();
                 lockedWhileOpen = !b.button("calibrationPushButton")->isEnabled();
                 b.sim.send(contourRecord(contourAlarm(10, 109)));
-            });
+            };
+            QObject::connect(bar, &QProgressBar::valueChanged, loader, lastStage);
+            QTimer::singleShot(10000, loader, lastStage);
             return loader->exec();
         });
         b.click("calibrationPushButton");

@@ -66,16 +66,16 @@ private Q_SLOTS:
         QVERIFY(editor);
         QCOMPARE(editor->text(), QString("Новая консоль"));
         QTest::keyClick(editor, Qt::Key_Return);
-        QTest::qWait(20);
+        QVERIFY(editorClosed(*list));
 
         list->addEditableItem("Новая консоль");
         QTest::keyClick(openEditor(*list), Qt::Key_Return);
-        QTest::qWait(20);
+        QVERIFY(editorClosed(*list));
         QCOMPARE(texts(*list), QStringList({ "Новая консоль", "Новая консоль1" }));
 
         list->addEditableItem("Новая консоль");
         QTest::keyClick(openEditor(*list), Qt::Key_Escape);
-        QTest::qWait(20);
+        QVERIFY(editorClosed(*list));
         QCOMPARE(texts(*list), QStringList({ "Новая консоль", "Новая консоль1", "Новая консоль2" }));
         QVERIFY(!list->editedItem);
         QVERIFY(list->editedItemText.isEmpty());
@@ -157,7 +157,7 @@ private Q_SLOTS:
         editor->selectAll();
         QTest::keyClicks(editor, "B");
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centreOf(*list, 1));
-        QTest::qWait(20);
+        QVERIFY(editorClosed(*list));
         QCOMPARE(texts(*list), QStringList({ "B1", "B" }));
     }
 
@@ -218,7 +218,7 @@ private Q_SLOTS:
         QVERIFY(openEditor(*list));
         delete list->takeItem(1);
         QVERIFY(!list->editedItem);
-        QTest::qWait(20);
+        QVERIFY(editorClosed(*list));
         QCOMPARE(texts(*list), QStringList({ "A" }));
     }
 };

@@ -5,6 +5,7 @@
 #include "settings/settings.h"
 #include "widgets/paramsdialog.h"
 
+#include <QDrag>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
@@ -143,12 +144,18 @@ private Q_SLOTS:
         const QRect top = d.enabled->visualItemRect(d.enabled->item(0));
         const QPoint to = viewport->mapTo(&d.dialog, QPoint(top.center().x(), top.top() + 2));
         // The drag runs its own event loop once the mouse moved far enough;
-        // the rest of the gesture is delivered from inside that loop.
-        QTimer::singleShot(100, [window, to] {
+        // the rest of the gesture is delivered from inside that loop, once
+        // the list's drag exists (it is made just before its loop starts).
+        QTimer finish;
+        QObject::connect(&finish, &QTimer::timeout, [&finish, list = d.enabled, window, to] {
+            if (!list->findChild<QDrag *>())
+                return;
+            finish.stop();
             QTest::mouseMove(window, to - QPoint(0, 1));
             QTest::mouseMove(window, to);
             QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, to);
         });
+        finish.start(10);
         QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, from);
         QTest::mouseMove(window, from - QPoint(0, QApplication::startDragDistance() + 2));
         QTest::mouseMove(window, from - QPoint(0, QApplication::startDragDistance() + 4));

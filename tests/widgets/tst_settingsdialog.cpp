@@ -134,7 +134,7 @@ private Q_SLOTS:
         toolBox = child<QToolBox>("toolBox");
         for (int i : { 0, 1, 3 }) {
             toolBox->setCurrentIndex(i);
-            QTest::qWait(20);
+            QCoreApplication::processEvents(); // the page's layout, before the picture
             QVERIFY(saveScreenshot(dialog.get(), shots[i]));
         }
     }

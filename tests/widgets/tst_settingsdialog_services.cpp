@@ -52,7 +52,9 @@ struct Instrument {
     {
         if (!SimulatedInstrument::waitFor([this] { return panel->device.parserState() == 1; }, 10000))
             return false;
-        QTest::qWait(100);
+        panel->device.sendRawText(QStringLiteral("DZ9")); // behind the start-up commands
+        if (!sim.waitForMarker("DZ9"))
+            return false;
         sim.setAnswering(false);
         sim.clearCommands();
         return true;
@@ -61,9 +63,9 @@ struct Instrument {
     // A marker sent behind the test's action shows that nothing else went out.
     QList<QByteArray> commandsThenMarker()
     {
+        const int markers = sim.commands().count("DZ9");
         panel->device.sendRawText(QStringLiteral("DZ9"));
-        sim.waitForCommands(sim.commands().size() + 1);
-        QTest::qWait(10);
+        SimulatedInstrument::waitFor([this, markers] { return sim.commands().count("DZ9") > markers; });
         return sim.commands();
     }
 };

@@ -161,12 +161,12 @@ private Q_SLOTS:
         QLineEdit *editor = openEditor(*list);
         QVERIFY(editor);
         QTest::keyClick(editor, Qt::Key_Return);
-        QTest::qWait(20);
+        QVERIFY(editorClosed(*list));
         QTest::mouseClick(addButton, Qt::LeftButton);
         editor = openEditor(*list);
         QVERIFY(editor);
         QTest::keyClick(editor, Qt::Key_Return);
-        QTest::qWait(20);
+        QVERIFY(editorClosed(*list));
         QCOMPARE(texts(*list), QStringList({ "A", "B", "C", "Новый контролёр", "Новый контролёр1" }));
         // Added items have no loaded name.
         QCOMPARE(dialog->loadedNames.size(), 3);

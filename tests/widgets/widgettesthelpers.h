@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QtTest>
 
 // Helpers of the tests that drive name lists, the console dialogs and the
@@ -43,13 +44,28 @@ inline void doubleClick(QListWidget &list, int row)
 // The open editor of the list, once the event loop has shown it.
 inline QLineEdit *openEditor(const QListWidget &list)
 {
-    for (int i = 0; i < 50; ++i) {
+    QLineEdit *open = nullptr;
+    const bool shown = QTest::qWaitFor([&] {
         for (QLineEdit *e : list.findChildren<QLineEdit *>())
             if (e->isVisible())
-                return e;
-        QTest::qWait(10);
-    }
-    return nullptr;
+                open = e;
+        return open != nullptr;
+    });
+    return shown ? open : nullptr;
+}
+
+// Whether every editor of the list has closed; the view commits the typed
+// text and closes the editor on a later pass of the event loop, which this
+// waits for (what the view has posted runs in any case).
+inline bool editorClosed(const QListWidget &list)
+{
+    QCoreApplication::processEvents();
+    return QTest::qWaitFor([&list] {
+        for (QLineEdit *e : list.findChildren<QLineEdit *>())
+            if (e->isVisible())
+                return false;
+        return true;
+    });
 }
 
 // Types text key by key; characters without a key code of their own (the
@@ -65,14 +81,16 @@ inline void typeText(QWidget *widget, const QString &text)
 }
 
 // Replaces the editor's text by typing and confirms with Return; the view
-// commits the text and closes the editor on the next pass of the event loop.
+// commits the text and closes the editor on the next pass of the event loop,
+// which this waits for.
 inline void typeAndConfirm(QLineEdit *editor, const QString &typed)
 {
     editor->selectAll();
     QTest::keyClick(editor, Qt::Key_Backspace);
     typeText(editor, typed);
+    const QPointer<QLineEdit> open(editor);
     QTest::keyClick(editor, Qt::Key_Return);
-    QTest::qWait(20);
+    QVERIFY(QTest::qWaitFor([&open] { return !open || !open->isVisible(); }));
 }
 
 // Saves what the widget shows under "$VANTOR_BINARY_DIR/screenshots/".

@@ -26,18 +26,22 @@ trap cleanup EXIT
 
 Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$walk/display" 2>"$walk/xvfb.log" &
 pids+=($!)
-for _ in $(seq 50); do [[ -s $walk/display ]] && break; sleep 0.1; done
+for _ in $(seq 300); do [[ -s $walk/display ]] && break; sleep 0.1; done
+[[ -s $walk/display ]] || { echo "FAILED: Xvfb did not start"; cat "$walk/xvfb.log"; exit 1; }
 export DISPLAY=:$(head -1 "$walk/display")
 export QT_QPA_PLATFORM=xcb   # the suite runs offscreen; this test needs the X server
 
 "$simulator" >"$walk/simulator.out" 2>"$walk/simulator.log" &
 pids+=($!)
-for _ in $(seq 50); do [[ -s $walk/simulator.out ]] && break; sleep 0.1; done
+for _ in $(seq 300); do [[ -s $walk/simulator.out ]] && break; sleep 0.1; done
+[[ -s $walk/simulator.out ]] || { echo "FAILED: the simulated instrument did not start"; exit 1; }
 export VANTOR_EXTRA_PORT=$(head -1 "$walk/simulator.out")
 
 step=0
 shot() {
     step=$((step + 1))
+    # Only the picture waits here (no check follows): nothing tells from
+    # outside when the program has painted, so it gets a moment to.
     sleep 0.7
     import -window root "$shots/$(printf %02d "$step")-$1.png"
 }
@@ -51,12 +55,23 @@ fail() {
 log_has() { grep -q -- "$1" "$walk"/logs/* 2>/dev/null; }
 wait_for() { # wait_for <seconds> <command...>
     local limit=$(( $1 * 10 )); shift
+    # At least 30 s, whatever the step expects: a loaded machine is slow.
+    (( limit >= 300 )) || limit=300
     for _ in $(seq $limit); do "$@" && return 0; sleep 0.1; done
     return 1
 }
+# Input is paced as an operator's hand paces it: xdotool cannot tell when the
+# program has handled a key or a click (a menu opened, a page turned), and
+# every check that follows polls for its own condition.
 key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
+# Whether the window with the focus has this title.
+focused() { xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -qx "$(xdotool getwindowfocus 2>/dev/null)"; }
 # Without a window manager nobody hands the focus back when a dialog closes.
-main_key() { xdotool windowfocus "$window" 2>/dev/null || true; sleep 0.3; key "$@"; }
+main_key() {
+    xdotool windowfocus "$window" 2>/dev/null || true
+    wait_for 10 bash -c "[[ \$(xdotool getwindowfocus 2>/dev/null) == $window ]]" || fail "main window not focused"
+    key "$@"
+}
 click() { xdotool mousemove "$1" "$2" click 1; sleep 0.3; }
 
 "$simulator" --write-profile "$walk/shaft.txt" || fail "walk trace not written"
@@ -78,7 +93,7 @@ dialog_up() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 # Types a path into the file dialog that has the focus and accepts it.
 answer_file_dialog() { # answer_file_dialog <title> <path>
     wait_for 10 dialog_up "$1" || fail "no dialog \"$1\""
-    sleep 0.5
+    wait_for 10 focused "$1" || fail "dialog \"$1\" without the focus"
     key ctrl+a
     xdotool type --delay 20 "$2"
     sleep 0.3
