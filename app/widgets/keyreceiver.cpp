@@ -89,9 +89,22 @@ bool KeyReceiver::eventFilter(QObject *watched, QEvent *event)
     Q_EMIT ctrlStateChanged(ctrlPressed);
 
     const int key = keyEvent->key();
-    // Auto-repeats of a key this receiver holds belong to its press: they
-    // neither repeat the action nor reach a widget.
-    if (keyEvent->isAutoRepeat())
+    // The window system repeats a held key as releases each followed by a
+    // press with the same time stamp. Qt does not always mark them as
+    // repeats (the press may not have arrived yet when it looks), so a key
+    // held down while a dialog closed would repeat on the main window as new
+    // keystrokes: a press stamped like the last release of its key that was
+    // not this receiver's counts as a repeat.
+    const ulong stamp = keyEvent->timestamp();
+    bool repeat = keyEvent->isAutoRepeat();
+    if (type == QEvent::KeyPress && !repeat && stamp != 0 && !m_held.contains(key))
+        repeat = m_foreignRelease.value(key, 0) == stamp;
+    if (type == QEvent::KeyRelease && !m_held.contains(key))
+        m_foreignRelease.insert(key, stamp);
+    // Repeats of a key this receiver holds belong to its press: they
+    // neither repeat the action nor reach a widget. Repeats of any other
+    // key (held down while a dialog closed) stay with the widgets.
+    if (repeat)
         return m_held.contains(key) || QObject::eventFilter(watched, event);
 
     if (type == QEvent::KeyPress) {

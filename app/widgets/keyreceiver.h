@@ -50,4 +50,7 @@ private:
     // Presses this receiver handled whose release it has not seen yet, with
     // the button each one pressed.
     QMap<int, QPointer<QAbstractButton>> m_held;
+    // The time stamp of the last release of each key whose press was not
+    // this receiver's, to tell the window system's repeats from new presses.
+    QMap<int, ulong> m_foreignRelease;
 };
