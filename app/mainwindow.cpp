@@ -97,19 +97,12 @@ void MainWindow::updateWindowTitle(int deviceType)
     setWindowTitle(titleForDeviceType(deviceType));
 }
 
-void MainWindow::blockKeys()
+// The instrument's keys act only while the profile tab, which shows the
+// control panel, is current. While a dialog, message or menu is open the
+// receiver leaves the keys to it by itself.
+void MainWindow::onCurrentTabChanged(int index)
 {
-    profileWindow->keyReceiver->blockSignals(true);
-}
-
-void MainWindow::gateKeysByCurrentTab()
-{
-    profileWindow->keyReceiver->blockSignals(ui->tabWidget->currentIndex() > 0);
-}
-
-void MainWindow::onCurrentTabChanged(int)
-{
-    gateKeysByCurrentTab();
+    profileWindow->keyReceiver->blockSignals(index > 0);
 }
 
 QString MainWindow::askTraceFilePath(QWidget *parent)
@@ -126,10 +119,7 @@ QString MainWindow::askTraceFilePath(QWidget *parent)
 
 void MainWindow::openNewTrace()
 {
-    // Return accepts the file question; it must not also start a trace.
-    blockKeys();
     const QString path = askTraceFilePath(this);
-    gateKeysByCurrentTab();
     QByteArray kind;
     if (path.isEmpty() || !FileDataProvider::firstLineKind(path, kind))
         return;
@@ -139,13 +129,9 @@ void MainWindow::openNewTrace()
 
 void MainWindow::openInfoWindow()
 {
-    blockKeys();
-    {
-        InfoWindow info(this);
-        dropHelpButton(&info);
-        Prompts::instance().execDialog(&info);
-    }
-    gateKeysByCurrentTab();
+    InfoWindow info(this);
+    dropHelpButton(&info);
+    Prompts::instance().execDialog(&info);
 }
 
 void MainWindow::createMeasurmentWidget(QVector<AbstractTrace *> t)
@@ -170,13 +156,8 @@ void MainWindow::closeMeasurementTab(int index)
 
 void MainWindow::saveTraces(int format)
 {
-    blockKeys();
     if (auto *window = qobject_cast<AnalisysWidget *>(ui->tabWidget->currentWidget()))
         window->saveData(DataSaveFormat(format));
-    // After a save the gate follows the current tab, as after a report or
-    // the settings, so the arrow keys never drive the instrument from a
-    // measurement tab that does not show its panel.
-    gateKeysByCurrentTab();
 }
 
 void MainWindow::saveTracesNative()
@@ -209,7 +190,6 @@ bool MainWindow::ensureController()
 
 void MainWindow::printReport()
 {
-    blockKeys();
     logger.log(Logger::INFO, "Saving report");
     if (profileWindow->allTraces().isEmpty()) {
         Prompts::instance().warning(
@@ -218,19 +198,14 @@ void MainWindow::printReport()
         if (auto *window = qobject_cast<AnalisysWidget *>(ui->tabWidget->currentWidget()))
             window->saveReport(this);
     }
-    gateKeysByCurrentTab();
 }
 
 void MainWindow::openSettings()
 {
     logger.log(Logger::INFO, "Open SettingsDialog");
-    blockKeys();
-    {
-        SettingsDialog dialog(this, profileWindow->visibleTraces());
-        dropHelpButton(&dialog);
-        Prompts::instance().execDialog(&dialog);
-        logger.log(Logger::INFO, "Close SettingsDialog");
-        Q_EMIT settingsChanged();
-    }
-    gateKeysByCurrentTab();
+    SettingsDialog dialog(this, profileWindow->visibleTraces());
+    dropHelpButton(&dialog);
+    Prompts::instance().execDialog(&dialog);
+    logger.log(Logger::INFO, "Close SettingsDialog");
+    Q_EMIT settingsChanged();
 }

@@ -13,9 +13,8 @@ class MainWindow;
 // The program's single top-level window. Tab 0 is the profile window, which
 // reads traces; every further tab is a measurement window opened on clones
 // of traces handed over from it. The menus open and save traces, open the
-// settings and write reports. The window also decides when the instrument's
-// keyboard control may act: only while the profile tab is current and none of
-// the save, report or settings actions is running.
+// settings and write reports. The instrument's keyboard control acts only
+// while the profile tab is current.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -53,10 +52,6 @@ private:
     void connectActions();
     void makeProfileTabFixed();
     void saveTraces(int format);
-    // Keys drive the instrument only while the gate is open.
-    void blockKeys();
-    // Reopens the gate when the profile tab is current; else it stays blocked.
-    void gateKeysByCurrentTab();
     // Asks for the operator's name when no controller is known yet; false
     // when the operator cancelled.
     bool ensureController();

@@ -1164,26 +1164,16 @@ bool ProfileAnalisisWidget::checkVisibleTraces()
 void ProfileAnalisisWidget::toMeasurement()
 {
     logInfo(QStringLiteral("actionToMeasurement was pressed"));
-    QObject *keys = keyReceiver;
-    const bool keysWereBlocked = keys ? keys->blockSignals(true) : false;
-    auto unblock = [&] {
-        if (keys)
-            keys->blockSignals(keysWereBlocked);
-    };
-    if (!checkVisibleTraces()) {
-        unblock();
+    if (!checkVisibleTraces())
         return;
-    }
     const QVector<AbstractTrace *> traces = visibleTraces().toVector();
     for (AbstractTrace *trace : traces) {
         if (trace->traceType != traces.first()->traceType) {
             Prompts::instance().critical(
                 this, QStringLiteral("Ошибка"), QStringLiteral("Нельзя проводить измерения разных типов трасс"));
-            unblock();
             return;
         }
     }
-    unblock();
     Q_EMIT readyForMeasurment(traces);
 }
 

@@ -4,8 +4,8 @@ class QObject;
 
 // What the cut-off check of a profile trace needs of the instrument control
 // panel: switching the roughness filter, and the key receiver (the
-// application-wide key filter that drives the instrument), whose signals are
-// blocked while the operator is asked.
+// application-wide key filter that drives the instrument). The receiver
+// leaves the keys to the question by itself while it is open.
 class IFilterControl {
 public:
     virtual ~IFilterControl() = default;

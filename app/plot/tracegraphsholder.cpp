@@ -440,11 +440,6 @@ void TraceGraphsHolder::applyNormalPens()
 
 bool TraceGraphsHolder::askFilterChange(int cutOff)
 {
-    // Keys pressed in the dialog must not drive the instrument; the receiver's
-    // blocked state is given back as it was found.
-    QObject *keys = mFilterControl ? mFilterControl->keyReceiver() : nullptr;
-    const bool keysWereBlocked = keys ? keys->blockSignals(true) : false;
-
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8("Изменение фильтра"),
         QString::fromUtf8("Согласно текущему стандарту выбранный фильтр не соответствует измерению. "
                           "Сменить фильтр на %1 мм?")
@@ -456,9 +451,6 @@ bool TraceGraphsHolder::askFilterChange(int cutOff)
     auto *remember = new QCheckBox(QString::fromUtf8("Запомнить выбор"), &box);
     box.setCheckBox(remember);
     Prompts::instance().execMessageBox(&box);
-
-    if (keys)
-        keys->blockSignals(keysWereBlocked);
     const bool accepted = box.clickedButton() == box.button(QMessageBox::Yes);
     if (remember->isChecked()) {
         Settings &settings = Settings::instance();

@@ -209,7 +209,11 @@ void DeviceControlWidget::setEnableAdditionalTraceButton(bool enabled)
 
 void DeviceControlWidget::onCalibPushButtonPressed()
 {
-    if (keyReceiver->ctrlPressed)
+    // Ctrl as the keyboard holds it at the click: a Ctrl release that went
+    // to a dialog or to another program must not leave the reset armed.
+    const bool ctrl = KeyReceiver::ctrlHeld();
+    onCtrlStateChanged(ctrl);
+    if (ctrl)
         device.resetCalibration();
     else
         openCalibRaDialog();

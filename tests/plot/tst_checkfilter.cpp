@@ -92,7 +92,6 @@ private Q_SLOTS:
     void question();
     void rememberedAnswerIsSavedAndUsed_data();
     void rememberedAnswerIsSavedAndUsed();
-    void keyReceiverLeftAsFound();
     void raWithDeviationEndsTheCheck();
     void contourTraceIsNotChecked();
 };
@@ -211,28 +210,6 @@ void TestCheckFilter::rememberedAnswerIsSavedAndUsed()
     later.holder->checkFilter();
     QCOMPARE(prompts.calls().size(), 0);
     QCOMPARE(later.panel.applied, laterApplied);
-}
-
-void TestCheckFilter::keyReceiverLeftAsFound()
-{
-    for (bool blockedBefore : { false, true }) {
-        Fixture f(4000, 1.0, 3);
-        f.panel.keys.blockSignals(blockedBefore);
-        ScriptedPrompts prompts;
-        bool blockedDuring = false;
-        prompts.expect(ScriptedPrompts::MessageBox, QVariant(), answering(Yes, &blockedDuring, &f.panel.keys));
-        f.holder->checkFilter();
-        QVERIFY(blockedDuring);
-        QCOMPARE(f.panel.keys.signalsBlocked(), blockedBefore);
-        QCOMPARE(f.panel.applied, QList<int> { 2 });
-    }
-    // The remembered answer asks nothing and leaves a blocked receiver blocked.
-    Settings::instance().preferenses.is_ask_before_change_filter = false;
-    Fixture f(4000, 1.0, 3);
-    f.panel.keys.blockSignals(true);
-    f.holder->checkFilter();
-    QVERIFY(f.panel.keys.signalsBlocked());
-    QCOMPARE(f.panel.applied, QList<int> { 2 });
 }
 
 void TestCheckFilter::raWithDeviationEndsTheCheck()

@@ -1,7 +1,8 @@
 // A stand-alone simulated profile instrument for trying the program by hand
 // or from a script: it opens a pseudo-terminal, prints its path on the first
 // line of standard output and answers the instrument's commands until it is
-// terminated. Two helper modes serve the scripted walk:
+// terminated. Every command it receives follows on a line of its own, so a
+// script can tell what reached the instrument. Two helper modes serve the scripted walk:
 //   siminstrument --write-profile <path>   writes a native PROFILE trace file
 //   siminstrument --count <path>           prints the points of a trace file
 //                                          as the program reads it back
@@ -41,6 +42,9 @@ int main(int argc, char *argv[])
     // SIGTERM ends the event loop, so the pseudo-terminal is closed cleanly.
     onTerminateSignal(app, [] { QCoreApplication::quit(); });
     SimulatedInstrument instrument(SimulatedInstrument::Profile);
-    QTextStream(stdout) << instrument.slavePath() << Qt::endl;
+    QTextStream out(stdout);
+    out << instrument.slavePath() << Qt::endl;
+    QObject::connect(&instrument, &SimulatedInstrument::commandReceived,
+        [&out](const QByteArray &command) { out << QString::fromLatin1(command) << Qt::endl; });
     return app.exec();
 }

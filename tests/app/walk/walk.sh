@@ -76,6 +76,21 @@ click() { xdotool mousemove "$1" "$2" click 1; sleep 0.3; }
 
 "$simulator" --write-profile "$walk/shaft.txt" || fail "walk trace not written"
 
+# What the simulated instrument received: its output holds one command a
+# line after the pseudo-terminal's path.
+commands_seen() { tail -n +2 "$walk/simulator.out" | wc -l; }
+mark_at=0
+mark() { mark_at=$(commands_seen); }
+commands_since_mark() { tail -n +2 "$walk/simulator.out" | tail -n +$((mark_at + 1)); }
+# Fails when a command that only the instrument's keys send (the trace
+# start or stop, a jog of any axis, a calibration) arrived since the mark.
+no_key_commands() { # no_key_commands <what the keys were meant for>
+    sleep 0.5
+    local got
+    got=$(commands_since_mark | grep -E '^(CS|CC|CK|D[XYZ].|K.*)$' || true)
+    [[ -z $got ]] || fail "$1: the instrument received $(echo $got)"
+}
+
 # Started as the run command starts it: the built program in the operator's folder.
 "$program" >"$walk/program.out" 2>&1 &
 program_pid=$!
@@ -90,17 +105,30 @@ shot start
 
 # A dialog of the program is up when a visible window has this title.
 dialog_up() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
-# Types a path into the file dialog that has the focus and accepts it.
+dialog_gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+# Return pressed in the dialog that has the focus, which closes it; the key
+# is let go only once the dialog is gone and the main window has the focus
+# again, so its release lands on the main window (with "then-dialog", on the
+# dialog that the answer opens). Neither may reach the instrument. The key
+# is held for a short keystroke, or (with "held") past the window system's
+# repeat delay, so that its repeats land on the main window too.
+return_closing() { # return_closing <title> [then-dialog|held]
+    mark
+    xdotool keydown Return
+    wait_for 10 dialog_gone "$1" || { xdotool keyup Return; fail "dialog \"$1\" stayed after Return"; }
+    [[ ${2:-} == then-dialog ]] || xdotool windowfocus "$window" 2>/dev/null || true
+    [[ ${2:-} == held ]] && sleep 1.5
+    xdotool keyup Return
+    no_key_commands "Return closing \"$1\""
+}
+# Types a path into the file dialog that has the focus and accepts it with Return.
 answer_file_dialog() { # answer_file_dialog <title> <path>
     wait_for 10 dialog_up "$1" || fail "no dialog \"$1\""
     wait_for 10 focused "$1" || fail "dialog \"$1\" without the focus"
     key ctrl+a
     xdotool type --delay 20 "$2"
     sleep 0.3
-    # Enter on the keypad accepts as Return does; Return itself is the
-    # trace start key, whose release reaches the main window afterwards.
-    key KP_Enter
-    wait_for 10 bash -c "! xdotool search --onlyvisible --name '$1' >/dev/null 2>&1" || fail "dialog \"$1\" stayed"
+    return_closing "$1"
 }
 
 # 1. "Файл" > "Открыть трассу": the PROFILE file the walk wrote; its
@@ -140,7 +168,7 @@ shot distance
 main_key ctrl+p
 wait_for 10 dialog_up "Контроллер" || fail "no operator question"
 xdotool type --delay 20 "Walker"
-key KP_Enter
+return_closing "Контроллер" then-dialog
 answer_file_dialog "Сохранить отчет" "$walk/protocol"
 wait_for 10 test -s "$walk/protocol.html" || fail "no protocol written"
 grep -q "Walker" "$walk/protocol.html" || fail "protocol without the operator"
@@ -153,26 +181,37 @@ wait_for 10 dialog_up "Параметры" || fail "no settings dialog"
 shot settings
 click 765 290          # "Отображение"
 click 1114 406         # "Оси в"
+mark
 key Down
-key KP_Enter
+key Return             # in the open list: chooses the unit
+no_key_commands "Down and Return in the unit list"
 shot settings-unit
-click 1052 736         # "OK"
+dialog_up "Параметры" || fail "Return in the list closed the settings"
+return_closing "Параметры"
 wait_for 10 grep -q "^axis_unit=1" settings.ini || fail "axis unit not saved"
 wait_for 5 log_has "INFO: Close SettingsDialog" || fail "settings dialog not closed"
 shot unit-changed
 
-# 7. "Справка" > "О программе".
-click 231 10
-click 250 34
-wait_for 10 dialog_up "О программе" || fail "no About window"
-shot about
-key Escape
-wait_for 10 bash -c "! xdotool search --onlyvisible --name 'О программе' >/dev/null 2>&1" || fail "About window stayed"
-
-# 8. Back on "ПРОФИЛЬ", "ТРАССА" acquires a trace from the simulated
-#    instrument, which is saved on its own into the automatic folder.
+# 7. Back on "ПРОФИЛЬ", where the keys drive the instrument: "Справка"
+#    opened with the mouse, "О программе" chosen with Down and Return in the
+#    open menu, the window closed with Return. The keys go to the menu and
+#    the window, none to the instrument.
 click 54 45
-click 1601 763
+mark
+click 231 10
+key Down
+key Return
+wait_for 10 dialog_up "О программе" || fail "Down and Return in the menu opened no About window"
+no_key_commands "Down and Return in the open menu"
+shot about
+return_closing "О программе" held
+
+# 8. Return on the main window acquires a trace from the simulated
+#    instrument, which is saved on its own into the automatic folder.
+mark
+main_key Return
+wait_for 10 bash -c "tail -n +2 '$walk/simulator.out' | tail -n +$((mark_at + 1)) | grep -qx CS" \
+    || fail "Return on the main window sent no trace start"
 wait_for 20 bash -c "find '$build/Профили' -name '*.txt' -newer '$walk/shaft.txt' 2>/dev/null | grep -q ." \
     || fail "acquired trace not saved"
 auto=$(find "$build/Профили" -name '*.txt' -newer "$walk/shaft.txt" | head -1)
