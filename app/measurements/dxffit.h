@@ -90,6 +90,7 @@ public:
 private:
     std::vector<DrawingFitError::Geometry> m_geometry;
     size_t m_last = 0;
+    double m_scale = 0; // the largest magnitude of a box coordinate
 };
 
 struct RotationFit {
