@@ -375,7 +375,13 @@ void DrawingFitError::cellCandidates(int cell, const QVector<Geometry> &geometry
 namespace {
 
 // A guard against a search that keeps finding ever smaller improvements.
-constexpr int kMaxTrials = 100000;
+constexpr int kMaxTrials = 1000;
+// A shift that succeeds this many times running in one direction doubles its
+// step from then on: a drawing that lies far off is reached in a number of
+// trials that grows with the logarithm of its distance.
+constexpr int kRunToGrow = 3;
+// The largest shift step, in millimetres: far beyond any drawing's numbers.
+constexpr double kMaxShiftStep = 1e9;
 
 // One step of a search: the drawing moved one way and the other; the better
 // of the two replaces it when it beats the best error so far. Returns the
@@ -440,11 +446,19 @@ ShiftFit fitShift(DxfDrawing &drawing, double unitFactor, DrawingFitError &error
     auto search = [&](bool vertical) {
         auto move = [vertical](DxfDrawing &d, double by) { translateDrawing(d, vertical ? 0 : by, vertical ? by : 0); };
         double step = unitFactor;
+        int run = 0, lastDirection = 0;
         for (int trial = 0; step > 0.001 && trial < kMaxTrials; ++trial) {
             const int direction = trialStep(drawing, step, &fit.error, error, move);
-            if (direction == 0)
-                step *= 0.5;
             (vertical ? fit.shift.ry() : fit.shift.rx()) += direction * step;
+            if (direction == 0) {
+                step *= 0.5;
+                run = 0;
+            } else {
+                run = direction == lastDirection ? run + 1 : 1;
+                if (run >= kRunToGrow && step * 2 <= kMaxShiftStep * unitFactor)
+                    step *= 2;
+            }
+            lastDirection = direction;
         }
     };
     search(true);

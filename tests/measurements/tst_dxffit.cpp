@@ -44,6 +44,8 @@ private Q_SLOTS:
     void equalErrorsKeepTheDrawingTurnedOver();
     void registration_data();
     void registration();
+    void farEntitiesAreReachedInFewTrials_data();
+    void farEntitiesAreReachedInFewTrials();
 };
 
 // Distances from a point to one entity, against hand calculations.
@@ -350,6 +352,49 @@ void TestDxfFit::registration()
     const double meanDistance = result.error / points.size();
     QVERIFY2(meanDistance < meanTolerance * factor, qPrintable(QString::number(meanDistance)));
     QCOMPARE(result.error, drawingFitError(drawing, points));
+}
+
+// A drawing clicked on its ellipse (which takes no part in the fit) whose
+// square lies far to the right of a 10,000-point flat: the shifts carry the
+// square's bottom edge onto the flat, in about as many error evaluations
+// whether it lies a centimetre or a thousand kilometres away.
+void TestDxfFit::farEntitiesAreReachedInFewTrials_data()
+{
+    QTest::addColumn<double>("distance"); // mm
+    QTest::addColumn<double>("factor");
+    QTest::newRow("10 mm") << 10.0 << 1.0;
+    QTest::newRow("1 m") << 1e3 << 1.0;
+    QTest::newRow("1 km") << 1e6 << 1.0;
+    QTest::newRow("1 km in µm") << 1e6 << 1000.0;
+    QTest::newRow("10 km, the largest numbers a drawing holds") << kMaxDxfValue - 20 << 1.0;
+}
+
+void TestDxfFit::farEntitiesAreReachedInFewTrials()
+{
+    QFETCH(double, distance);
+    QFETCH(double, factor);
+
+    QVector<QPointF> points;
+    for (int i = 0; i < 10000; ++i)
+        points.append(QPointF(10.0 * i / 10000, 0) * factor);
+    const QByteArray text = DxfText::file(DxfText::ellipse(0, 0, 1, 0, 0.5)
+        + DxfText::polyline({ { distance, 0 }, { distance + 20, 0 }, { distance + 20, 20 }, { distance, 20 } }, 1));
+    DxfDrawing drawing = parseDxf(text, factor);
+    QCOMPARE(drawing.size(), 5);
+
+    translateDrawing(drawing, factor, 0); // the ellipse's left marker onto the trace's start
+    DrawingFitError error(points);
+    fitRotation(drawing, QPointF(0, 0), error);
+    const int afterRotation = error.evaluations();
+    const ShiftFit fit = fitShift(drawing, factor, error);
+    const int shifting = error.evaluations() - afterRotation;
+    QVERIFY2(shifting <= 300, qPrintable(QStringLiteral("%1 evaluations").arg(shifting)));
+    const double mean = fit.error / points.size() / factor;
+    QVERIFY2(mean < 1e-3, qPrintable(QStringLiteral("mean distance %1 mm").arg(mean)));
+    // The square's bottom edge lies along the flat, over its whole length.
+    const QVector<double> &bottom = drawing.dxfEntityParams[1];
+    QVERIFY(std::abs(bottom[1]) < 1e-3 * factor && std::abs(bottom[3]) < 1e-3 * factor);
+    QVERIFY(std::min(bottom[0], bottom[2]) <= 0.001 * factor && std::max(bottom[0], bottom[2]) >= 9.999 * factor);
 }
 
 VANTOR_TEST_MAIN(TestDxfFit)
