@@ -111,6 +111,43 @@ BENCHMARK(BM_RegisterDrawingPlain)->Arg(100000)->Iterations(1)->Unit(benchmark::
 
 namespace {
 
+// The grooved outline as a polyline of n segments, turned and shifted as in
+// makeCase: the largest drawings are dense polylines like this one.
+Case makeDenseCase(int points, int segments)
+{
+    Case c = makeCase(points);
+    const QVector<QPointF> outline = groovesTrace(segments + 1);
+    DxfDrawing dense;
+    for (int i = 0; i + 1 < outline.size(); ++i)
+        dense.append(DxfType::line(), { outline[i].x(), outline[i].y(), outline[i + 1].x(), outline[i + 1].y() });
+    const QPointF pivot(7000, 0);
+    rotateDrawing(dense, 3, pivot);
+    translateDrawing(dense, 150, -80);
+    c.drawing = dense;
+    return c;
+}
+
+} // namespace
+
+// The registration of a drawing of many short segments on a 100,000-point
+// trace: its time grows with the number of entities (the most a drawing may
+// hold, kMaxDxfEntities, is far beyond a second).
+static void BM_RegisterDenseDrawing(benchmark::State &state)
+{
+    const Case c = makeDenseCase(100000, int(state.range(0)));
+    Registration r;
+    for (auto _ : state) {
+        DxfDrawing drawing;
+        r = registerCase(c, true, &drawing);
+        benchmark::DoNotOptimize(drawing.dxfEntityParams.constData());
+    }
+    state.counters["angle"] = r.angle;
+    state.counters["mean_um"] = r.error / c.trace.size();
+}
+BENCHMARK(BM_RegisterDenseDrawing)->Arg(500)->Arg(5000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+namespace {
+
 // A 10 mm flat traced by 10,000 points, and a drawing that starts with an
 // ellipse (whose marker is clicked) followed by a 20 mm square whose bottom
 // edge belongs on the flat, `distance` millimetres to the right of it.

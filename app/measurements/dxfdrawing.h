@@ -67,7 +67,7 @@ constexpr double kMaxDxfValue = 1e7;
 
 // The most entities a drawing may hold, far above any part's drawing: a text
 // that makes more is refused whole, so that its memory stays bounded.
-constexpr int kMaxDxfEntities = 200000;
+constexpr int kMaxDxfEntities = 100000;
 
 // The entities of the ENTITIES section of a DXF text: lines, circles, arcs,
 // ellipses and lightweight polylines (one line entity per edge). Every length
