@@ -246,8 +246,8 @@ public:
 
 private:
     enum Subclass { kLine = 1, kCircle = 2, kArc = 4, kEllipse = 8, kPolyline = 16 };
-    // A polyline with more vertices than this exceeds the bound whatever its
-    // count: the rest are only counted.
+    // The most vertices kept: a polyline that takes more exceeds the bound,
+    // so any further ones are only counted.
     static constexpr qint64 kMaxStoredVertices = qint64(kMaxDxfEntities) + 2;
 
     static int subclassBit(const QByteArray &name)
