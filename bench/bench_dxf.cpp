@@ -80,8 +80,8 @@ Registration registerCase(const Case &c, bool prune, DxfDrawing *result)
 
 } // namespace
 
-// The whole registration of a 50-entity drawing on a 100,000-point trace in
-// micrometres, with the bounding-box pruning the element uses.
+// The whole registration of a 50-entity drawing on a 10,000- and a
+// 100,000-point trace in micrometres, with the bounding-box pruning the element uses.
 static void BM_RegisterDrawing(benchmark::State &state)
 {
     const Case c = makeCase(int(state.range(0)));
@@ -94,7 +94,7 @@ static void BM_RegisterDrawing(benchmark::State &state)
     state.counters["angle"] = r.angle;
     state.counters["mean_um"] = r.error / c.trace.size();
 }
-BENCHMARK(BM_RegisterDrawing)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RegisterDrawing)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // The same search without pruning, once: it must end in the very same drawing.
 static void BM_RegisterDrawingPlain(benchmark::State &state)
@@ -108,5 +108,88 @@ static void BM_RegisterDrawingPlain(benchmark::State &state)
         state.SkipWithError("the pruned search ended in another drawing");
 }
 BENCHMARK(BM_RegisterDrawingPlain)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+namespace {
+
+// The grooved outline as a polyline of n segments, turned and shifted as in
+// makeCase: the largest drawings are dense polylines like this one.
+Case makeDenseCase(int points, int segments)
+{
+    Case c = makeCase(points);
+    const QVector<QPointF> outline = groovesTrace(segments + 1);
+    DxfDrawing dense;
+    for (int i = 0; i + 1 < outline.size(); ++i)
+        dense.append(DxfType::line(), { outline[i].x(), outline[i].y(), outline[i + 1].x(), outline[i + 1].y() });
+    const QPointF pivot(7000, 0);
+    rotateDrawing(dense, 3, pivot);
+    translateDrawing(dense, 150, -80);
+    c.drawing = dense;
+    return c;
+}
+
+} // namespace
+
+// The registration of a drawing of many short segments on a 100,000-point
+// trace: its time grows with the number of entities (the most a drawing may
+// hold, kMaxDxfEntities, is far beyond a second).
+static void BM_RegisterDenseDrawing(benchmark::State &state)
+{
+    const Case c = makeDenseCase(100000, int(state.range(0)));
+    Registration r;
+    for (auto _ : state) {
+        DxfDrawing drawing;
+        r = registerCase(c, true, &drawing);
+        benchmark::DoNotOptimize(drawing.dxfEntityParams.constData());
+    }
+    state.counters["angle"] = r.angle;
+    state.counters["mean_um"] = r.error / c.trace.size();
+}
+BENCHMARK(BM_RegisterDenseDrawing)->Arg(500)->Arg(5000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+namespace {
+
+// A 10 mm flat traced by 10,000 points, and a drawing that starts with an
+// ellipse (whose marker is clicked) followed by a 20 mm square whose bottom
+// edge belongs on the flat, `distance` millimetres to the right of it.
+// Ellipses take no part in the fit, so the shifts have to carry the square
+// all that way.
+QVector<QPointF> flatTrace(int n)
+{
+    QVector<QPointF> points;
+    points.reserve(n);
+    for (int i = 0; i < n; ++i)
+        points.append(QPointF(10.0 * i / n, 0.002 * std::sin(i * 0.37)));
+    return points;
+}
+
+DxfDrawing ellipseAndSquare(double distance)
+{
+    DxfDrawing drawing;
+    drawing.append(DxfType::ellipse(), { 0, 0, 1, 0.5 });
+    const double x = distance, y = 0, side = 20;
+    drawing.append(DxfType::line(), { x, y, x + side, y });
+    drawing.append(DxfType::line(), { x + side, y, x + side, y + side });
+    drawing.append(DxfType::line(), { x + side, y + side, x, y + side });
+    drawing.append(DxfType::line(), { x, y + side, x, y });
+    return drawing;
+}
+
+} // namespace
+
+// The registration clicked on the ellipse's marker, with the square beside
+// the trace (0) and a kilometre away (1e6 mm): the time stays near the same.
+static void BM_RegisterFarDrawing(benchmark::State &state)
+{
+    const QVector<QPointF> trace = flatTrace(10000);
+    const DxfDrawing far = ellipseAndSquare(double(state.range(0)));
+    Registration r;
+    for (auto _ : state) {
+        DxfDrawing drawing = far;
+        r = registerDrawing(drawing, QPointF(0, 0), QPointF(-1, 0), trace, 1);
+        benchmark::DoNotOptimize(drawing.dxfEntityParams.constData());
+    }
+    state.counters["mean_mm"] = r.error / trace.size();
+}
+BENCHMARK(BM_RegisterFarDrawing)->Arg(0)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QPair>
 
 #include <cmath>
@@ -134,30 +135,42 @@ bool parseGroupCode(const QByteArray &line, int *code)
     return true;
 }
 
-bool isNumericCode(int code)
-{
-    switch (code) {
-    case 10:
-    case 20:
-    case 11:
-    case 21:
-    case 40:
-    case 50:
-    case 51:
-    case 70:
-    case 90:
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool sane(double v)
 {
     return std::isfinite(v) && std::abs(v) <= kMaxDxfValue;
 }
 
-// The group pairs of one entity, from its code 0 to the next.
+// Where each code the entities read keeps its last value.
+int valueSlot(int code)
+{
+    switch (code) {
+    case 10:
+        return 0;
+    case 20:
+        return 1;
+    case 11:
+        return 2;
+    case 21:
+        return 3;
+    case 40:
+        return 4;
+    case 50:
+        return 5;
+    case 51:
+        return 6;
+    case 70:
+        return 7;
+    case 90:
+        return 8;
+    default:
+        return -1;
+    }
+}
+constexpr int kValueSlots = 9;
+
+// The group pairs of one entity, from its code 0 to the next. Only the last
+// value of each code and, in order, the vertices (10 then 20) are kept, so an
+// entity of any length takes room only for the vertices a drawing may hold.
 class EntityReader {
 public:
     EntityReader(double unitFactor, DxfDrawing *out)
@@ -169,8 +182,13 @@ public:
     void start()
     {
         m_active = true;
-        m_subclasses.clear();
-        m_values.clear();
+        m_subclasses = 0;
+        for (int i = 0; i < kValueSlots; ++i)
+            m_seen[i] = false;
+        m_vertices.clear();
+        m_vertexCount = 0;
+        m_vertexX = 0;
+        m_firstBadVertex = -1;
     }
 
     void add(int code, const QByteArray &value)
@@ -178,53 +196,102 @@ public:
         if (!m_active)
             return;
         if (code == 100) {
-            m_subclasses.append(value);
-        } else if (isNumericCode(code)) {
-            bool ok = false;
-            double v = value.toDouble(&ok);
-            if (!ok)
-                v = 0; // a value that is not a number reads as 0, like a missing one
-            m_values.append(qMakePair(code, v));
+            m_subclasses |= subclassBit(value);
+            return;
+        }
+        const int slot = valueSlot(code);
+        if (slot < 0)
+            return;
+        bool ok = false;
+        double v = value.toDouble(&ok);
+        if (!ok)
+            v = 0; // a value that is not a number reads as 0, like a missing one
+        m_seen[slot] = true;
+        m_values[slot] = v;
+        if (code == 10 || code == 20) {
+            // A bad coordinate spoils a polyline only when it belongs to one
+            // of the vertices its count takes: note where it came.
+            if (!sane(v) && m_firstBadVertex < 0)
+                m_firstBadVertex = m_vertexCount;
+            if (code == 10) {
+                m_vertexX = v;
+            } else {
+                if (m_vertexCount < kMaxStoredVertices)
+                    m_vertices.append(QPointF(m_vertexX, v));
+                ++m_vertexCount;
+            }
         }
     }
 
     // Turns what was read into drawing entities; an entity with a number out
-    // of bounds adds nothing.
+    // of bounds adds nothing. Once the drawing would hold more than
+    // kMaxDxfEntities entities, nothing more is added and tooMany() is true.
     void finish()
     {
         if (!m_active)
             return;
         m_active = false;
         m_bad = false;
-        if (m_subclasses.contains("AcDbCircle"))
-            finishCircle(m_subclasses.contains("AcDbArc"));
-        else if (m_subclasses.contains("AcDbLine"))
+        if (m_subclasses & kCircle)
+            finishCircle(m_subclasses & kArc);
+        else if (m_subclasses & kLine)
             finishLine();
-        else if (m_subclasses.contains("AcDbEllipse"))
+        else if (m_subclasses & kEllipse)
             finishEllipse();
-        else if (m_subclasses.contains("AcDbPolyline"))
+        else if (m_subclasses & kPolyline)
             finishPolyline();
     }
 
+    bool tooMany() const { return m_tooMany; }
+
 private:
+    enum Subclass { kLine = 1, kCircle = 2, kArc = 4, kEllipse = 8, kPolyline = 16 };
+    // The most vertices kept: a polyline that takes more exceeds the bound,
+    // so any further ones are only counted.
+    static constexpr qint64 kMaxStoredVertices = qint64(kMaxDxfEntities) + 2;
+
+    static int subclassBit(const QByteArray &name)
+    {
+        if (name == "AcDbLine")
+            return kLine;
+        if (name == "AcDbCircle")
+            return kCircle;
+        if (name == "AcDbArc")
+            return kArc;
+        if (name == "AcDbEllipse")
+            return kEllipse;
+        if (name == "AcDbPolyline")
+            return kPolyline;
+        return 0;
+    }
+
     // The last value of a code (0 when it did not occur), checked for bounds.
     double last(int code)
     {
-        for (int i = m_values.size() - 1; i >= 0; --i) {
-            if (m_values[i].first == code) {
-                const double v = m_values[i].second;
-                if (!sane(v))
-                    m_bad = true;
-                return v;
-            }
+        const int slot = valueSlot(code);
+        if (!m_seen[slot])
+            return 0.0;
+        const double v = m_values[slot];
+        if (!sane(v))
+            m_bad = true;
+        return v;
+    }
+
+    // Room for n more entities within the bound.
+    bool room(qint64 n)
+    {
+        if (m_tooMany || m_out->size() + n > kMaxDxfEntities) {
+            m_tooMany = true;
+            m_out->clear();
+            return false;
         }
-        return 0.0;
+        return true;
     }
 
     void finishLine()
     {
         const double x1 = last(10), y1 = last(20), x2 = last(11), y2 = last(21);
-        if (!m_bad)
+        if (!m_bad && room(1))
             m_out->append(DxfType::line(), { x1 * m_factor, y1 * m_factor, x2 * m_factor, y2 * m_factor });
     }
 
@@ -236,7 +303,7 @@ private:
             start = normalizedDegrees(last(50));
             end = normalizedDegrees(last(51));
         }
-        if (!m_bad && r >= 0)
+        if (!m_bad && r >= 0 && room(1))
             m_out->append(DxfType::circle(), { cx * m_factor, cy * m_factor, r * m_factor, start, end });
     }
 
@@ -245,7 +312,7 @@ private:
     void finishEllipse()
     {
         const double cx = last(10), cy = last(20), mx = last(11), my = last(21), ratio = last(40);
-        if (m_bad || ratio < 0)
+        if (m_bad || ratio < 0 || !room(1))
             return;
         const double major = std::hypot(mx, my) * m_factor;
         const double minor = ratio * major;
@@ -256,46 +323,50 @@ private:
 
     // Each pair of consecutive vertices becomes a line; a closed polyline
     // (flag bit 1) of three or more vertices also joins its last to its first.
+    // A vertex count, when given, takes that many vertices.
     void finishPolyline()
     {
         const double count = last(90);
-        const int flags = int(last(70));
-        QVector<QPointF> vertices;
-        double x = 0;
-        for (const auto &pair : qAsConst(m_values)) {
-            if (count > 0 && vertices.size() >= count)
-                break;
-            if (!sane(pair.second) && (pair.first == 10 || pair.first == 20))
-                m_bad = true;
-            if (pair.first == 10)
-                x = pair.second;
-            else if (pair.first == 20)
-                vertices.append(QPointF(x * m_factor, pair.second * m_factor));
-        }
-        if (m_bad)
+        const double flagsValue = last(70);
+        if (m_bad) // both are checked before either becomes an integer
             return;
-        for (int i = 0; i + 1 < vertices.size(); ++i)
-            appendEdge(vertices[i], vertices[i + 1]);
-        if ((flags & 1) && vertices.size() >= 3)
-            appendEdge(vertices.first(), vertices.last());
+        const bool counted = count > 0;
+        const qint64 taken = counted ? std::min(m_vertexCount, qint64(std::ceil(count))) : m_vertexCount;
+        if (m_firstBadVertex >= 0 && (!counted || double(m_firstBadVertex) < count))
+            return;
+        const bool closed = (qint64(flagsValue) & 1) && taken >= 3;
+        const qint64 edges = std::max<qint64>(taken - 1, 0) + (closed ? 1 : 0);
+        if (!room(edges))
+            return;
+        // Within the bound, so every vertex taken was kept.
+        for (int i = 0; i + 1 < taken; ++i)
+            appendEdge(m_vertices[i], m_vertices[i + 1]);
+        if (closed)
+            appendEdge(m_vertices.first(), m_vertices[int(taken) - 1]);
     }
 
     void appendEdge(const QPointF &a, const QPointF &b)
     {
-        m_out->append(DxfType::line(), { a.x(), a.y(), b.x(), b.y() });
+        m_out->append(DxfType::line(), { a.x() * m_factor, a.y() * m_factor, b.x() * m_factor, b.y() * m_factor });
     }
 
     const double m_factor;
     DxfDrawing *const m_out;
     bool m_active = false;
     bool m_bad = false;
-    QList<QByteArray> m_subclasses;
-    QVector<QPair<int, double>> m_values;
+    bool m_tooMany = false;
+    int m_subclasses = 0;
+    bool m_seen[kValueSlots] = {};
+    double m_values[kValueSlots] = {};
+    QVector<QPointF> m_vertices;
+    qint64 m_vertexCount = 0; // vertices read, kept or not
+    double m_vertexX = 0;
+    qint64 m_firstBadVertex = -1;
 };
 
 } // namespace
 
-DxfDrawing parseDxf(const QByteArray &bytes, double unitFactor)
+DxfDrawing parseDxf(const QByteArray &bytes, double unitFactor, bool *tooMany)
 {
     DxfDrawing drawing;
     EntityReader entity(unitFactor, &drawing);
@@ -318,7 +389,7 @@ DxfDrawing parseDxf(const QByteArray &bytes, double unitFactor)
         }
         if (code == 0) {
             entity.finish();
-            if (value == "ENDSEC" || value == "EOF")
+            if (value == "ENDSEC" || value == "EOF" || entity.tooMany())
                 break;
             entity.start();
         } else {
@@ -326,6 +397,8 @@ DxfDrawing parseDxf(const QByteArray &bytes, double unitFactor)
         }
     }
     entity.finish(); // an entity cut off by the end keeps what was read
+    if (tooMany)
+        *tooMany = entity.tooMany();
     return drawing;
 }
 
@@ -341,7 +414,10 @@ DxfReadStatus readDxfFile(const QString &path, double unitFactor, DxfDrawing *dr
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return DxfReadStatus::CannotRead;
-    DxfDrawing read = parseDxf(bytes, unitFactor);
+    bool tooMany = false;
+    DxfDrawing read = parseDxf(bytes, unitFactor, &tooMany);
+    if (tooMany)
+        return DxfReadStatus::TooManyEntities;
     if (read.isEmpty())
         return DxfReadStatus::NoEntities;
     *drawing = read;
@@ -358,6 +434,9 @@ QString dxfReadErrorText(DxfReadStatus status, const QString &path)
         return QStringLiteral("Не удалось прочитать файл %1").arg(name);
     case DxfReadStatus::NoEntities:
         return QStringLiteral("В файле %1 нет отрезков, окружностей, дуг, эллипсов или полилиний").arg(name);
+    case DxfReadStatus::TooManyEntities:
+        return QStringLiteral("В файле %1 больше %2 элементов чертежа: такой чертёж не загружается")
+            .arg(name, QLocale().toString(kMaxDxfEntities));
     case DxfReadStatus::Ok:
         break;
     }

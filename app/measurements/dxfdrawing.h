@@ -65,13 +65,19 @@ double sinDegrees(double degrees);
 // are millimetres); entities with a larger or non-finite number are skipped.
 constexpr double kMaxDxfValue = 1e7;
 
+// The most entities a drawing may hold, far above any part's drawing: a text
+// that makes more is refused whole, so that its memory stays bounded.
+constexpr int kMaxDxfEntities = 100000;
+
 // The entities of the ENTITIES section of a DXF text: lines, circles, arcs,
 // ellipses and lightweight polylines (one line entity per edge). Every length
 // is multiplied by unitFactor; other entities are skipped. Reads group-code /
 // value pairs strictly; whatever the bytes, it ends without reading past them.
-DxfDrawing parseDxf(const QByteArray &bytes, double unitFactor);
+// A text that makes more than kMaxDxfEntities entities gives an empty drawing
+// and sets *tooMany; reading stops as soon as it is known.
+DxfDrawing parseDxf(const QByteArray &bytes, double unitFactor, bool *tooMany = nullptr);
 
-enum class DxfReadStatus { Ok, CannotOpen, CannotRead, NoEntities };
+enum class DxfReadStatus { Ok, CannotOpen, CannotRead, NoEntities, TooManyEntities };
 // Reads the file at path into *drawing (which is left alone unless Ok).
 DxfReadStatus readDxfFile(const QString &path, double unitFactor, DxfDrawing *drawing);
 // The operator's text for a failed read, naming the file.

@@ -165,6 +165,8 @@ DrawingDistance::DrawingDistance(const DxfDrawing &drawing)
 {
     const QVector<Geometry> geometry = drawingGeometry(drawing);
     m_geometry.assign(geometry.begin(), geometry.end());
+    for (const Geometry &g : m_geometry)
+        m_scale = std::max({ m_scale, std::abs(g.minX), std::abs(g.maxX), std::abs(g.minY), std::abs(g.maxY) });
 }
 
 DrawingDistance::~DrawingDistance() = default;
@@ -176,22 +178,31 @@ double DrawingDistance::operator()(double x, double y)
         return kNoDrawingDistance;
     if (m_last >= n)
         m_last = 0;
-    double best = entityDistance(m_geometry[m_last], x, y);
+    double best = kNoDrawingDistance;
     size_t nearestIndex = m_last;
+    const double first = entityDistance(m_geometry[m_last], x, y);
+    if (first < best)
+        best = first;
+    // Every point of an entity lies in its box, so the box's distance bounds
+    // the entity's from below; but an entity's distance, computed through its
+    // own points, can round a little below that bound. An entity is skipped
+    // only when its box lies farther than the nearest distance so far by
+    // more than any such rounding, so the skipped ones never hold the least.
+    const double slack = 1e-12 * (m_scale + std::abs(x) + std::abs(y));
+    double reach = best * (1 + 1e-12) + slack;
     for (size_t i = 0; i < n; ++i) {
         if (i == m_last)
             continue;
         const Geometry &g = m_geometry[i];
-        // Every point of the entity lies in its box: the box's distance is a
-        // lower bound of the entity's.
         const double bx = std::max({ g.minX - x, 0.0, x - g.maxX });
         const double by = std::max({ g.minY - y, 0.0, y - g.maxY });
-        if (bx * bx + by * by >= best * best)
+        if (bx * bx + by * by > reach * reach)
             continue;
         const double d = entityDistance(g, x, y);
         if (d < best) {
             best = d;
             nearestIndex = i;
+            reach = best * (1 + 1e-12) + slack;
         }
     }
     m_last = nearestIndex;
@@ -265,7 +276,8 @@ DrawingFitError::DrawingFitError(const QVector<QPointF> &points, bool prune)
         minX = std::min(minX, p.x()), maxX = std::max(maxX, p.x());
         minY = std::min(minY, p.y()), maxY = std::max(maxY, p.y());
     }
-    if (!(minX <= maxX)) {
+    // No grid without finite points, nor over a span beyond the doubles.
+    if (!(minX <= maxX) || !std::isfinite(maxX - minX) || !std::isfinite(maxY - minY)) {
         m_prune = false;
         return;
     }
@@ -363,7 +375,13 @@ void DrawingFitError::cellCandidates(int cell, const QVector<Geometry> &geometry
 namespace {
 
 // A guard against a search that keeps finding ever smaller improvements.
-constexpr int kMaxTrials = 100000;
+constexpr int kMaxTrials = 1000;
+// A shift that succeeds this many times running in one direction doubles its
+// step from then on: a drawing that lies far off is reached in a number of
+// trials that grows with the logarithm of its distance.
+constexpr int kRunToGrow = 3;
+// The largest shift step, in millimetres: far beyond any drawing's numbers.
+constexpr double kMaxShiftStep = 1e9;
 
 // One step of a search: the drawing moved one way and the other; the better
 // of the two replaces it when it beats the best error so far. Returns the
@@ -428,11 +446,19 @@ ShiftFit fitShift(DxfDrawing &drawing, double unitFactor, DrawingFitError &error
     auto search = [&](bool vertical) {
         auto move = [vertical](DxfDrawing &d, double by) { translateDrawing(d, vertical ? 0 : by, vertical ? by : 0); };
         double step = unitFactor;
+        int run = 0, lastDirection = 0;
         for (int trial = 0; step > 0.001 && trial < kMaxTrials; ++trial) {
             const int direction = trialStep(drawing, step, &fit.error, error, move);
-            if (direction == 0)
-                step *= 0.5;
             (vertical ? fit.shift.ry() : fit.shift.rx()) += direction * step;
+            if (direction == 0) {
+                step *= 0.5;
+                run = 0;
+            } else {
+                run = direction == lastDirection ? run + 1 : 1;
+                if (run >= kRunToGrow && step * 2 <= kMaxShiftStep * unitFactor)
+                    step *= 2;
+            }
+            lastDirection = direction;
         }
     };
     search(true);

@@ -90,6 +90,7 @@ public:
 private:
     std::vector<DrawingFitError::Geometry> m_geometry;
     size_t m_last = 0;
+    double m_scale = 0; // the largest magnitude of a box coordinate
 };
 
 struct RotationFit {
@@ -106,7 +107,9 @@ struct ShiftFit {
 };
 
 // Shifts the drawing vertically, then horizontally, by steps halving from one
-// millimetre (unitFactor display units) while above 0.001.
+// millimetre (unitFactor display units) while above 0.001; a step that keeps
+// succeeding in one direction doubles, so a drawing far off is reached in a
+// few dozen trials.
 ShiftFit fitShift(DxfDrawing &drawing, double unitFactor, DrawingFitError &error);
 
 struct Registration {

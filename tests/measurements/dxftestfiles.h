@@ -66,6 +66,20 @@ inline QByteArray polyline(const QVector<QPointF> &vertices, int flags, bool wit
     return text;
 }
 
+// A polyline of n vertices in small whole numbers, written quickly; with
+// its vertex count when count is 0 or more.
+inline QByteArray longPolyline(int n, int flags = 0, int count = -1)
+{
+    QByteArray text = pair(0, "LWPOLYLINE") + pair(100, "AcDbEntity") + pair(100, "AcDbPolyline");
+    if (count >= 0)
+        text += pair(90, QByteArray::number(count));
+    text += pair(70, QByteArray::number(flags));
+    text.reserve(text.size() + n * 16);
+    for (int i = 0; i < n; ++i)
+        text += " 10\n" + QByteArray::number(i % 1000) + "\n 20\n" + QByteArray::number(i % 7) + "\n";
+    return text;
+}
+
 inline QByteArray point(double x, double y)
 {
     return entityStart("POINT", "AcDbPoint") + pair(10, num(x)) + pair(20, num(y)) + pair(30, "0.0");

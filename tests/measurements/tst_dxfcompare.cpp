@@ -259,6 +259,8 @@ void TestDxfCompare::failedImportWaits_data()
     QTest::newRow("missing file") << QStringLiteral("missing.dxf") << QByteArray() << true;
     QTest::newRow("points only") << QStringLiteral("points.dxf") << DxfText::file(DxfText::point(1, 1)) << true;
     QTest::newRow("garbage") << QStringLiteral("garbage.dxf") << QByteArray("\x7f\x45\x4c\x46\x02\x01\n\n") << true;
+    QTest::newRow("one entity too many") << QStringLiteral("huge.dxf")
+                                         << DxfText::file(DxfText::longPolyline(kMaxDxfEntities + 2)) << true;
 }
 
 void TestDxfCompare::failedImportWaits()
@@ -271,7 +273,9 @@ void TestDxfCompare::failedImportWaits()
     QString path;
     if (!file.isEmpty())
         path = text.isEmpty() ? bench.dir.filePath(file) : bench.writeFile(file, text);
+    const int items = bench.plot.itemCount();
     std::unique_ptr<ComparePlaneDXF> element(bench.import(path, reported));
+    QCOMPARE(bench.plot.itemCount(), items); // nothing drawn
     QVERIFY(bench.prompts.allAnswered());
     QCOMPARE(bench.prompts.unexpectedCount(), 0);
     if (reported)

@@ -35,6 +35,7 @@ private Q_SLOTS:
     void distance();
     void emptyDrawingIsFarAway();
     void distanceOfManyPointsIsTheSingleDistance();
+    void prunedDistanceKeepsTheLastBit();
     void pointGeometry();
     void rotation_data();
     void rotation();
@@ -43,6 +44,8 @@ private Q_SLOTS:
     void equalErrorsKeepTheDrawingTurnedOver();
     void registration_data();
     void registration();
+    void farEntitiesAreReachedInFewTrials_data();
+    void farEntitiesAreReachedInFewTrials();
 };
 
 // Distances from a point to one entity, against hand calculations.
@@ -120,11 +123,41 @@ void TestDxfFit::distanceOfManyPointsIsTheSingleDistance()
     for (int i = 0; i < 4000; ++i) {
         const double x = i < 2000 ? i * 0.06 - 5 : random.bounded(140.0) - 10;
         const double y = i < 2000 ? 4 * std::sin(i * 0.01) : random.bounded(100.0) - 50;
-        QCOMPARE(distance(x, y), distanceToDrawing(drawing, x, y));
+        QVERIFY2(distance(x, y) == distanceToDrawing(drawing, x, y), qPrintable(QStringLiteral("point %1").arg(i)));
     }
     DrawingDistance none(drawingOf(DxfType::ellipse(), { 0, 0, 2, 1 }));
     QVERIFY(none.isEmpty());
     QCOMPARE(none(1, 1), 1e100);
+}
+
+// A segment's distance measured through its far end can round one unit in
+// the last place below its box's distance: the box never decides against it.
+void TestDxfFit::prunedDistanceKeepsTheLastBit()
+{
+    DxfDrawing drawing = drawingOf(DxfType::line(), { 0, 0, 0, 0 });
+    drawing.append(DxfType::line(), { 0.7, 0, 0, 0 });
+    // Compared exactly: QCOMPARE of doubles forgives the last bits.
+    QVERIFY(distanceToDrawing(drawing, -8, 0) == 7.9999999999999991);
+    DrawingDistance distance(drawing);
+    QVERIFY(distance(-8, 0) == 7.9999999999999991);
+
+    // The same kind of drawing all about: a point, then short segments ending
+    // at it, seen from points along their lines.
+    QRandomGenerator random(39);
+    for (int round = 0; round < 2000; ++round) {
+        const QPointF end(random.bounded(20.0) - 10, random.bounded(20.0) - 10);
+        DxfDrawing d = drawingOf(DxfType::line(), { end.x(), end.y(), end.x(), end.y() });
+        const double angle = random.bounded(4) * M_PI / 2;
+        const double len = random.bounded(2.0);
+        d.append(DxfType::line(),
+            { end.x() + len * std::cos(angle), end.y() + len * std::sin(angle), end.x(), end.y() });
+        const double far = random.bounded(20.0);
+        const double x = end.x() - far * std::cos(angle), y = end.y() - far * std::sin(angle);
+        DrawingDistance dd(d);
+        const double pruned = dd(x, y), plain = distanceToDrawing(d, x, y);
+        QVERIFY2(pruned == plain,
+            qPrintable(QStringLiteral("round %1: %2 != %3").arg(round).arg(pruned, 0, 'g', 17).arg(plain, 0, 'g', 17)));
+    }
 }
 
 void TestDxfFit::pointGeometry()
@@ -319,6 +352,49 @@ void TestDxfFit::registration()
     const double meanDistance = result.error / points.size();
     QVERIFY2(meanDistance < meanTolerance * factor, qPrintable(QString::number(meanDistance)));
     QCOMPARE(result.error, drawingFitError(drawing, points));
+}
+
+// A drawing clicked on its ellipse (which takes no part in the fit) whose
+// square lies far to the right of a 10,000-point flat: the shifts carry the
+// square's bottom edge onto the flat, in about as many error evaluations
+// whether it lies a centimetre or a thousand kilometres away.
+void TestDxfFit::farEntitiesAreReachedInFewTrials_data()
+{
+    QTest::addColumn<double>("distance"); // mm
+    QTest::addColumn<double>("factor");
+    QTest::newRow("10 mm") << 10.0 << 1.0;
+    QTest::newRow("1 m") << 1e3 << 1.0;
+    QTest::newRow("1 km") << 1e6 << 1.0;
+    QTest::newRow("1 km in µm") << 1e6 << 1000.0;
+    QTest::newRow("10 km, the largest numbers a drawing holds") << kMaxDxfValue - 20 << 1.0;
+}
+
+void TestDxfFit::farEntitiesAreReachedInFewTrials()
+{
+    QFETCH(double, distance);
+    QFETCH(double, factor);
+
+    QVector<QPointF> points;
+    for (int i = 0; i < 10000; ++i)
+        points.append(QPointF(10.0 * i / 10000, 0) * factor);
+    const QByteArray text = DxfText::file(DxfText::ellipse(0, 0, 1, 0, 0.5)
+        + DxfText::polyline({ { distance, 0 }, { distance + 20, 0 }, { distance + 20, 20 }, { distance, 20 } }, 1));
+    DxfDrawing drawing = parseDxf(text, factor);
+    QCOMPARE(drawing.size(), 5);
+
+    translateDrawing(drawing, factor, 0); // the ellipse's left marker onto the trace's start
+    DrawingFitError error(points);
+    fitRotation(drawing, QPointF(0, 0), error);
+    const int afterRotation = error.evaluations();
+    const ShiftFit fit = fitShift(drawing, factor, error);
+    const int shifting = error.evaluations() - afterRotation;
+    QVERIFY2(shifting <= 300, qPrintable(QStringLiteral("%1 evaluations").arg(shifting)));
+    const double mean = fit.error / points.size() / factor;
+    QVERIFY2(mean < 1e-3, qPrintable(QStringLiteral("mean distance %1 mm").arg(mean)));
+    // The square's bottom edge lies along the flat, over its whole length.
+    const QVector<double> &bottom = drawing.dxfEntityParams[1];
+    QVERIFY(std::abs(bottom[1]) < 1e-3 * factor && std::abs(bottom[3]) < 1e-3 * factor);
+    QVERIFY(std::min(bottom[0], bottom[2]) <= 0.001 * factor && std::max(bottom[0], bottom[2]) >= 9.999 * factor);
 }
 
 VANTOR_TEST_MAIN(TestDxfFit)

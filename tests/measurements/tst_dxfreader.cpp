@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <sys/resource.h>
 
 using DxfText::file;
 
@@ -33,6 +34,9 @@ private Q_SLOTS:
     void malformedInputEndsQuickly();
     void randomBytes();
     void readFile();
+    void entityBound_data();
+    void entityBound();
+    void refusedDrawingTakesLittleMemory();
 };
 
 // Every entity of a drawing read from one DXF text, in reading order: type,
@@ -101,6 +105,26 @@ void TestDxfReader::entities_data()
                                  << line1 << QVector<double> { 0, 0, 1, 1 } << 12;
     QTest::newRow("nan coordinate") << file(DxfText::line(0, NAN, 1, 1) + DxfText::circle(0, 0, 1)) << 1.0
                                     << QStringList { "AcDbCircle" } << QVector<double> { 0, 0, 1, -1, -1 } << 26;
+    // Flags and vertex counts are integers only once they are known to be
+    // usable numbers: one that is not spoils its polyline like a coordinate.
+    const QVector<QPointF> corner { { 0, 0 }, { 1, 0 }, { 1, 1 } };
+    for (const char *bad : { "1e300", "-1e300", "nan", "inf", "4294967297" }) {
+        QByteArray flags = DxfText::polyline(corner, 1);
+        flags.replace(DxfText::pair(70, "1"), DxfText::pair(70, bad));
+        QTest::newRow(qPrintable(QStringLiteral("polyline flags %1").arg(bad)))
+            << file(flags + DxfText::line(0, 0, 1, 1)) << 1.0 << line1 << QVector<double> { 0, 0, 1, 1 } << 12;
+        QByteArray count = DxfText::polyline(corner, 1);
+        count.replace(DxfText::pair(90, "3"), DxfText::pair(90, bad));
+        QTest::newRow(qPrintable(QStringLiteral("polyline count %1").arg(bad)))
+            << file(count + DxfText::line(0, 0, 1, 1)) << 1.0 << line1 << QVector<double> { 0, 0, 1, 1 } << 12;
+    }
+    // A count of 2.5 takes three vertices; a bad vertex past the count does
+    // not matter.
+    QByteArray partCount = DxfText::polyline({ { 0, 0 }, { 1, 0 }, { 1, 1 }, { 5, 5 } }, 0);
+    partCount.replace(DxfText::pair(90, "4"), DxfText::pair(90, "2.5"));
+    partCount.replace(DxfText::pair(10, "5"), DxfText::pair(10, "nan"));
+    QTest::newRow("count 2.5, bad vertex past it")
+        << file(partCount) << 1.0 << lines(2) << QVector<double> { 0, 0, 1, 0, 1, 0, 1, 1 } << 24;
     QTest::newRow("radius 1e12") << file(DxfText::circle(0, 0, 1e12)) << 1.0 << QStringList() << QVector<double>() << 0;
     QTest::newRow("no ENTITIES section") << QByteArray(
         DxfText::pair(0, "SECTION") + DxfText::pair(2, "HEADER") + DxfText::pair(0, "ENDSEC") + DxfText::pair(0, "EOF"))
@@ -299,6 +323,88 @@ void TestDxfReader::readFile()
     good.close();
     QCOMPARE(readDxfFile(good.fileName(), 1000, &drawing), DxfReadStatus::Ok);
     QCOMPARE(drawing.dxfEntityParams, QVector<QVector<double>>({ { 1000, 2000, 3000, -1, -1 } }));
+}
+
+// A drawing of as many entities as the bound allows is read; one more, in
+// one polyline or spread over several entities, refuses the whole text. A
+// count that cuts a long polyline short keeps it within the bound.
+void TestDxfReader::entityBound_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("entities"); // -1: refused
+
+    const int n = kMaxDxfEntities;
+    QTest::newRow("open polyline at the bound") << file(DxfText::longPolyline(n + 1)) << n;
+    QTest::newRow("open polyline one over") << file(DxfText::longPolyline(n + 2)) << -1;
+    QTest::newRow("closed polyline one over") << file(DxfText::longPolyline(n + 1, 1)) << -1;
+    QTest::newRow("polyline at the bound, then a line")
+        << file(DxfText::longPolyline(n + 1) + DxfText::line(0, 0, 1, 1)) << -1;
+    QTest::newRow("a line, then the polyline at the bound less one")
+        << file(DxfText::line(0, 0, 1, 1) + DxfText::longPolyline(n)) << n;
+    QTest::newRow("count 3 of many vertices") << file(DxfText::longPolyline(2 * n, 1, 3)) << 3;
+}
+
+void TestDxfReader::entityBound()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, entities);
+
+    bool tooMany = true;
+    const DxfDrawing drawing = parseDxf(text, 1, &tooMany);
+    QCOMPARE(tooMany, entities < 0);
+    QCOMPARE(drawing.size(), std::max(entities, 0));
+    QCOMPARE(drawing.dxfEntityParams.size(), drawing.size());
+    if (entities > 0) {
+        QCOMPARE(drawing.dxfEntityParams.last().size(), 4);
+        QVERIFY(std::isfinite(drawing.dxfEntityParams.last()[2]));
+    }
+}
+
+// The address sanitizer's allocator holds on to freed blocks, and every step
+// runs several times slower under it.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+static long peakKilobytes()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// A text far over the bound (2,000,000 vertices, 28 MB) is refused without
+// making its entities: the reading's peak stays a small part of the text's
+// own size, and the file reader leaves the drawing it was given alone and
+// names the bound to the operator.
+void TestDxfReader::refusedDrawingTakesLittleMemory()
+{
+    const QByteArray text = file(DxfText::longPolyline(2000000));
+    const long before = peakKilobytes();
+    QElapsedTimer timer;
+    timer.start();
+    bool tooMany = false;
+    QVERIFY(parseDxf(text, 1000, &tooMany).isEmpty());
+    QVERIFY(tooMany);
+    const long grown = peakKilobytes() - before;
+    if (!kSanitized)
+        QVERIFY2(grown < text.size() / 1024 / 2, qPrintable(QStringLiteral("the peak grew by %1 kB").arg(grown)));
+    QVERIFY2(timer.elapsed() < (kSanitized ? 60000 : 5000), "the refusal is quick");
+
+    QTemporaryDir dir;
+    QFile big(dir.filePath("огромный.dxf"));
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    big.write(text);
+    big.close();
+    DxfDrawing drawing;
+    drawing.append(DxfType::line(), { 9, 9, 9, 9 });
+    QCOMPARE(readDxfFile(big.fileName(), 1, &drawing), DxfReadStatus::TooManyEntities);
+    QCOMPARE(drawing.dxfEntityParams, QVector<QVector<double>>({ { 9, 9, 9, 9 } }));
+    const QString message = dxfReadErrorText(DxfReadStatus::TooManyEntities, big.fileName());
+    QVERIFY2(message.contains(QStringLiteral("огромный.dxf")) && message.contains(QLocale().toString(kMaxDxfEntities)),
+        qPrintable(message));
 }
 
 VANTOR_TEST_MAIN(TestDxfReader)
