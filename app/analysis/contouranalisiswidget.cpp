@@ -630,7 +630,6 @@ void ContourAnalisisWidget::startMeasurementFromButton(const MeasurementButton &
     const bool pickReperPoints = k == VERTICAL_DISTANCE || k == HORIZONTAL_DISTANCE || k == DIRECT_DISTANCE
         || k == CLICK_HORIZONTAL_LINE || k == CLICK_VERTICAL_LINE || k == CLICK_DOUBLE_LINE || k == MIDDLE_POINT;
     beforeArming.actionIcon = b.action->icon();
-    beforeArming.status = ui->statusbar->currentMessage();
     beforeArming.interactions = int(p->interactions());
     QString parameter;
     if (!askParameter(k, &parameter)) {
@@ -641,6 +640,8 @@ void ContourAnalisisWidget::startMeasurementFromButton(const MeasurementButton &
         return;
     }
     manager->setKind(k, keepInList, pickReperPoints, parameter);
+    // Read once the kind is set: a measurement it dropped took its prompt along.
+    beforeArming.status = ui->statusbar->currentMessage();
     b.action->setIcon(b.button->icon());
     b.action->toggle();
     b.button->setCheckable(false);

@@ -246,6 +246,8 @@ void MeasurementsManager::dropCurrent()
     if (current == m)
         current = nullptr;
     delete m.data();
+    // Its prompt no longer asks for anything.
+    Q_EMIT statusText(QString());
 }
 
 void MeasurementsManager::cancelCurrent()
