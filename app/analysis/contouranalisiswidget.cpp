@@ -191,6 +191,8 @@ void ContourAnalisisWidget::connectSignals()
     connect(manager, &MeasurementsManager::statusText, this, [this](const QString &text) {
         ui->statusbar->showMessage(text);
     });
+    connect(manager, &MeasurementsManager::measurementNotCreated, this,
+        &ContourAnalisisWidget::onMeasurementNotCreated);
     connect(manager, &MeasurementsManager::setNewAngleAndCenterRot, this, [this](double angle, QPointF centre) {
         levellingAngle = angle;
         rotationCentreX = centre.x();
@@ -627,6 +629,8 @@ void ContourAnalisisWidget::startMeasurementFromButton(const MeasurementButton &
     const bool keepInList = k != LAY_FLAT && k != LAY_FLAT_BY_TWO;
     const bool pickReperPoints = k == VERTICAL_DISTANCE || k == HORIZONTAL_DISTANCE || k == DIRECT_DISTANCE
         || k == CLICK_HORIZONTAL_LINE || k == CLICK_VERTICAL_LINE || k == CLICK_DOUBLE_LINE || k == MIDDLE_POINT;
+    beforeArming.actionIcon = b.action->icon();
+    beforeArming.interactions = int(p->interactions());
     QString parameter;
     if (!askParameter(k, &parameter)) {
         // A segment count or radius of 0 never gives a measurement: a
@@ -636,10 +640,35 @@ void ContourAnalisisWidget::startMeasurementFromButton(const MeasurementButton &
         return;
     }
     manager->setKind(k, keepInList, pickReperPoints, parameter);
+    // Read once the kind is set: a measurement it dropped took its prompt along.
+    beforeArming.status = ui->statusbar->currentMessage();
     b.action->setIcon(b.button->icon());
     b.action->toggle();
     b.button->setCheckable(false);
     p->setInteractions(PlotWidget::iRangeSelection | PlotWidget::iRangeZoom);
+    // The file question comes with the next click on the plot: say so first.
+    if (k == COMPARE_PLANE_DXF)
+        ui->statusbar->showMessage(QStringLiteral("Щёлкните по графику, чтобы выбрать файл чертежа DXF"));
+}
+
+void ContourAnalisisWidget::onMeasurementNotCreated(int kind)
+{
+    for (const MeasurementButton &b : qAsConst(measurementButtons)) {
+        if (b.kind != kind || b.button->isCheckable())
+            continue;
+        // As when another frame is opened: the click on the non-checkable
+        // button disarms the manager.
+        b.button->click();
+        b.button->setCheckable(true);
+        b.action->setIcon(beforeArming.actionIcon);
+        ui->plot->setInteractions(PlotWidget::Interactions(beforeArming.interactions));
+        ui->plot->unsetCursor();
+        if (beforeArming.status.isEmpty())
+            ui->statusbar->clearMessage();
+        else
+            ui->statusbar->showMessage(beforeArming.status);
+        ui->plot->replot(QCustomPlot::rpRefreshHint);
+    }
 }
 
 void ContourAnalisisWidget::updateMeasurementItem(Measurement *m)

@@ -4,6 +4,7 @@
 #include "measurements/measurementkinds.h"
 #include "report/reportdata.h"
 
+#include <QIcon>
 #include <QList>
 #include <QMap>
 #include <QMetaObject>
@@ -122,6 +123,10 @@ private:
     void startMeasurementFromButton(const MeasurementButton &b, bool checked);
     // The parameter a kind asks for; false when the operator cancelled.
     bool askParameter(E_MEASUREMENTS kind, QString *parameter);
+    // The armed kind could not make its measurement (the drawing import gave
+    // nothing): the kind is disarmed and the window shows what it showed
+    // before the kind was chosen.
+    void onMeasurementNotCreated(int kind);
     void keepSingleSelection(QTreeWidgetItem *keep);
 
     std::unique_ptr<Ui_ContourAnalisisWidget> ui;
@@ -149,6 +154,13 @@ private:
     // Every button that switches a tool on or arms a kind (all but reset-scale).
     QList<QPushButton *> exclusiveButtons;
     QList<MeasurementButton> measurementButtons;
+    // What arming the last kind changed besides the button: the group
+    // action's icon, the status bar and the plot's interactions.
+    struct BeforeArming {
+        QIcon actionIcon;
+        QString status;
+        int interactions = 0;
+    } beforeArming;
 
     // The measurement protocol (report kind 3), written by saveReport.
 public:

@@ -134,7 +134,12 @@ ReportData ContourAnalisisWidget::reportData()
         const QString pattern = key + QStringLiteral("[%1].");
         for (const MeasurementItemRecord &row : section.items) {
             const int k = counts[g]++;
-            data.insert(pattern.arg(k) + QStringLiteral("name"), groups[g].prefix + QStringLiteral("_%1").arg(k + 1));
+            // The designation on the plot, then the kind's caption, so that
+            // lines of different kinds can be told apart.
+            QString name = groups[g].prefix + QStringLiteral("_%1").arg(k + 1);
+            if (const Measurement *m = manager->measurementById(row.id))
+                name += QLatin1Char(' ') + m->name();
+            data.insert(pattern.arg(k) + QStringLiteral("name"), name);
             data.insert(pattern.arg(k) + QStringLiteral("value"), QString::fromStdString(row.value));
         }
     }

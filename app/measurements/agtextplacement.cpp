@@ -14,6 +14,7 @@ AgTextPlacement::AgTextPlacement(QWidget *dialogParent, PlotWidget *plot)
 {
     isMeasurement = false;
     textItem = new QCPItemText(plot);
+    textItem->setFont(DimensionItems::labelFont(false));
     QPointer<QWidget> parent(dialogParent);
     addConnection(connect(plot, &QCustomPlot::mouseRelease, this,
         [this, parent](QMouseEvent *event) { onPlotMouseRelease(event, parent.data()); }));

@@ -4,6 +4,7 @@
 #include "measurements/reperpoint.h"
 #include "plot/plotwidget.h"
 #include "plot/qcpitemarc.h"
+#include "settings/logger.h"
 #include "settings/settings.h"
 #include "widgets/prompts.h"
 
@@ -72,7 +73,11 @@ ComparePlaneDXF::ComparePlaneDXF(QWidget *dialogParent, PlotWidget *plot)
 {
     if (!plot || !importDrawing(dialogParent))
         return;
+    imported = true;
     plot->setSelectionMarkerVisible(true);
+    // The import runs inside the plot's press: without a replot the drawing
+    // would show only at the next redraw.
+    plot->replot(QCustomPlot::rpRefreshHint);
     emit statusText(QStringLiteral("Выберите первую точку на трассе"));
     // The manager wires the element's signals only once it is built: the
     // prompt goes out again when they are, unless the first click came first.
@@ -88,6 +93,8 @@ ComparePlaneDXF::ComparePlaneDXF(QWidget *dialogParent, PlotWidget *plot)
 
 ComparePlaneDXF::~ComparePlaneDXF()
 {
+    if (!imported)
+        return;
     if (PlotDrawing *d = drawing()) {
         for (const QPointer<QCPAbstractItem> &item : qAsConst(d->dxfEntityItems)) {
             if (item)
@@ -109,12 +116,14 @@ bool ComparePlaneDXF::importDrawing(QWidget *dialogParent)
 {
     const QString path = Prompts::instance().openFileName(
         dialogParent, QStringLiteral("Импортировать чертёж"), QString(), QStringLiteral("Чертёж (*.dxf)"));
+    if (path.isEmpty())
+        return false; // cancelled
     DxfDrawing read;
     const DxfReadStatus status = readDxfFile(path, unitFactor, &read);
     if (status != DxfReadStatus::Ok) {
-        qDebug() << "Can't open file " << path;
-        if (!path.isEmpty())
-            Prompts::instance().warning(dialogParent, kCaption, dxfReadErrorText(status, path));
+        const QString message = dxfReadErrorText(status, path);
+        logger.log(Logger::ERROR, message.toStdString());
+        Prompts::instance().warning(dialogParent, kCaption, message);
         return false;
     }
     followUnit(); // what an earlier import left is brought to the current unit first

@@ -41,11 +41,16 @@ double curveValueAt(const QCPCurve *curve, int index);
 class ComparePlaneDXF : public ComparePlaneMeasurement {
     Q_OBJECT
 public:
-    // Asks for the file and reads it; when nothing can be read the element
-    // waits, unfinished, until the manager drops it.
+    // Asks for the file, reads it and draws it at once. When the operator
+    // cancels or nothing can be read, the reader's message is shown and
+    // logged, and the element holds no drawing (hasDrawing() is false): the
+    // plot and whatever drawing it had stay as they were.
     ComparePlaneDXF(QWidget *dialogParent, PlotWidget *plot);
-    // Removes the plot's drawing, for every element that uses it.
+    // Removes the plot's drawing, for every element that uses it, when this
+    // element imported one.
     ~ComparePlaneDXF() override;
+
+    bool hasDrawing() const { return imported; }
 
     // Follows a change of the display unit: the drawing and the registration
     // points scale by the ratio of the new and the old unit.
@@ -81,4 +86,5 @@ private:
     QPointer<QCPCurve> registrationCurve;
     // Display units per millimetre of tracePoint, drawingPoint and the markers.
     double unitFactor;
+    bool imported = false;
 };

@@ -267,8 +267,10 @@ CircumfAGMeasurement::CircumfAGMeasurement(PlotWidget *plot)
 
 void CircumfAGMeasurement::calculate()
 {
-    if (fitFirstSegment(&centre, &circleRadius))
+    if (fitFirstSegment(&centre, &circleRadius)) {
+        radius = circleRadius;
         showGeometryCircle(centre, circleRadius);
+    }
 }
 
 CircumfAGSpecified::CircumfAGSpecified(PlotWidget *plot, double radius)
@@ -298,5 +300,6 @@ void CircumfAGSpecified::calculate()
     if (!(circleRadius > 0) || !std::isfinite(circleRadius))
         return;
     centre = Geometry::restingCentre(points.first, points.end, circleRadius);
+    radius = circleRadius;
     showGeometryCircle(centre, circleRadius);
 }

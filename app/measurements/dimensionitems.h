@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/common.h"
 #include "settings/logger.h"
 
 #include <QFont>
@@ -42,10 +43,12 @@ inline void setLine(QCPItemLine *item, const QLineF &line)
     item->end->setCoords(line.p2());
 }
 
-// The value label's font: large for presentation, normal otherwise.
+// The value label's font: large for presentation, otherwise the monospace
+// font every label is created with, so that leaving the presentation gives
+// the labels back the font they had.
 inline QFont labelFont(bool large)
 {
-    return QFont(QStringLiteral("MS Shell Dlg 2"), large ? 20 : 8);
+    return large ? QFont(QStringLiteral("MS Shell Dlg 2"), 20) : Common::kMonospaceFont;
 }
 
 inline void logInfo(const QString &message)

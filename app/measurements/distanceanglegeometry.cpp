@@ -251,14 +251,23 @@ AngleDrawing angleTowardsLabel(const QPointF &vertex, QPointF direction1, QPoint
     return a;
 }
 
+namespace {
+
+// Rounding noise allowed for below a whole second, in seconds.
+constexpr double kSecondsNoise = 1e-6 * 3600;
+
+} // namespace
+
 QString dmsText(double degrees)
 {
     if (!std::isfinite(degrees))
         return Common::kUnknownText;
-    // A millionth of a second absorbs the binary rounding of the angle (12.7
-    // is stored a hair below 12.7) without turning an angle that is really
-    // shorter into the next second.
-    const qint64 seconds = qint64(std::floor(degrees * 3600 + 1e-6));
+    // Seconds are truncated, but a millionth of a degree (0.0036'') below a
+    // whole second counts as that second: it absorbs the binary rounding of
+    // the angle (12.7 is stored a hair below 12.7) and the last-bit noise of a
+    // fit (a 10° flank that comes out as 9.99999998°), while an angle that is
+    // really shorter (0.99999° lacks 0.036'') still loses its second.
+    const qint64 seconds = qint64(std::floor(degrees * 3600 + kSecondsNoise));
     const qint64 d = seconds / 3600;
     const qint64 m = seconds % 3600 / 60;
     const qint64 s = seconds % 60;

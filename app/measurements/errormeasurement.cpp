@@ -16,6 +16,7 @@
 
 namespace DeviationCaption {
 const QString kStraightness = QStringLiteral("Отклонение от прямой");
+const QString kDrawing = QStringLiteral("Отклонение от чертежа");
 const QString kCircle = QStringLiteral("Отклонение от окружности");
 } // namespace DeviationCaption
 
@@ -196,7 +197,7 @@ void ErrorMeasurement::showDeviationGraph(const QVector<double> &xs, const QVect
     graph->setData(xs, scaled);
     graph->mMin = lo;
     graph->mMax = hi;
-    graph->drawRuler(height, QString());
+    graph->drawRuler(height, unitSuffix);
 }
 
 void ErrorMeasurement::placeLabel(const QString &text, QVector2D position, double rotation, int alignment)
@@ -268,7 +269,7 @@ void RMSEMeasurement::calculate()
 // --- Kind 34 -------------------------------------------------------------------
 
 ErrorPlane::ErrorPlane(PlotWidget *plot)
-    : ErrorMeasurement(34, plot, DeviationCaption::kStraightness, 1)
+    : ErrorMeasurement(34, plot, DeviationCaption::kDrawing, 1)
 {
     logInfo(QStringLiteral("ErrorPlane started"));
     createLabel();

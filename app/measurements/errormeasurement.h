@@ -10,7 +10,8 @@ class QCPItemText;
 
 // Captions of the deviation kinds.
 namespace DeviationCaption {
-extern const QString kStraightness; // "Отклонение от прямой", kinds 12 and 34
+extern const QString kStraightness; // "Отклонение от прямой", kind 12
+extern const QString kDrawing; // "Отклонение от чертежа", kind 34
 extern const QString kCircle; // "Отклонение от окружности", kinds 13 to 18
 } // namespace DeviationCaption
 

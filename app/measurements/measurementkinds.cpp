@@ -94,8 +94,15 @@ void registerMeasurementKinds(MeasurementKindTable &table)
     table.lineCopiers[CLICK_DOUBLE_LINE] = lineCopier<ClickDoubleLine>();
 
     // Drawing comparison.
-    table.creators[COMPARE_PLANE_DXF] = [](const MeasurementContext &c) {
-        return new ComparePlaneDXF(c.parentWidget, c.plot); };
+    // An import that gave no drawing (cancelled, unreadable, nothing to draw)
+    // creates nothing.
+    table.creators[COMPARE_PLANE_DXF] = [](const MeasurementContext &c) -> Measurement * {
+        auto *comparison = new ComparePlaneDXF(c.parentWidget, c.plot);
+        if (comparison->hasDrawing())
+            return comparison;
+        delete comparison;
+        return nullptr;
+    };
 
     // Deviations and roughness.
     table.creators[RMSE] = [](const MeasurementContext &c) { return new RMSEMeasurement(c.plot); };
@@ -121,6 +128,44 @@ const MeasurementKindTable &standardMeasurementKinds()
         return t;
     }();
     return table;
+}
+
+int minimumSegmentPoints(int kind)
+{
+    switch (kind) {
+    case REGULAR_RADIUS:
+    case ARCS_RADIUS:
+    case RDEM:
+    case RDEM_SPECIFIED:
+    case RADIUS_DISPLACEMENT_FILTER_ERROR:
+    case RADIUS_DISPLACEMENT_ERROR_BY_TWO_SEGMENT:
+    case RDEM_FILTER_BY_TWO_SEGMENT:
+    case RDEM_WITH_POLAR_GRAPH:
+    case CIRCUMF_AG:
+    case CIRCUMF_AG_SPECIFIED:
+        return 3;
+    case VERTICAL_DISTANCE:
+    case HORIZONTAL_DISTANCE:
+    case MAX_MIN_DISTANCE:
+    case DIRECT_DISTANCE:
+    case VERTICAL_ANGLE:
+    case HORIZONTAL_ANGLE:
+    case REGULAR_ANGLE:
+    case LAY_FLAT:
+    case LAY_FLAT_BY_TWO:
+    case MEAN_HEIGHT:
+    case RMSE:
+    case AVG_DIAMETER:
+    case RA:
+    case RZ:
+    case ERROR_PLANE:
+        return 2;
+    case FIND_MAX_POINT:
+    case FIND_MIN_POINT:
+        return 1;
+    default:
+        return 0;
+    }
 }
 
 namespace MeasurementCaption {

@@ -54,6 +54,12 @@ enum E_MEASUREMENTS {
 };
 Q_DECLARE_METATYPE(E_MEASUREMENTS)
 
+// The fewest points a selected stretch must hold for a kind that measures
+// over stretches of a trace: 3 for the kinds that fit a circle, 1 for the
+// extremum points, 2 for the others; 0 for the kinds that take points by
+// clicks.
+int minimumSegmentPoints(int kind);
+
 // Captions (Measurement::name) that the manager and the tree compare.
 namespace MeasurementCaption {
 extern const QString kCircle; // "Окружность", kinds 22 and 23

@@ -32,6 +32,13 @@ MeasurementsManager::MeasurementsManager(PlotWidget *plot, QWidget *parentWidget
     , kinds(standardMeasurementKinds())
 {
     segmentSelection->setEnabled(false);
+    // A click or a drag too short for the kind places nothing: the measurement
+    // still waiting for a stretch is dropped and the kind stays armed. One
+    // that has all its stretches keeps them.
+    connect(segmentSelection, &PlotSegmentSelection::selectionTooShort, this, [this] {
+        if (current && !current->isFinished() && !current->allSegmentsSelected())
+            dropCurrent();
+    });
     connect(plot, &QCustomPlot::mouseMove, reperPointController, &ReperPointController::mouseMove);
     connect(plot, &QCustomPlot::mousePress, this,
         [this, parentWidget](QMouseEvent *event) { onPlotMousePress(event, parentWidget); });
@@ -81,6 +88,7 @@ bool MeasurementsManager::segmentSelectionDisabled() const
     case CLICK_DOUBLE_LINE:
     case CLICK_POINT:
     case AG_TEXT_PLACEMENT:
+    case COMPARE_PLANE_DXF: // its points are clicked under the selection marker
     case NO_MEASUREMENT:
         return true;
     case VERTICAL_DISTANCE:
@@ -94,8 +102,10 @@ bool MeasurementsManager::segmentSelectionDisabled() const
 
 void MeasurementsManager::enableSegmentSelectionForKind()
 {
-    if (segmentSelection)
+    if (segmentSelection) {
+        segmentSelection->minimumPoints = minimumSegmentPoints(kind);
         segmentSelection->setEnabled(!segmentSelectionDisabled());
+    }
 }
 
 void MeasurementsManager::setKind(
@@ -164,8 +174,10 @@ void MeasurementsManager::createMeasurement(QWidget *parentWidget)
     context.levellingAngle = &levellingAngle;
     context.levellingCentre = &levellingCentre;
     current = create(context);
-    if (!current)
+    if (!current) {
+        Q_EMIT measurementNotCreated(kind);
         return;
+    }
     if (kind == AG_TEXT_PLACEMENT && plot)
         plot->setSelectionMarkerVisible(false);
     if (kind == COMPARE_PLANE_DXF) {
@@ -203,6 +215,13 @@ void MeasurementsManager::attachCurrent(bool list)
     connect(m, &Measurement::stopSelection, this, [this] {
         if (segmentSelection)
             segmentSelection->setEnabled(false);
+    // A click or a drag too short for the kind places nothing: the measurement
+    // still waiting for a stretch is dropped and the kind stays armed. One
+    // that has all its stretches keeps them.
+    connect(segmentSelection, &PlotSegmentSelection::selectionTooShort, this, [this] {
+        if (current && !current->isFinished() && !current->allSegmentsSelected())
+            dropCurrent();
+    });
     });
 }
 
@@ -227,6 +246,8 @@ void MeasurementsManager::dropCurrent()
     if (current == m)
         current = nullptr;
     delete m.data();
+    // Its prompt no longer asks for anything.
+    Q_EMIT statusText(QString());
 }
 
 void MeasurementsManager::cancelCurrent()

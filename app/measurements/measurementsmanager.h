@@ -76,6 +76,10 @@ Q_SIGNALS:
     void measurementChanged(Measurement *);
     void deleteMeasurement(Measurement *);
     void statusText(QString status);
+    // A press found the armed kind unable to make its measurement (a drawing
+    // comparison whose import gave no drawing): nothing was created or listed
+    // and the kind is still armed; the window decides what to show.
+    void measurementNotCreated(int kind);
     void setNewAngleAndCenterRot(double angle, QPointF center_rot);
 
 private:

@@ -9,7 +9,8 @@
 QCPDataRange segmentRange(int startIndex, int endIndex, int pointCount)
 {
     const int begin = qMin(startIndex, endIndex);
-    const int end = qMin(qMax(startIndex, endIndex), pointCount);
+    const int last = qMax(startIndex, endIndex);
+    const int end = last >= pointCount - 1 ? pointCount : last;
     return QCPDataRange(begin, end);
 }
 
@@ -74,6 +75,10 @@ void PlotSegmentSelection::onMouseMove(QMouseEvent *event)
 {
     if (!enabled || !selecting || !curve)
         return;
+    if (!event->buttons().testFlag(Qt::LeftButton)) {
+        selecting = false;
+        return;
+    }
     const int index = Algos::nearestPointIndex(curve, event->localPos().toPoint());
     if (index < 0)
         return;
@@ -94,5 +99,12 @@ void PlotSegmentSelection::onMouseRelease(QMouseEvent *)
     selecting = false;
     if (!curve)
         return;
-    Q_EMIT selectionChanged(selectionRange(), curve);
+    const QCPDataRange range = selectionRange();
+    if (range.size() < minimumPoints) {
+        curve->setSelection(QCPDataSelection());
+        plot->replot(QCustomPlot::rpRefreshHint);
+        Q_EMIT selectionTooShort();
+        return;
+    }
+    Q_EMIT selectionChanged(range, curve);
 }

@@ -314,5 +314,5 @@ void RDEMWithPolarGraph::polarGraphData(const QVector<double> &deviations, QPoin
     graph->setData(pts.xs, pts.ys);
     graph->mMin = pts.lo;
     graph->mMax = pts.hi;
-    graph->drawRuler(h, QString());
+    graph->drawRuler(h, unitSuffix);
 }

@@ -1,9 +1,11 @@
 #include "plot/errorgraph.h"
 
 #include "plot/adaptivecurve.h"
+#include "plot/suffixaxisticker.h"
 #include "settings/common.h"
 #include "settings/settings.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -74,6 +76,7 @@ ErrorGraph::ErrorGraph(QCustomPlot *plot)
         line->setLayer(QStringLiteral("background"));
     }
     connect(plot, &QCustomPlot::mouseWheel, this, &ErrorGraph::onPlotMouseWheel);
+    connect(plot, &QCustomPlot::afterLayout, this, &ErrorGraph::arrangeLabels);
 }
 
 ErrorGraph::~ErrorGraph()
@@ -179,6 +182,7 @@ void ErrorGraph::drawRuler(double length, const QString &unit)
     clearRuler();
     if (!mPlot)
         return;
+    mUnit = unit;
     const RulerTicks ticks = rulerTicks(mMin, mMax);
 
     const QVector2D start = mAxisStart[1];
@@ -187,9 +191,32 @@ void ErrorGraph::drawRuler(double length, const QString &unit)
     const QVector2D t = QVector2D(-d.y(), d.x()) * 0.02f * float(length);
     const float lowestStartY = qMin(mAxisStart[0].y(), mAxisStart[1].y());
 
-    for (int k = 0; k < ticks.values.size(); ++k) {
-        const double v = ticks.values.at(k);
-        const float f = float((v - mMin) / (mMax - mMin));
+    // The labels stand on the side of the ruler away from axis line 0, so
+    // that they cover neither the ticks nor the deviation curve, and run
+    // outwards from the ruler.
+    const QCPAxis *xAxis = mPlot->xAxis;
+    const QCPAxis *yAxis = mPlot->yAxis;
+    const QVector2D inwards = mAxisStart[0] - mAxisStart[1];
+    const QVector2D outwards = QVector2D::dotProduct(inwards, t) > 0 ? -t : t;
+    const double outX = xAxis->coordToPixel(start.x() + outwards.x()) - xAxis->coordToPixel(start.x());
+    const double outY = yAxis->coordToPixel(start.y() + outwards.y()) - yAxis->coordToPixel(start.y());
+    Qt::Alignment alignment;
+    if (std::abs(outX) >= std::abs(outY))
+        alignment = Qt::AlignVCenter | (outX >= 0 ? Qt::AlignLeft : Qt::AlignRight);
+    else
+        alignment = Qt::AlignHCenter | (outY >= 0 ? Qt::AlignTop : Qt::AlignBottom);
+
+    QVector<double> values;
+    for (double v : ticks.values)
+        values.append(std::abs(v) < 1e-10 ? 0.0 : v);
+    const int decimals = tickDecimals(values, 0);
+    const QLocale locale = mPlot->locale();
+    // As on the plot's axes: the number, a blank and the unit.
+    const QString suffix = unit.isEmpty() ? QString() : QLatin1Char(' ') + unit;
+
+    for (int k = 0; k < values.size(); ++k) {
+        const double v = values.at(k);
+        const float f = float((ticks.values.at(k) - mMin) / (mMax - mMin));
         const QVector2D b(end.x() + (start.x() - end.x()) * f, end.y() + (lowestStartY - end.y()) * f);
 
         auto *tick = new QCPItemLine(mPlot);
@@ -199,15 +226,29 @@ void ErrorGraph::drawRuler(double length, const QString &unit)
 
         auto *label = new QCPItemText(mPlot);
         label->setLayer(QStringLiteral("overlay"));
-        QString text = QString::number(std::abs(v) < 1e-10 ? 0.0 : v, 'g', 6);
-        if (k == ticks.unitIndex && !unit.isEmpty())
-            text += QLatin1Char('\n') + unit;
-        label->setText(text);
-        label->position->setCoords((b + 1.5f * t).toPointF());
+        label->setText(locale.toString(v, 'f', decimals) + suffix);
+        label->setPositionAlignment(alignment);
+        label->setPadding(QMargins(4, 1, 4, 1));
+        label->position->setCoords(b.toPointF());
         mTickLabels.append(label);
     }
+    arrangeLabels();
     if (mCurve)
         mCurve->setPen(deviationPen());
+}
+
+void ErrorGraph::arrangeLabels()
+{
+    QVector<QRectF> shown;
+    for (const auto &label : qAsConst(mTickLabels)) {
+        if (!label)
+            continue;
+        const QRectF box = QRectF(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition()).normalized();
+        const bool overlaps = std::any_of(shown.cbegin(), shown.cend(), [&box](const QRectF &r) { return r.intersects(box); });
+        label->setVisible(!overlaps);
+        if (!overlaps)
+            shown.append(box);
+    }
 }
 
 void ErrorGraph::onPlotMouseWheel()
@@ -240,7 +281,7 @@ void ErrorGraph::updateAxisLines()
         mAxisEnd[i] = QVector2D(float(ex), float(ey));
         setAxisLine(i, mAxisStart[i], mAxisEnd[i]);
     }
-    drawRuler(mAxisStart[1].y() - mAxisEnd[1].y(), QString());
+    drawRuler(mAxisStart[1].y() - mAxisEnd[1].y(), mUnit);
 }
 
 void ErrorGraph::updateCurveData()

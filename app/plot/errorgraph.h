@@ -45,7 +45,15 @@ public:
     void setData(const QVector<double> &x, const QVector<double> &y);
     double tickStep() const;
     void clearRuler();
+    // Ticks along axis line 1, pointing into the graph, and beside them, on
+    // the side away from the graph, fixed-point labels in the plot's locale
+    // with the decimals the step needs, each followed by the unit. A redraw
+    // after a zoom keeps the unit last given.
     void drawRuler(double length, const QString &unit);
+    // Shows the labels that fit: going along the ruler, a label whose box
+    // would overlap one already shown is hidden (its tick stays). Runs after
+    // every layout of the plot, so that zooming out thins the labels.
+    void arrangeLabels();
 
     AdaptiveCurve *curve() const;
     QCPItemLine *axisLine(int index) const;
@@ -79,4 +87,5 @@ private:
     QPointer<AdaptiveCurve> mCurve;
     QVector<QPointer<QCPItemLine>> mTicks;
     QVector<QPointer<QCPItemText>> mTickLabels;
+    QString mUnit;
 };

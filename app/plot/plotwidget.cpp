@@ -260,7 +260,10 @@ bool PlotWidget::rangeSelectionCandidate(QRect rect, QMouseEvent *event, QCPCurv
     if (anchor < 0 || current < 0)
         return false;
     *curve = target;
-    *selection = QCPDataSelection(QCPDataRange(qMin(anchor, current), qMax(anchor, current)));
+    // The range's end is exclusive: a drag that reaches the last point takes it in.
+    const int last = qMax(anchor, current);
+    const int end = last >= target->dataCount() - 1 ? target->dataCount() : last;
+    *selection = QCPDataSelection(QCPDataRange(qMin(anchor, current), end));
     return true;
 }
 

@@ -205,11 +205,11 @@ private Q_SLOTS:
 
         const ReportData data = w->reportData();
         const QMap<QString, QString> expected {
-            { "distance[0].name", "L_1" }, { "distance[0].value", h1Value },
-            { "distance[1].name", "L_2" }, { "distance[1].value", h2Value },
-            { "error[0].name", "E_1" }, { "error[0].value", "0.0123мм" },
-            { "radius[0].name", "R_1" }, { "radius[0].value", "2.0005мм" },
-            { "roughness[0].name", "r_1" }, { "roughness[0].value", "0.8000мм" },
+            { "distance[0].name", "L_1 " + heightName }, { "distance[0].value", h1Value },
+            { "distance[1].name", "L_2 " + heightName }, { "distance[1].value", h2Value },
+            { "error[0].name", "E_1 Фейк 12" }, { "error[0].value", "0.0123мм" },
+            { "radius[0].name", "R_1 Фейк 7" }, { "radius[0].value", "2.0005мм" },
+            { "roughness[0].name", "r_1 Фейк 20" }, { "roughness[0].value", "0.8000мм" },
             { "distance_count", "2" }, { "error_count", "1" }, { "angle_count", "0" },
             { "radius_count", "1" }, { "roughness_count", "1" },
             { "distance_name", "ДЛИНЫ" }, { "error_name", "ОТКЛОНЕНИЯ" }, { "radius_name", "РАДИУСЫ" },

@@ -177,6 +177,12 @@ private Q_SLOTS:
         QTest::newRow("all three") << 45 + 30 / 60.0 + 15 / 3600.0 << "45° 30' 15''";
         QTest::newRow("just under a whole degree") << 179.9999 << "179° 59' 59''";
         QTest::newRow("zero") << 0.0 << "0° 0' 0''";
+        // A fitted 10° flank whose last bits came out low reads 10°; a
+        // thousandth of a second short of a whole one is still truncated.
+        QTest::newRow("fit noise below 10") << 9.99999998 << "10° 0' 0''";
+        QTest::newRow("exactly 10") << 10.0 << "10° 0' 0''";
+        QTest::newRow("noise below a minute") << 12 + 30 / 60.0 - 1e-9 << "12° 30' 0''";
+        QTest::newRow("a hundredth of a second short") << 12.5 - 0.01 / 3600 << "12° 29' 59''";
     }
     void dms()
     {

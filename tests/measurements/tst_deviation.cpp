@@ -96,11 +96,11 @@ private Q_SLOTS:
         QFETCH(int, unit);
         QFETCH(QString, text);
         AxisUnit axisUnit(unit);
-        ContourWindowStandIn w({ ContourTest::makeTrace(102, 0, 0.1, [&](double x) {
+        ContourWindowStandIn w({ ContourTest::makeTrace(101, 0, 0.1, [&](double x) {
             return 1 + 0.2 * x + (std::abs(x - 5) < 1e-9 ? spike : 0);
         }) });
         w.arm(RMSE);
-        w.drag(0, 0, 101);
+        w.drag(0, 0, 100); // to the last point, which the range takes in
         auto *m = lastListed<RMSEMeasurement>(w);
         QVERIFY(m);
         QCOMPARE(int(m->segment(0)->begin), 0);

@@ -88,6 +88,14 @@ private Q_SLOTS:
             clickPoint(*w, to);
         }
         DistanceMeasurement *m = current(*w);
+        if (alternative && from == to) {
+            // A drag that never left its point is a click: too short a stretch,
+            // nothing is placed and the kind stays armed.
+            QVERIFY(!m);
+            QVERIFY(w->manager()->measurementList().isEmpty());
+            QCOMPARE(w->manager()->currentKind(), kind);
+            return;
+        }
         QVERIFY(m);
         QVERIFY(m->placingLabel);
         QVERIFY(!m->isFinished());

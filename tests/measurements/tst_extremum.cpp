@@ -1,6 +1,7 @@
 // Extremum points and text labels: the extremum of a range of curve data, the
 // elements placed on a plot with real mouse events, and the text asked for
 // through the prompts object.
+#include "settings/common.h"
 #include "support/contourwindowstandin.h"
 #include "support/scriptedprompts.h"
 #include "support/testmain.h"
@@ -102,15 +103,16 @@ private Q_SLOTS:
         QVERIFY(w.plot()->selectionMarker() && w.plot()->selectionMarker()->visible());
     }
 
-    // Press and release on one point select nothing: finished, no point.
+    // Press and release on one point select nothing: no element is placed
+    // and the kind stays armed.
     void extremumOfNoRange()
     {
         ContourWindowStandIn w({ extremaTrace() });
         w.arm(FIND_MAX_POINT);
         w.click(w.tracePoint(0, 11));
-        auto *m = qobject_cast<AdditionalGeometrySelection *>(w.manager()->measurementList().value(0));
-        QVERIFY(m && m->isFinished());
-        QVERIFY(!m->reperPoints.at(0)->isVisible());
+        QVERIFY(w.manager()->measurementList().isEmpty());
+        QVERIFY(!w.manager()->currentMeasurement());
+        QCOMPARE(w.manager()->currentKind(), int(FIND_MAX_POINT));
     }
 
     // The text is asked for on a release and placed there; a cancelled entry
@@ -148,11 +150,14 @@ private Q_SLOTS:
         QCOMPARE(prompts.calls().at(0).text, QStringLiteral("Текст:"));
         QVERIFY(prompts.allAnswered());
 
+        // Large for a protocol, then back to the font it had.
+        const QFont normal = t->textItem->font();
+        QCOMPARE(normal, Common::kMonospaceFont);
         t->setLargeFont(true);
         QCOMPARE(t->textItem->font().pointSize(), 20);
         QCOMPARE(t->textItem->font().family(), QStringLiteral("MS Shell Dlg 2"));
         t->setLargeFont(false);
-        QCOMPARE(t->textItem->font().pointSize(), 8);
+        QCOMPARE(t->textItem->font(), normal);
     }
 };
 

@@ -337,7 +337,10 @@ void TestMeasurementBase::rangeRule_data()
     QTest::newRow("forwards") << 10 << 20 << 100 << 10 << 20;
     QTest::newRow("backwards") << 20 << 10 << 100 << 10 << 20;
     QTest::newRow("no move") << 7 << 7 << 100 << 7 << 7;
-    QTest::newRow("to the last point") << 90 << 99 << 100 << 90 << 99;
+    // A run that reaches the last point takes it in.
+    QTest::newRow("to the last point") << 90 << 99 << 100 << 90 << 100;
+    QTest::newRow("from the last point") << 99 << 90 << 100 << 90 << 100;
+    QTest::newRow("to the point before the last") << 90 << 98 << 100 << 90 << 98;
     QTest::newRow("never past the curve") << 90 << 140 << 100 << 90 << 100;
 }
 
@@ -477,7 +480,7 @@ void TestMeasurementBase::dragRanges_data()
     QTest::addColumn<int>("end");
     QTest::newRow("forwards") << 10 << 20 << 10 << 20;
     QTest::newRow("backwards") << 20 << 10 << 10 << 20;
-    QTest::newRow("to the last point") << 90 << 99 << 90 << 99;
+    QTest::newRow("to the last point") << 90 << 99 << 90 << 100;
     QTest::newRow("press and release, no move") << 42 << 42 << 42 << 42;
 }
 

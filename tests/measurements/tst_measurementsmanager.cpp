@@ -127,7 +127,11 @@ struct Window {
     FakeMeasurement *placeElement(int kind, const QPointF &at = QPointF(50, 30))
     {
         w.arm(kind);
-        w.click(at);
+        // The circles take a stretch of the trace; a click alone places nothing.
+        if (minimumSegmentPoints(kind) > 0)
+            w.drag(0, 10, 20);
+        else
+            w.click(at);
         FakeMeasurement *m = current();
         w.click(at);
         return m;

@@ -145,15 +145,45 @@ void TestErrorGraph::rulerOnPlot()
     QVERIFY(near(f.graph->tick(0)->start->coords(), QPointF(0, 3)));
     QVERIFY(near(f.graph->tick(0)->end->coords(), QPointF(0.06, 3)));
     QVERIFY(near(f.graph->tick(6)->start->coords(), QPointF(0, 0)));
-    QVERIFY(near(f.graph->tickLabel(2)->position->coords(), QPointF(0.09, 2)));
+    // Labels stand at their tick's foot on the ruler and run away from the
+    // graph (axis line 0 lies along the ruler's start here, so to the side
+    // the ticks point to): fixed-point in the plot's locale with the decimals
+    // the step needs, each with the unit.
+    const QLocale locale = f.plot->locale();
+    QVERIFY(near(f.graph->tickLabel(2)->position->coords(), QPointF(0, 2)));
+    QCOMPARE(f.graph->tickLabel(2)->positionAlignment(), Qt::AlignLeft | Qt::AlignVCenter);
     QCOMPARE(f.graph->tickLabel(2)->layer()->name(), QString("overlay"));
-    QCOMPARE(f.graph->tickLabel(5)->text(), QString("2.5"));
-    QCOMPARE(f.graph->tickLabel(6)->text(), QString::fromUtf8("3\nмкм"));
+    QCOMPARE(f.graph->tickLabel(0)->text(), locale.toString(0.0, 'f', 1) + QString::fromUtf8(" мкм"));
+    QCOMPARE(f.graph->tickLabel(5)->text(), locale.toString(2.5, 'f', 1) + QString::fromUtf8(" мкм"));
+    QCOMPARE(f.graph->tickLabel(6)->text(), locale.toString(3.0, 'f', 1) + QString::fromUtf8(" мкм"));
 
     f.graph->mMax = 0.7;
     f.graph->drawRuler(3, QString());
     QCOMPARE(f.graph->tickCount(), 7);
-    QCOMPARE(f.graph->tickLabel(6)->text(), QString("0.6"));
+    QCOMPARE(f.graph->tickLabel(6)->text(), locale.toString(0.6, 'f', 1));
+
+    // Micrometre deviations on a millimetre ruler: no exponents.
+    f.graph->mMin = -2e-6;
+    f.graph->mMax = 6e-5;
+    f.graph->drawRuler(3, QString::fromUtf8("мм"));
+    QVERIFY(f.graph->tickCount() >= 3);
+    for (int k = 0; k < f.graph->tickCount(); ++k) {
+        const QString text = f.graph->tickLabel(k)->text();
+        QVERIFY2(!text.contains('e') && text.endsWith(QString::fromUtf8(" мм")), qPrintable(text));
+    }
+    QCOMPARE(f.graph->tickLabel(1)->text(), locale.toString(1e-5, 'f', 5) + QString::fromUtf8(" мм"));
+
+    // Squeezed into a few pixels, the labels that would overlap are hidden.
+    f.plot->yAxis->setRange(-500, 500);
+    f.plot->replot();
+    int shown = 0;
+    for (int k = 0; k < f.graph->tickCount(); ++k)
+        shown += f.graph->tickLabel(k)->visible() ? 1 : 0;
+    QVERIFY(shown >= 1 && shown < f.graph->tickCount());
+    f.plot->yAxis->setRange(-5, 5);
+    f.plot->replot();
+    f.graph->mMin = 0;
+    f.graph->mMax = 0.7;
     QCOMPARE(f.plot->itemCount(), 2 + 7 + 7);
 
     f.graph->mMax = f.graph->mMin;
@@ -239,9 +269,9 @@ void TestErrorGraph::followsWheelZoomKeepingPixelOffsets()
     QCOMPARE(curveKept, (QList<bool> { true, true, true }));
     QVERIFY(widths[1] < widths[0]); // the zoom really changed the scale
     QCOMPARE(f.graph->axisLine(0)->end->coords(), f.graph->mAxisEnd[0].toPointF());
-    // The redrawn ruler carries no unit.
+    // The redrawn ruler keeps its unit.
     for (int k = 0; k < f.graph->tickCount(); ++k)
-        QVERIFY(!f.graph->tickLabel(k)->text().contains('\n'));
+        QVERIFY(f.graph->tickLabel(k)->text().endsWith(QString::fromUtf8(" мкм")));
 }
 
 void TestErrorGraph::missingOrShortBaseIsSkipped_data()

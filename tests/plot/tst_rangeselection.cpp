@@ -106,6 +106,11 @@ void TestRangeSelection::cursorLeavingAxisRectKeepsRange()
     move(f.plot.get(), f.at(10, 2), Qt::LeftButton);
     move(f.plot.get(), f.at(20, 2), Qt::LeftButton);
     QCOMPARE(f.a->selection(), range(10, 20));
+    // A drag that reaches the curve's last point (29) takes it in.
+    move(f.plot.get(), f.at(29, 2), Qt::LeftButton);
+    QCOMPARE(f.a->selection(), range(10, 30));
+    move(f.plot.get(), f.at(20, 2), Qt::LeftButton);
+    QCOMPARE(f.a->selection(), range(10, 20));
 
     const QRect inside = f.plot->axisRect()->rect();
     const QPoint outside(inside.right() + 20, inside.center().y());

@@ -1,0 +1,707 @@
+// The contour window as an operator meets it, with the program's own
+// measurement kinds, real mouse events and the scripted prompts object: the
+// drawing import (no drag left behind, drawn at once, a failed import leaves
+// the window as it was), circle values, angle texts, clicks without a drag,
+// deviation captions and ruler labels, a drag to the last point, the label
+// font around a protocol, and the protocol itself rendered in Chromium.
+
+#include "analysis/contouranalisiswidget.h"
+#include "measurements/compareplanedxf.h"
+#include "measurements/dxfdrawing.h"
+#include "measurements/errormeasurement.h"
+#include "measurements/measurement.h"
+#include "measurements/measurementsmanager.h"
+#include "measurements/measurementtreewidget.h"
+#include "measurements/plotsegmentselection.h"
+#include "plot/errorgraph.h"
+#include "plot/plotwidget.h"
+#include "settings/settings.h"
+
+#include "measurements/dxftestfiles.h"
+#include "support/contourtestplot.h"
+#include "support/freshsettings.h"
+#include "support/logtext.h"
+#include "support/neutralcalibration.h"
+#include "support/scriptedprompts.h"
+#include "support/testmain.h"
+#include "support/tracefiles.h"
+
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QUrl>
+#include <cmath>
+#include <functional>
+
+using ContourTest::moveAt;
+using ContourTest::pixelOf;
+using ContourTest::pixelOfPoint;
+using ContourTest::pressAt;
+using ContourTest::releaseAt;
+
+namespace {
+
+// A contour in µm, 251 points 40 µm apart: flat to 3 mm, a half circle of
+// 2 mm radius centred at 5 mm, flat from 7 mm to 10 mm.
+double bump(double x)
+{
+    const double d = x - 5000, r = 2000;
+    return std::abs(d) < r ? std::sqrt(r * r - d * d) : 0.0;
+}
+
+std::unique_ptr<ContourTrace> contourFile(const QString &name, const std::function<double(double)> &f,
+    int points = 251, double step = 40)
+{
+    useNeutralContourCalibration();
+    ContourTrace trace;
+    trace.creationDate = QDateTime(QDate(2026, 3, 14), QTime(9, 30));
+    trace.controllerName = QStringLiteral("Иванов");
+    for (int i = 0; i < points; ++i) {
+        QVector<double> p { i * step, f(i * step), 0 };
+        trace.addPoint(p);
+    }
+    return roundTrip<ContourTrace>(trace, name);
+}
+
+// The bump's outline as drawn, in millimetres: it lies on the trace.
+QByteArray bumpDrawing()
+{
+    return DxfText::file(
+        DxfText::line(0, 0, 3, 0) + DxfText::arc(5, 0, 2, 0, 180) + DxfText::line(7, 0, 10, 0));
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &text)
+{
+    QFile f(dir.filePath(name));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(text);
+    return f.fileName();
+}
+
+struct Window {
+    std::unique_ptr<ContourTrace> trace;
+    ContourAnalisisWidget w;
+
+    explicit Window(std::unique_ptr<ContourTrace> t)
+        : trace(std::move(t))
+    {
+        w.resize(1280, 760);
+        w.show();
+        QApplication::setActiveWindow(&w);
+        w.setTraces({ trace.get() });
+    }
+    PlotWidget *plot() { return w.plot(); }
+    QCPCurve *curve() { return w.traceCurve(0); }
+    MeasurementsManager *manager() { return w.measurementsManager(); }
+    QString status() { return w.findChild<QStatusBar *>()->currentMessage(); }
+    QPushButton *button(const char *name) { return w.findChild<QPushButton *>(name); }
+    QAction *action(const char *name) { return w.findChild<QAction *>(name); }
+
+    void openFrame(const char *actionName)
+    {
+        QWidget *b = w.findChild<QToolBar *>("toolBar")->widgetForAction(action(actionName));
+        QVERIFY(b);
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+    // The operator opens the group's frame and clicks the kind's button.
+    void arm(const char *actionName, const char *buttonName)
+    {
+        openFrame(actionName);
+        QPushButton *kind = button(buttonName);
+        QVERIFY(kind && kind->isVisible() && kind->isEnabled());
+        QTest::mouseClick(kind, Qt::LeftButton);
+    }
+    QPoint pixel(int i) { return pixelOfPoint(plot(), curve(), i); }
+    // A click at a pixel, the mouse brought there first.
+    void clickAt(const QPoint &at)
+    {
+        moveAt(plot(), at);
+        pressAt(plot(), at);
+        releaseAt(plot(), at);
+    }
+    // Drag along the trace from point `from` to `to`, then place the label
+    // with a click at labelOffset pixels from the middle point.
+    Measurement *place(int from, int to, QPoint labelOffset = QPoint(0, -80))
+    {
+        ContourTest::drag(plot(), curve(), from, to);
+        clickAt(pixel((from + to) / 2) + labelOffset);
+        const QList<Measurement *> &list = manager()->measurementList();
+        return list.isEmpty() ? nullptr : list.last();
+    }
+    // Imports the drawing through the file question and registers it: the
+    // trace point at 3 mm, then the drawing's line end there.
+    ComparePlaneDXF *importAndRegister(ScriptedPrompts &prompts, const QString &path)
+    {
+        arm("actionDXF", "pushButtonDXFPlane");
+        prompts.expect(ScriptedPrompts::OpenFile, path);
+        clickAt(pixel(75));
+        auto *element = qobject_cast<ComparePlaneDXF *>(manager()->currentMeasurement());
+        if (!element)
+            return nullptr;
+        clickAt(pixel(75));
+        clickAt(pixelOf(plot(), 3, 0));
+        return element;
+    }
+    // Section texts and rows (caption and value) as the tree shows them.
+    QStringList treeText()
+    {
+        QStringList text;
+        for (const MeasurementGroupRecord &g : MeasurementTreeWidget::exportTree(w.tree())) {
+            text << QString::fromStdString(g.title) + '|' + QString::fromStdString(g.value);
+            for (const MeasurementItemRecord &r : g.items)
+                text << "  " + QString::fromStdString(r.name) + '|' + QString::fromStdString(r.value);
+        }
+        return text;
+    }
+    int rowCount()
+    {
+        int n = 0;
+        for (int s = 0; s < w.tree()->topLevelItemCount(); ++s)
+            n += w.tree()->topLevelItem(s)->childCount();
+        return n;
+    }
+};
+
+// Pixels of the plot whose colour is the drawing's (the program's colour of
+// visual objects), inside the box of data coordinates given.
+int drawingPixels(PlotWidget *plot, const QImage &image, const QRectF &box)
+{
+    const QColor target(Settings::instance().preferenses.visual_objects_color);
+    const QRect pixels = QRect(pixelOf(plot, box.left(), box.bottom()), pixelOf(plot, box.right(), box.top()))
+                             .normalized()
+                             .intersected(image.rect());
+    int n = 0;
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+        for (int x = pixels.left(); x <= pixels.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - target.red()) < 40 && std::abs(c.green() - target.green()) < 40
+                && std::abs(c.blue() - target.blue()) < 40)
+                ++n;
+        }
+    }
+    return n;
+}
+
+// The plot as its layers were last rendered: grab() paints the buffers
+// without a new replot.
+QImage shownPlot(PlotWidget *plot)
+{
+    return plot->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+struct KindRow {
+    const char *action;
+    const char *button;
+    E_MEASUREMENTS kind;
+};
+
+const KindRow kSegmentKinds[] = {
+    { "actionDistance", "pushButtonMinMaxDistance", MAX_MIN_DISTANCE },
+    { "actionDistance", "pushButtonMeanHeight", MEAN_HEIGHT },
+    { "actionDistance", "pushButtonVerticalDistance", VERTICAL_DISTANCE },
+    { "actionDistance", "pushButtonHorisontalDistance", HORIZONTAL_DISTANCE },
+    { "actionDistance", "pushButtonDirectDistance", DIRECT_DISTANCE },
+    { "actionAngle", "pushButtonDirectAngle", REGULAR_ANGLE },
+    { "actionAngle", "pushButtonHHorizonAngle", HORIZONTAL_ANGLE },
+    { "actionAngle", "pushButtonVHorizonAngle", VERTICAL_ANGLE },
+    { "actionRadius", "pushButtonMultiRadius", ARCS_RADIUS },
+    { "actionRadius", "pushButtonRadius", REGULAR_RADIUS },
+    { "actionLayFlat", "pushButtonLayFlatByTwo", LAY_FLAT_BY_TWO },
+    { "actionLayFlat", "pushButtonlayFlat", LAY_FLAT },
+    { "actionErrors", "pushButtonRMSE", RMSE },
+    { "actionErrors", "pushButtonRadiusError", RDEM },
+    { "actionErrors", "pushButtonRDESpecified", RDEM_SPECIFIED },
+    { "actionErrors", "pushButtonRadiusErrorFilter", RADIUS_DISPLACEMENT_FILTER_ERROR },
+    { "actionErrors", "pushButtonRadiusErrorByTwoSegment", RADIUS_DISPLACEMENT_ERROR_BY_TWO_SEGMENT },
+    { "actionErrors", "pushButtonRadiusErrorFilterMultypleSegments", RDEM_FILTER_BY_TWO_SEGMENT },
+    { "actionErrors", "pushButtonRadiusErrorWithRadianGraph", RDEM_WITH_POLAR_GRAPH },
+    { "actionR", "pushButtonCalculateRA", RA },
+    { "actionR", "pushButtonCalculateRZ", RZ },
+    { "actionLineAdditionalGeometry", "pushButtonFindMaxPoint", FIND_MAX_POINT },
+    { "actionLineAdditionalGeometry", "pushButtonFindMinPoint", FIND_MIN_POINT },
+    { "actionCircumferenceAdditionalGeometry", "pushButtonCircumSelect", CIRCUMF_AG },
+    { "actionCircumferenceAdditionalGeometry", "pushButtonAGCircumSpecified", CIRCUMF_AG_SPECIFIED },
+};
+
+// Answers the question a kind asks when it is armed.
+void expectParameter(ScriptedPrompts &prompts, E_MEASUREMENTS kind)
+{
+    if (kind == RADIUS_DISPLACEMENT_ERROR_BY_TWO_SEGMENT || kind == RDEM_FILTER_BY_TWO_SEGMENT)
+        prompts.expect(ScriptedPrompts::Int, 2);
+    if (kind == RDEM_SPECIFIED || kind == CIRCUMF_AG_SPECIFIED)
+        prompts.expect(ScriptedPrompts::Dialog, QDialog::Accepted);
+}
+
+// The fonts of every text item on the plot, in item order.
+QList<QFont> labelFonts(PlotWidget *plot)
+{
+    QList<QFont> fonts;
+    for (int i = 0; i < plot->itemCount(); ++i) {
+        if (auto *text = qobject_cast<QCPItemText *>(plot->item(i)))
+            fonts << text->font();
+    }
+    return fonts;
+}
+
+QRectF labelBox(const QCPItemText *label)
+{
+    return QRectF(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition()).normalized();
+}
+
+// The visible labels of a ruler: each reads back to its tick's value (within
+// the last decimal written) and carries the unit; no two overlap and none
+// reaches into the graph between the two axis lines. Returns how many show.
+int checkRuler(const ErrorGraph *graph, const QString &unit, const QLocale &locale, PlotWidget *plot)
+{
+    const QCPAxis *x = plot->xAxis;
+    const double axis0 = x->coordToPixel(graph->axisLine(0)->start->coords().x());
+    const double axis1 = x->coordToPixel(graph->axisLine(1)->start->coords().x());
+    const double lowest = std::min(graph->mAxisStart[0].y(), graph->mAxisStart[1].y());
+    const double baseline = graph->mAxisEnd[1].y();
+    QVector<QRectF> shown;
+    for (int k = 0; k < graph->tickCount(); ++k) {
+        const QCPItemText *label = graph->tickLabel(k);
+        QString text = label->text();
+        if (!text.endsWith(unit)) {
+            qWarning() << "no unit:" << text;
+            return -1;
+        }
+        text.chop(unit.size());
+        text = text.trimmed();
+        bool ok = false;
+        const double read = locale.toDouble(text, &ok);
+        const int decimals = text.contains(locale.decimalPoint()) ? text.size() - text.indexOf(locale.decimalPoint()) - 1 : 0;
+        // The tick's value from where it stands along the ruler.
+        const double f = (graph->tick(k)->start->coords().y() - baseline) / (lowest - baseline);
+        const double value = graph->mMin + f * (graph->mMax - graph->mMin);
+        if (!ok || text.contains('e') || std::abs(read - value) > 0.5 * std::pow(10.0, -decimals) + 1e-6 * (graph->mMax - graph->mMin)) {
+            qWarning() << "label" << label->text() << "at tick value" << value;
+            return -1;
+        }
+        if (!label->visible())
+            continue;
+        const QRectF box = labelBox(label);
+        for (const QRectF &other : shown) {
+            if (other.intersects(box)) {
+                qWarning() << "labels overlap:" << other << box;
+                return -1;
+            }
+        }
+        if (box.left() < std::max(axis0, axis1) && box.right() > std::min(axis0, axis1)) {
+            qWarning() << "label in the graph:" << box << axis0 << axis1;
+            return -1;
+        }
+        shown << box;
+    }
+    return shown.size();
+}
+
+void wheel(PlotWidget *plot, int delta)
+{
+    const QPointF at(plot->width() / 2.0, plot->height() / 2.0);
+    QWheelEvent e(at, plot->mapToGlobal(at.toPoint()), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+        Qt::NoScrollPhase, false);
+    QApplication::sendEvent(plot, &e);
+}
+
+// The text of each table row of an HTML page, tags removed and blanks
+// folded.
+QStringList tableRows(const QString &html)
+{
+    QStringList rows;
+    const QRegularExpression row(QStringLiteral("<tr[^>]*>(.*?)</tr>"), QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    for (auto it = row.globalMatch(html); it.hasNext();) {
+        QString text = it.next().captured(1);
+        text.replace(tag, QStringLiteral(" "));
+        rows << text.simplified();
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestContourOperator : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        freshSettings();
+        useNeutralContourCalibration();
+    }
+    void cleanup() { QApplication::setActiveWindow(nullptr); }
+
+    // The press that asks for the drawing never gets its release (the file
+    // dialog takes it): the moves after it select nothing. The status bar
+    // says what the click is for before it comes, and the drawing shows as
+    // soon as it is imported.
+    void importLeavesNoDragAndDrawsAtOnce()
+    {
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, "bump.dxf", bumpDrawing());
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        win.arm("actionDXF", "pushButtonDXFPlane");
+        QCOMPARE(win.status(), QStringLiteral("Щёлкните по графику, чтобы выбрать файл чертежа DXF"));
+        const QRectF arcBox(3.5, 1.2, 3, 1.2); // around the top of the half circle, clear of the trace
+        QCOMPARE(drawingPixels(win.plot(), shownPlot(win.plot()), arcBox), 0);
+
+        prompts.expect(ScriptedPrompts::OpenFile, path);
+        moveAt(win.plot(), win.pixel(100));
+        pressAt(win.plot(), win.pixel(100));
+        QVERIFY(prompts.allAnswered());
+        QVERIFY(qobject_cast<ComparePlaneDXF *>(win.manager()->currentMeasurement()));
+        QVERIFY2(drawingPixels(win.plot(), shownPlot(win.plot()), arcBox) > 20, "the drawing is not drawn");
+
+        for (int i = 101; i <= 140; i += 3)
+            moveAt(win.plot(), win.pixel(i), Qt::NoButton);
+        QVERIFY(win.curve()->selection().isEmpty());
+        QVERIFY(!win.manager()->selection()->isSelecting());
+        QCoreApplication::processEvents();
+        QCOMPARE(win.status(), QStringLiteral("Выберите первую точку на трассе"));
+        ContourTest::saveScreenshot(&win.w, "contour_operator_dxf_imported");
+
+        // A lost release behind any other press ends the drag at the next
+        // move without the button as well.
+        win.arm("actionDistance", "pushButtonMinMaxDistance");
+        pressAt(win.plot(), win.pixel(20));
+        moveAt(win.plot(), win.pixel(30), Qt::LeftButton);
+        const QCPDataSelection dragged = win.curve()->selection();
+        QVERIFY(!dragged.isEmpty());
+        moveAt(win.plot(), win.pixel(60), Qt::NoButton);
+        QVERIFY(!win.manager()->selection()->isSelecting());
+        QCOMPARE(win.curve()->selection(), dragged);
+    }
+
+    // A failed import lists nothing and leaves the tree, the status bar, the
+    // armed kind and the tool bar as they were before the kind was chosen;
+    // the message and the log give the reader's own text.
+    void failedImportLeavesWindowAsBefore_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("cancelled") << QString() << QByteArray();
+        QTest::newRow("points only") << "points.dxf" << DxfText::file(DxfText::point(1, 1) + DxfText::point(2, 2));
+        QTest::newRow("corrupt") << "corrupt.dxf" << QByteArray("\x7f\x45\x4c\x46\x02\x01\n\n  0\nSECTION\n");
+        QTest::newRow("missing") << "missing.dxf" << QByteArray();
+    }
+    void failedImportLeavesWindowAsBefore()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, text);
+        QTemporaryDir dir;
+        QString path;
+        if (!file.isEmpty())
+            path = text.isEmpty() ? dir.filePath(file) : writeFile(dir, file, text);
+
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        // Something measured before, so the tree and the status bar hold text.
+        win.arm("actionDistance", "pushButtonMinMaxDistance");
+        QVERIFY(win.place(80, 120));
+        win.openFrame("actionDXF");
+        const QStringList treeBefore = win.treeText();
+        const QString statusBefore = win.status();
+        const int kindBefore = win.manager()->currentKind();
+        const QImage iconBefore = win.action("actionDXF")->icon().pixmap(32).toImage();
+        const int interactionsBefore = int(win.plot()->interactions());
+        QVERIFY(!statusBefore.isEmpty());
+        QCOMPARE(kindBefore, int(NO_MEASUREMENT));
+
+        QTest::mouseClick(win.button("pushButtonDXFPlane"), Qt::LeftButton);
+        QCOMPARE(win.manager()->currentKind(), int(COMPARE_PLANE_DXF));
+        prompts.expect(ScriptedPrompts::OpenFile, path);
+        if (!path.isEmpty())
+            prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        moveAt(win.plot(), win.pixel(100));
+        pressAt(win.plot(), win.pixel(100));
+        releaseAt(win.plot(), win.pixel(100));
+        QCoreApplication::processEvents();
+        QVERIFY(prompts.allAnswered());
+        QCOMPARE(prompts.unexpectedCount(), 0);
+
+        QCOMPARE(win.treeText(), treeBefore);
+        QCOMPARE(win.status(), statusBefore);
+        QCOMPARE(win.manager()->currentKind(), kindBefore);
+        QVERIFY(!win.manager()->currentMeasurement());
+        QCOMPARE(win.manager()->measurementList().size(), 1);
+        QVERIFY(win.button("pushButtonDXFPlane")->isCheckable());
+        QVERIFY(!win.button("pushButtonErrorPlane")->isEnabled());
+        QCOMPARE(win.action("actionDXF")->icon().pixmap(32).toImage(), iconBefore);
+        QCOMPARE(int(win.plot()->interactions()), interactionsBefore);
+        QVERIFY(plotDrawing(win.plot()).drawing.isEmpty());
+        if (!path.isEmpty()) {
+            DxfDrawing unused;
+            const QString cause = dxfReadErrorText(readDxfFile(path, displayUnitFactor(), &unused), path);
+            QCOMPARE(prompts.calls().last().text, cause);
+            QVERIFY(logText().contains(cause));
+        }
+        QVERIFY(!logText().contains("Can't open file"));
+
+        // Escape and further clicks find nothing to clear and ask nothing.
+        QTest::keyClick(&win.w, Qt::Key_Escape);
+        win.clickAt(win.pixel(150));
+        QCOMPARE(win.treeText(), treeBefore);
+        QCOMPARE(prompts.unexpectedCount(), 0);
+    }
+
+    // The circle through a selection and the circle of a given radius show
+    // their radius, in the display unit, in the tree.
+    void circleKindsShowTheirRadius_data()
+    {
+        QTest::addColumn<QString>("buttonName");
+        QTest::addColumn<int>("unit");
+        QTest::addColumn<double>("radius");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("through the selection, mm") << "pushButtonCircumSelect" << 0 << 2.0 << "2.0000мм";
+        QTest::newRow("through the selection, µm") << "pushButtonCircumSelect" << 1 << 2000.0 << "2000.0000мкм";
+        QTest::newRow("given radius, mm") << "pushButtonAGCircumSpecified" << 0 << 1.5 << "1.5000мм";
+    }
+    void circleKindsShowTheirRadius()
+    {
+        QFETCH(QString, buttonName);
+        QFETCH(int, unit);
+        QFETCH(double, radius);
+        QFETCH(QString, text);
+        Settings::instance().axis_unit = unit;
+        Settings::instance().preferenses.inscribed_circle_radius_measurement = radius;
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        if (buttonName == "pushButtonAGCircumSpecified")
+            prompts.expect(ScriptedPrompts::Dialog, QDialog::Accepted);
+        win.arm("actionCircumferenceAdditionalGeometry", qPrintable(buttonName));
+        // The half circle's top: points 90 to 160.
+        ContourTest::drag(win.plot(), win.curve(), 90, 160);
+        Measurement *m = win.manager()->measurementList().value(0);
+        QVERIFY(m && m->isFinished());
+        QVERIFY2(std::abs(m->value() - radius) < 1e-6 * radius, qPrintable(QString::number(m->value(), 'g', 17)));
+        QCOMPARE(m->valueText(), text);
+        QCOMPARE(win.w.rowOf(m->id())->text(0), QStringLiteral("Окружность"));
+        QCOMPARE(win.w.rowOf(m->id())->text(1), text);
+    }
+
+    // A fitted 10° flank reads 10° 0' 0'' in the tree, as its decimal value
+    // reads 10.0000.
+    void tenDegreeFlankReadsTenDegrees()
+    {
+        const double slope = std::tan(10 * M_PI / 180);
+        Window win(contourFile("flank.trace", [slope](double x) { return slope * x; }, 201, 25));
+        ScriptedPrompts prompts;
+        win.arm("actionAngle", "pushButtonHHorizonAngle");
+        Measurement *m = win.place(40, 160, QPoint(0, -150));
+        QVERIFY(m && m->isFinished());
+        QVERIFY2(std::abs(m->value() - 10) < 1e-6, qPrintable(QString::number(m->value(), 'g', 17)));
+        QCOMPARE(win.w.rowOf(m->id())->text(1), QStringLiteral("10° 0' 0''"));
+    }
+
+    // A click without a drag places nothing for a kind that measures over a
+    // stretch: no row, no measurement, and the kind stays armed, so the next
+    // drag places one.
+    void clickWithoutDragPlacesNothing_data()
+    {
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < int(std::size(kSegmentKinds)); ++i)
+            QTest::newRow(kSegmentKinds[i].button) << i;
+    }
+    void clickWithoutDragPlacesNothing()
+    {
+        QFETCH(int, row);
+        const KindRow &k = kSegmentKinds[row];
+        // The plain distances take a stretch in the alternative mode only;
+        // otherwise their points are two clicks.
+        Settings::instance().preferenses.alternative_measurement = true;
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        expectParameter(prompts, k.kind);
+        win.arm(k.action, k.button);
+        QVERIFY(prompts.allAnswered());
+        QVERIFY(!win.manager()->segmentSelectionDisabled());
+
+        win.clickAt(win.pixel(100));
+        QCOMPARE(win.rowCount(), 0);
+        QVERIFY(win.manager()->measurementList().isEmpty());
+        QVERIFY(!win.manager()->currentMeasurement());
+        QCOMPARE(win.manager()->currentKind(), int(k.kind));
+        QVERIFY(!win.button(k.button)->isCheckable());
+        QVERIFY(win.curve()->selection().isEmpty());
+
+        // A click on the last point is a single point: still too short for
+        // every kind but the extremum points.
+        if (minimumSegmentPoints(k.kind) > 1) {
+            win.clickAt(win.pixel(250));
+            QVERIFY(!win.manager()->currentMeasurement());
+        }
+
+        ContourTest::drag(win.plot(), win.curve(), 90, 160);
+        Measurement *m = win.manager()->currentMeasurement();
+        QVERIFY(m);
+        QVERIFY(m->segments.value(0).curve);
+        QCOMPARE(m->segments.value(0).end - m->segments.value(0).begin, quint64(70));
+    }
+
+    // The deviation from a drawing and the deviation from a straight line
+    // carry different captions.
+    void deviationCaptionsDiffer()
+    {
+        QTemporaryDir dir;
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        ComparePlaneDXF *drawing = win.importAndRegister(prompts, writeFile(dir, "bump.dxf", bumpDrawing()));
+        QVERIFY(drawing && drawing->isFinished());
+        win.arm("actionErrors", "pushButtonRMSE");
+        Measurement *line = win.place(10, 60);
+        win.arm("actionDXF", "pushButtonErrorPlane");
+        Measurement *plane = win.place(180, 240);
+        QVERIFY(line && plane && line != plane);
+        QCOMPARE(win.w.rowOf(line->id())->text(0), QStringLiteral("Отклонение от прямой"));
+        QCOMPARE(win.w.rowOf(plane->id())->text(0), QStringLiteral("Отклонение от чертежа"));
+        QCOMPARE(win.w.rowOf(plane->id())->parent()->text(0), QStringLiteral("ОТКЛОНЕНИЯ"));
+    }
+
+    // The deviation graph's ruler: fixed-point labels in the display unit
+    // that read back to their ticks, beside the graph and never overlapping,
+    // also at the graph's end and zoomed out.
+    void rulerLabels_data()
+    {
+        QTest::addColumn<int>("unit");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("mm") << 0 << "мм";
+        QTest::newRow("µm") << 1 << "мкм";
+    }
+    void rulerLabels()
+    {
+        QFETCH(int, unit);
+        QFETCH(QString, suffix);
+        Settings::instance().axis_unit = unit;
+        // A nearly straight run with micrometre deviations.
+        Window win(contourFile("wavy.trace", [](double x) { return 0.05 * x + 2 * std::sin(x / 300); }));
+        ScriptedPrompts prompts;
+        win.arm("actionErrors", "pushButtonRMSE");
+        auto *m = qobject_cast<ErrorMeasurement *>(win.place(20, 230, QPoint(0, 120)));
+        QVERIFY(m && m->isFinished());
+        const ErrorGraph *graph = m->deviationGraph();
+        QVERIFY(graph->tickCount() >= 3);
+        win.plot()->replot();
+        ContourTest::saveScreenshot(&win.w, "contour_operator_ruler_" + QString::number(unit));
+        QVERIFY(checkRuler(graph, suffix, win.plot()->locale(), win.plot()) >= 2);
+
+        for (int i = 0; i < 6; ++i)
+            wheel(win.plot(), -120);
+        win.plot()->replot();
+        ContourTest::saveScreenshot(&win.w, "contour_operator_ruler_zoomed_out_" + QString::number(unit));
+        QVERIFY(checkRuler(graph, suffix, win.plot()->locale(), win.plot()) >= 1);
+    }
+
+    // A drag that reaches the trace's last point takes it in: the largest
+    // height of a rising run ends at the last point.
+    void dragToTheLastPoint()
+    {
+        Window win(contourFile("rise.trace", [](double x) { return 0.1 * x; }, 200, 25));
+        ScriptedPrompts prompts;
+        win.arm("actionDistance", "pushButtonMinMaxDistance");
+        ContourTest::drag(win.plot(), win.curve(), 180, 199);
+        const QCPDataSelection highlighted = win.curve()->selection();
+        QCOMPARE(highlighted.dataRangeCount(), 1);
+        QCOMPARE(highlighted.dataRange(0), QCPDataRange(180, 200));
+        win.clickAt(win.pixel(190) + QPoint(-60, 0));
+        Measurement *m = win.manager()->measurementList().value(0);
+        QVERIFY(m && m->isFinished());
+        QCOMPARE(m->segments.value(0).begin, quint64(180));
+        QCOMPARE(m->segments.value(0).end, quint64(200));
+        // 19 steps of 25 µm at a slope of 0.1, in mm.
+        QVERIFY2(std::abs(m->value() - 19 * 25 * 0.1 / 1000) < 1e-9, qPrintable(QString::number(m->value(), 'g', 17)));
+    }
+
+    // The labels' font after a protocol is the font they had before it.
+    void labelFontAfterProtocol()
+    {
+        QTemporaryDir dir;
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        win.arm("actionDistance", "pushButtonMinMaxDistance");
+        win.place(80, 120);
+        win.arm("actionRadius", "pushButtonRadius");
+        win.place(90, 160);
+        win.arm("actionAngle", "pushButtonHHorizonAngle");
+        win.place(85, 95);
+        const QList<QFont> before = labelFonts(win.plot());
+        QVERIFY(before.size() >= 3);
+        for (const QFont &f : before)
+            QCOMPARE(f, before.first());
+
+        prompts.expect(ScriptedPrompts::SaveFile, dir.filePath("protocol"));
+        prompts.expect(ScriptedPrompts::Url, true);
+        QTest::keyClick(&win.w, Qt::Key_P, Qt::ControlModifier);
+        if (prompts.calls().isEmpty())
+            win.w.saveReport(&win.w); // the shortcut belongs to the main window
+        QVERIFY(prompts.allAnswered());
+        QVERIFY(QFile::exists(dir.filePath("protocol.html")));
+        QCOMPARE(labelFonts(win.plot()), before);
+    }
+
+    // The protocol the window writes, rendered by Chromium: every placed
+    // measurement stands in a row with its caption, its value and its unit.
+    void protocolInBrowser()
+    {
+        QString chromium = qEnvironmentVariable("VANTOR_CHROMIUM");
+        if (chromium.isEmpty())
+            chromium = QStandardPaths::findExecutable("chromium");
+        if (chromium.isEmpty())
+            QFAIL("Chromium is not installed: this test needs it (tools/setup.sh --tests installs it)");
+
+        QTemporaryDir dir;
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        QVERIFY(win.importAndRegister(prompts, writeFile(dir, "bump.dxf", bumpDrawing())));
+        QList<Measurement *> placed;
+        win.arm("actionDistance", "pushButtonMinMaxDistance");
+        placed << win.place(80, 120);
+        win.arm("actionAngle", "pushButtonHHorizonAngle");
+        placed << win.place(85, 95, QPoint(40, -60));
+        win.arm("actionRadius", "pushButtonRadius");
+        placed << win.place(90, 160);
+        win.arm("actionDXF", "pushButtonErrorPlane");
+        placed << win.place(180, 240);
+        for (Measurement *m : placed)
+            QVERIFY(m && m->isFinished());
+
+        prompts.expect(ScriptedPrompts::SaveFile, dir.filePath("protocol"));
+        prompts.expect(ScriptedPrompts::Url, true);
+        win.w.saveReport(&win.w);
+        QVERIFY(prompts.allAnswered());
+        const QString page = dir.filePath("protocol.html");
+        QVERIFY(QFile::exists(page));
+
+        QTemporaryDir profile;
+        QProcess browser;
+        browser.start(chromium,
+            { "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
+                "--disable-component-update", "--disable-sync", "--user-data-dir=" + profile.path(), "--dump-dom",
+                QUrl::fromLocalFile(page).toString() });
+        if (!browser.waitForFinished(60000)) {
+            browser.kill();
+            browser.waitForFinished();
+            QFAIL("Chromium did not finish within 60 s");
+        }
+        QCOMPARE(browser.exitCode(), 0);
+        const QStringList rows = tableRows(QString::fromUtf8(browser.readAllStandardOutput()));
+        QVERIFY2(!rows.isEmpty(), "no table rows in the rendered protocol");
+        for (Measurement *m : placed) {
+            const QString caption = m->name();
+            const QString value = m->valueText();
+            QVERIFY2(value.contains(QRegularExpression("\\d")) && value.endsWith(m == placed[1] ? "''" : "мм"),
+                qPrintable(value));
+            const bool found = std::any_of(rows.cbegin(), rows.cend(),
+                [&](const QString &r) { return r.contains(caption) && r.contains(value); });
+            QVERIFY2(found, qPrintable(caption + " " + value + " not in: " + rows.join(" / ")));
+        }
+    }
+};
+
+VANTOR_TEST_MAIN(TestContourOperator)
+#include "tst_contouroperator.moc"
