@@ -13,6 +13,7 @@
 #include "support/contourtestplot.h"
 #include "support/fakemeasurement.h"
 #include "support/freshsettings.h"
+#include "support/goldenreport.h"
 #include "support/neutralcalibration.h"
 #include "support/scriptedprompts.h"
 #include "support/testmain.h"
@@ -293,6 +294,27 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(dir.filePath("missing/folder/protocol.html")));
         QVERIFY(heights[0]->labelText.isEmpty());
         QVERIFY(!fakes[0]->largeFont);
+    }
+
+    // The whole written protocol of a fixed set of measurements against the
+    // golden page (masked: the protocol's own date and the trace's id).
+    void protocolMatchesGolden()
+    {
+        QTemporaryDir dir;
+        w->setTraces({ trace.get() });
+        w->findChild<QLineEdit *>("detailNameEdit")->setText("Вал 7 & <втулка>");
+        w->findChild<QTextEdit *>("commentTextEdit")->setPlainText("Без замечаний & <нет>");
+        placeAll();
+        QVERIFY(placeFake(*w, REGULAR_ANGLE, 4, "actionAngle", "pushButtonDirectAngle", 20, 40, 45.5));
+        ScriptedPrompts prompts;
+        prompts.expect(ScriptedPrompts::SaveFile, dir.filePath("golden"));
+        prompts.expect(ScriptedPrompts::Url, true);
+        w->saveReport(w.get());
+        QVERIFY(prompts.allAnswered());
+        QString page = GoldenReport::withPlotPlaceholder(GoldenReport::fileText(dir.filePath("golden.html")));
+        page.replace(QRegularExpression("(<th width=\"20%\">)[^<]*(</th>)"), "\\1@DATE@\\2");
+        page.replace(QStringLiteral("Трасса %1<").arg(trace->id + 1), QStringLiteral("Трасса @ID@<"));
+        QVERIFY(GoldenReport::matches(page, QStringLiteral("contour_protocol.html")));
     }
 };
 

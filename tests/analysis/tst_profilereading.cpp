@@ -1,4 +1,5 @@
 #include "support/fuzzy.h"
+#include "support/goldenreport.h"
 #include "support/simulatedinstrument.h"
 #include "support/testmain.h"
 #include "support/tracefiles.h"
@@ -9,6 +10,7 @@
 #include "plot/adaptivecurve.h"
 #include "plot/plotwidget.h"
 #include "report/reportdata.h"
+#include "traces/paramsmap.h"
 #include "widgets/devicecontrolwidget.h"
 #include "widgets/keyreceiver.h"
 
@@ -553,6 +555,42 @@ private Q_SLOTS:
         f.window->saveReport(f.window.get());
         QVERIFY(f.prompts.allAnswered());
         QCOMPARE(f.prompts.calls().at(f.prompts.calls().size() - 2).title, QStringLiteral("Ошибка печати отчёта"));
+    }
+
+    // The whole written measurement report with every parameter shown,
+    // against golden pages: a trace with two additional runs (values with
+    // their spread), and a trace too short for its cut-off.
+    void reportMatchesGolden()
+    {
+        Settings &s = Settings::instance();
+        s.preferenses.enabled_params.clear();
+        for (const QString &name : paramsMap.keys())
+            s.preferenses.enabled_params.insert(s.preferenses.enabled_params.size(), name);
+        s.preferenses.enabled_params_count = s.preferenses.enabled_params.size();
+        ProfileWindowFixture f;
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        const struct {
+            QString file;
+            int additional;
+            double cutOff;
+            QString golden;
+        } cases[] = { { QStringLiteral("golden.txt"), 2, 800, QStringLiteral("profile_report.html") },
+            { QStringLiteral("golden_single.txt"), 0, 800, QStringLiteral("profile_report_single.html") },
+            { QStringLiteral("golden_short.txt"), 0, 8000, QStringLiteral("profile_report_short.html") } };
+        for (const auto &c : cases) {
+            QVERIFY(f.read(writeProfile(c.file, c.additional, c.cutOff), PROFILE));
+            // The runs of a file are dated when they are read.
+            for (AbstractTrace *run : f.list()->traces)
+                if (run->traceType == ADDITIONAL_TRACE)
+                    run->creationDate = QDateTime(QDate(2026, 3, 15), QTime(10, 45, 30));
+            const QString path = QDir::current().absoluteFilePath(c.file + QStringLiteral(".report"));
+            f.prompts.expect(ScriptedPrompts::SaveFile, path).expect(ScriptedPrompts::Url, true);
+            f.window->saveReport(f.window.get());
+            QVERIFY(f.prompts.allAnswered());
+            const QString page = GoldenReport::withPlotPlaceholder(GoldenReport::fileText(path + ".html"));
+            QVERIFY2(GoldenReport::matches(page, c.golden), qPrintable(c.golden));
+        }
     }
 
     // In sensor-test mode every visible trace gets the sensor-test card.
