@@ -64,13 +64,6 @@ void logInfo(const QString &text)
     logger.log(Logger::INFO, text.toStdString());
 }
 
-// The holder draws any trace from its processed points; the profile-only
-// parts (histogram storage, cut-off check) it reaches only for profile kinds.
-ProfileTrace *holderTrace(AbstractTrace *trace)
-{
-    return static_cast<ProfileTrace *>(trace);
-}
-
 // A proposed file path: a remembered folder, the default trace name and the time.
 QString proposedPath(const QString &folder)
 {
@@ -746,8 +739,8 @@ void ProfileAnalisisWidget::onMaterialRatioPlotPressed(QMouseEvent *event)
     }
     const double level = y * factor;
     for (AbstractTrace *trace : qAsConst(ui->traceList->traces)) {
-        if (isProfileKind(trace->traceType))
-            static_cast<ProfileTrace *>(trace)->level = level;
+        if (auto *profile = isProfileKind(trace->traceType) ? dynamic_cast<ProfileTrace *>(trace) : nullptr)
+            profile->level = level;
     }
     ui->traceList->updateDpParam();
 }
@@ -798,7 +791,7 @@ void ProfileAnalisisWidget::onDeviceTypeChanged(int type)
 
 TraceGraphsHolder *ProfileAnalisisWidget::addGraphHolder(AbstractTrace *trace)
 {
-    auto *holder = new TraceGraphsHolder(this, holderTrace(trace), plotMain, plotHist, plotRMR, m_filterControl.get());
+    auto *holder = new TraceGraphsHolder(this, trace, plotMain, plotHist, plotRMR, m_filterControl.get());
     delete graphHolders.value(trace->id);
     graphHolders.insert(trace->id, holder);
     m_holderTraces.insert(trace->id, trace);
