@@ -13,6 +13,7 @@
 #include "settings/logger.h"
 #include "settings/settings.h"
 #include "traces/abstracttrace.h"
+#include "traces/tracesaving.h"
 #include "widgets/prompts.h"
 
 #include <QDateTime>
@@ -42,16 +43,16 @@ const QVector<ReportGroup> &reportGroups()
     return groups;
 }
 
-// The reported group whose section row currently carries that title; -1 for
-// the additional geometry and any title no section has.
-int groupOfTitle(QTreeWidget *tree, const QString &title)
+// The reported group of a section row of the tree; -1 for the additional
+// geometry and any row that is not a section of a measurement tree.
+int groupOfSection(QTreeWidget *tree, const QTreeWidgetItem *sectionRow)
 {
     auto *measurementTree = qobject_cast<MeasurementTreeWidget *>(tree);
-    if (!measurementTree)
+    if (!measurementTree || !sectionRow)
         return -1;
     const QVector<ReportGroup> &groups = reportGroups();
     for (int g = 0; g < groups.size(); ++g) {
-        if (measurementTree->sectionItem(groups[g].section)->text(0) == title)
+        if (measurementTree->sectionItem(groups[g].section) == sectionRow)
             return g;
     }
     return -1;
@@ -62,7 +63,7 @@ int groupOfTitle(QTreeWidget *tree, const QString &title)
 void ContourAnalisisWidget::renumberMeasurements(QTreeWidget *tree, MeasurementsManager *manager, bool reportMode)
 {
     for (const MeasurementGroupRecord &section : MeasurementTreeWidget::exportTree(tree)) {
-        const int group = groupOfTitle(tree, QString::fromStdString(section.title));
+        const int group = groupOfSection(tree, section.item);
         int n = 0;
         for (const MeasurementItemRecord &row : section.items) {
             ++n; // a row without a measurement still takes its number
@@ -126,16 +127,19 @@ ReportData ContourAnalisisWidget::reportData()
 
     const QVector<ReportGroup> &groups = reportGroups();
     QVector<int> counts(groups.size(), 0);
+    // The tree gives the order the operator arranged; values and titles come
+    // from the measurements and the sections themselves.
     for (const MeasurementGroupRecord &section : MeasurementTreeWidget::exportTree(tree())) {
-        const int g = groupOfTitle(tree(), QString::fromStdString(section.title));
+        const int g = groupOfSection(tree(), section.item);
         if (g < 0)
             continue;
         const QString key = QString::fromLatin1(groups[g].key);
         const QString pattern = key + QStringLiteral("[%1].");
         for (const MeasurementItemRecord &row : section.items) {
-            const int k = counts[g]++;
+            const int k = counts[g]++; // a row without a measurement still takes its number
+            const Measurement *m = manager->measurementById(row.id);
             data.insert(pattern.arg(k) + QStringLiteral("name"), groups[g].prefix + QStringLiteral("_%1").arg(k + 1));
-            data.insert(pattern.arg(k) + QStringLiteral("value"), QString::fromStdString(row.value));
+            data.insert(pattern.arg(k) + QStringLiteral("value"), m ? m->valueText() : QString());
         }
     }
     for (int g = 0; g < groups.size(); ++g)
@@ -143,7 +147,7 @@ ReportData ContourAnalisisWidget::reportData()
     for (int g = 0; g < groups.size(); ++g) {
         if (counts[g] > 0)
             data.insert(QString::fromLatin1(groups[g].key) + QStringLiteral("_name"),
-                tree()->sectionItem(groups[g].section)->text(0));
+                MeasurementTreeWidget::sectionTitle(groups[g].section));
     }
     return data;
 }
@@ -156,9 +160,9 @@ void ContourAnalisisWidget::saveReport(QWidget *parent)
         return;
     }
     Settings &s = Settings::instance();
-    const QString proposed
-        = s.default_trace_file_name + QDateTime::currentDateTime().toString(QStringLiteral("_yyyy_MM_dd_HH_mm_ss"));
-    const QString answer = prompts.saveFileName(parent, QStringLiteral("Сохранить отчет"), s.preferenses.save_report_folder + proposed);
+    const QString proposed = TraceSaving::proposedPath(
+        s.preferenses.save_report_folder, s.default_trace_file_name, QDateTime::currentDateTime());
+    const QString answer = prompts.saveFileName(parent, QStringLiteral("Сохранить отчет"), proposed);
     if (answer.isEmpty())
         return;
     // The extension is appended whatever the operator typed.

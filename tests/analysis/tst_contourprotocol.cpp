@@ -296,6 +296,24 @@ private Q_SLOTS:
         QVERIFY(!fakes[0]->largeFont);
     }
 
+    // The protocol takes values from the measurements and titles from the
+    // sections themselves: what the tree happens to show does not matter.
+    void dataComesFromTheMeasurements()
+    {
+        w->setTraces({ trace.get() });
+        placeAll();
+        w->rowOf(heights[0]->id())->setText(1, QStringLiteral("999 мм"));
+        w->tree()->sectionItem(MeasurementTreeWidget::Lengths)->setText(0, QStringLiteral("Длины (2)"));
+        w->tree()->sectionItem(MeasurementTreeWidget::Radii)->setText(0, QStringLiteral("ДЛИНЫ"));
+        const ReportData data = w->reportData();
+        QCOMPARE(data.value("distance_count"), QStringLiteral("2"));
+        QCOMPARE(data.value("distance_name"), QStringLiteral("ДЛИНЫ"));
+        QCOMPARE(data.value("distance[0].value"), heights[0]->valueText());
+        QCOMPARE(data.value("radius_count"), QStringLiteral("1"));
+        QCOMPARE(data.value("radius_name"), QStringLiteral("РАДИУСЫ"));
+        QCOMPARE(data.value("radius[0].value"), QStringLiteral("2.0005мм"));
+    }
+
     // The whole written protocol of a fixed set of measurements against the
     // golden page (masked: the protocol's own date and the trace's id).
     void protocolMatchesGolden()

@@ -161,7 +161,7 @@ private Q_SLOTS:
         }
         QCOMPARE(f.list()->selectedTrace, main);
         QVERIFY(listItem(f.list(), ids[0])->isSelected());
-        QVERIFY(main->results.value(QStringLiteral("Ra")).startsWith(QStringLiteral("1.")));
+        QVERIFY(main->results.value(QStringLiteral("Ra")).text().startsWith(QStringLiteral("1.")));
         // A file under a "COM" folder is a file all the same: neither
         // rewritten nor cut-off checked (no question was scripted).
         QCOMPARE(fileBytes(path), before);
@@ -460,52 +460,6 @@ private Q_SLOTS:
         QVERIFY(!keys->signalsBlocked());
         QCOMPARE(watch.keysBlocked, QList<bool>({ true, true, true }));
         QVERIFY(f.window->visibleTraces().isEmpty());
-    }
-
-    // The measurement report's data map.
-    void profileReportData()
-    {
-        Settings &s = Settings::instance();
-        s.preferenses.enabled_params
-            = { { 0, QStringLiteral("Ra") }, { 1, QStringLiteral("Rz") }, { 2, QStringLiteral("Xyz") } };
-        s.preferenses.enabled_params_count = 4;
-        ProfileWindowFixture f;
-        QVERIFY(f.read(writeProfile(QStringLiteral("report.txt"), 2), PROFILE));
-        auto *main = dynamic_cast<ProfileTrace *>(f.list()->traces.first());
-        // An additional trace gives its main trace's data.
-        const ReportData data = f.window->profileReportData(main->additionalTraces.last());
-        QCOMPARE(data, f.window->profileReportData(main));
-        QCOMPARE(data.value("factory_name"), QStringLiteral("Завод"));
-        QCOMPARE(data.value("detail_name"), QStringLiteral("Деталь"));
-        QCOMPARE(data.value("trace_count"), QStringLiteral("3"));
-        for (int i = 0; i < 3; ++i) {
-            const QString key = QStringLiteral("trace[%1].").arg(i);
-            QCOMPARE(data.value(key + "controller_name"), QStringLiteral("No name"));
-            QCOMPARE(data.value(key + "filter"), QStringLiteral("2.5 мм"));
-            QCOMPARE(data.value(key + "trace_length"), QStringLiteral("6 мм"));
-            QCOMPARE(data.value(key + "speed"), QStringLiteral("0.5 мм/с"));
-            QCOMPARE(
-                data.value(key + "creation_date"), (i == 0 ? main : main->additionalTraces[i - 1])->creationDateText());
-        }
-        QCOMPARE(data.value("trace[0].creation_date"), QStringLiteral("14-03-2026 09:30:00"));
-        QCOMPARE(data.value("param_count"), QStringLiteral("4"));
-        QCOMPARE(data.value("param[0].name"), QStringLiteral("Ra"));
-        QCOMPARE(data.value("param[0].value"), main->results.value("Ra") + QStringLiteral(" мкм"));
-        QVERIFY(data.value("param[1].value").endsWith(QStringLiteral(" мкм")));
-        QCOMPARE(data.value("param[2].value"), QStringLiteral(" "));
-        QCOMPARE(data.value("param[3].name"), QString());
-        QCOMPARE(data.size(), 3 + 5 * 3 + 1 + 2 * 4);
-
-        // Contour traces have none; an empty trace is 0 mm long; an
-        // additional trace without a main trace reports alone.
-        QVERIFY(f.window->profileReportData(nullptr).isEmpty());
-        ContourTrace contour;
-        QVERIFY(f.window->profileReportData(&contour).isEmpty());
-        ProfileTrace orphan;
-        orphan.setTraceType(ADDITIONAL_TRACE);
-        const ReportData alone = f.window->profileReportData(&orphan);
-        QCOMPARE(alone.value("trace_count"), QStringLiteral("1"));
-        QCOMPARE(alone.value("trace[0].trace_length"), QStringLiteral("0 мм"));
     }
 
     // Reports: a file per visible trace with its plot; a cancel ends them;

@@ -4,6 +4,7 @@
 #include "support/tracefiles.h"
 
 #include "profilewindowfixture.h"
+#include "traces/tracesaving.h"
 #include "plot/plottesthelpers.h"
 
 #include "device/devicecommands.h"
