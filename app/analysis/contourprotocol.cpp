@@ -167,7 +167,7 @@ void ContourAnalisisWidget::saveReport(QWidget *parent)
         return;
     // The extension is appended whatever the operator typed.
     const QString path = answer + QStringLiteral(".html");
-    s.preferenses.save_report_folder = path.section(QLatin1Char('/'), 0, -2) + QLatin1Char('/');
+    s.preferenses.save_report_folder = TraceSaving::folderOf(path);
     if (!s.save())
         logger.log(Logger::ERROR, "Report folder not written to the settings file");
 

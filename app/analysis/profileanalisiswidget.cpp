@@ -6,6 +6,7 @@
 #include "dataproviders/devicedataprovider.h"
 #include "mainwindow.h"
 #include "plot/adaptivecurve.h"
+#include "plot/axisrange.h"
 #include "plot/curveregistry.h"
 #include "plot/displaypoints.h"
 #include "plot/plotwidget.h"
@@ -20,6 +21,7 @@
 #include "traces/contourtrace.h"
 #include "traces/processingchain.h"
 #include "traces/profiletrace.h"
+#include "traces/tracejoin.h"
 #include "traces/tracesaving.h"
 #include "widgets/autounfocusspinbox.h"
 #include "widgets/devicecontrolwidget.h"
@@ -31,9 +33,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QDoubleSpinBox>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStatusBar>
@@ -41,7 +41,6 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -608,9 +607,9 @@ void ProfileAnalisisWidget::rescaleMainPlot()
     if (!(kmax > kmin) || !(vmax > vmin))
         plotMain->rescaleAxes(true);
     if (kmax > kmin)
-        plotMain->xAxis->setRange(kmin - 0.05 * (kmax - kmin), kmax + 0.05 * (kmax - kmin));
+        plotMain->xAxis->setRange(paddedRange(kmin, kmax, 0.05));
     if (vmax > vmin)
-        plotMain->yAxis->setRange(vmin - 0.05 * (vmax - vmin), vmax + 0.05 * (vmax - vmin));
+        plotMain->yAxis->setRange(paddedRange(vmin, vmax, 0.05));
     plotMain->replot();
 }
 
@@ -691,18 +690,7 @@ void ProfileAnalisisWidget::onMaterialRatioPlotPressed(QMouseEvent *event)
         }
     }
 
-    double factor = 1; // µm, and any unit the settings do not know
-    switch (Settings::instance().axis_unit) {
-    case 0:
-        factor = 1000;
-        break;
-    case 2:
-        factor = 0.001;
-        break;
-    default:
-        break;
-    }
-    const double level = y * factor;
+    const double level = levelInMicrometres(y, Settings::instance().axis_unit);
     for (AbstractTrace *trace : qAsConst(ui->traceList->traces)) {
         if (auto *profile = isProfileKind(trace->traceType) ? dynamic_cast<ProfileTrace *>(trace) : nullptr)
             profile->level = level;
@@ -991,19 +979,12 @@ void ProfileAnalisisWidget::onSetGraphVisible(int id, bool visible)
 
 void ProfileAnalisisWidget::addJoinedTrace(TData data)
 {
-    if (data.size() < 2 || data.at(0).size() != data.at(1).size() || data.at(0).isEmpty()) {
+    if (!isJoinedDataUsable(data)) {
         logger.log(Logger::WARNING, "Joined trace ignored: its columns are missing, empty or of different lengths");
         return;
     }
     AbstractTrace *trace = makeTrace(CONTOUR);
-    const int n = data.at(0).size();
-    const QVector<double> zeros(n, 0.0);
-    for (TData *set : { trace->rawData.get(), trace->processedData.get() }) {
-        (*set)[0] = data.at(0);
-        (*set)[1] = data.at(1);
-        if (set->size() > 2)
-            (*set)[2] = zeros;
-    }
+    setJoinedPoints(*trace, data);
     TraceGraphsHolder *holder = addGraphHolder(trace);
     ui->traceList->addMainTrace(trace);
     const TData shown = rawDisplayPoints(*trace->rawData, trace->traceType, holder->unitFactor());

@@ -1,8 +1,11 @@
-// The points the profile window draws while a trace arrives.
+// The points the windows draw: the profile window's while a trace arrives,
+// the contour window's with its levelling, and a level read on a plot.
 
 #include "support/testmain.h"
 
 #include "plot/displaypoints.h"
+
+#include <cmath>
 
 Q_DECLARE_METATYPE(TData)
 
@@ -45,6 +48,38 @@ private Q_SLOTS:
                 QVERIFY2(qFuzzyCompare(1 + shown[c][i], 1 + expected[c][i]),
                     qPrintable(QStringLiteral("channel %1 point %2: %3").arg(c).arg(i).arg(shown[c][i])));
         }
+    }
+
+    // Scaled first, then turned about the centre in display units: by hand,
+    // a quarter turn about (1, 0) takes (2, 0) to (1, 1) and (1, 1) to (0, 0).
+    void levelledPoints()
+    {
+        const TData processed { { 2000, 1000, 5000 }, { 0, 1000 } }; // X longer than Y
+        const TData plain = levelledDisplayPoints(processed, 0.001, false, 1, 0, M_PI / 2);
+        QCOMPARE(plain, TData({ { 2, 1 }, { 0, 1 } }));
+        const TData turned = levelledDisplayPoints(processed, 0.001, true, 1, 0, M_PI / 2);
+        QCOMPARE(turned.at(0).size(), 2);
+        const double expected[2][2] = { { 1, 0 }, { 1, 0 } }; // x of both, y of both
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < 2; ++i)
+                QVERIFY2(std::abs(turned[c][i] - expected[c][i]) < 1e-6, qPrintable(QString::number(turned[c][i])));
+        QCOMPARE(levelledDisplayPoints(TData { { 1 } }, 1, false, 0, 0, 0), TData({ {}, {} }));
+    }
+
+    void levelInMicrometres_data()
+    {
+        QTest::addColumn<int>("unit");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("mm") << 0 << 12.5;
+        QTest::newRow("µm") << 1 << 0.0125;
+        QTest::newRow("nm") << 2 << 0.0000125;
+        QTest::newRow("unknown counts as µm") << 7 << 0.0125;
+    }
+    void levelInMicrometres()
+    {
+        QFETCH(int, unit);
+        QFETCH(double, expected);
+        QVERIFY(qFuzzyCompare(::levelInMicrometres(0.0125, unit), expected));
     }
 };
 
