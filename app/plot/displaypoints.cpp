@@ -11,7 +11,7 @@ TData rawDisplayPoints(const TData &raw, int traceType, double unitFactor)
         return TData(2);
     QVector<double> x = raw.at(0);
     QVector<double> y = raw.at(1);
-    if ((traceType == CONTOUR || traceType == CONTOURPROF) && raw.size() > 2) {
+    if (isContourTraceKind(traceType) && raw.size() > 2) {
         const QVector<double> &z = raw.at(2);
         for (int i = 0; i < y.size() && i < z.size(); ++i)
             y[i] += z.at(i) / 1000;

@@ -196,7 +196,7 @@ bool TraceGraphsHolder::isVisible() const
 
 ProfileTrace *TraceGraphsHolder::profileTrace() const
 {
-    if (!mTrace || (mTrace->traceType != PROFILE && mTrace->traceType != ADDITIONAL_TRACE))
+    if (!mTrace || !isProfileTraceKind(mTrace->traceType))
         return nullptr;
     return dynamic_cast<ProfileTrace *>(mTrace);
 }

@@ -7,11 +7,6 @@
 
 namespace {
 
-bool isProfileKind(int type)
-{
-    return type == PROFILE || type == ADDITIONAL_TRACE;
-}
-
 QString millimetres(double micrometres)
 {
     return QString::number(micrometres / 1000, 'g', 6) + QStringLiteral(" мм");
@@ -33,7 +28,7 @@ ReportData profileReportData(AbstractTrace *trace, ExtraArgs &args)
     if (main && main->traceType == ADDITIONAL_TRACE && main->parentTrace)
         main = main->parentTrace;
     // A main profile trace, or an additional trace whose main trace is gone.
-    if (!main || !isProfileKind(main->traceType))
+    if (!main || !isProfileTraceKind(main->traceType))
         return {};
 
     const Settings &s = Settings::instance();

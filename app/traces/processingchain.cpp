@@ -8,16 +8,6 @@
 
 namespace {
 
-bool isProfileKind(int type)
-{
-    return type == PROFILE || type == ADDITIONAL_TRACE;
-}
-
-bool isContourKind(int type)
-{
-    return type == CONTOUR || type == CONTOURPROF;
-}
-
 // The filter of the profile mode, or null for the primary profile.
 PostProcessorPtr profileFilter(int profileMode, double cutOff)
 {
@@ -47,13 +37,13 @@ QList<PostProcessorPtr> processingChain(const ProcessingState &state, int traceT
 {
     const bool rebuild = stage == ChainStage::Rebuild;
     QList<PostProcessorPtr> chain;
-    if (state.nonLinearity && (rebuild ? isContourKind(traceType) : traceType == CONTOUR))
+    if (state.nonLinearity && (rebuild ? isContourTraceKind(traceType) : traceType == CONTOUR))
         chain.append(std::make_shared<NonLinearityEliminationProcessor>());
     if (state.medianFilter)
         chain.append(std::make_shared<DataMedianFilterProcessor>(state.medianWindow));
     if (state.threadCompensation)
         chain.append(std::make_shared<ThreadAngleCompensationProcessor>(state.threadAngle));
-    if (isProfileKind(traceType)) {
+    if (isProfileTraceKind(traceType)) {
         const PostProcessorPtr filter = profileFilter(state.profileMode, cutOff);
         if (rebuild)
             chain.append(std::make_shared<YZeronator>());
