@@ -57,7 +57,8 @@ ReportData profileReportData(AbstractTrace *trace, ExtraArgs &args)
         const QString name = s.preferenses.enabled_params.value(j);
         const QString key = QStringLiteral("param[%1].").arg(j);
         data.insert(key + QStringLiteral("name"), name);
-        data.insert(key + QStringLiteral("value"), main->results.value(name).text() + QLatin1Char(' ') + paramUnit(name));
+        data.insert(
+            key + QStringLiteral("value"), main->results.value(name).text() + QLatin1Char(' ') + paramUnit(name));
     }
     return data;
 }

@@ -23,13 +23,12 @@ private Q_SLOTS:
         // Y + Z / 1000, then scaled: by hand.
         QTest::newRow("contour in mm") << xyz << int(CONTOUR) << 0.001
                                        << TData { { 0, 1, 2 }, { 0.0105, 0.019, 0.03 } };
-        QTest::newRow("contour profile in µm") << xyz << int(CONTOURPROF) << 1.0
-                                               << TData { { 0, 1000, 2000 }, { 10.5, 19, 30 } };
+        QTest::newRow("contour profile in µm")
+            << xyz << int(CONTOURPROF) << 1.0 << TData { { 0, 1000, 2000 }, { 10.5, 19, 30 } };
         // A profile's further channels are not its points.
-        QTest::newRow("profile in nm") << xyz << int(PROFILE) << 1000.0
-                                       << TData { { 0, 1e6, 2e6 }, { 1e4, 2e4, 3e4 } };
-        QTest::newRow("contour without Z") << TData { { 1, 2 }, { 3, 4 } } << int(CONTOUR) << 1.0
-                                           << TData { { 1, 2 }, { 3, 4 } };
+        QTest::newRow("profile in nm") << xyz << int(PROFILE) << 1000.0 << TData { { 0, 1e6, 2e6 }, { 1e4, 2e4, 3e4 } };
+        QTest::newRow("contour without Z")
+            << TData { { 1, 2 }, { 3, 4 } } << int(CONTOUR) << 1.0 << TData { { 1, 2 }, { 3, 4 } };
         QTest::newRow("shorter Z reaches its points only")
             << TData { { 1, 2 }, { 3, 4 }, { 1000 } } << int(CONTOUR) << 1.0 << TData { { 1, 2 }, { 4, 4 } };
         QTest::newRow("one channel") << TData { { 1, 2 } } << int(PROFILE) << 1.0 << TData(2);

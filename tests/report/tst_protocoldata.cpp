@@ -84,18 +84,26 @@ private Q_SLOTS:
         // and a row shows a text its measurement does not give.
         QTreeWidgetItem *lengths = tree->sectionItem(MeasurementTreeWidget::Lengths);
         lengths->insertChild(0, lengths->takeChild(1));
-        tree->insertTopLevelItem(0, tree->takeTopLevelItem(tree->indexOfTopLevelItem(
-                                        tree->sectionItem(MeasurementTreeWidget::Radii))));
+        tree->insertTopLevelItem(
+            0, tree->takeTopLevelItem(tree->indexOfTopLevelItem(tree->sectionItem(MeasurementTreeWidget::Radii))));
         lengths->child(1)->setText(1, QStringLiteral("999 мм"));
         lengths->setText(0, QStringLiteral("Длины (2)"));
 
         const ReportData d = data();
         const QMap<QString, QString> expected {
-            { "distance[0].name", "L_1" }, { "distance[0].value", second->valueText() },
-            { "distance[1].name", "L_2" }, { "distance[1].value", first->valueText() },
-            { "radius[0].name", "R_1" }, { "radius[0].value", "3.0000мм" },
-            { "distance_count", "2" }, { "error_count", "0" }, { "angle_count", "0" }, { "radius_count", "1" },
-            { "roughness_count", "0" }, { "distance_name", "ДЛИНЫ" }, { "radius_name", "РАДИУСЫ" },
+            { "distance[0].name", "L_1" },
+            { "distance[0].value", second->valueText() },
+            { "distance[1].name", "L_2" },
+            { "distance[1].value", first->valueText() },
+            { "radius[0].name", "R_1" },
+            { "radius[0].value", "3.0000мм" },
+            { "distance_count", "2" },
+            { "error_count", "0" },
+            { "angle_count", "0" },
+            { "radius_count", "1" },
+            { "roughness_count", "0" },
+            { "distance_name", "ДЛИНЫ" },
+            { "radius_name", "РАДИУСЫ" },
         };
         QMap<QString, QString> groupKeys;
         for (auto it = d.cbegin(); it != d.cend(); ++it)

@@ -71,18 +71,14 @@ private Q_SLOTS:
 
         // Profiles: the filter of the mode and the zeroing of Y, whose order
         // a rebuild turns round.
-        QTest::newRow("profile, roughness, median, made")
-            << state(5, -1, 1, false) << int(PROFILE) << made << 2500.0
-            << QStringList { "median 5", "roughness 2500", "zero Y" };
-        QTest::newRow("profile, roughness, median, rebuilt")
-            << state(5, -1, 1, false) << int(PROFILE) << rebuilt << 800.0
-            << QStringList { "median 5", "zero Y", "roughness 800" };
-        QTest::newRow("additional, waviness, made")
-            << state(0, -1, 2, true) << int(ADDITIONAL_TRACE) << made << 250.0
-            << QStringList { "waviness 250", "zero Y" };
-        QTest::newRow("additional, waviness, rebuilt")
-            << state(0, -1, 2, true) << int(ADDITIONAL_TRACE) << rebuilt << 80.0
-            << QStringList { "zero Y", "waviness 80" };
+        QTest::newRow("profile, roughness, median, made") << state(5, -1, 1, false) << int(PROFILE) << made << 2500.0
+                                                          << QStringList { "median 5", "roughness 2500", "zero Y" };
+        QTest::newRow("profile, roughness, median, rebuilt") << state(5, -1, 1,
+            false) << int(PROFILE) << rebuilt << 800.0 << QStringList { "median 5", "zero Y", "roughness 800" };
+        QTest::newRow("additional, waviness, made") << state(0, -1, 2, true) << int(ADDITIONAL_TRACE) << made << 250.0
+                                                    << QStringList { "waviness 250", "zero Y" };
+        QTest::newRow("additional, waviness, rebuilt") << state(0, -1, 2, true) << int(ADDITIONAL_TRACE) << rebuilt
+                                                       << 80.0 << QStringList { "zero Y", "waviness 80" };
         QTest::newRow("primary profile still zeroed, made")
             << state(0, -1, 0, false) << int(PROFILE) << made << 800.0 << QStringList { "zero Y" };
         QTest::newRow("primary profile still zeroed, rebuilt")
@@ -95,20 +91,18 @@ private Q_SLOTS:
 
         // Contours: the mode is not theirs; the correction of non-linearity
         // reaches CONTOURPROF on a rebuild only.
-        QTest::newRow("contour, everything on, made")
-            << state(3, 30, 1, true) << int(CONTOUR) << made << 800.0
-            << QStringList { "non-linearity", "median 3", "angle 30" };
-        QTest::newRow("contour, everything on, rebuilt")
-            << state(3, 30, 1, true) << int(CONTOUR) << rebuilt << 800.0
-            << QStringList { "non-linearity", "median 3", "angle 30" };
+        QTest::newRow("contour, everything on, made") << state(3, 30, 1, true) << int(CONTOUR) << made << 800.0
+                                                      << QStringList { "non-linearity", "median 3", "angle 30" };
+        QTest::newRow("contour, everything on, rebuilt") << state(3, 30, 1, true) << int(CONTOUR) << rebuilt << 800.0
+                                                         << QStringList { "non-linearity", "median 3", "angle 30" };
         QTest::newRow("contour profile, non-linearity, made")
             << state(0, -1, 0, true) << int(CONTOURPROF) << made << 800.0 << QStringList {};
         QTest::newRow("contour profile, non-linearity, rebuilt")
             << state(0, -1, 0, true) << int(CONTOURPROF) << rebuilt << 800.0 << QStringList { "non-linearity" };
         QTest::newRow("contour, thread compensation once")
             << state(0, 45, 0, false) << int(CONTOUR) << made << 800.0 << QStringList { "angle 45" };
-        QTest::newRow("contour, nothing on") << state(0, -1, 2, false) << int(CONTOUR) << rebuilt << 800.0
-                                             << QStringList {};
+        QTest::newRow("contour, nothing on")
+            << state(0, -1, 2, false) << int(CONTOUR) << rebuilt << 800.0 << QStringList {};
     }
     void chain()
     {

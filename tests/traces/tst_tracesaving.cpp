@@ -57,8 +57,8 @@ private Q_SLOTS:
     void whichTracesGetAFile()
     {
         // A native file of a main trace holds its additional traces.
-        QCOMPARE(TraceSaving::tracesToSave(all, true),
-            (QList<AbstractTrace *> { main.get(), contour.get(), orphan.get() }));
+        QCOMPARE(
+            TraceSaving::tracesToSave(all, true), (QList<AbstractTrace *> { main.get(), contour.get(), orphan.get() }));
         QCOMPARE(TraceSaving::tracesToSave(all, false), all);
         QCOMPARE(TraceSaving::tracesToSave({ nullptr, contour.get() }, true), QList<AbstractTrace *> { contour.get() });
     }
@@ -79,7 +79,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString native = dir.filePath(QStringLiteral("main.txt"));
         QVERIFY(TraceSaving::saveTrace(main.get(), native, true));
-        for (AbstractTrace *t : { (AbstractTrace *)main.get(), (AbstractTrace *)runs[0].get(), (AbstractTrace *)runs[1].get() })
+        for (AbstractTrace *t :
+            { (AbstractTrace *)main.get(), (AbstractTrace *)runs[0].get(), (AbstractTrace *)runs[1].get() })
             QCOMPARE(t->filePath(), native);
         auto back = readTraceFile<ProfileTrace>(native);
         QCOMPARE(back->additionalTraces.size(), 2);
@@ -111,7 +112,8 @@ private Q_SLOTS:
         const QDateTime at(QDate(2026, 3, 14), QTime(9, 30, 5));
         QCOMPARE(TraceSaving::proposedPath(QStringLiteral("/data/"), QStringLiteral("Вал"), at),
             QStringLiteral("/data/Вал_2026_03_14_09_30_05"));
-        QCOMPARE(TraceSaving::folderOf(QStringLiteral("/data/reports/protocol.html")), QStringLiteral("/data/reports/"));
+        QCOMPARE(
+            TraceSaving::folderOf(QStringLiteral("/data/reports/protocol.html")), QStringLiteral("/data/reports/"));
     }
 
     // The program's folder, or the working directory when that one cannot
