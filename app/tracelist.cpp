@@ -342,9 +342,8 @@ void TraceList::showTraceParams(int id)
         auto *row = new QTreeWidgetItem;
         row->setText(0, name);
         row->setTextAlignment(0, Qt::AlignCenter);
-        row->setText(1, trace->results.value(name));
-        const auto info = paramsMap.constFind(name);
-        row->setText(2, info == paramsMap.constEnd() ? QString() : info->unit);
+        row->setText(1, trace->results.value(name).text());
+        row->setText(2, paramUnit(name));
         rows.append(row);
     }
     params->addTopLevelItems(rows);

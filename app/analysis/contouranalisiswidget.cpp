@@ -1,13 +1,14 @@
 #include "analysis/contouranalisiswidget.h"
 #include "ui_contouranalisiswidget.h"
 
-#include "algos/profileutils.h"
 #include "analysis/dottocommafilter.h"
 #include "measurements/measurement.h"
 #include "measurements/measurementsmanager.h"
 #include "measurements/measurementtreewidget.h"
 #include "plot/adaptivecurve.h"
+#include "plot/axisrange.h"
 #include "plot/curveregistry.h"
+#include "plot/displaypoints.h"
 #include "plot/plotwidget.h"
 #include "plot/suffixaxisticker.h"
 #include "settings/logger.h"
@@ -37,14 +38,6 @@ void logInfo(const QString &text)
 bool isProfileType(int type)
 {
     return type == PROFILE || type == ADDITIONAL_TRACE;
-}
-
-// A span of zero would give an axis range the plot refuses: such a range is
-// widened to one display unit.
-void widenFlat(double &min, double &max)
-{
-    if (std::abs(max - min) * 1e12 <= std::min(std::abs(max), std::abs(min)))
-        max += 1;
 }
 
 } // namespace
@@ -259,18 +252,9 @@ void ContourAnalisisWidget::setCurveData(int i, bool rotated)
     QCPCurve *curve = curves.value(i);
     if (!curve)
         return;
-    const TData &data = *traces.at(i)->processedData;
-    const int n = data.size() >= 2 ? std::min(data[0].size(), data[1].size()) : 0;
-    QVector<double> keys(n);
-    QVector<double> values(n);
-    for (int k = 0; k < n; ++k) {
-        QPointF p(data[0][k] * unitFactor, data[1][k] * unitFactor);
-        if (rotated)
-            p = Algos::rotatePoint(float(rotationCentreX), float(rotationCentreY), float(levellingAngle), p);
-        keys[k] = p.x();
-        values[k] = p.y();
-    }
-    curve->setData(keys, values);
+    const TData shown = levelledDisplayPoints(
+        *traces.at(i)->processedData, unitFactor, rotated, rotationCentreX, rotationCentreY, levellingAngle);
+    curve->setData(shown.at(0), shown.at(1));
     curve->setPen(QPen(QColor(Settings::instance().preferenses.graph_color), 2));
 }
 
@@ -323,11 +307,9 @@ void ContourAnalisisWidget::autoscaleContour()
 {
     PlotWidget *p = ui->plot;
     const CurveRegistry::DataBounds b = CurveRegistry::dataBounds(CurveRegistry::curves(p));
-    const double m = 0.05 * (b.maxKey - b.minKey);
-    const double n = 0.05 * (b.maxValue - b.minValue);
-    p->xAxis->setRange(b.minKey - m, b.maxKey + m);
-    p->yAxis->setRange(b.minValue - n, b.maxValue + n);
-    if (!std::isfinite(m) || !std::isfinite(n)) {
+    p->xAxis->setRange(paddedRange(b.minKey, b.maxKey, 0.05));
+    p->yAxis->setRange(paddedRange(b.minValue, b.maxValue, 0.05));
+    if (!std::isfinite(b.maxKey - b.minKey) || !std::isfinite(b.maxValue - b.minValue)) {
         // No point anywhere: the plot refused the ranges, and the axes keep
         // theirs as they are.
         p->replot(QCustomPlot::rpRefreshHint);
@@ -358,10 +340,8 @@ void ContourAnalisisWidget::autoscaleProfile()
     CurveRegistry::DataBounds b = CurveRegistry::dataBounds(CurveRegistry::curves(p));
     widenFlat(b.minKey, b.maxKey);
     widenFlat(b.minValue, b.maxValue);
-    const double keySpan = b.maxKey - b.minKey;
-    const double valueSpan = b.maxValue - b.minValue;
-    p->xAxis->setRange(b.minKey - 0.05 * keySpan, b.maxKey + 0.05 * keySpan);
-    p->yAxis->setRange(b.minValue - 0.2 * valueSpan, b.maxValue + 0.2 * valueSpan);
+    p->xAxis->setRange(paddedRange(b.minKey, b.maxKey, 0.05));
+    p->yAxis->setRange(paddedRange(b.minValue, b.maxValue, 0.2));
     p->replot(QCustomPlot::rpRefreshHint);
 }
 

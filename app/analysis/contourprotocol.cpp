@@ -1,6 +1,7 @@
 // The contour window's measurement protocol: report mode with the measurement
-// designations on the plot, the report data gathered from the tree, and the
-// HTML file written and opened.
+// designations on the plot and in the tree, the protocol's data handed the
+// window's texts, traces and measurements, and the HTML file written and
+// opened.
 
 #include "analysis/contouranalisiswidget.h"
 #include "ui_contouranalisiswidget.h"
@@ -9,60 +10,21 @@
 #include "measurements/measurementsmanager.h"
 #include "measurements/measurementtreewidget.h"
 #include "plot/plotwidget.h"
+#include "report/protocoldata.h"
 #include "report/reportgenerator.h"
 #include "settings/logger.h"
 #include "settings/settings.h"
 #include "traces/abstracttrace.h"
+#include "traces/tracesaving.h"
 #include "widgets/prompts.h"
 
 #include <QDateTime>
 #include <QUrl>
 
-namespace {
-
-const QString kDateFormat = QStringLiteral("dd-MM-yyyy HH:mm:ss");
-
-// The reported sections in the order their groups are matched, with the
-// report's group name and the designation prefix of their measurements.
-struct ReportGroup {
-    MeasurementTreeWidget::Section section;
-    const char *key;
-    QString prefix;
-};
-
-const QVector<ReportGroup> &reportGroups()
-{
-    static const QVector<ReportGroup> groups {
-        { MeasurementTreeWidget::Lengths, "distance", QStringLiteral("L") },
-        { MeasurementTreeWidget::Deviations, "error", QStringLiteral("E") },
-        { MeasurementTreeWidget::Angles, "angle", QStringLiteral("α") },
-        { MeasurementTreeWidget::Radii, "radius", QStringLiteral("R") },
-        { MeasurementTreeWidget::Roughness, "roughness", QStringLiteral("r") },
-    };
-    return groups;
-}
-
-// The reported group whose section row currently carries that title; -1 for
-// the additional geometry and any title no section has.
-int groupOfTitle(QTreeWidget *tree, const QString &title)
-{
-    auto *measurementTree = qobject_cast<MeasurementTreeWidget *>(tree);
-    if (!measurementTree)
-        return -1;
-    const QVector<ReportGroup> &groups = reportGroups();
-    for (int g = 0; g < groups.size(); ++g) {
-        if (measurementTree->sectionItem(groups[g].section)->text(0) == title)
-            return g;
-    }
-    return -1;
-}
-
-} // namespace
-
 void ContourAnalisisWidget::renumberMeasurements(QTreeWidget *tree, MeasurementsManager *manager, bool reportMode)
 {
     for (const MeasurementGroupRecord &section : MeasurementTreeWidget::exportTree(tree)) {
-        const int group = groupOfTitle(tree, QString::fromStdString(section.title));
+        const int group = protocolGroupOf(tree, section.item);
         int n = 0;
         for (const MeasurementItemRecord &row : section.items) {
             ++n; // a row without a measurement still takes its number
@@ -71,7 +33,7 @@ void ContourAnalisisWidget::renumberMeasurements(QTreeWidget *tree, Measurements
                 continue;
             if (group >= 0) {
                 if (reportMode) {
-                    m->setLabelText(reportGroups()[group].prefix + QLatin1Char('_') + QString::number(n));
+                    m->setLabelText(protocolGroups()[group].prefix + QLatin1Char('_') + QString::number(n));
                     m->updateLabel();
                     row.item->setData(0, Qt::DisplayRole,
                         QString::number(n) + QLatin1Char(' ') + QString::fromStdString(row.name));
@@ -107,50 +69,9 @@ QVector<QPixmap> ContourAnalisisWidget::reportPlots()
 
 ReportData ContourAnalisisWidget::reportData()
 {
-    const Settings &s = Settings::instance();
-    ReportData data;
-    data.insert(QStringLiteral("date"), QDateTime::currentDateTime().toString(kDateFormat));
-    data.insert(QStringLiteral("part_name"), ui->detailNameEdit->text());
-    data.insert(QStringLiteral("comment"), ui->commentTextEdit->toPlainText());
-    data.insert(QStringLiteral("controller_name"), s.current_controller_name);
-    data.insert(QStringLiteral("factory_name"), s.factory_name);
-
-    for (int i = 0; i < traces.size(); ++i) {
-        const AbstractTrace *t = traces.at(i);
-        const QString prefix = QStringLiteral("traces[%1].").arg(i);
-        data.insert(prefix + QStringLiteral("id"), QString::number(t->id + 1));
-        data.insert(prefix + QStringLiteral("trace_author"), t->controllerName);
-        data.insert(prefix + QStringLiteral("creation_date"), t->creationDate.toLocalTime().toString(kDateFormat));
-    }
-    data.insert(QStringLiteral("traces_count"), QString::number(traces.size()));
-
-    const QVector<ReportGroup> &groups = reportGroups();
-    QVector<int> counts(groups.size(), 0);
-    for (const MeasurementGroupRecord &section : MeasurementTreeWidget::exportTree(tree())) {
-        const int g = groupOfTitle(tree(), QString::fromStdString(section.title));
-        if (g < 0)
-            continue;
-        const QString key = QString::fromLatin1(groups[g].key);
-        const QString pattern = key + QStringLiteral("[%1].");
-        for (const MeasurementItemRecord &row : section.items) {
-            const int k = counts[g]++;
-            // The designation on the plot, then the kind's caption, so that
-            // lines of different kinds can be told apart.
-            QString name = groups[g].prefix + QStringLiteral("_%1").arg(k + 1);
-            if (const Measurement *m = manager->measurementById(row.id))
-                name += QLatin1Char(' ') + m->name();
-            data.insert(pattern.arg(k) + QStringLiteral("name"), name);
-            data.insert(pattern.arg(k) + QStringLiteral("value"), QString::fromStdString(row.value));
-        }
-    }
-    for (int g = 0; g < groups.size(); ++g)
-        data.insert(QString::fromLatin1(groups[g].key) + QStringLiteral("_count"), QString::number(counts[g]));
-    for (int g = 0; g < groups.size(); ++g) {
-        if (counts[g] > 0)
-            data.insert(QString::fromLatin1(groups[g].key) + QStringLiteral("_name"),
-                tree()->sectionItem(groups[g].section)->text(0));
-    }
-    return data;
+    const ProtocolHeader header { ui->detailNameEdit->text(), ui->commentTextEdit->toPlainText(),
+        QDateTime::currentDateTime() };
+    return protocolData(header, traces, tree(), [this](int id) { return manager->measurementById(id); });
 }
 
 void ContourAnalisisWidget::saveReport(QWidget *parent)
@@ -161,14 +82,14 @@ void ContourAnalisisWidget::saveReport(QWidget *parent)
         return;
     }
     Settings &s = Settings::instance();
-    const QString proposed
-        = s.default_trace_file_name + QDateTime::currentDateTime().toString(QStringLiteral("_yyyy_MM_dd_HH_mm_ss"));
-    const QString answer = prompts.saveFileName(parent, QStringLiteral("Сохранить отчет"), s.preferenses.save_report_folder + proposed);
+    const QString proposed = TraceSaving::proposedPath(
+        s.preferenses.save_report_folder, s.default_trace_file_name, QDateTime::currentDateTime());
+    const QString answer = prompts.saveFileName(parent, QStringLiteral("Сохранить отчет"), proposed);
     if (answer.isEmpty())
         return;
     // The extension is appended whatever the operator typed.
     const QString path = answer + QStringLiteral(".html");
-    s.preferenses.save_report_folder = path.section(QLatin1Char('/'), 0, -2) + QLatin1Char('/');
+    s.preferenses.save_report_folder = TraceSaving::folderOf(path);
     if (!s.save())
         logger.log(Logger::ERROR, "Report folder not written to the settings file");
 

@@ -6,20 +6,23 @@
 #include "dataproviders/devicedataprovider.h"
 #include "mainwindow.h"
 #include "plot/adaptivecurve.h"
+#include "plot/axisrange.h"
 #include "plot/curveregistry.h"
+#include "plot/displaypoints.h"
 #include "plot/plotwidget.h"
 #include "plot/suffixaxisticker.h"
 #include "plot/tracegraphsholder.h"
+#include "report/profilereport.h"
 #include "report/reportgenerator.h"
 #include "settings/common.h"
 #include "settings/logger.h"
 #include "settings/settings.h"
 #include "tracelist.h"
 #include "traces/contourtrace.h"
-#include "traces/nonlinearity.h"
-#include "traces/paramsmap.h"
-#include "traces/processors.h"
+#include "traces/processingchain.h"
 #include "traces/profiletrace.h"
+#include "traces/tracejoin.h"
+#include "traces/tracesaving.h"
 #include "widgets/autounfocusspinbox.h"
 #include "widgets/devicecontrolwidget.h"
 #include "widgets/fastsettingswidget.h"
@@ -30,9 +33,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QDoubleSpinBox>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStatusBar>
@@ -40,11 +41,8 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <cmath>
-#include <limits>
 
 namespace {
-
-const char *const kFileTimeFormat = "_yyyy_MM_dd_HH_mm_ss";
 
 // Batches of a reading redraw the main plot at most this often.
 constexpr int kBatchReplotIntervalMs = 40;
@@ -64,52 +62,14 @@ void logInfo(const QString &text)
     logger.log(Logger::INFO, text.toStdString());
 }
 
-// The holder draws any trace from its processed points; the profile-only
-// parts (histogram storage, cut-off check) it reaches only for profile kinds.
-ProfileTrace *holderTrace(AbstractTrace *trace)
-{
-    return static_cast<ProfileTrace *>(trace);
-}
-
 // A proposed file path: a remembered folder, the default trace name and the time.
 QString proposedPath(const QString &folder)
 {
-    return folder + Settings::instance().default_trace_file_name
-        + QDateTime::currentDateTime().toString(QLatin1String(kFileTimeFormat));
-}
-
-// The folder part of a chosen path, with its slash.
-QString folderOf(const QString &path)
-{
-    return path.left(path.lastIndexOf(QLatin1Char('/'))) + QLatin1Char('/');
-}
-
-QString millimetres(double micrometres)
-{
-    return QString::number(micrometres / 1000, 'g', 6) + QStringLiteral(" мм");
-}
-
-QString rawLength(const AbstractTrace *trace)
-{
-    if (!trace->rawData || trace->rawData->isEmpty() || trace->rawData->at(0).isEmpty())
-        return QStringLiteral("0 мм");
-    const QVector<double> &x = trace->rawData->at(0);
-    return millimetres(x.last() - x.first());
+    return TraceSaving::proposedPath(
+        folder, Settings::instance().default_trace_file_name, QDateTime::currentDateTime());
 }
 
 } // namespace
-
-QString automaticTraceFolder(const QString &programFolder)
-{
-    const QString name = QStringLiteral("/Профили");
-    const QString own = programFolder + name;
-    if (QDir().mkpath(own) && QFileInfo(own).isWritable())
-        return own;
-    const QString fallback = QDir::currentPath() + name;
-    QDir().mkpath(fallback);
-    logger.log(Logger::WARNING, "Trace folder " + own.toStdString() + " not writable, using " + fallback.toStdString());
-    return fallback;
-}
 
 ProfileAnalisisWidget::ProfileAnalisisWidget(MainWindow *parent)
     : AnalisysWidget(QStringLiteral("ПРОФИЛЬ"))
@@ -364,49 +324,46 @@ AbstractTrace *ProfileAnalisisWidget::makeTrace(unsigned traceType)
     const QDateTime now = QDateTime::currentDateTime();
     trace->creationDate = now;
     const QString folder = automaticTraceFolder(QCoreApplication::applicationDirPath());
-    trace->setFilePath(QStringLiteral("%1/%2%3.txt")
-                           .arg(folder, s.default_trace_file_name, now.toString(QLatin1String(kFileTimeFormat))));
+    trace->setFilePath(
+        TraceSaving::proposedPath(folder + QLatin1Char('/'), s.default_trace_file_name, now) + QStringLiteral(".txt"));
     trace->controllerName = s.current_controller_name;
 
-    if (s.preferenses.non_linearity && traceType == CONTOUR)
-        trace->addPostProcessor(std::make_shared<NonLinearityEliminationProcessor>());
-    if (medianFilterCheckBox->isChecked())
-        trace->addPostProcessor(std::make_shared<DataMedianFilterProcessor>(medianFilterSpinBox->value()));
-    if (threadCompensationCheckBox->isChecked())
-        trace->addPostProcessor(std::make_shared<ThreadAngleCompensationProcessor>(threadAngleSpinBox->value()));
-    if (isProfileKind(int(traceType))) {
-        const double cutOff = Common::cutOffLength(s.filterIndex());
-        if (profileModeComboBox->currentIndex() == 1)
-            trace->addPostProcessor(std::make_shared<FilterRoughnessProfileProcessor>(cutOff));
-        else if (profileModeComboBox->currentIndex() == 2)
-            trace->addPostProcessor(std::make_shared<FilterWaveProfileProcessor>(cutOff));
-        trace->addPostProcessor(std::make_shared<YZeronator>());
-    }
+    const QList<PostProcessorPtr> chain = processingChain(
+        processingState(), int(traceType), Common::cutOffLength(s.filterIndex()), ChainStage::Creation);
+    for (const PostProcessorPtr &processor : chain)
+        trace->addPostProcessor(processor);
     return trace;
+}
+
+ProcessingState ProfileAnalisisWidget::processingState() const
+{
+    // The controls count whether or not they are shown: a hidden control
+    // keeps its last state.
+    ProcessingState state;
+    state.medianFilter = medianFilterCheckBox->isChecked();
+    state.medianWindow = medianFilterSpinBox->value();
+    state.threadCompensation = threadCompensationCheckBox->isChecked();
+    state.threadAngle = threadAngleSpinBox->value();
+    state.profileMode = profileModeComboBox->currentIndex();
+    state.nonLinearity = Settings::instance().preferenses.non_linearity;
+    return state;
 }
 
 void ProfileAnalisisWidget::reprocessTraces()
 {
-    const bool nonLinearity = Settings::instance().preferenses.non_linearity;
+    const ProcessingState state = processingState();
     for (auto it = graphHolders.constBegin(); it != graphHolders.constEnd(); ++it) {
         AbstractTrace *trace = m_holderTraces.value(it.key());
         // The trace a worker still fills is rebuilt by no one but its reader.
         if (!trace || trace == m_readingTrace)
             continue;
         trace->clearPostProcessors();
-        if (nonLinearity && isContourKind(trace->traceType))
-            trace->addPostProcessor(std::make_shared<NonLinearityEliminationProcessor>());
-        if (medianFilterCheckBox->isChecked())
-            trace->addPostProcessor(std::make_shared<DataMedianFilterProcessor>(medianFilterSpinBox->value()));
-        if (threadCompensationCheckBox->isChecked())
-            trace->addPostProcessor(std::make_shared<ThreadAngleCompensationProcessor>(threadAngleSpinBox->value()));
-        if (auto *profile = isProfileKind(trace->traceType) ? dynamic_cast<ProfileTrace *>(trace) : nullptr) {
-            trace->addPostProcessor(std::make_shared<YZeronator>());
-            if (profileModeComboBox->currentIndex() == 1)
-                trace->addPostProcessor(std::make_shared<FilterRoughnessProfileProcessor>(profile->cutOff));
-            else if (profileModeComboBox->currentIndex() == 2)
-                trace->addPostProcessor(std::make_shared<FilterWaveProfileProcessor>(profile->cutOff));
-        }
+        // A profile is filtered with its own cut-off (a file's is in its header).
+        auto *profile = dynamic_cast<ProfileTrace *>(trace);
+        const QList<PostProcessorPtr> chain
+            = processingChain(state, trace->traceType, profile ? profile->cutOff : 0.0, ChainStage::Rebuild);
+        for (const PostProcessorPtr &processor : chain)
+            trace->addPostProcessor(processor);
         trace->recalculate();
         TraceGraphsHolder *holder = it.value();
         holder->updateTraceGraph(holder->mRLine, holder->mRFit);
@@ -650,9 +607,9 @@ void ProfileAnalisisWidget::rescaleMainPlot()
     if (!(kmax > kmin) || !(vmax > vmin))
         plotMain->rescaleAxes(true);
     if (kmax > kmin)
-        plotMain->xAxis->setRange(kmin - 0.05 * (kmax - kmin), kmax + 0.05 * (kmax - kmin));
+        plotMain->xAxis->setRange(paddedRange(kmin, kmax, 0.05));
     if (vmax > vmin)
-        plotMain->yAxis->setRange(vmin - 0.05 * (vmax - vmin), vmax + 0.05 * (vmax - vmin));
+        plotMain->yAxis->setRange(paddedRange(vmin, vmax, 0.05));
     plotMain->replot();
 }
 
@@ -733,21 +690,10 @@ void ProfileAnalisisWidget::onMaterialRatioPlotPressed(QMouseEvent *event)
         }
     }
 
-    double factor = 1; // µm, and any unit the settings do not know
-    switch (Settings::instance().axis_unit) {
-    case 0:
-        factor = 1000;
-        break;
-    case 2:
-        factor = 0.001;
-        break;
-    default:
-        break;
-    }
-    const double level = y * factor;
+    const double level = levelInMicrometres(y, Settings::instance().axis_unit);
     for (AbstractTrace *trace : qAsConst(ui->traceList->traces)) {
-        if (isProfileKind(trace->traceType))
-            static_cast<ProfileTrace *>(trace)->level = level;
+        if (auto *profile = isProfileKind(trace->traceType) ? dynamic_cast<ProfileTrace *>(trace) : nullptr)
+            profile->level = level;
     }
     ui->traceList->updateDpParam();
 }
@@ -798,7 +744,7 @@ void ProfileAnalisisWidget::onDeviceTypeChanged(int type)
 
 TraceGraphsHolder *ProfileAnalisisWidget::addGraphHolder(AbstractTrace *trace)
 {
-    auto *holder = new TraceGraphsHolder(this, holderTrace(trace), plotMain, plotHist, plotRMR, m_filterControl.get());
+    auto *holder = new TraceGraphsHolder(this, trace, plotMain, plotHist, plotRMR, m_filterControl.get());
     delete graphHolders.value(trace->id);
     graphHolders.insert(trace->id, holder);
     m_holderTraces.insert(trace->id, trace);
@@ -909,20 +855,9 @@ void ProfileAnalisisWidget::dataBatchReady(int from, int count)
     const TData points = trace->rawPoints(from, count);
     if (points.size() < 2)
         return;
-    QVector<double> x = points.at(0);
-    QVector<double> y = points.at(1);
-    if (isContourKind(trace->traceType) && points.size() > 2) {
-        const QVector<double> &z = points.at(2);
-        for (int i = 0; i < y.size() && i < z.size(); ++i)
-            y[i] += z.at(i) / 1000;
-    }
-    const double factor = holder->unitFactor();
-    for (double &v : x)
-        v *= factor;
-    for (double &v : y)
-        v *= factor;
+    const TData shown = rawDisplayPoints(points, trace->traceType, holder->unitFactor());
     const bool firstPoints = holder->curve()->dataCount() == 0;
-    holder->curve()->addData(x, y);
+    holder->curve()->addData(shown.at(0), shown.at(1));
     if (firstPoints)
         holder->curve()->reserveData(trace->expectedPointCount());
     // One redraw serves every batch that arrives meanwhile.
@@ -957,13 +892,8 @@ void ProfileAnalisisWidget::dataReadFinished()
     const bool instrument = isInstrumentReading();
 
     if (instrument) {
-        // An acquired additional trace lives in its main trace's file; one
-        // whose main trace is gone is saved alone.
-        AbstractTrace *owner = trace;
-        auto *profile = dynamic_cast<ProfileTrace *>(trace);
-        if (trace->traceType == ADDITIONAL_TRACE && profile && profile->parentTrace)
-            owner = profile->parentTrace;
-        if (!TraceList::saveTraceFile(owner->filePath(), owner)) {
+        AbstractTrace *owner = TraceSaving::fileOwner(trace);
+        if (!TraceSaving::saveTrace(owner, owner->filePath(), true)) {
             logger.log(Logger::ERROR, "Acquired trace not saved to " + owner->filePath().toStdString());
             Prompts::instance().warning(this, QStringLiteral("Ошибка сохранения трассы"),
                 QStringLiteral("Не удалось сохранить трассу в файл:\n%1").arg(owner->filePath()));
@@ -1049,29 +979,17 @@ void ProfileAnalisisWidget::onSetGraphVisible(int id, bool visible)
 
 void ProfileAnalisisWidget::addJoinedTrace(TData data)
 {
-    if (data.size() < 2 || data.at(0).size() != data.at(1).size() || data.at(0).isEmpty()) {
+    if (!isJoinedDataUsable(data)) {
         logger.log(Logger::WARNING, "Joined trace ignored: its columns are missing, empty or of different lengths");
         return;
     }
     AbstractTrace *trace = makeTrace(CONTOUR);
-    const int n = data.at(0).size();
-    const QVector<double> zeros(n, 0.0);
-    for (TData *set : { trace->rawData.get(), trace->processedData.get() }) {
-        (*set)[0] = data.at(0);
-        (*set)[1] = data.at(1);
-        if (set->size() > 2)
-            (*set)[2] = zeros;
-    }
+    setJoinedPoints(*trace, data);
     TraceGraphsHolder *holder = addGraphHolder(trace);
     ui->traceList->addMainTrace(trace);
-    QVector<double> x = data.at(0);
-    QVector<double> y = data.at(1);
-    for (double &v : x)
-        v *= holder->unitFactor();
-    for (double &v : y)
-        v *= holder->unitFactor();
+    const TData shown = rawDisplayPoints(*trace->rawData, trace->traceType, holder->unitFactor());
     if (holder->curve())
-        holder->curve()->addData(x, y);
+        holder->curve()->addData(shown.at(0), shown.at(1));
     drawHolder(holder);
     rescaleMainPlot();
 }
@@ -1115,33 +1033,16 @@ void ProfileAnalisisWidget::saveData(DataSaveFormat format)
         return;
     }
     Settings &s = Settings::instance();
-    const QList<AbstractTrace *> traces = allTraces();
+    const bool native = format == DataSaveFormat::SOURCE_FORMAT;
+    const QList<AbstractTrace *> traces = TraceSaving::tracesToSave(allTraces(), native);
     for (AbstractTrace *trace : traces) {
-        auto *profile = dynamic_cast<ProfileTrace *>(trace);
-        // The native file of a main trace holds its additional traces.
-        if (format == DataSaveFormat::SOURCE_FORMAT && trace->traceType == ADDITIONAL_TRACE && profile
-            && profile->parentTrace)
-            continue;
         const QString answer = prompts.saveFileName(
             this, trace->name(), proposedPath(s.preferenses.save_trace_folder), QStringLiteral("Text files (*.txt);"));
         if (answer.isEmpty())
             continue;
-        s.preferenses.save_trace_folder = folderOf(answer);
+        s.preferenses.save_trace_folder = TraceSaving::folderOf(answer);
         s.save();
-        bool written = false;
-        if (format == DataSaveFormat::POINT_FORMAT) {
-            written = TraceList::savePointsFile(answer, trace);
-        } else {
-            written = TraceList::saveTraceFile(answer, trace);
-            // Only a native file can be read back as this trace.
-            if (written) {
-                trace->setFilePath(answer);
-                if (profile)
-                    for (ProfileTrace *child : qAsConst(profile->additionalTraces))
-                        child->setFilePath(answer);
-            }
-        }
-        if (!written) {
+        if (!TraceSaving::saveTrace(trace, answer, native)) {
             logger.log(Logger::ERROR, "Trace not saved to " + answer.toStdString());
             prompts.critical(this, title, QStringLiteral("Не удалось сохранить трассу в файл:\n%1").arg(answer));
         }
@@ -1175,48 +1076,6 @@ void ProfileAnalisisWidget::toMeasurement()
         }
     }
     Q_EMIT readyForMeasurment(traces);
-}
-
-ReportData ProfileAnalisisWidget::profileReportData(AbstractTrace *trace)
-{
-    auto *main = dynamic_cast<ProfileTrace *>(trace);
-    if (main && main->traceType == ADDITIONAL_TRACE && main->parentTrace)
-        main = main->parentTrace;
-    // A main profile trace, or an additional trace whose main trace is gone.
-    if (!main || !isProfileKind(main->traceType))
-        return {};
-
-    const Settings &s = Settings::instance();
-    const QString filter = millimetres(Common::cutOffLength(s.filterIndex()));
-    ReportData data;
-    data.insert(QStringLiteral("factory_name"), s.factory_name);
-    data.insert(QStringLiteral("detail_name"), s.default_trace_file_name);
-    data.insert(QStringLiteral("trace_count"), QString::number(main->additionalTraces.size() + 1));
-    QVector<ProfileTrace *> runs { main };
-    runs += main->additionalTraces;
-    for (int i = 0; i < runs.size(); ++i) {
-        const ProfileTrace *run = runs.at(i);
-        const QString key = QStringLiteral("trace[%1].").arg(i);
-        data.insert(key + QStringLiteral("controller_name"), run->controllerName);
-        data.insert(key + QStringLiteral("filter"), filter);
-        data.insert(key + QStringLiteral("trace_length"), rawLength(run));
-        data.insert(key + QStringLiteral("speed"), QString::number(run->speed, 'g', 6) + QStringLiteral(" мм/с"));
-        data.insert(key + QStringLiteral("creation_date"), run->creationDateText());
-    }
-
-    if (main->results.isEmpty())
-        recalcAllParams(ui->traceList->extraArgs, main);
-    const int count = s.preferenses.enabled_params_count;
-    data.insert(QStringLiteral("param_count"), QString::number(count));
-    for (int j = 0; j < count; ++j) {
-        const QString name = s.preferenses.enabled_params.value(j);
-        const QString key = QStringLiteral("param[%1].").arg(j);
-        const auto info = paramsMap.constFind(name);
-        data.insert(key + QStringLiteral("name"), name);
-        data.insert(key + QStringLiteral("value"),
-            main->results.value(name) + QLatin1Char(' ') + (info == paramsMap.constEnd() ? QString() : info->unit));
-    }
-    return data;
 }
 
 QVector<QPixmap> ProfileAnalisisWidget::reportPlots(AbstractTrace *trace)
@@ -1266,7 +1125,7 @@ void ProfileAnalisisWidget::saveReport(QWidget *parent)
             parent, QStringLiteral("Сохранить отчет"), proposedPath(s.preferenses.save_report_folder), QString());
         if (answer.isEmpty())
             return;
-        s.preferenses.save_report_folder = folderOf(answer);
+        s.preferenses.save_report_folder = TraceSaving::folderOf(answer);
         s.save();
         const QString path = answer + QStringLiteral(".html");
 
@@ -1276,7 +1135,8 @@ void ProfileAnalisisWidget::saveReport(QWidget *parent)
         } else {
             const QVector<QPixmap> plots = reportPlots(trace);
             written = isProfileKind(trace->traceType)
-                ? ReportGenerator::generate(profileReportData(trace), plots, path, MEASUREMENT_REPORT)
+                ? ReportGenerator::generate(
+                    profileReportData(trace, ui->traceList->extraArgs), plots, path, MEASUREMENT_REPORT)
                 : ReportGenerator::generate(ReportData(), plots, path, PLOT_REPORT);
         }
         if (!written) {

@@ -3,6 +3,7 @@
 #include "analysis/analisyswidget.h"
 #include "report/reportdata.h"
 #include "traces/abstracttrace.h"
+#include "traces/processingchain.h"
 #include "traces/tracetypes.h"
 
 #include <QList>
@@ -35,10 +36,6 @@ class ProfileAnalisisWidget;
 
 // The hand-over to measurement carries traces through a signal.
 Q_DECLARE_METATYPE(AbstractTrace *)
-
-// The folder automatic trace files go into: "Профили" in the program's own
-// folder, or in the working directory when that one cannot be written.
-QString automaticTraceFolder(const QString &programFolder);
 
 // The profile window ("ПРОФИЛЬ"), the only window that reads traces. It makes
 // the empty traces the data providers fill, with their post-processing chain
@@ -86,7 +83,6 @@ public:
 
     void toMeasurement();
     bool checkVisibleTraces();
-    ReportData profileReportData(AbstractTrace *trace);
     QVector<QPixmap> reportPlots(AbstractTrace *trace);
     QList<AbstractTrace *> allTraces() const;
     QList<AbstractTrace *> visibleTraces() const;
@@ -131,6 +127,8 @@ private:
     void connectProcessingControls();
     void applyDeviceTypeVisibility(int type);
     void updateProcessingControls();
+    // The processing the toolbar selects, with the non-linearity setting.
+    ProcessingState processingState() const;
 
     void onThreadCompensationChanged(int state);
     void onMedianFilterChanged(int state);

@@ -228,7 +228,9 @@ void FileDataProvider::applyHeader(const Header &header)
 
 void FileDataProvider::readAdditionalTraces(const Header &mainHeader, LineCursor &cursor)
 {
-    auto *main = static_cast<ProfileTrace *>(trace());
+    auto *main = dynamic_cast<ProfileTrace *>(trace());
+    if (!main)
+        return;
     const int channels = main->channelCount();
     const qint64 count = TraceFormat::integerOrZero(mainHeader.value("addittional_trace_count"));
     QVector<double> point;

@@ -77,12 +77,12 @@ void MeasurementTreeWidget::createSections()
         addTopLevelItem(item);
         return item;
     };
-    lengthsSection = section(QStringLiteral("ДЛИНЫ"), QStringLiteral(":/icons/icons/hdist.png"));
-    deviationsSection = section(QStringLiteral("ОТКЛОНЕНИЯ"), QStringLiteral(":/icons/icons/lineerr.png"));
-    anglesSection = section(QStringLiteral("УГЛЫ"), QStringLiteral(":/icons/icons/angle.png"));
-    radiiSection = section(QStringLiteral("РАДИУСЫ"), QStringLiteral(":/icons/icons/rad.png"));
-    roughnessSection = section(QStringLiteral("ШЕРОХОВАТОСТИ"), QStringLiteral(":/icons/icons/Ra.png"));
-    geometrySection = section(QStringLiteral("ДОП. ГЕОМЕТРИИ"), QStringLiteral(":/icons/icons/Horizontal_line.png"));
+    lengthsSection = section(sectionTitle(Lengths), QStringLiteral(":/icons/icons/hdist.png"));
+    deviationsSection = section(sectionTitle(Deviations), QStringLiteral(":/icons/icons/lineerr.png"));
+    anglesSection = section(sectionTitle(Angles), QStringLiteral(":/icons/icons/angle.png"));
+    radiiSection = section(sectionTitle(Radii), QStringLiteral(":/icons/icons/rad.png"));
+    roughnessSection = section(sectionTitle(Roughness), QStringLiteral(":/icons/icons/Ra.png"));
+    geometrySection = section(sectionTitle(Geometry), QStringLiteral(":/icons/icons/Horizontal_line.png"));
 
     setupHeader();
     setDragEnabled(true);
@@ -119,6 +119,25 @@ QTreeWidgetItem *MeasurementTreeWidget::sectionItem(Section s) const
         return geometrySection;
     }
     return lengthsSection;
+}
+
+QString MeasurementTreeWidget::sectionTitle(Section s)
+{
+    switch (s) {
+    case Lengths:
+        return QStringLiteral("ДЛИНЫ");
+    case Deviations:
+        return QStringLiteral("ОТКЛОНЕНИЯ");
+    case Angles:
+        return QStringLiteral("УГЛЫ");
+    case Radii:
+        return QStringLiteral("РАДИУСЫ");
+    case Roughness:
+        return QStringLiteral("ШЕРОХОВАТОСТИ");
+    case Geometry:
+        return QStringLiteral("ДОП. ГЕОМЕТРИИ");
+    }
+    return QString();
 }
 
 MeasurementTreeWidget::Section MeasurementTreeWidget::sectionForType(int type, bool *known)
@@ -259,6 +278,7 @@ std::vector<MeasurementGroupRecord> MeasurementTreeWidget::exportTree(QTreeWidge
         MeasurementGroupRecord group;
         group.title = section->text(0).toStdString();
         group.value = section->text(1).toStdString();
+        group.item = section;
         for (int c = 0; c < section->childCount(); ++c) {
             QTreeWidgetItem *row = section->child(c);
             MeasurementItemRecord record;

@@ -23,6 +23,7 @@ struct MeasurementGroupRecord {
     std::string title;
     std::string value;
     std::vector<MeasurementItemRecord> items;
+    QTreeWidgetItem *item = nullptr; // the section's row, not owned
 };
 
 // A delegate that never opens an editor.
@@ -54,6 +55,8 @@ public:
     void setCalibrationMode(bool on);
     bool isCalibrationMode() const { return calibrationMode; }
     QTreeWidgetItem *sectionItem(Section s) const;
+    // The title of a section ("ДЛИНЫ", "ОТКЛОНЕНИЯ", ...).
+    static QString sectionTitle(Section s);
 
     static std::vector<MeasurementGroupRecord> exportTree(QTreeWidget *tree);
     // The section of a type code; false (and Lengths) for a code without one.

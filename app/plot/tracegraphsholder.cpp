@@ -106,7 +106,7 @@ int allowedCutOff(int recommended, double traceLength, int current)
     return nearest;
 }
 
-TraceGraphsHolder::TraceGraphsHolder(QWidget *owner, ProfileTrace *trace, QCustomPlot *plotMain, QCustomPlot *plotHist,
+TraceGraphsHolder::TraceGraphsHolder(QWidget *owner, AbstractTrace *trace, QCustomPlot *plotMain, QCustomPlot *plotHist,
     QCustomPlot *plotRMR, IFilterControl *filterControl)
     : mTrace(trace)
     , mPlots { plotMain, plotHist, plotRMR }
@@ -192,6 +192,13 @@ XAxisMarker *TraceGraphsHolder::endMarker() const
 bool TraceGraphsHolder::isVisible() const
 {
     return mCurve && mCurve->visible();
+}
+
+ProfileTrace *TraceGraphsHolder::profileTrace() const
+{
+    if (!mTrace || !isProfileTraceKind(mTrace->traceType))
+        return nullptr;
+    return dynamic_cast<ProfileTrace *>(mTrace);
 }
 
 void TraceGraphsHolder::updateTraceGraph(bool rLine, bool rFit)
@@ -292,10 +299,10 @@ void TraceGraphsHolder::updateHistogram()
     TData histogram = Algos::amplitudeDensityInRect(TData { mX, mY }, mHistogramDensity, xr, yr);
     if (histogram.size() == 2) {
         mHistogramGraph->setData(histogram[0], histogram[1], false);
-        if (mTrace && (mTrace->traceType == PROFILE || mTrace->traceType == ADDITIONAL_TRACE)) {
+        if (ProfileTrace *profile = profileTrace()) {
             for (double &level : histogram[0])
                 level /= mUnitFactor;
-            mTrace->histogram = histogram;
+            profile->histogram = histogram;
         }
     }
 
@@ -463,9 +470,10 @@ bool TraceGraphsHolder::askFilterChange(int cutOff)
 
 void TraceGraphsHolder::checkFilter()
 {
-    if (!mTrace || mTrace->traceType <= CONTOURPROF)
+    ProfileTrace *profile = profileTrace();
+    if (!profile)
         return;
-    const double length = mTrace->length();
+    const double length = profile->length();
     // The bounded view of the settings index: a damaged value never reads
     // outside the cut-off table.
     int current = int(Common::cutOffLength(Settings::instance().filterIndex()));
@@ -475,7 +483,7 @@ void TraceGraphsHolder::checkFilter()
         tried.append(current);
 
         ExtraArgs args;
-        QString text = calcParam(args, mTrace, QStringLiteral("Ra"));
+        QString text = calcParam(args, profile, QStringLiteral("Ra"));
         text.remove(QString::fromUtf8(" мкм"));
         bool isNumber = false;
         double ra = text.toDouble(&isNumber);
@@ -503,6 +511,6 @@ void TraceGraphsHolder::checkFilter()
         }
         mFilterControl->setFilterIndex(index);
         current = recommended;
-        mTrace->cutOff = Common::kCutOffLengths.at(index);
+        profile->cutOff = Common::kCutOffLengths.at(index);
     }
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <qcustomplot.h>
 
+class AbstractTrace;
 class AdaptiveCurve;
 class IFilterControl;
 class ProfileTrace;
@@ -25,18 +26,20 @@ QVector<double> materialRatioAtLevels(
 // or current when none fits.
 int allowedCutOff(int recommended, double traceLength, int current);
 
-// Everything one profile trace puts on the three plots of the profile window:
+// Everything one trace puts on the three plots of the profile window:
 // the trace curve on the main plot (with an order-2 form line and an R-line at
 // the RMS level), the histogram and the material-ratio curve of what the main
 // plot shows, a cursor line at a chosen level, and two markers at the ends of
 // the range selected on the curve. Its plottables carry the dynamic property
 // "gholder" leading back to it. Deleting it removes all of it from the plots.
+// It draws a trace of any kind; the parts that belong to profiles (the
+// histogram kept in the trace, the cut-off check) act on profile traces only.
 class TraceGraphsHolder : public QObject {
     Q_OBJECT
 public:
     // owner is the profile window (parent of the question the cut-off check
     // asks); filterControl the control panel that applies a new cut-off.
-    TraceGraphsHolder(QWidget *owner, ProfileTrace *trace, QCustomPlot *plotMain, QCustomPlot *plotHist,
+    TraceGraphsHolder(QWidget *owner, AbstractTrace *trace, QCustomPlot *plotMain, QCustomPlot *plotHist,
         QCustomPlot *plotRMR, IFilterControl *filterControl = nullptr);
     ~TraceGraphsHolder() override;
 
@@ -64,7 +67,7 @@ public:
     // Asks whether to switch to cutOff (µm); true when accepted.
     bool askFilterChange(int cutOff);
 
-    ProfileTrace *trace() const { return mTrace; }
+    AbstractTrace *trace() const { return mTrace; }
     AdaptiveCurve *curve() const;
     QCPGraph *formGraph() const { return mFormGraph; }
     QCPGraph *histogramGraph() const { return mHistogramGraph; }
@@ -93,8 +96,10 @@ public Q_SLOTS:
 private:
     void computeRms();
     void updateLevelLines(bool show);
+    // The trace as a profile (PROFILE or ADDITIONAL_TRACE), else null.
+    ProfileTrace *profileTrace() const;
 
-    ProfileTrace *mTrace;
+    AbstractTrace *mTrace;
     std::array<QPointer<QCustomPlot>, 3> mPlots;
     QPointer<AdaptiveCurve> mCurve;
     QPointer<QCPGraph> mFormGraph;

@@ -101,6 +101,8 @@ QString fixed(double value, int decimals)
 
 QString valueText(const QVector<double> &values)
 {
+    if (values.isEmpty())
+        return QString();
     double sum = 0.0;
     for (double v : values)
         sum += v;
@@ -124,29 +126,48 @@ double finiteOrZero(double value)
 
 const QMap<QString, ParamInfo> paramsMap = buildParamsMap();
 
-QString calcParam(ExtraArgs &args, ProfileTrace *trace, const QString &name)
+QString paramUnit(const QString &name)
 {
+    const auto info = paramsMap.constFind(name);
+    return info == paramsMap.constEnd() ? QString() : info->unit;
+}
+
+QString ParamValue::text() const
+{
+    if (tooShort)
+        return QStringLiteral("Недостаточная длина измерения");
+    return valueText(runs);
+}
+
+ParamValue calcParamValue(ExtraArgs &args, ProfileTrace *trace, const QString &name)
+{
+    ParamValue value;
     if (!trace || name.isEmpty())
-        return QString();
+        return value;
     args.histogram = trace->histogram;
     args.cutoff = trace->cutOff;
     args.level = trace->level;
-    if (2 * args.cutoff > trace->length())
-        return QStringLiteral("Недостаточная длина измерения");
+    if (2 * args.cutoff > trace->length()) {
+        value.tooShort = true;
+        return value;
+    }
     const auto it = paramsMap.constFind(name);
     if (it == paramsMap.constEnd() || !it->calc)
-        return QString();
+        return value;
 
-    QVector<double> values;
     for (ProfileTrace *additional : qAsConst(trace->additionalTraces)) {
         if (additional)
-            values.append(finiteOrZero(it->calc(additional->profile(args.cutoff, it->type), args)));
+            value.runs.append(finiteOrZero(it->calc(additional->profile(args.cutoff, it->type), args)));
     }
-    values.append(finiteOrZero(it->calc(trace->profile(args.cutoff, it->type), args)));
+    value.runs.append(finiteOrZero(it->calc(trace->profile(args.cutoff, it->type), args)));
 
-    const QString text = valueText(values);
-    trace->results[name] = text;
-    return text;
+    trace->results[name] = value;
+    return value;
+}
+
+QString calcParam(ExtraArgs &args, ProfileTrace *trace, const QString &name)
+{
+    return calcParamValue(args, trace, name).text();
 }
 
 void recalcAllParams(ExtraArgs &args, ProfileTrace *trace)
@@ -159,7 +180,7 @@ void recalcAllParams(ExtraArgs &args, ProfileTrace *trace)
     const UserPreferences &prefs = Settings::instance().preferenses;
     for (int i = 0; i < prefs.enabled_params_count; ++i) {
         const QString name = prefs.enabled_params.value(i);
-        trace->results[name] = calcParam(args, trace, name);
+        trace->results[name] = calcParamValue(args, trace, name);
     }
 }
 
@@ -167,7 +188,7 @@ void recalcDpParam(ExtraArgs &args, ProfileTrace *trace)
 {
     const QString dp = QStringLiteral("Dp");
     if (trace && trace->results.contains(dp))
-        trace->results[dp] = calcParam(args, trace, dp);
+        trace->results[dp] = calcParamValue(args, trace, dp);
 }
 
 void calcMaterialRatio(ExtraArgs &args, ProfileTrace *trace)

@@ -4,6 +4,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QVector>
 #include <functional>
 
 class ProfileTrace;
@@ -30,11 +31,32 @@ struct ParamInfo {
 // The 56 surface-texture parameters by name, built at start-up and never changed.
 extern const QMap<QString, ParamInfo> paramsMap;
 
-// The text of one parameter of the trace: the value with three decimals, or
-// with additional traces the mean over all runs, "±" and the spread (also as a
-// percentage of the mean). Stored in the trace's results too. The empty text
-// for a null trace, an empty or unknown name; "Недостаточная длина измерения"
-// for a trace shorter than two cut-offs.
+// The unit text of a parameter; empty for a name the map does not have.
+QString paramUnit(const QString &name);
+
+// One parameter evaluated on a trace: its value on every run (the additional
+// traces first, then the trace itself), or none at all for a trace shorter
+// than two cut-offs or a name without a formula. Values that cannot be
+// computed are 0.
+struct ParamValue {
+    QVector<double> runs;
+    bool tooShort = false;
+
+    // The value as the parameter table and the report show it: three
+    // decimals, or with several runs the mean, "±" and the spread (also as a
+    // percentage of the mean); "Недостаточная длина измерения" for a trace
+    // too short; empty without a value.
+    QString text() const;
+
+    bool operator==(const ParamValue &other) const { return runs == other.runs && tooShort == other.tooShort; }
+};
+
+// Evaluates one parameter of the trace and keeps the value in the trace's
+// results; a trace too short, a null trace, an empty or unknown name keep
+// nothing.
+ParamValue calcParamValue(ExtraArgs &args, ProfileTrace *trace, const QString &name);
+
+// The text of calcParamValue.
 QString calcParam(ExtraArgs &args, ProfileTrace *trace, const QString &name);
 
 // Recomputes the trace's results for every displayed parameter of the settings.

@@ -4,6 +4,7 @@
 #include "algos/profileutils.h"
 #include "settings/common.h"
 #include "settings/settings.h"
+#include "traces/processingchain.h"
 
 #include <algorithm>
 #include <cmath>
@@ -149,21 +150,7 @@ void ContourConversionPointProcessor::process(QVector<double> &point)
 
 QList<PostProcessorPtr> additionalTracePostProcessors(const Settings &settings)
 {
-    const UserPreferences &prefs = settings.preferenses;
-    QList<PostProcessorPtr> chain;
-    if (prefs.meadian_filter) {
-        chain.append(std::make_shared<DataMedianFilterProcessor>(prefs.meadian_filter_value));
-    }
-    if (prefs.thread_angle_compensation) {
-        chain.append(std::make_shared<ThreadAngleCompensationProcessor>(prefs.thread_angle_compensation_value));
-    }
     // The bounded index view keeps a damaged filter index inside the table.
-    const double cutOff = Common::cutOffLength(settings.filterIndex());
-    if (prefs.profile_filter_mode == 1) {
-        chain.append(std::make_shared<FilterRoughnessProfileProcessor>(cutOff));
-    } else if (prefs.profile_filter_mode == 2) {
-        chain.append(std::make_shared<FilterWaveProfileProcessor>(cutOff));
-    }
-    chain.append(std::make_shared<YZeronator>());
-    return chain;
+    return processingChain(
+        processingStateOf(settings), ADDITIONAL_TRACE, Common::cutOffLength(settings.filterIndex()), ChainStage::Creation);
 }

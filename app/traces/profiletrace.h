@@ -1,6 +1,7 @@
 #pragma once
 
 #include "traces/abstracttrace.h"
+#include "traces/paramsmap.h"
 
 #include <QMap>
 #include <QString>
@@ -39,7 +40,8 @@ public:
     // clone made by a copy is handed over to the caller.
     void removeAdditionalTrace(int id);
 
-    QMap<QString, QString> results;
+    // The parameters evaluated on the trace, by name.
+    QMap<QString, ParamValue> results;
     QVector<ProfileTrace *> additionalTraces;
     ProfileTrace *parentTrace = nullptr;
     double speed = 0;

@@ -178,3 +178,20 @@ TData mergeProfiles(const TData &leftData, const TData &rightData)
     merged[1] += right.at(1);
     return merged;
 }
+
+bool isJoinedDataUsable(const TData &joined)
+{
+    return joined.size() >= 2 && joined.at(0).size() == joined.at(1).size() && !joined.at(0).isEmpty();
+}
+
+void setJoinedPoints(AbstractTrace &trace, const TData &joined)
+{
+    const int n = joined.at(0).size();
+    const QVector<double> zeros(n, 0.0);
+    for (TData *set : { trace.rawData.get(), trace.processedData.get() }) {
+        (*set)[0] = joined.at(0);
+        (*set)[1] = joined.at(1);
+        if (set->size() > 2)
+            (*set)[2] = zeros;
+    }
+}

@@ -38,3 +38,11 @@ QPair<double, double> fitShiftAlongAxis(TData &moving, const TData &fixed, int a
 // The left points before the first X of the right points, then every right
 // point.
 TData mergeProfiles(const TData &left, const TData &right);
+
+// Whether joined columns can become a trace: X and Y present, of one length
+// and not empty.
+bool isJoinedDataUsable(const TData &joined);
+
+// The joined X and Y become the raw and the processed points of the trace; a
+// third channel of the trace gets zeros.
+void setJoinedPoints(AbstractTrace &trace, const TData &joined);

@@ -13,6 +13,7 @@
 #include "support/contourtestplot.h"
 #include "support/fakemeasurement.h"
 #include "support/freshsettings.h"
+#include "support/goldenreport.h"
 #include "support/neutralcalibration.h"
 #include "support/scriptedprompts.h"
 #include "support/testmain.h"
@@ -293,6 +294,45 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(dir.filePath("missing/folder/protocol.html")));
         QVERIFY(heights[0]->labelText.isEmpty());
         QVERIFY(!fakes[0]->largeFont);
+    }
+
+    // The protocol takes values from the measurements and titles from the
+    // sections themselves: what the tree happens to show does not matter.
+    void dataComesFromTheMeasurements()
+    {
+        w->setTraces({ trace.get() });
+        placeAll();
+        w->rowOf(heights[0]->id())->setText(1, QStringLiteral("999 мм"));
+        w->tree()->sectionItem(MeasurementTreeWidget::Lengths)->setText(0, QStringLiteral("Длины (2)"));
+        w->tree()->sectionItem(MeasurementTreeWidget::Radii)->setText(0, QStringLiteral("ДЛИНЫ"));
+        const ReportData data = w->reportData();
+        QCOMPARE(data.value("distance_count"), QStringLiteral("2"));
+        QCOMPARE(data.value("distance_name"), QStringLiteral("ДЛИНЫ"));
+        QCOMPARE(data.value("distance[0].value"), heights[0]->valueText());
+        QCOMPARE(data.value("radius_count"), QStringLiteral("1"));
+        QCOMPARE(data.value("radius_name"), QStringLiteral("РАДИУСЫ"));
+        QCOMPARE(data.value("radius[0].value"), QStringLiteral("2.0005мм"));
+    }
+
+    // The whole written protocol of a fixed set of measurements against the
+    // golden page (masked: the protocol's own date and the trace's id).
+    void protocolMatchesGolden()
+    {
+        QTemporaryDir dir;
+        w->setTraces({ trace.get() });
+        w->findChild<QLineEdit *>("detailNameEdit")->setText("Вал 7 & <втулка>");
+        w->findChild<QTextEdit *>("commentTextEdit")->setPlainText("Без замечаний & <нет>");
+        placeAll();
+        QVERIFY(placeFake(*w, REGULAR_ANGLE, 4, "actionAngle", "pushButtonDirectAngle", 20, 40, 45.5));
+        ScriptedPrompts prompts;
+        prompts.expect(ScriptedPrompts::SaveFile, dir.filePath("golden"));
+        prompts.expect(ScriptedPrompts::Url, true);
+        w->saveReport(w.get());
+        QVERIFY(prompts.allAnswered());
+        QString page = GoldenReport::withPlotPlaceholder(GoldenReport::fileText(dir.filePath("golden.html")));
+        page.replace(QRegularExpression("(<th width=\"20%\">)[^<]*(</th>)"), "\\1@DATE@\\2");
+        page.replace(QStringLiteral("Трасса %1<").arg(trace->id + 1), QStringLiteral("Трасса @ID@<"));
+        QVERIFY(GoldenReport::matches(page, QStringLiteral("contour_protocol.html")));
     }
 };
 

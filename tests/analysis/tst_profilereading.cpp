@@ -1,4 +1,5 @@
 #include "support/fuzzy.h"
+#include "support/goldenreport.h"
 #include "support/simulatedinstrument.h"
 #include "support/testmain.h"
 #include "support/tracefiles.h"
@@ -9,6 +10,7 @@
 #include "plot/adaptivecurve.h"
 #include "plot/plotwidget.h"
 #include "report/reportdata.h"
+#include "traces/paramsmap.h"
 #include "widgets/devicecontrolwidget.h"
 #include "widgets/keyreceiver.h"
 
@@ -159,7 +161,7 @@ private Q_SLOTS:
         }
         QCOMPARE(f.list()->selectedTrace, main);
         QVERIFY(listItem(f.list(), ids[0])->isSelected());
-        QVERIFY(main->results.value(QStringLiteral("Ra")).startsWith(QStringLiteral("1.")));
+        QVERIFY(main->results.value(QStringLiteral("Ra")).text().startsWith(QStringLiteral("1.")));
         // A file under a "COM" folder is a file all the same: neither
         // rewritten nor cut-off checked (no question was scripted).
         QCOMPARE(fileBytes(path), before);
@@ -460,52 +462,6 @@ private Q_SLOTS:
         QVERIFY(f.window->visibleTraces().isEmpty());
     }
 
-    // The measurement report's data map.
-    void profileReportData()
-    {
-        Settings &s = Settings::instance();
-        s.preferenses.enabled_params
-            = { { 0, QStringLiteral("Ra") }, { 1, QStringLiteral("Rz") }, { 2, QStringLiteral("Xyz") } };
-        s.preferenses.enabled_params_count = 4;
-        ProfileWindowFixture f;
-        QVERIFY(f.read(writeProfile(QStringLiteral("report.txt"), 2), PROFILE));
-        auto *main = dynamic_cast<ProfileTrace *>(f.list()->traces.first());
-        // An additional trace gives its main trace's data.
-        const ReportData data = f.window->profileReportData(main->additionalTraces.last());
-        QCOMPARE(data, f.window->profileReportData(main));
-        QCOMPARE(data.value("factory_name"), QStringLiteral("Завод"));
-        QCOMPARE(data.value("detail_name"), QStringLiteral("Деталь"));
-        QCOMPARE(data.value("trace_count"), QStringLiteral("3"));
-        for (int i = 0; i < 3; ++i) {
-            const QString key = QStringLiteral("trace[%1].").arg(i);
-            QCOMPARE(data.value(key + "controller_name"), QStringLiteral("No name"));
-            QCOMPARE(data.value(key + "filter"), QStringLiteral("2.5 мм"));
-            QCOMPARE(data.value(key + "trace_length"), QStringLiteral("6 мм"));
-            QCOMPARE(data.value(key + "speed"), QStringLiteral("0.5 мм/с"));
-            QCOMPARE(
-                data.value(key + "creation_date"), (i == 0 ? main : main->additionalTraces[i - 1])->creationDateText());
-        }
-        QCOMPARE(data.value("trace[0].creation_date"), QStringLiteral("14-03-2026 09:30:00"));
-        QCOMPARE(data.value("param_count"), QStringLiteral("4"));
-        QCOMPARE(data.value("param[0].name"), QStringLiteral("Ra"));
-        QCOMPARE(data.value("param[0].value"), main->results.value("Ra") + QStringLiteral(" мкм"));
-        QVERIFY(data.value("param[1].value").endsWith(QStringLiteral(" мкм")));
-        QCOMPARE(data.value("param[2].value"), QStringLiteral(" "));
-        QCOMPARE(data.value("param[3].name"), QString());
-        QCOMPARE(data.size(), 3 + 5 * 3 + 1 + 2 * 4);
-
-        // Contour traces have none; an empty trace is 0 mm long; an
-        // additional trace without a main trace reports alone.
-        QVERIFY(f.window->profileReportData(nullptr).isEmpty());
-        ContourTrace contour;
-        QVERIFY(f.window->profileReportData(&contour).isEmpty());
-        ProfileTrace orphan;
-        orphan.setTraceType(ADDITIONAL_TRACE);
-        const ReportData alone = f.window->profileReportData(&orphan);
-        QCOMPARE(alone.value("trace_count"), QStringLiteral("1"));
-        QCOMPARE(alone.value("trace[0].trace_length"), QStringLiteral("0 мм"));
-    }
-
     // Reports: a file per visible trace with its plot; a cancel ends them;
     // a report that cannot be written is shown and not opened.
     void reports()
@@ -553,6 +509,42 @@ private Q_SLOTS:
         f.window->saveReport(f.window.get());
         QVERIFY(f.prompts.allAnswered());
         QCOMPARE(f.prompts.calls().at(f.prompts.calls().size() - 2).title, QStringLiteral("Ошибка печати отчёта"));
+    }
+
+    // The whole written measurement report with every parameter shown,
+    // against golden pages: a trace with two additional runs (values with
+    // their spread), and a trace too short for its cut-off.
+    void reportMatchesGolden()
+    {
+        Settings &s = Settings::instance();
+        s.preferenses.enabled_params.clear();
+        for (const QString &name : paramsMap.keys())
+            s.preferenses.enabled_params.insert(s.preferenses.enabled_params.size(), name);
+        s.preferenses.enabled_params_count = s.preferenses.enabled_params.size();
+        ProfileWindowFixture f;
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        const struct {
+            QString file;
+            int additional;
+            double cutOff;
+            QString golden;
+        } cases[] = { { QStringLiteral("golden.txt"), 2, 800, QStringLiteral("profile_report.html") },
+            { QStringLiteral("golden_single.txt"), 0, 800, QStringLiteral("profile_report_single.html") },
+            { QStringLiteral("golden_short.txt"), 0, 8000, QStringLiteral("profile_report_short.html") } };
+        for (const auto &c : cases) {
+            QVERIFY(f.read(writeProfile(c.file, c.additional, c.cutOff), PROFILE));
+            // The runs of a file are dated when they are read.
+            for (AbstractTrace *run : f.list()->traces)
+                if (run->traceType == ADDITIONAL_TRACE)
+                    run->creationDate = QDateTime(QDate(2026, 3, 15), QTime(10, 45, 30));
+            const QString path = QDir::current().absoluteFilePath(c.file + QStringLiteral(".report"));
+            f.prompts.expect(ScriptedPrompts::SaveFile, path).expect(ScriptedPrompts::Url, true);
+            f.window->saveReport(f.window.get());
+            QVERIFY(f.prompts.allAnswered());
+            const QString page = GoldenReport::withPlotPlaceholder(GoldenReport::fileText(path + ".html"));
+            QVERIFY2(GoldenReport::matches(page, c.golden), qPrintable(c.golden));
+        }
     }
 
     // In sensor-test mode every visible trace gets the sensor-test card.

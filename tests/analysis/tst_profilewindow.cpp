@@ -369,8 +369,8 @@ private Q_SLOTS:
         QVERIFY(f.action("actionPAN")->isEnabled());
     }
 
-    // Automatic paths: the program's folder, or the working directory when
-    // that one cannot be written; two readings in one second share a path.
+    // Automatic paths in the program's folder; two readings in one second
+    // share a path.
     void automaticPath()
     {
         ProfileWindowFixture f;
@@ -385,14 +385,6 @@ private Q_SLOTS:
         QVERIFY(a->name().isEmpty());
         if (a->creationDate.toSecsSinceEpoch() == b->creationDate.toSecsSinceEpoch())
             QCOMPARE(a->filePath(), b->filePath());
-
-        // A program folder under a plain file cannot hold the folder.
-        QFile plain(QStringLiteral("plain"));
-        QVERIFY(plain.open(QIODevice::WriteOnly));
-        plain.close();
-        QCOMPARE(automaticTraceFolder(QDir::current().absoluteFilePath("plain")),
-            QDir::currentPath() + QStringLiteral("/Профили"));
-        QVERIFY(QFileInfo(QStringLiteral("Профили")).isDir());
     }
 
     // The plot tools with real clicks on the toolbar.

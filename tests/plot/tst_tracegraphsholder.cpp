@@ -8,7 +8,10 @@
 #include "plottesthelpers.h"
 #include "settings/common.h"
 #include "settings/settings.h"
+#include "traces/contourtrace.h"
 #include "traces/profiletrace.h"
+
+#include "support/scriptedprompts.h"
 
 #include <cmath>
 #include <memory>
@@ -69,6 +72,7 @@ private Q_SLOTS:
     void histogramAndMaterialRatio();
     void histogramStoredOnlyForProfileKinds_data();
     void histogramStoredOnlyForProfileKinds();
+    void contourTraceHasNoProfileParts();
     void materialRatioByHand();
     void markersFollowSelectionAndCrop();
     void emptySelectionHidesMarkers();
@@ -229,6 +233,35 @@ void TestTraceGraphsHolder::histogramStoredOnlyForProfileKinds()
     holder.updateHistogram();
     QVERIFY(holder.histogramGraph()->dataCount() > 0);
     QCOMPARE(!trace->histogram.isEmpty(), stored);
+}
+
+// A holder of a contour trace (a sibling class of the profile trace, with
+// three channels) draws it and crops it like any other, and leaves out what
+// belongs to profiles: no histogram kept, no cut-off check asked.
+void TestTraceGraphsHolder::contourTraceHasNoProfileParts()
+{
+    Plots p;
+    ScriptedPrompts prompts; // fails on any question
+    ContourTrace trace;
+    trace.setTraceType(CONTOURPROF);
+    for (int i = 0; i < 400; ++i) {
+        QVector<double> point { i * 10.0, 50 * std::sin(i / 20.0), 0 };
+        trace.addPoint(point);
+    }
+    TraceGraphsHolder holder(p.owner.get(), &trace, p.main, p.hist, p.ratio);
+    QCOMPARE(holder.trace(), &trace);
+    holder.setUnit(QStringLiteral("мкм"), false);
+    holder.updateTraceGraph(true, true);
+    QCOMPARE(holder.curve()->dataCount(), 400);
+    p.main->rescaleAxes();
+    holder.updateHistogram();
+    QVERIFY(holder.histogramGraph()->dataCount() > 0);
+    holder.checkFilter();
+    QCOMPARE(prompts.calls().size(), 0);
+    holder.curve()->setSelection(QCPDataSelection(QCPDataRange(100, 200)));
+    holder.cropToSelection();
+    QCOMPARE(trace.pointCount(), 100);
+    QCOMPARE(holder.curve()->dataCount(), 100);
 }
 
 void TestTraceGraphsHolder::materialRatioByHand()

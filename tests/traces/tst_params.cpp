@@ -121,19 +121,19 @@ private Q_SLOTS:
                 : QStringLiteral("^-?\\d+\\.\\d{3}±\\d+\\.\\d{3}\\(-?\\d+\\.\\d{2}%\\)$"));
         QCOMPARE(main->results.size(), 56);
         for (const QString &name : kParamIndexNames) {
-            const QString text = main->results.value(name);
+            const QString text = main->results.value(name).text();
             QVERIFY2(format.match(text).hasMatch(), qPrintable(name + " = " + text));
         }
         // Values of a surface with known scale, not just well-formed texts.
-        const double ra = main->results.value("Ra").section(QChar(0x00B1), 0, 0).toDouble();
-        QVERIFY2(ra > 0.3 && ra < 0.8, qPrintable(main->results.value("Ra")));
-        QVERIFY(main->results.value("Wa").toDouble() > 0 || additional > 0);
+        const double ra = main->results.value("Ra").text().section(QChar(0x00B1), 0, 0).toDouble();
+        QVERIFY2(ra > 0.3 && ra < 0.8, qPrintable(main->results.value("Ra").text()));
+        QVERIFY(main->results.value("Wa").text().toDouble() > 0 || additional > 0);
         for (const char *name : { "Rk", "Rpk", "Rvk", "Mr1(tp1)", "Mr2(tp2)", "Rq", "RSm", "Pt", "Wt", "Dp", "tp" })
-            QVERIFY2(main->results.value(name).section(QChar(0x00B1), 0, 0).toDouble() > 0,
-                qPrintable(QString(name) + " = " + main->results.value(name)));
+            QVERIFY2(main->results.value(name).text().section(QChar(0x00B1), 0, 0).toDouble() > 0,
+                qPrintable(QString(name) + " = " + main->results.value(name).text()));
         // The Rk family reads only the main trace's material-ratio curve.
         if (additional > 0)
-            QVERIFY(main->results.value("Rk").endsWith(QStringLiteral("±0.000(0.00%)")));
+            QVERIFY(main->results.value("Rk").text().endsWith(QStringLiteral("±0.000(0.00%)")));
     }
 
     void meanAndSpreadOverAdditionalTraces()
@@ -147,7 +147,7 @@ private Q_SLOTS:
         main->addAdditionalTrace(first.get());
         main->addAdditionalTrace(second.get());
         QCOMPARE(calcParam(args, main.get(), "Pa"), QStringLiteral("1.100±0.082(7.42%)"));
-        QCOMPARE(main->results.value("Pa"), QStringLiteral("1.100±0.082(7.42%)"));
+        QCOMPARE(main->results.value("Pa").text(), QStringLiteral("1.100±0.082(7.42%)"));
     }
 
     void zeroMeanGivesNoNan()
@@ -199,7 +199,7 @@ private Q_SLOTS:
     void recalcAllKeepsExactlyTheDisplayedParameters()
     {
         auto t = surfaceTrace(3000, 1, 800, 5);
-        t->results["Rq"] = "old";
+        t->results["Rq"] = ParamValue { { 1.0 }, false };
         enableParams({ { 0, "Ra" }, { 1, "Rz" } });
         ExtraArgs args;
         recalcAllParams(args, t.get());
@@ -209,8 +209,8 @@ private Q_SLOTS:
         // Too short for its cut-off: the message under every displayed name.
         t->cutOff = 2500;
         recalcAllParams(args, t.get());
-        QCOMPARE(t->results.value("Ra"), kTooShort);
-        QCOMPARE(t->results.value("Rz"), kTooShort);
+        QCOMPARE(t->results.value("Ra").text(), kTooShort);
+        QCOMPARE(t->results.value("Rz").text(), kTooShort);
     }
 
     void recalcDpFollowsLevelAndHistogram()
@@ -222,12 +222,12 @@ private Q_SLOTS:
         recalcDpParam(args, t.get());
         QVERIFY(t->results.isEmpty());
 
-        t->results["Dp"] = "old";
+        t->results["Dp"] = ParamValue { { 1.0 }, false };
         recalcDpParam(args, t.get());
-        QCOMPARE(t->results.value("Dp"), QStringLiteral("20.000"));
+        QCOMPARE(t->results.value("Dp").text(), QStringLiteral("20.000"));
         t->level = 2.5;
         recalcDpParam(args, t.get());
-        QCOMPARE(t->results.value("Dp"), QStringLiteral("30.000"));
+        QCOMPARE(t->results.value("Dp").text(), QStringLiteral("30.000"));
     }
 
     void histogramOfRoughness()

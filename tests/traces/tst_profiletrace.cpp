@@ -167,7 +167,7 @@ void TestProfileTrace::cloneCopiesOneLevel()
     fill(*main, 100);
     main->speed = 0.5;
     main->level = 1.25;
-    main->results.insert("Ra", "0.123");
+    main->results.insert("Ra", ParamValue { { 0.123 }, false });
     main->histogram = TData { { 1, 2 }, { 3, 4 } };
     main->profile(800, ROUGHNESS_PROFILE);
     auto a = std::make_unique<ProfileTrace>();

@@ -1,4 +1,5 @@
 #include "traces/tracejoin.h"
+#include "traces/contourtrace.h"
 
 #include "support/fuzzy.h"
 #include "support/testmain.h"
@@ -56,6 +57,7 @@ private Q_SLOTS:
     void thinningKeepsOnePointPerHundredthOfTheOverlap();
     void flatAxisIsNotSearched();
     void mergeDropsLeftPointsAtOrBeyondTheJoin();
+    void joinedPointsMakeATrace();
 };
 
 void TestTraceJoin::joiningTwoPiecesRestoresTheTrace()
@@ -176,6 +178,23 @@ void TestTraceJoin::mergeDropsLeftPointsAtOrBeyondTheJoin()
     const TData merged
         = mergeProfiles(TData { { 0, 5, 1, 3, 2 }, { 10, 11, 12, 13, 14 } }, TData { { 3, 4 }, { 20, 21 } });
     QCOMPARE(merged, TData({ { 0, 1, 2, 3, 4 }, { 10, 12, 14, 20, 21 } }));
+}
+
+// The joined columns become a contour's raw and processed points, its third
+// channel zero; columns missing, empty or of different lengths are refused.
+void TestTraceJoin::joinedPointsMakeATrace()
+{
+    QVERIFY(isJoinedDataUsable(TData { { 1, 2 }, { 3, 4 } }));
+    QVERIFY(!isJoinedDataUsable(TData { { 1, 2 } }));
+    QVERIFY(!isJoinedDataUsable(TData { {}, {} }));
+    QVERIFY(!isJoinedDataUsable(TData { { 1, 2 }, { 3 } }));
+
+    ContourTrace trace;
+    const TData joined { { 0, 10, 20 }, { 1, 2, 3 } };
+    setJoinedPoints(trace, joined);
+    for (const TData *set : { trace.rawData.get(), trace.processedData.get() })
+        QCOMPARE(*set, TData({ { 0, 10, 20 }, { 1, 2, 3 }, { 0, 0, 0 } }));
+    QCOMPARE(trace.pointCount(), 3);
 }
 
 VANTOR_TEST_MAIN(TestTraceJoin)

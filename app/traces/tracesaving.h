@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+class AbstractTrace;
+
+// What saving does with the traces of the profile window, apart from the
+// questions to the operator: which traces get a file, which trace's file
+// holds an acquired trace, and the file names the save questions offer.
+namespace TraceSaving {
+
+// The traces that get a file of their own, in the given order: every trace
+// for coordinates files; for native files every trace but the additional
+// traces of a main trace, whose native file holds them.
+QList<AbstractTrace *> tracesToSave(const QList<AbstractTrace *> &traces, bool native);
+
+// The trace whose native file holds the trace: the main trace of an
+// additional trace that has one, otherwise the trace itself (or null).
+AbstractTrace *fileOwner(AbstractTrace *trace);
+
+// Writes the trace to path as a native file (which then becomes the file of
+// the trace and of its additional traces) or as a coordinates file (which
+// does not). False, with the trace's file unchanged, when nothing was written.
+bool saveTrace(AbstractTrace *trace, const QString &path, bool native);
+
+// The path a save question proposes: the folder (ending in "/"), the name and
+// the time as "_yyyy_MM_dd_HH_mm_ss"; saves within one second get one path.
+QString proposedPath(const QString &folder, const QString &name, const QDateTime &now);
+
+// The folder of a chosen path, with its trailing "/".
+QString folderOf(const QString &path);
+
+} // namespace TraceSaving
+
+// The folder automatic trace files go into: "Профили" in the program's own
+// folder, or in the working directory when that one cannot be written.
+// Created when missing.
+QString automaticTraceFolder(const QString &programFolder);
