@@ -15,7 +15,9 @@ AnalisysWidget::~AnalisysWidget()
 {
     if (m_dataProvider) {
         disconnect(m_dataProvider, nullptr, this, nullptr);
-        // The worker may still be filling a trace the window's children own.
+        // The worker may still be filling a trace the window's children own;
+        // it is told to end first, so that the wait is short.
+        m_dataProvider->cancel();
         m_dataProvider->waitForFinished();
         delete m_dataProvider;
     }

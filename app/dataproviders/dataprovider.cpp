@@ -1,6 +1,8 @@
 #include "dataproviders/dataprovider.h"
 
+#include "settings/settings.h"
 #include "traces/abstracttrace.h"
+#include "traces/contourtrace.h"
 
 #include <QFutureWatcher>
 #include <QThreadPool>
@@ -21,6 +23,8 @@ void DataProvider::start(AbstractTrace *trace)
         return;
     m_trace = trace;
     m_started = true;
+    m_settings = ReadingSettings::fromSettings(Settings::instance());
+    setUpTrace();
     m_future = QtConcurrent::run(QThreadPool::globalInstance(), this, &DataProvider::run);
 }
 
@@ -52,8 +56,15 @@ void DataProvider::run()
     prepare();
     Q_EMIT dataReadStarted();
     m_result = obtainData();
-    // A failed read still leaves a consistent (partial or empty) trace.
-    m_trace->applyPostProcessors();
-    m_trace->processData();
+    // A failed read still leaves a consistent (partial or empty) trace;
+    // an abandoned one is left as it is, nobody takes it.
+    if (!m_abandoned) {
+        m_trace->applyPostProcessors();
+        // The contour steps are those of the reading's start.
+        if (auto *contour = dynamic_cast<ContourTrace *>(m_trace))
+            contour->processData(m_settings.steps);
+        else
+            m_trace->processData();
+    }
     Q_EMIT dataReadFinished();
 }

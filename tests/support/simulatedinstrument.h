@@ -47,6 +47,9 @@ struct ProfileRun {
     // The block count that announces the block; -1 gives the count that
     // matches the block's samples.
     qint64 blockCount = -1;
+    // The stream stops after the live samples, without its end marker and
+    // block: what the computer gets when the cable is pulled mid-trace.
+    bool stopsBeforeBlock = false;
 };
 
 struct ContourRecord {
