@@ -4,6 +4,7 @@
 #include "analysis/panelfiltercontrol.h"
 #include "dataproviders/dataprovider.h"
 #include "dataproviders/devicedataprovider.h"
+#include "dataproviders/filedataprovider.h"
 #include "mainwindow.h"
 #include "plot/adaptivecurve.h"
 #include "plot/curveregistry.h"
@@ -1004,7 +1005,7 @@ bool ProfileAnalisisWidget::dropsFinishedReading(AbstractTrace *trace, bool inst
     // A file from which no point was read leaves nothing to list; its error,
     // if it had one, has been shown.
     const auto *profile = dynamic_cast<ProfileTrace *>(trace);
-    const bool nothingRead = !instrument && trace->pointCount() == 0
+    const bool nothingRead = qobject_cast<const FileDataProvider *>(provider) && trace->pointCount() == 0
         && !(profile && trace->traceType == PROFILE && !profile->additionalTraces.isEmpty());
     if (!interrupted && !nothingRead)
         return false;
