@@ -1,5 +1,6 @@
 #include "dataproviders/dataprovider.h"
 
+#include "dataproviders/threadhandoff.h"
 #include "settings/settings.h"
 #include "traces/abstracttrace.h"
 #include "traces/contourtrace.h"
@@ -13,7 +14,10 @@ DataProvider::DataProvider(const QString &name)
 {
 }
 
-DataProvider::~DataProvider() = default;
+DataProvider::~DataProvider()
+{
+    takeOver(this);
+}
 
 void DataProvider::start(AbstractTrace *trace)
 {
@@ -25,12 +29,14 @@ void DataProvider::start(AbstractTrace *trace)
     m_started = true;
     m_settings = ReadingSettings::fromSettings(Settings::instance());
     setUpTrace();
+    handOff(this);
     m_future = QtConcurrent::run(QThreadPool::globalInstance(), this, &DataProvider::run);
 }
 
 void DataProvider::waitForFinished()
 {
     m_future.waitForFinished();
+    takeOver(this);
 }
 
 void DataProvider::deleteWhenFinished()
@@ -53,7 +59,9 @@ bool DataProvider::obtainData()
 
 void DataProvider::run()
 {
+    takeOver(this);
     prepare();
+    handOff(this);
     Q_EMIT dataReadStarted();
     m_result = obtainData();
     // A failed read still leaves a consistent (partial or empty) trace;
@@ -66,5 +74,9 @@ void DataProvider::run()
         else
             m_trace->processData();
     }
+    handOff(this);
     Q_EMIT dataReadFinished();
+    // What direct receivers of the notice did on this thread is handed over
+    // too (the wait for the worker takes it over).
+    handOff(this);
 }

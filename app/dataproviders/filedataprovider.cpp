@@ -1,5 +1,6 @@
 #include "dataproviders/filedataprovider.h"
 
+#include "dataproviders/threadhandoff.h"
 #include "settings/logger.h"
 #include "traces/contourtrace.h"
 #include "traces/processors.h"
@@ -314,19 +315,23 @@ void FileDataProvider::appendPoint(QVector<double> &point)
 {
     trace()->addPoint(point);
     ++m_appended;
-    if (m_appended % kBatchSize == 0)
+    if (m_appended % kBatchSize == 0) {
+        handOff(this);
         Q_EMIT dataBatchReady(m_appended - kBatchSize, kBatchSize);
+    }
 }
 
 void FileDataProvider::failOpen(const QString &path)
 {
     qDebug() << "Can't open file " << path;
     logger.log(Logger::ERROR, "Can't open file " + path.toStdString());
+    handOff(this);
     Q_EMIT dataReadError(QStringLiteral("Can't open file "));
 }
 
 void FileDataProvider::failContent(const QString &path)
 {
     logger.log(Logger::ERROR, "Error in " + path.toStdString());
+    handOff(this);
     Q_EMIT dataReadError(QStringLiteral("Error in ") + path);
 }

@@ -6,6 +6,7 @@
 #include "profilewindowfixture.h"
 
 #include "dataproviders/devicedataprovider.h"
+#include "dataproviders/threadhandoff.h"
 #include "plot/adaptivecurve.h"
 #include "plot/plotwidget.h"
 #include "report/reportdata.h"
@@ -31,10 +32,16 @@ public:
     }
     ~GatedProvider() override
     {
-        gate.release(1);
+        open();
         waitForFinished();
     }
     void announce(int from, int count) { Q_EMIT dataBatchReady(from, count); }
+    // Lets the worker go on with what the test put into the trace.
+    void open()
+    {
+        handOff(&gate);
+        gate.release(1);
+    }
     QSemaphore gate;
 
 protected:
@@ -42,6 +49,7 @@ protected:
     bool obtainData() override
     {
         gate.acquire();
+        takeOver(&gate);
         return true;
     }
 };
@@ -215,7 +223,7 @@ private Q_SLOTS:
         QCOMPARE(trace->pointCount(), 0);
         QCOMPARE(trace->channelCount(), kind == PROFILE ? 2 : 3);
         QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
-        provider->gate.release();
+        provider->open();
         QVERIFY(ended.wait(5000));
         QVERIFY(!f.window->isAcquiring);
     }
@@ -553,7 +561,7 @@ private Q_SLOTS:
         QVERIFY(f.prompts.allAnswered());
         QCOMPARE(f.prompts.calls().last().text, QStringLiteral("Дождитесь окончания чтения трассы."));
         QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
-        provider->gate.release();
+        provider->open();
         QVERIFY(ended.wait(5000));
     }
 

@@ -173,8 +173,9 @@ private Q_SLOTS:
         stopped.start();
         line.device.stopTrace();
         QVERIFY(worker.waitFinished(5000));
-        // The end of the trace wakes the worker: no poll interval to wait out.
-        QVERIFY2(stopped.elapsed() < 200, qPrintable(QString::number(stopped.elapsed())));
+        // The end of the trace wakes the worker: no poll interval to wait out
+        // (the bound leaves room for a slow, instrumented build).
+        QVERIFY2(stopped.elapsed() < 400, qPrintable(QString::number(stopped.elapsed())));
         QVERIFY(provider.result());
 
         QCOMPARE(batches.notices.size(), 31);

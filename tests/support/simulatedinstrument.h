@@ -126,6 +126,7 @@ public:
     // (each as its own write); every "CT" is answered with the next console
     // height while any are left.
     void setProfileRun(const InstrumentReplies::ProfileRun &run) { m_profileRun = run; }
+    InstrumentReplies::ProfileRun profileRun() const { return m_profileRun; }
     void setCalibrationTexts(const QList<QByteArray> &texts) { m_calibrationTexts = texts; }
     void setConsoleHeights(const QList<quint16> &heights) { m_consoleHeights = heights; }
 
