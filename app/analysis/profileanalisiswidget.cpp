@@ -1022,6 +1022,9 @@ bool ProfileAnalisisWidget::dropsFinishedReading(AbstractTrace *trace, bool inst
         action->setEnabled(action != ui->actionCut && action != ui->actionRFit);
     updateProcessingControls();
     Q_EMIT unlockButtons();
+    // Keys pressed to close the message must not drive the instrument.
+    QObject *keys = keyReceiver;
+    const bool keysWereBlocked = keys ? keys->blockSignals(true) : false;
     if (interrupted) {
         logger.log(Logger::WARNING, "Acquired trace interrupted before its sample block; not saved");
         Prompts::instance().warning(this, QStringLiteral("Трасса прервана"),
@@ -1034,6 +1037,8 @@ bool ProfileAnalisisWidget::dropsFinishedReading(AbstractTrace *trace, bool inst
         Prompts::instance().warning(
             this, QStringLiteral("Ошибка"), QStringLiteral("В файле нет точек трассы:\n%1").arg(path));
     }
+    if (keys)
+        keys->blockSignals(keysWereBlocked);
     return true;
 }
 

@@ -360,13 +360,21 @@ private Q_SLOTS:
         const QString cutPath = provider->trace()->filePath();
         QCOMPARE(QFileInfo(cutPath).absolutePath(), QFileInfo(folder).absoluteFilePath());
 
-        f.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
-        QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
-        sim.pullCable();
-        QVERIFY(ended.wait(10000));
-        QVERIFY(f.prompts.allAnswered());
-        QCOMPARE(f.prompts.calls().last().title, QStringLiteral("Трасса прервана"));
-        QVERIFY(f.prompts.calls().last().text.contains(QStringLiteral("Трасса не сохранена")));
+        {
+            // The instrument's keys are off while the message is up.
+            KeyWatchingPrompts watch;
+            watch.keys = f.window->keyReceiver;
+            QVERIFY(watch.keys);
+            watch.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+            QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
+            sim.pullCable();
+            QVERIFY(ended.wait(10000));
+            QVERIFY(watch.allAnswered());
+            QCOMPARE(watch.calls().last().title, QStringLiteral("Трасса прервана"));
+            QVERIFY(watch.calls().last().text.contains(QStringLiteral("Трасса не сохранена")));
+            QCOMPARE(watch.keysBlocked, QList<bool> { true });
+            QVERIFY(!watch.keys->signalsBlocked());
+        }
         QVERIFY(!QFileInfo::exists(cutPath));
         QVERIFY(f.list()->traces.isEmpty());
         QVERIFY(f.window->graphHolders.isEmpty());
