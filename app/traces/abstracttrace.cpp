@@ -97,8 +97,10 @@ TData AbstractTrace::rawPoints(int from, int count) const
     const int end = static_cast<int>(std::clamp<qint64>(wantedEnd, begin, n));
     TData result;
     result.reserve(rawData->size());
+    // A deep copy: mid() of a whole channel would share the storage that the
+    // appending thread goes on writing.
     for (const auto &channel : *rawData)
-        result.append(channel.mid(begin, end - begin));
+        result.append(QVector<double>(channel.constBegin() + begin, channel.constBegin() + end));
     return result;
 }
 
