@@ -24,6 +24,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #ifdef Q_OS_WIN
 #include <QDir>
 #include <windows.h>
@@ -272,6 +274,8 @@ void TraceList::tracesListItemSelectionChanged()
         }
         if (isProfileKind(selectedTrace))
             showTraceParams(id);
+        else
+            clearTraceParams();
         Q_EMIT setGraphSelected(id, true);
 
         auto *shortcut = new QShortcut(QKeySequence(Qt::Key_Delete), this);
@@ -303,6 +307,16 @@ void TraceList::applySensorTestMode()
     ui->tracesListTreeWidget->setVisible(!sensorTest);
     if (sensorTest)
         ui->paramsListTreeWidget->setVisible(false);
+}
+
+void TraceList::clearTraceParams()
+{
+    // A contour trace has none of the profile's values: nothing of the trace
+    // shown before may stay.
+    ui->paramsListTreeWidget->clear();
+    ui->speedValueLable->clear();
+    ui->traceLengthValuLabel->clear();
+    setInfoVisible(false);
 }
 
 ProfileTrace *TraceList::listedProfileTrace(int id) const
@@ -505,10 +519,14 @@ void TraceList::removeAdditionalTrace(QTreeWidgetItem *item, int id)
         return;
     AbstractTrace *trace = traces.value(id);
     if (ProfileTrace *main = listedProfileTrace(itemId(item->parent()))) {
+        // The main trace's file changes only when it held this run.
+        const bool held = std::any_of(main->additionalTraces.cbegin(), main->additionalTraces.cend(),
+            [id](const ProfileTrace *run) { return run && run->id == id; });
         main->removeAdditionalTrace(id);
         if (auto *run = dynamic_cast<ProfileTrace *>(trace))
             run->parentTrace = nullptr;
-        rewriteTraceFile(main);
+        if (held)
+            rewriteTraceFile(main);
     }
     traces.remove(id);
     Q_EMIT traceDeleted(id);
@@ -529,6 +547,26 @@ void TraceList::removeTrace(AbstractTrace *trace)
             return;
         }
     }
+}
+
+void TraceList::dropTrace(AbstractTrace *trace)
+{
+    if (!trace)
+        return;
+    const int id = trace->id;
+    if (trace == acquiringTrace)
+        acquiringTrace = nullptr;
+    // A run is detached first, so that its main trace's file stays as it is.
+    if (auto *run = dynamic_cast<ProfileTrace *>(trace); run && run->parentTrace) {
+        run->parentTrace->removeAdditionalTrace(id);
+        run->parentTrace = nullptr;
+    }
+    if (QTreeWidgetItem *item = findItem(id); item && traces.value(id) == trace) {
+        removeTraceItem(item, id);
+        return;
+    }
+    traces.remove(id);
+    dispose(trace);
 }
 
 void TraceList::removeAllButAcquired()

@@ -57,6 +57,10 @@ public:
     void removeMainTrace(QTreeWidgetItem *item, int id);
     void removeAdditionalTrace(QTreeWidgetItem *item, int id);
     void removeTrace(AbstractTrace *trace);
+    // Removes a trace that brought nothing worth keeping (a file without a
+    // point read, an interrupted acquisition), even while it is the trace
+    // being acquired, and deletes it. No file is rewritten for it.
+    void dropTrace(AbstractTrace *trace);
 
     void setTraceConsole(int id, const ConsoleParams &console);
     void joinTracesDialog(int id);
@@ -92,6 +96,8 @@ private:
     QTreeWidgetItem *findItem(int id) const;
     QTreeWidgetItem *lastProfileItem() const;
     ProfileTrace *listedProfileTrace(int id) const;
+    // Empties and hides the values of the parameter table.
+    void clearTraceParams();
     bool isContourOnly() const;
     void releaseDeleteShortcuts();
     // Rewrites the file of a main profile trace; a failure is shown.

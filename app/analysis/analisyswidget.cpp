@@ -1,6 +1,7 @@
 #include "analysis/analisyswidget.h"
 
 #include "dataproviders/dataprovider.h"
+#include "dataproviders/threadhandoff.h"
 #include "settings/logger.h"
 #include "traces/abstracttrace.h"
 
@@ -15,7 +16,9 @@ AnalisysWidget::~AnalisysWidget()
 {
     if (m_dataProvider) {
         disconnect(m_dataProvider, nullptr, this, nullptr);
-        // The worker may still be filling a trace the window's children own.
+        // The worker may still be filling a trace the window's children own;
+        // it is told to end first, so that the wait is short.
+        m_dataProvider->cancel();
         m_dataProvider->waitForFinished();
         delete m_dataProvider;
     }
@@ -39,22 +42,27 @@ void AnalisysWidget::setDataProvider(DataProvider *provider)
     // dropped (disconnecting does not withdraw calls already queued). The
     // slots still see the provider as their sender.
     connect(provider, &DataProvider::dataReadStarted, this, [this, provider] {
+        takeOver(provider);
         if (provider == m_dataProvider)
             dataReadStarted();
     });
     connect(provider, &DataProvider::dataReadFinished, this, [this, provider] {
+        takeOver(provider);
         if (provider == m_dataProvider)
             dataReadFinished();
     });
     connect(provider, &DataProvider::dataBatchReady, this, [this, provider](int from, int count) {
+        takeOver(provider);
         if (provider == m_dataProvider)
             dataBatchReady(from, count);
     });
     connect(provider, &DataProvider::dataReset, this, [this, provider] {
+        takeOver(provider);
         if (provider == m_dataProvider)
             dataReset();
     });
     connect(provider, &DataProvider::dataReadError, this, [this, provider](const QString &error) {
+        takeOver(provider);
         if (provider == m_dataProvider)
             dataReadError(error);
     });

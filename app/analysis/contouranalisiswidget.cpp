@@ -14,6 +14,7 @@
 #include "settings/logger.h"
 #include "settings/settings.h"
 #include "traces/abstracttrace.h"
+#include "traces/processors.h"
 #include "widgets/calibrationtoolswidget.h"
 #include "widgets/prompts.h"
 
@@ -737,6 +738,9 @@ void ContourAnalisisWidget::calibrationDataValueChangedManually(QVector<Abstract
 {
     Q_UNUSED(changed) // the tools were given this window's own clones
     for (int i = 0; i < traces.size(); ++i) {
+        // The conversion keeps the calibration it was made with; these clones
+        // take the changed one.
+        renewContourConversion(*traces[i]);
         traces[i]->recalculate();
         setCurveData(i, true);
     }

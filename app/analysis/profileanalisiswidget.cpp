@@ -4,6 +4,7 @@
 #include "analysis/panelfiltercontrol.h"
 #include "dataproviders/dataprovider.h"
 #include "dataproviders/devicedataprovider.h"
+#include "dataproviders/filedataprovider.h"
 #include "mainwindow.h"
 #include "plot/adaptivecurve.h"
 #include "plot/axisrange.h"
@@ -364,14 +365,11 @@ void ProfileAnalisisWidget::reprocessTraces()
             = processingChain(state, trace->traceType, profile ? profile->cutOff : 0.0, ChainStage::Rebuild);
         for (const PostProcessorPtr &processor : chain)
             trace->addPostProcessor(processor);
+        renewContourConversion(*trace);
         trace->recalculate();
         TraceGraphsHolder *holder = it.value();
         holder->updateTraceGraph(holder->mRLine, holder->mRFit);
     }
-    // The rescale replots when a curve is shown; otherwise the plot is
-    // replotted here.
-    if (!hasVisibleCurve())
-        plotMain->replot();
     rescaleMainPlot();
 }
 
@@ -597,8 +595,12 @@ bool ProfileAnalisisWidget::hasVisibleCurve() const
 void ProfileAnalisisWidget::rescaleMainPlot()
 {
     const QVector<QCPCurve *> visible = visibleCurves();
-    if (visible.isEmpty())
+    // Without a visible curve the ranges stay, but the plot is redrawn all
+    // the same: a curve just hidden or removed must leave the screen.
+    if (visible.isEmpty()) {
+        plotMain->replot();
         return;
+    }
 
     const CurveRegistry::DataBounds b = CurveRegistry::dataBounds(visible);
     const double kmin = b.minKey, kmax = b.maxKey, vmin = b.minValue, vmax = b.maxValue;
@@ -890,6 +892,8 @@ void ProfileAnalisisWidget::dataReadFinished()
         return;
     m_batchReplot->stop();
     const bool instrument = isInstrumentReading();
+    if (dropsFinishedReading(trace, instrument))
+        return;
 
     if (instrument) {
         AbstractTrace *owner = TraceSaving::fileOwner(trace);
@@ -920,6 +924,52 @@ void ProfileAnalisisWidget::dataReadFinished()
     if (Settings::instance().test_sensor_mode && isProfileKind(trace->traceType))
         ui->traceList->runSensorTest(trace);
     ui->deviceControlWidget->setEnableAdditionalTraceButton(true);
+}
+
+bool ProfileAnalisisWidget::dropsFinishedReading(AbstractTrace *trace, bool instrument)
+{
+    const auto *provider = qobject_cast<DataProvider *>(sender());
+    // An acquisition fails only when the link was lost before the sample
+    // block: the trace holds raw counts, not a measurement.
+    const bool interrupted = instrument && provider && !provider->result();
+    // A file from which no point was read leaves nothing to list; its error,
+    // if it had one, has been shown.
+    const auto *profile = dynamic_cast<ProfileTrace *>(trace);
+    const bool nothingRead = qobject_cast<const FileDataProvider *>(provider) && trace->pointCount() == 0
+        && !(profile && trace->traceType == PROFILE && !profile->additionalTraces.isEmpty());
+    if (!interrupted && !nothingRead)
+        return false;
+
+    isAcquiring = false;
+    m_readingTrace = nullptr;
+    m_readingProvider = nullptr;
+    const int id = trace->id;
+    ui->traceList->dropTrace(trace);
+    if (graphHolders.contains(id))
+        onTraceDeleted(id);
+    rescaleMainPlot();
+    for (QAction *action : toolActions())
+        action->setEnabled(action != ui->actionCut && action != ui->actionRFit);
+    updateProcessingControls();
+    Q_EMIT unlockButtons();
+    // Keys pressed to close the message must not drive the instrument.
+    QObject *keys = keyReceiver;
+    const bool keysWereBlocked = keys ? keys->blockSignals(true) : false;
+    if (interrupted) {
+        logger.log(Logger::WARNING, "Acquired trace interrupted before its sample block; not saved");
+        Prompts::instance().warning(this, QStringLiteral("Трасса прервана"),
+            QStringLiteral("Связь с прибором потеряна до получения данных трассы.\n"
+                           "Трасса не сохранена, параметры не рассчитаны. Повторите измерение."));
+        ui->deviceControlWidget->setEnableAdditionalTraceButton(!ui->traceList->traces.isEmpty());
+    } else if (provider && provider->result()) {
+        const QString path = provider->name();
+        logger.log(Logger::WARNING, "No point read from " + path.toStdString());
+        Prompts::instance().warning(
+            this, QStringLiteral("Ошибка"), QStringLiteral("В файле нет точек трассы:\n%1").arg(path));
+    }
+    if (keys)
+        keys->blockSignals(keysWereBlocked);
+    return true;
 }
 
 void ProfileAnalisisWidget::dataReadError(QString error)

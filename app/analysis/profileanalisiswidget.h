@@ -164,6 +164,11 @@ private:
     // end arrived: it leaves the list and the plots and is deleted once its
     // worker has returned.
     void abandonStaleReading();
+    // At the end of a reading: a trace that brought nothing worth keeping (a
+    // file without a point read, an acquisition whose link was lost before
+    // its sample block) leaves the list and the plots, and the operator is
+    // told; true when the trace was dropped.
+    bool dropsFinishedReading(AbstractTrace *trace, bool instrument);
     // A save or a report while a trace is being read is refused with a
     // message; true when refused.
     bool refuseWhileReading(QWidget *parent, const QString &title);

@@ -1,6 +1,9 @@
 #include "dataproviders/dataprovider.h"
 
+#include "dataproviders/threadhandoff.h"
+#include "settings/settings.h"
 #include "traces/abstracttrace.h"
+#include "traces/contourtrace.h"
 
 #include <QFutureWatcher>
 #include <QThreadPool>
@@ -11,7 +14,10 @@ DataProvider::DataProvider(const QString &name)
 {
 }
 
-DataProvider::~DataProvider() = default;
+DataProvider::~DataProvider()
+{
+    takeOver(this);
+}
 
 void DataProvider::start(AbstractTrace *trace)
 {
@@ -21,12 +27,16 @@ void DataProvider::start(AbstractTrace *trace)
         return;
     m_trace = trace;
     m_started = true;
+    m_settings = ReadingSettings::fromSettings(Settings::instance());
+    setUpTrace();
+    handOff(this);
     m_future = QtConcurrent::run(QThreadPool::globalInstance(), this, &DataProvider::run);
 }
 
 void DataProvider::waitForFinished()
 {
     m_future.waitForFinished();
+    takeOver(this);
 }
 
 void DataProvider::deleteWhenFinished()
@@ -49,11 +59,24 @@ bool DataProvider::obtainData()
 
 void DataProvider::run()
 {
+    takeOver(this);
     prepare();
+    handOff(this);
     Q_EMIT dataReadStarted();
     m_result = obtainData();
-    // A failed read still leaves a consistent (partial or empty) trace.
-    m_trace->applyPostProcessors();
-    m_trace->processData();
+    // A failed read still leaves a consistent (partial or empty) trace;
+    // an abandoned one is left as it is, nobody takes it.
+    if (!m_abandoned) {
+        m_trace->applyPostProcessors();
+        // The contour steps are those of the reading's start.
+        if (auto *contour = dynamic_cast<ContourTrace *>(m_trace))
+            contour->processData(m_settings.steps);
+        else
+            m_trace->processData();
+    }
+    handOff(this);
     Q_EMIT dataReadFinished();
+    // What direct receivers of the notice did on this thread is handed over
+    // too (the wait for the worker takes it over).
+    handOff(this);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dataproviders/readingsettings.h"
+
 #include <QFuture>
 #include <QObject>
 #include <QString>
@@ -23,8 +25,9 @@ public:
     explicit DataProvider(const QString &name);
     ~DataProvider() override;
 
-    // Stores the trace (not owned; must not be null) and starts the worker.
-    // Returns at once.
+    // Stores the trace (not owned; must not be null), copies the settings the
+    // reading needs and sets the trace up (both on the calling thread, the
+    // GUI thread), then starts the worker. Returns at once.
     void start(AbstractTrace *trace);
 
     QString name() const { return m_name; }
@@ -36,6 +39,10 @@ public:
     void waitForFinished();
     // True from start() until the worker has returned.
     bool isRunning() const { return m_future.isRunning(); }
+    // Tells the worker that nobody takes the trace any more: it ends as soon as
+    // it can and skips the post-processing. For an owner about to wait for
+    // the worker and delete the provider. The base version only marks it.
+    virtual void cancel() { m_abandoned = true; }
     // Deletes the provider from its own thread's event loop once its worker
     // has returned (at the next pass when it never started or has ended).
     // For an owner that lets go of a provider whose reading may still run.
@@ -49,19 +56,27 @@ Q_SIGNALS:
     void dataReset();
 
 protected:
-    // Sets the trace up before reading: its name and point processors.
+    // Sets up on the thread that starts the reading, before the worker runs,
+    // what the windows read as soon as the reading starts (the trace's name
+    // and file path). The base version does nothing.
+    virtual void setUpTrace() { }
+    // Sets the trace up before reading (worker thread): its point processors.
     virtual void prepare() = 0;
     // Fills the trace with AbstractTrace::addPoint, announcing appended points
     // in ascending, non-overlapping batches; returns true when the trace is
     // complete. On failure emits dataReadError and returns false. Must return
     // in finite time. The base version announces an empty batch.
     virtual bool obtainData();
+    // The settings copied when the reading started; the worker reads these.
+    const ReadingSettings &readingSettings() const { return m_settings; }
 
 private:
     void run();
 
     QString m_name;
     std::atomic_bool m_result { false };
+    std::atomic_bool m_abandoned { false };
+    ReadingSettings m_settings;
     bool m_started = false;
     AbstractTrace *m_trace = nullptr;
     QFuture<void> m_future;

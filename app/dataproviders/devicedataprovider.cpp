@@ -6,7 +6,6 @@
 #include "traces/contourtrace.h"
 #include "traces/processors.h"
 
-#include <QThread>
 
 DeviceDataProvider::DeviceDataProvider(Device *device)
     : DataProvider(QString::fromStdString(device->port()->portName()))
@@ -16,14 +15,38 @@ DeviceDataProvider::DeviceDataProvider(Device *device)
     dataConnection
         = connect(device, &Device::dataRecieved, this, &DeviceDataProvider::onDataRecieved, Qt::DirectConnection);
     connect(device, &Device::dataReset, this, &DeviceDataProvider::onDataReset);
+    // The instrument reports a lost link before it clears its tracing flag,
+    // so the mark is set before the worker can see the end.
+    connect(device, &Device::deviceLost, this, [this] {
+        if (m_tracing->load())
+            m_interrupted = true;
+    });
+    connect(device, &Device::tracingEnded, this, &DeviceDataProvider::wake, Qt::DirectConnection);
 }
 
 DeviceDataProvider::~DeviceDataProvider()
 {
-    m_stopping = true;
-    waiting = false;
     disconnect(dataConnection);
+    cancel();
     waitForFinished();
+}
+
+void DeviceDataProvider::cancel()
+{
+    DataProvider::cancel();
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+}
+
+void DeviceDataProvider::wake()
+{
+    // Taking the lock orders the change the worker waits for (made before
+    // this call) with its test of the condition.
+    { const std::lock_guard<std::mutex> lock(m_mutex); }
+    m_wake.notify_all();
 }
 
 void DeviceDataProvider::prepare()
@@ -41,13 +64,14 @@ void DeviceDataProvider::prepareTrace()
     if (device)
         t->setName(QString::fromStdString(device->port()->portName()));
     t->clearPointProcessors();
+    const ReadingSettings &s = readingSettings();
     switch (t->traceType) {
     case CONTOUR:
     case CONTOURPROF:
         t->setTraceType(t->traceType);
         if (auto *contour = dynamic_cast<ContourTrace *>(t))
-            contour->needle_pressing = Settings::instance().needlePressing();
-        t->addPointProcessor(std::make_shared<ContourConversionPointProcessor>());
+            contour->needle_pressing = s.needlePressing;
+        t->addPointProcessor(std::make_shared<ContourConversionPointProcessor>(s.calibration));
         break;
     case PROFILE:
     case ADDITIONAL_TRACE:
@@ -56,25 +80,29 @@ void DeviceDataProvider::prepareTrace()
     default:
         break;
     }
-    m_prepared = true;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_prepared = true;
+    }
+    m_wake.notify_all();
 }
 
 bool DeviceDataProvider::obtainData()
 {
-    waiting = true;
-    const auto keepWaiting = [this] { return waiting && !m_stopping; };
-    // The GUI thread sets the trace up at its next pass of the event loop.
-    while (!m_prepared && keepWaiting())
-        QThread::msleep(1);
-    if (m_tracing->load()) {
-        while (m_tracing->load() && keepWaiting())
-            QThread::msleep(kPollIntervalMs);
+    {
+        // The GUI thread sets the trace up at its next pass of the event
+        // loop; the trace ends when the instrument clears its tracing flag.
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_wake.wait(lock, [this] { return m_stopping || (m_prepared && !m_tracing->load()); });
     }
     // Once the instrument has ended the trace the GUI thread appends no more
     // points (it tests the flag first); cutting the feed makes that final.
     if (dataConnection)
         disconnect(dataConnection);
-    return true;
+    // A profile trace holds measured values only once its sample block has
+    // arrived; a link lost before then leaves the live samples, raw counts.
+    const int kind = trace()->traceType;
+    return !(m_interrupted && (kind == PROFILE || kind == ADDITIONAL_TRACE));
 }
 
 void DeviceDataProvider::onDataRecieved(double probeHight, double consoleHight, double xpos, int kBatchNotificationSize)

@@ -5,7 +5,9 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 class Device;
 
@@ -18,19 +20,29 @@ class Device;
 // at that point, or when the worker asks for it (whichever comes first, and
 // before dataReadStarted reaches the windows). The worker goes on only once
 // that is done, so the two threads never write the trace at the same time.
+//
+// The worker sleeps on a condition that the set-up, the end of the trace
+// (the instrument clearing its tracing flag) and cancel() signal; it never
+// polls. A profile trace that ends because the link was lost, before its
+// sample block (which carries the measured values) has arrived, is
+// incomplete: the reading's result is then false.
 class DeviceDataProvider : public DataProvider {
     Q_OBJECT
 
 public:
     // The device is not owned and must outlive the provider.
     explicit DeviceDataProvider(Device *device);
-    // Stops the worker's wait and returns once the worker has finished.
+    // Cancels the reading and returns once the worker has finished, which it
+    // does as soon as it wakes: an abandoned trace is not post-processed.
     ~DeviceDataProvider() override;
+
+    // Ends the worker's wait at once (GUI thread).
+    void cancel() override;
 
     // Points appended since the start or the last restart (GUI thread).
     int pointCount() const { return m_pointCount; }
-
-    static constexpr int kPollIntervalMs = 500;
+    // Whether the link was lost while the trace was being measured.
+    bool interrupted() const { return m_interrupted.load(); }
 
 protected:
     void prepare() override;
@@ -42,14 +54,18 @@ private Q_SLOTS:
     void prepareTrace();
 
 private:
+    // Wakes the worker to test its condition again.
+    void wake();
+
     QPointer<Device> device;
     std::shared_ptr<const std::atomic_bool> m_tracing;
     int m_pointCount = 0;
     QMetaObject::Connection dataConnection;
-    std::atomic_bool waiting { false };
-    // Set once by the destructor. The worker may reach its wait only after
-    // the destructor has cleared waiting (it may even run on the deleting
-    // thread), so it tests this flag too.
+    // The worker's condition: set up, and the trace ended or the reading
+    // cancelled. Written under m_mutex, so no wake-up is lost.
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
     std::atomic_bool m_stopping { false };
     std::atomic_bool m_prepared { false };
+    std::atomic_bool m_interrupted { false };
 };

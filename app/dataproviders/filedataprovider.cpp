@@ -1,8 +1,7 @@
 #include "dataproviders/filedataprovider.h"
 
-#include "settings/common.h"
+#include "dataproviders/threadhandoff.h"
 #include "settings/logger.h"
-#include "settings/settings.h"
 #include "traces/contourtrace.h"
 #include "traces/processors.h"
 #include "traces/profiletrace.h"
@@ -39,69 +38,42 @@ double realEntry(const Header &header, const char *key, double fallback)
     return header.contains(key) ? TraceFormat::realOrZero(header.value(key)) : sixDigits(fallback);
 }
 
-double defaultSpeed()
-{
-    return kTraceSpeedValues.value(Settings::instance().speedIndex());
-}
-
-double defaultCutOff()
-{
-    return Common::cutOffLength(Settings::instance().filterIndex());
-}
-
 QString controllerEntry(const Header &header)
 {
     return header.contains("controler_name") ? QString::fromUtf8(header.value("controler_name"))
                                              : QStringLiteral("no name");
 }
 
-void applyContourHeader(ContourTrace &trace, const Header &header)
+// The defaults come from the settings copied when the reading started.
+void applyContourHeader(ContourTrace &trace, const Header &header, const ReadingSettings &s)
 {
-    const Settings &s = Settings::instance();
     if (header.contains("needle_pressing"))
         trace.needle_pressing = header.value("needle_pressing") == "u" ? 0 : 1;
     else
-        trace.needle_pressing = s.needlePressing();
-    trace.tool_head_radius_down = realEntry(header, "tool_head_radius_down", s.tool_head_radius_down);
-    trace.tool_head_radius_up = realEntry(header, "tool_head_radius_up", s.tool_head_radius_up);
-    trace.double_sided_probe_high = realEntry(header, "double_sided_probe_high", s.double_sided_probe_high);
-    trace.needle_bias = realEntry(header, "needle_bias", s.needle_bias);
-    trace.rack_perpendicular = realEntry(header, "rack_perpendicular", s.rack_prpendicular);
-    trace.x_axis_compression_ratio = realEntry(header, "x_axis_compression_ratio", s.x_axis_compression_ratio);
-    trace.y_axis_compression_ratio = realEntry(header, "y_axis_compression_ratio", s.y_axis_compression_ratio);
-    trace.displacement_coefficient = realEntry(header, "displacement_coefficient", s.displacement_coefficient);
-    trace.roughness_ratio = realEntry(header, "roughness_ratio", s.roughness_ratio);
+        trace.needle_pressing = s.needlePressing;
+    trace.tool_head_radius_down = realEntry(header, "tool_head_radius_down", s.toolHeadRadiusDown);
+    trace.tool_head_radius_up = realEntry(header, "tool_head_radius_up", s.toolHeadRadiusUp);
+    trace.double_sided_probe_high = realEntry(header, "double_sided_probe_high", s.doubleSidedProbeHigh);
+    trace.needle_bias = realEntry(header, "needle_bias", s.needleBias);
+    trace.rack_perpendicular = realEntry(header, "rack_perpendicular", s.calibration.rackAngle);
+    trace.x_axis_compression_ratio = realEntry(header, "x_axis_compression_ratio", s.calibration.xRatio);
+    trace.y_axis_compression_ratio = realEntry(header, "y_axis_compression_ratio", s.calibration.yRatio);
+    trace.displacement_coefficient = realEntry(header, "displacement_coefficient", s.calibration.displacement);
+    trace.roughness_ratio = realEntry(header, "roughness_ratio", s.roughnessRatio);
     trace.measurement_mode = header.contains("measurement_mode")
         ? int(qBound<qint64>(std::numeric_limits<int>::min(),
             TraceFormat::integerOrZero(header.value("measurement_mode")), std::numeric_limits<int>::max()))
-        : s.measurement_mode;
+        : s.measurementMode;
 }
 
 // Speed, cut-off and median settings of a profile trace read from a header
 // (the main trace's header for an additional trace).
-void applyProfileHeader(ProfileTrace &trace, const Header &header)
+void applyProfileHeader(ProfileTrace &trace, const Header &header, const ReadingSettings &s)
 {
-    const Settings &s = Settings::instance();
-    trace.speed = realEntry(header, "speed", defaultSpeed());
-    trace.cutOff = realEntry(header, "filter", defaultCutOff());
-    trace.medianWindow = s.preferenses.meadian_filter_value;
-    trace.medianEnabled = s.preferenses.meadian_filter;
-}
-
-// The post-processing chain of an additional trace read with its main trace.
-void addAdditionalChain(ProfileTrace &trace)
-{
-    const Settings &s = Settings::instance();
-    if (s.preferenses.meadian_filter)
-        trace.addPostProcessor(std::make_shared<DataMedianFilterProcessor>(s.preferenses.meadian_filter_value));
-    if (s.preferenses.thread_angle_compensation)
-        trace.addPostProcessor(
-            std::make_shared<ThreadAngleCompensationProcessor>(s.preferenses.thread_angle_compensation_value));
-    if (s.preferenses.profile_filter_mode == 1)
-        trace.addPostProcessor(std::make_shared<FilterRoughnessProfileProcessor>(defaultCutOff()));
-    else if (s.preferenses.profile_filter_mode == 2)
-        trace.addPostProcessor(std::make_shared<FilterWaveProfileProcessor>(defaultCutOff()));
-    trace.addPostProcessor(std::make_shared<YZeronator>());
+    trace.speed = realEntry(header, "speed", s.speed);
+    trace.cutOff = realEntry(header, "filter", s.cutOff);
+    trace.medianWindow = s.medianWindow;
+    trace.medianEnabled = s.medianEnabled;
 }
 
 bool isProfileKind(int kind)
@@ -128,9 +100,16 @@ bool FileDataProvider::firstLineKind(const QString &path, QByteArray &kind)
     return true;
 }
 
+void FileDataProvider::setUpTrace()
+{
+    // The windows list the trace by its file as soon as the reading starts,
+    // so name and path are set before the worker runs, never by it.
+    trace()->setName(QFileInfo(m_path).fileName());
+    trace()->setFilePath(m_path);
+}
+
 void FileDataProvider::prepare()
 {
-    trace()->setName(QFileInfo(m_path).fileName());
     trace()->clearPointProcessors();
     m_appended = 0;
 }
@@ -154,7 +133,7 @@ bool FileDataProvider::obtainData()
 
 bool FileDataProvider::readContourFile(const QString &path)
 {
-    trace()->addPointProcessor(std::make_shared<ContourConversionPointProcessor>());
+    trace()->addPointProcessor(std::make_shared<ContourConversionPointProcessor>(readingSettings().calibration));
     return readTraceFile(path);
 }
 
@@ -205,14 +184,16 @@ void FileDataProvider::applyHeader(const Header &header)
         = TraceFormat::kindFromName(header.contains("trace_type") ? header.value("trace_type") : QByteArray("CONTOUR"));
     // The trace's class was chosen from the first line; a header whose kind
     // belongs to the other class never writes that class's fields into it.
+    // The windows read the kind when the reading starts: it is written only
+    // when the header names another kind than the first line did.
     if (auto *profile = dynamic_cast<ProfileTrace *>(t)) {
-        t->setTraceType(isProfileKind(kind) ? kind : int(PROFILE));
-        applyProfileHeader(*profile, header);
+        setKind(isProfileKind(kind) ? kind : int(PROFILE));
+        applyProfileHeader(*profile, header, readingSettings());
     } else if (auto *contour = dynamic_cast<ContourTrace *>(t)) {
-        t->setTraceType(isProfileKind(kind) ? int(CONTOUR) : kind);
-        applyContourHeader(*contour, header);
+        setKind(isProfileKind(kind) ? int(CONTOUR) : kind);
+        applyContourHeader(*contour, header, readingSettings());
     } else {
-        t->setTraceType(kind);
+        setKind(kind);
     }
     if (isProfileKind(kind) != isProfileKind(t->traceType))
         logger.log(Logger::WARNING,
@@ -223,7 +204,12 @@ void FileDataProvider::applyHeader(const Header &header)
     const QByteArray date
         = header.contains("creation_date") ? header.value("creation_date") : QByteArray("01-01-1970 00:00:00");
     t->creationDate = QDateTime::fromString(QString::fromUtf8(date), QLatin1String(kDateFormat));
-    t->setFilePath(m_path);
+}
+
+void FileDataProvider::setKind(int kind)
+{
+    if (trace()->traceType != kind)
+        trace()->setTraceType(kind);
 }
 
 void FileDataProvider::readAdditionalTraces(const Header &mainHeader, LineCursor &cursor)
@@ -243,32 +229,34 @@ void FileDataProvider::readAdditionalTraces(const Header &mainHeader, LineCursor
         const Header header = TraceFormat::readAdditionalHeader(cursor);
         if (header.entries.isEmpty())
             break;
-        auto *child = new ProfileTrace();
+        const ReadingSettings &s = readingSettings();
+        auto *child = new ProfileTrace(s.cutOff, s.medianWindow, s.medianEnabled);
         child->setTraceType(ADDITIONAL_TRACE);
-        applyProfileHeader(*child, mainHeader);
+        applyProfileHeader(*child, mainHeader, s);
         child->controllerName = controllerEntry(mainHeader);
         child->setName(m_path);
         child->setFilePath(m_path);
         TraceFormat::readPointBlock(cursor, header, TraceFormat::integerOrZero(header.value("point_count")), channels,
             point, [child](QVector<double> &p) { child->addPoint(p); });
-        addAdditionalChain(*child);
+        for (const PostProcessorPtr &processor : s.additionalChain)
+            child->addPostProcessor(processor);
         main->addAdditionalTrace(child);
     }
 }
 
 bool FileDataProvider::startContourRead(QFile &file)
 {
-    trace()->addPointProcessor(std::make_shared<ContourConversionPointProcessor>());
+    trace()->addPointProcessor(std::make_shared<ContourConversionPointProcessor>(readingSettings().calibration));
     if (!file.open(QIODevice::ReadOnly)) {
         failOpen(file.fileName());
         return false;
     }
     logger.log(Logger::INFO, "Open file " + file.fileName().toStdString());
-    trace()->setTraceType(CONTOUR);
+    setKind(CONTOUR);
     // Only a contour trace has needle fields; a profile trace given a column
     // file keeps its own.
     if (auto *contour = dynamic_cast<ContourTrace *>(trace()))
-        contour->needle_pressing = Settings::instance().needlePressing();
+        contour->needle_pressing = readingSettings().needlePressing;
     return true;
 }
 
@@ -329,19 +317,23 @@ void FileDataProvider::appendPoint(QVector<double> &point)
 {
     trace()->addPoint(point);
     ++m_appended;
-    if (m_appended % kBatchSize == 0)
+    if (m_appended % kBatchSize == 0) {
+        handOff(this);
         Q_EMIT dataBatchReady(m_appended - kBatchSize, kBatchSize);
+    }
 }
 
 void FileDataProvider::failOpen(const QString &path)
 {
     qDebug() << "Can't open file " << path;
     logger.log(Logger::ERROR, "Can't open file " + path.toStdString());
+    handOff(this);
     Q_EMIT dataReadError(QStringLiteral("Can't open file "));
 }
 
 void FileDataProvider::failContent(const QString &path)
 {
     logger.log(Logger::ERROR, "Error in " + path.toStdString());
+    handOff(this);
     Q_EMIT dataReadError(QStringLiteral("Error in ") + path);
 }

@@ -31,6 +31,7 @@ public:
     static bool firstLineKind(const QString &path, QByteArray &kind);
 
 protected:
+    void setUpTrace() override;
     void prepare() override;
     bool obtainData() override;
 
@@ -50,6 +51,8 @@ private:
     // Appends a point of the main trace and announces every full batch.
     void appendPoint(QVector<double> &point);
     void applyHeader(const TraceFormat::Header &header);
+    // Gives the trace the kind, writing it only when it differs.
+    void setKind(int kind);
     void readAdditionalTraces(const TraceFormat::Header &mainHeader, TraceFormat::LineCursor &cursor);
 
     QString m_path;

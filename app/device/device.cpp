@@ -71,6 +71,12 @@ void Device::identify()
         Q_EMIT deviceLost();
 }
 
+void Device::setTracing(bool on)
+{
+    if (m_tracing->exchange(on) && !on)
+        Q_EMIT tracingEnded();
+}
+
 void Device::onPortLost()
 {
     Q_EMIT deviceLost();

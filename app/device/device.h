@@ -89,6 +89,9 @@ Q_SIGNALS:
     void deleteAllTrace();
     void newDeviceType(int type);
     void rowDataFromDevice(QString data);
+    // The tracing flag has just been cleared: the trace has ended, whatever
+    // ended it (the end of the sample block, a stop, an alarm, a lost link).
+    void tracingEnded();
 
 public Q_SLOTS:
     void openDevice();
@@ -114,7 +117,8 @@ private:
     void onPortLost();
     void initDevice();
     void sendInitCommands();
-    void setTracing(bool on) { m_tracing->store(on); }
+    // Sets the tracing flag; clearing a set flag emits tracingEnded.
+    void setTracing(bool on);
 
     // Reply parser
     void dispatchReply();

@@ -4,6 +4,11 @@
 #include <cmath>
 #include <limits>
 
+namespace {
+// Far beyond any axis of the program; bounds the label length of ticks near 0.
+constexpr int kMostTickDecimals = 40;
+} // namespace
+
 QString SuffixAxisTicker::getTickLabel(double tick, const QLocale &locale, QChar formatChar, int precision)
 {
     return QCPAxisTicker::getTickLabel(tick, locale, formatChar, precision) + mTickLabelSuffix;
@@ -28,7 +33,13 @@ int tickDecimals(const QVector<double> &ticks, int precision)
     }
     if (!std::isfinite(step))
         return precision;
-    const int most = precision + 9;
+    // A double holds 17 significant digits: decimals beyond those of the
+    // largest tick cannot tell ticks apart, so the search ends there.
+    double largest = 0;
+    for (double tick : ticks)
+        largest = std::max(largest, std::abs(tick));
+    const int leading = largest > 0 ? int(std::floor(std::log10(largest))) : 0;
+    const int most = std::max(precision, std::min(16 - leading, kMostTickDecimals));
     for (int decimals = precision; decimals < most; ++decimals) {
         const double scale = std::pow(10.0, decimals);
         const bool exact = std::all_of(ticks.cbegin(), ticks.cend(),

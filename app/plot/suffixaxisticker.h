@@ -26,8 +26,9 @@ private:
 };
 
 // The decimals, from precision up, with which every tick is written exactly
-// (to a thousandth of the smallest step between ticks). Ticks that need more
-// than precision + 9 decimals keep precision + 9.
+// (to a thousandth of the smallest step between ticks). The search ends at
+// the last decimal a double holds for the largest tick (17 significant
+// digits), so that a nearly flat trace still gets distinct labels.
 int tickDecimals(const QVector<double> &ticks, int precision);
 
 // Sets the suffix of the axis's ticker when it is a SuffixAxisTicker; returns

@@ -2,7 +2,7 @@
 
 #include "settings/logger.h"
 
-#include <QMutexLocker>
+#include <mutex>
 #include <algorithm>
 
 std::atomic<int> AbstractTrace::s_nextId { 0 };
@@ -51,7 +51,7 @@ AbstractTrace::AbstractTrace(const AbstractTrace &other)
     // The implicitly shared vectors detach on the first write, so the copy's
     // data is independent of the source's.
     {
-        QMutexLocker lock(&other.m_rawMutex);
+        const std::lock_guard<std::mutex> lock(other.m_rawMutex);
         rawData = std::make_unique<TData>(*other.rawData);
     }
     convertedData = std::make_unique<TData>(*other.convertedData);
@@ -84,21 +84,23 @@ int AbstractTrace::rawPointCountLocked() const
 
 int AbstractTrace::pointCount() const
 {
-    QMutexLocker lock(&m_rawMutex);
+    const std::lock_guard<std::mutex> lock(m_rawMutex);
     return rawPointCountLocked();
 }
 
 TData AbstractTrace::rawPoints(int from, int count) const
 {
-    QMutexLocker lock(&m_rawMutex);
+    const std::lock_guard<std::mutex> lock(m_rawMutex);
     const int n = rawPointCountLocked();
     const qint64 wantedEnd = qint64(from) + std::max(count, 0);
     const int begin = std::clamp(from, 0, n);
     const int end = static_cast<int>(std::clamp<qint64>(wantedEnd, begin, n));
     TData result;
     result.reserve(rawData->size());
+    // A deep copy: mid() of a whole channel would share the storage that the
+    // appending thread goes on writing.
     for (const auto &channel : *rawData)
-        result.append(channel.mid(begin, end - begin));
+        result.append(QVector<double>(channel.constBegin() + begin, channel.constBegin() + end));
     return result;
 }
 
@@ -107,7 +109,7 @@ void AbstractTrace::reservePoints(int count)
     if (count <= 0)
         return;
     {
-        QMutexLocker lock(&m_rawMutex);
+        const std::lock_guard<std::mutex> lock(m_rawMutex);
         for (auto &channel : *rawData)
             channel.reserve(count);
     }
@@ -152,7 +154,7 @@ bool AbstractTrace::addPoint(QVector<double> &point)
     if (point.size() < n)
         return false;
     {
-        QMutexLocker lock(&m_rawMutex);
+        const std::lock_guard<std::mutex> lock(m_rawMutex);
         for (int c = 0; c < n; ++c)
             (*rawData)[c].append(point.at(c));
     }
@@ -187,7 +189,7 @@ void AbstractTrace::recalculate()
     TData raw;
     int m = 0;
     {
-        QMutexLocker lock(&m_rawMutex);
+        const std::lock_guard<std::mutex> lock(m_rawMutex);
         raw = *rawData;
         m = rawPointCountLocked();
     }
@@ -210,7 +212,7 @@ void AbstractTrace::recalculate()
 bool AbstractTrace::crop(int from, int to)
 {
     {
-        QMutexLocker lock(&m_rawMutex);
+        const std::lock_guard<std::mutex> lock(m_rawMutex);
         const int m = rawPointCountLocked();
         if (from < 0 || to < from || to > m)
             return false;
@@ -232,7 +234,7 @@ double AbstractTrace::length() const
 void AbstractTrace::clearPoints()
 {
     {
-        QMutexLocker lock(&m_rawMutex);
+        const std::lock_guard<std::mutex> lock(m_rawMutex);
         for (auto &channel : *rawData)
             channel.clear();
     }

@@ -6,7 +6,7 @@
 
 #include <QDateTime>
 #include <QList>
-#include <QMutex>
+#include <mutex>
 #include <QString>
 #include <atomic>
 #include <memory>
@@ -99,7 +99,8 @@ private:
     QString m_filePath;
     // Guards the storage of rawData against reallocation while another
     // thread copies announced points out of it.
-    mutable QMutex m_rawMutex;
+    // (std::mutex rather than QMutex: a ThreadSanitizer build sees its locking.)
+    mutable std::mutex m_rawMutex;
     std::atomic<int> m_expectedPoints { 0 };
 
     static std::atomic<int> s_nextId;

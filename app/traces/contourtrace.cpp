@@ -104,7 +104,17 @@ double ContourTrace::tipRadius() const
     return lowerNeedle() ? tool_head_radius_down : tool_head_radius_up;
 }
 
+ContourSteps ContourSteps::fromSettings(const Settings &settings)
+{
+    return { settings.is_disabled_gauss_filter, settings.is_disabled_radius_elimination };
+}
+
 void ContourTrace::processData()
+{
+    processData(ContourSteps::fromSettings(Settings::instance()));
+}
+
+void ContourTrace::processData(const ContourSteps &steps)
 {
     TData &data = *processedData;
     if (data.size() < kContourChannels || data[0].isEmpty() || data[1].isEmpty()) {
@@ -112,12 +122,10 @@ void ContourTrace::processData()
     }
     data[0] = Algos::spreadEqualValues(data[0]);
 
-    const Settings &settings = Settings::instance();
-    // Both flags mean "the step runs" when true, whatever their names say.
-    if (settings.is_disabled_gauss_filter && measurement_mode == 0) {
+    if (steps.smoothing && measurement_mode == 0) {
         smoothGauss();
     }
-    if (settings.is_disabled_radius_elimination) {
+    if (steps.tipRadiusElimination) {
         eliminateTipRadius();
     }
     if (!lowerNeedle()) {

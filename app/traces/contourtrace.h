@@ -2,10 +2,21 @@
 
 #include "traces/abstracttrace.h"
 
+class Settings;
+
 // The contour of a part: [0] X, [1] Y (probe), [2] Z (console height), with
 // the probe calibration the trace was taken with. Its finishing step spreads
 // repeated X values, smooths the outline, removes the stylus tip's radius and
 // moves upper-needle traces into the lower needle's frame.
+// The finishing steps of a contour trace that the settings switch, as they
+// stood when copied. Both flags mean "the step runs" when true.
+struct ContourSteps {
+    bool smoothing = true; // is_disabled_gauss_filter
+    bool tipRadiusElimination = true; // is_disabled_radius_elimination
+
+    static ContourSteps fromSettings(const Settings &settings);
+};
+
 class ContourTrace : public AbstractTrace {
 public:
     ContourTrace();
@@ -13,7 +24,10 @@ public:
     explicit ContourTrace(const QVector<QVector<double>> &columns);
     ContourTrace(const ContourTrace &other);
 
+    // The finishing step with the steps the settings switch on now (GUI
+    // thread), or with steps copied before (a reading's worker).
     void processData() override;
+    void processData(const ContourSteps &steps);
     AbstractTrace *clone() const override;
 
     // Gaussian low-pass of X and Y at min(20, tip radius); every channel,

@@ -168,6 +168,7 @@ bool NonLinearityTableBuilder::save() const
 NonLinearityEliminationProcessor::NonLinearityEliminationProcessor()
     : IDataPostProcessor(QStringLiteral("NonLinearityEliminationProcessor"))
     , table { QVector<double>(), QVector<double>() }
+    , enabled(Settings::instance().preferenses.non_linearity)
 {
     if (!QDir(NonLinearity::kDirName).exists()) {
         return;
@@ -180,10 +181,11 @@ NonLinearityEliminationProcessor::NonLinearityEliminationProcessor()
 
 void NonLinearityEliminationProcessor::process(TData &data)
 {
-    // The switch and the file are checked at every run, so turning the
-    // correction off or deleting the table takes effect on the next
-    // recalculation; the table itself is the one read at construction.
-    if (!QDir(NonLinearity::kDirName).exists() || !Settings::instance().preferenses.non_linearity || table.size() < 2
+    // The file is checked at every run, so deleting the table takes effect on
+    // the next recalculation; the table itself is the one read at
+    // construction, and the switch the one of then (the window makes new
+    // processors when its processing changes).
+    if (!QDir(NonLinearity::kDirName).exists() || !enabled || table.size() < 2
         || table[0].size() < 2 || !QFileInfo::exists(NonLinearity::kFilePath)) {
         return;
     }

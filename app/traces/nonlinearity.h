@@ -48,12 +48,15 @@ public:
     TData smoothed; // the table that is saved
 };
 
-// Subtracts the table read at construction from Y, while the setting
-// non_linearity is on and the table file is still there.
+// Subtracts the table read at construction from Y, when the setting
+// non_linearity was on at construction and the table file is still there.
+// The switch is copied, not read at each run: the processor runs on a
+// reading's worker while the GUI thread may change the settings.
 class NonLinearityEliminationProcessor : public IDataPostProcessor {
 public:
     NonLinearityEliminationProcessor();
     void process(TData &data) override;
 
     TData table; // [0] X, [1] correction
+    const bool enabled; // preferenses.non_linearity at construction
 };

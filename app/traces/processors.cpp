@@ -4,6 +4,7 @@
 #include "algos/profileutils.h"
 #include "settings/common.h"
 #include "settings/settings.h"
+#include "traces/abstracttrace.h"
 #include "traces/processingchain.h"
 
 #include <algorithm>
@@ -122,7 +123,18 @@ void XZeronator::process(TData &data)
     }
 }
 
+PointCalibration PointCalibration::fromSettings(const Settings &settings)
+{
+    return { settings.x_axis_compression_ratio, settings.y_axis_compression_ratio, settings.displacement_coefficient,
+        settings.rack_prpendicular };
+}
+
 void convertContourPoint(QVector<double> &point, const Settings &calibration)
+{
+    convertContourPoint(point, PointCalibration::fromSettings(calibration));
+}
+
+void convertContourPoint(QVector<double> &point, const PointCalibration &calibration)
 {
     if (point.size() < 3) {
         return;
@@ -130,22 +142,38 @@ void convertContourPoint(QVector<double> &point, const Settings &calibration)
     double x = point[0];
     double y = point[1];
     const double z = point[2];
-    y *= calibration.y_axis_compression_ratio;
-    x *= calibration.x_axis_compression_ratio;
-    x -= z * calibration.displacement_coefficient;
+    y *= calibration.yRatio;
+    x *= calibration.xRatio;
+    x -= z * calibration.displacement;
     y += z / 1000;
-    const double a = calibration.rack_prpendicular * kDegreesToRadians;
+    const double a = calibration.rackAngle * kDegreesToRadians;
     x -= std::sin(a) * y;
     y *= std::cos(a);
     point[0] = x;
     point[1] = y;
 }
 
+ContourConversionPointProcessor::ContourConversionPointProcessor()
+    : ContourConversionPointProcessor(PointCalibration::fromSettings(Settings::instance()))
+{
+}
+
+ContourConversionPointProcessor::ContourConversionPointProcessor(const PointCalibration &calibration)
+    : calibration(calibration)
+{
+}
+
 void ContourConversionPointProcessor::process(QVector<double> &point)
 {
-    // The calibration is read at every call, so a recalculation after a
-    // calibration change converts every point with the new values.
-    convertContourPoint(point, Settings::instance());
+    convertContourPoint(point, calibration);
+}
+
+void renewContourConversion(AbstractTrace &trace)
+{
+    for (PointProcessorPtr &processor : trace.pointProcessors) {
+        if (dynamic_cast<ContourConversionPointProcessor *>(processor.get()))
+            processor = std::make_shared<ContourConversionPointProcessor>();
+    }
 }
 
 QList<PostProcessorPtr> additionalTracePostProcessors(const Settings &settings)

@@ -6,6 +6,7 @@
 
 #include <QList>
 
+class AbstractTrace;
 class Settings;
 
 // Short cut-off lambda-s in micrometres belonging to a long cut-off lambda-c:
@@ -64,17 +65,41 @@ public:
     void process(TData &data) override;
 };
 
+// The calibration of the contour point conversion, as it stood in the
+// settings when copied.
+struct PointCalibration {
+    double xRatio = 1; // x_axis_compression_ratio
+    double yRatio = 1; // y_axis_compression_ratio
+    double displacement = 0; // displacement_coefficient
+    double rackAngle = 0; // rack_prpendicular, degrees
+
+    static PointCalibration fromSettings(const Settings &settings);
+};
+
 // Turns a raw contour point {x, y, z} into the contour's X and Y with the
-// calibration currently in the settings: axis compression, console
-// displacement, console height and the rack's deviation from vertical.
-// Z is not changed.
+// calibration it was made with: axis compression, console displacement,
+// console height and the rack's deviation from vertical. Z is not changed.
+// The calibration is a copy, so a reading on a worker thread converts every
+// point with one set of values whatever the GUI thread changes meanwhile.
 class ContourConversionPointProcessor : public IDataSinglePointProcessor {
 public:
+    // With the calibration now in the settings (GUI thread).
+    ContourConversionPointProcessor();
+    explicit ContourConversionPointProcessor(const PointCalibration &calibration);
     void process(QVector<double> &point) override;
+
+    const PointCalibration calibration;
 };
 
 // Pure form of the contour point conversion, for a given calibration.
+void convertContourPoint(QVector<double> &point, const PointCalibration &calibration);
 void convertContourPoint(QVector<double> &point, const Settings &calibration);
+
+// Gives the trace's contour conversion the calibration now in the settings
+// (GUI thread), before a recalculation after a calibration change. The
+// processor is replaced, not changed: clones and a reading still running keep
+// the one they share.
+void renewContourConversion(AbstractTrace &trace);
 
 // The post-processors of an additional trace read from a profile file, from
 // the given settings: median, thread-angle compensation, the filter of the

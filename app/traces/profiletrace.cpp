@@ -12,16 +12,21 @@ namespace {
 constexpr int kProfileChannels = 2;
 } // namespace
 
+// What the creators set from the settings; the bounded index view keeps a
+// damaged filter index inside the cut-off table.
 ProfileTrace::ProfileTrace()
+    : ProfileTrace(Common::cutOffLength(Settings::instance().filterIndex()),
+        Settings::instance().preferenses.meadian_filter_value, Settings::instance().preferenses.meadian_filter)
+{
+}
+
+ProfileTrace::ProfileTrace(double cutOff, int medianWindow, bool medianEnabled)
     : AbstractTrace(kProfileChannels)
+    , cutOff(cutOff)
+    , medianWindow(medianWindow)
+    , medianEnabled(medianEnabled)
 {
     traceType = PROFILE;
-    // What the creators set from the settings; the bounded index view keeps a
-    // damaged filter index inside the cut-off table.
-    const Settings &settings = Settings::instance();
-    cutOff = Common::cutOffLength(settings.filterIndex());
-    medianWindow = settings.preferenses.meadian_filter_value;
-    medianEnabled = settings.preferenses.meadian_filter;
 }
 
 ProfileTrace::ProfileTrace(const ProfileTrace &other)

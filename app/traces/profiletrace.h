@@ -18,7 +18,10 @@ enum E_PROFILE_TYPE { ROUGHNESS_PROFILE = 0, WAVINESS_PROFILE = 1, PRIMARY_PROFI
 // by cut-off until clearProfileCache().
 class ProfileTrace : public AbstractTrace {
 public:
+    // Cut-off and median from the settings (GUI thread).
     ProfileTrace();
+    // Cut-off and median as given; reads no settings (a reading's worker).
+    ProfileTrace(double cutOff, int medianWindow, bool medianEnabled);
     // Values and caches are copied; every additional trace is cloned, and the
     // clones belong to the copy, with the copy as their parent. The copy
     // itself has no parent.

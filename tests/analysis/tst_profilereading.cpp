@@ -7,6 +7,7 @@
 #include "profilewindowfixture.h"
 
 #include "dataproviders/devicedataprovider.h"
+#include "dataproviders/threadhandoff.h"
 #include "plot/adaptivecurve.h"
 #include "plot/plotwidget.h"
 #include "report/reportdata.h"
@@ -33,10 +34,16 @@ public:
     }
     ~GatedProvider() override
     {
-        gate.release(1);
+        open();
         waitForFinished();
     }
     void announce(int from, int count) { Q_EMIT dataBatchReady(from, count); }
+    // Lets the worker go on with what the test put into the trace.
+    void open()
+    {
+        handOff(&gate);
+        gate.release(1);
+    }
     QSemaphore gate;
 
 protected:
@@ -44,6 +51,7 @@ protected:
     bool obtainData() override
     {
         gate.acquire();
+        takeOver(&gate);
         return true;
     }
 };
@@ -217,7 +225,7 @@ private Q_SLOTS:
         QCOMPARE(trace->pointCount(), 0);
         QCOMPARE(trace->channelCount(), kind == PROFILE ? 2 : 3);
         QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
-        provider->gate.release();
+        provider->open();
         QVERIFY(ended.wait(5000));
         QVERIFY(!f.window->isAcquiring);
     }
@@ -232,6 +240,10 @@ private Q_SLOTS:
         QTest::newRow("missing") << "missing.txt" << QByteArray() << int(PROFILE) << "Can't open file ";
         QTest::newRow("broken binary") << "broken.Vantor" << QByteArray("\x01\x02garbage", 9) << int(CONTOUR)
                                        << "Error in ";
+        QTest::newRow("binary shorter than its header") << "short.Vantor" << QByteArray("\x01", 1) << int(CONTOUR)
+                                                        << "Error in ";
+        QTest::newRow("every record refused") << "words.dat" << QByteArray("depth x\nwidth y\n") << int(CONTOUR)
+                                              << "Error in ";
     }
     void brokenFile()
     {
@@ -247,16 +259,157 @@ private Q_SLOTS:
             out.write(content);
         }
         ProfileWindowFixture f;
+        // A trace read before stays as it was.
+        QVERIFY(f.read(writeContour("kept.txt", CONTOUR), CONTOUR));
+        const QList<int> before = f.list()->traces.keys();
+        auto *tree = f.list()->findChild<QTreeWidget *>(QStringLiteral("tracesListTreeWidget"));
+        QCOMPARE(tree->topLevelItemCount(), 1);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            f.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+            QVERIFY(f.read(path, kind));
+            QVERIFY(f.prompts.allAnswered());
+            QCOMPARE(f.prompts.calls().last().title, QStringLiteral("Error"));
+            // The provider's text as it gives it.
+            QVERIFY(f.prompts.calls().last().text.startsWith(prefix));
+            QVERIFY(!f.window->isAcquiring);
+            QVERIFY(f.action("actionPAN")->isEnabled());
+            QVERIFY(f.window->medianFilterCheckBox->isEnabled());
+            // No point was read: no entry, no holder, no curve.
+            QCOMPARE(f.list()->traces.keys(), before);
+            QCOMPARE(tree->topLevelItemCount(), 1);
+            QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("kept"));
+            QCOMPARE(f.window->graphHolders.keys(), before);
+        }
+    }
+
+    // A file that reads without error but holds no point adds no entry
+    // either, and says so.
+    void fileWithoutPoints()
+    {
+        const QString path = QDir::current().absoluteFilePath(QStringLiteral("empty.dat"));
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.close();
+        ProfileWindowFixture f;
         f.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
-        QVERIFY(f.read(path, kind));
+        QVERIFY(f.read(path, CONTOUR));
         QVERIFY(f.prompts.allAnswered());
-        QCOMPARE(f.prompts.calls().first().title, QStringLiteral("Error"));
-        // The provider's text as it gives it.
-        QVERIFY(f.prompts.calls().first().text.startsWith(prefix));
+        QCOMPARE(f.prompts.calls().last().text, QStringLiteral("В файле нет точек трассы:\n") + path);
+        QVERIFY(f.list()->traces.isEmpty());
+        QVERIFY(f.window->graphHolders.isEmpty());
+    }
+
+    // Files of one layout opened again and again: every entry is named by
+    // its file, never by the default name of an acquired trace.
+    void filesAreNamedByTheirFiles()
+    {
+        const QString contourA = writeContour(QStringLiteral("левая.txt"), CONTOUR);
+        const QString contourB = writeContour(QStringLiteral("правая.txt"), CONTOUR);
+        const QString profile = writeProfile(QStringLiteral("профиль.txt"));
+        const QString columns = QDir::current().absoluteFilePath(QStringLiteral("столбцы.dat"));
+        {
+            QFile out(columns);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write("0 1 0\n1 2 0\n2 1 0\n");
+        }
+        ProfileWindowFixture f;
+        auto *tree = f.list()->findChild<QTreeWidget *>(QStringLiteral("tracesListTreeWidget"));
+        const QList<QPair<QString, int>> files { { contourA, CONTOUR }, { contourB, CONTOUR }, { profile, PROFILE },
+            { columns, CONTOUR } };
+        for (int i = 0; i < 32; ++i) {
+            const auto &[path, kind] = files.at(i % files.size());
+            // The entry is titled once, when the reading starts.
+            QVERIFY(f.read(path, kind));
+            QCOMPARE(tree->topLevelItemCount(), i + 1);
+            QCOMPARE(tree->topLevelItem(i)->text(0), QFileInfo(path).completeBaseName());
+        }
+        QVERIFY(f.prompts.allAnswered());
+    }
+
+    // The cable pulled before the sample block: the live counts are not
+    // saved under "Профили", get no parameters, and the operator is told;
+    // the next trace after the reconnection is saved as always.
+    void acquisitionInterruptedBeforeTheBlock()
+    {
+        SimulatedInstrument sim(SimulatedInstrument::Profile);
+        ScriptedPortCandidates ports { [&sim] {
+            return sim.isConnected() ? QList<PortCandidate> { sim.candidate() } : QList<PortCandidate> {};
+        } };
+        ProfileRun cut;
+        for (int i = 0; i < 600; ++i)
+            cut.live.append(quint16(30000 + 50 * (i % 7)));
+        cut.stopsBeforeBlock = true;
+        sim.setProfileRun(cut);
+
+        // Other tests may acquire into the same folder meanwhile: the files
+        // are told apart by the traces' own paths.
+        const QString folder = automaticTraceFolder(QCoreApplication::applicationDirPath());
+
+        ProfileWindowFixture f;
+        DeviceControlWidget *panel = f.window->deviceControlWidget();
+        QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 1; }, 10000));
+        QTest::qWait(100);
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+
+        QPointer<DataProvider> provider;
+        QObject watchers;
+        connect(panel, &DeviceControlWidget::newTrace, &watchers, [&](DataProvider *p) { provider = p; });
+        QTest::mouseClick(panel->findChild<QPushButton *>(QStringLiteral("startTraceButton")), Qt::LeftButton);
+        QVERIFY(SimulatedInstrument::waitFor(
+            [&] { return provider && provider->trace() && provider->trace()->pointCount() >= 599; }, 10000));
+        QVERIFY(f.window->isAcquiring);
+        const QString cutPath = provider->trace()->filePath();
+        QCOMPARE(QFileInfo(cutPath).absolutePath(), QFileInfo(folder).absoluteFilePath());
+
+        {
+            // The instrument's keys are off while the message is up.
+            KeyWatchingPrompts watch;
+            watch.keys = f.window->keyReceiver;
+            QVERIFY(watch.keys);
+            watch.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+            QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
+            sim.pullCable();
+            QVERIFY(ended.wait(10000));
+            QVERIFY(watch.allAnswered());
+            QCOMPARE(watch.calls().last().title, QStringLiteral("Трасса прервана"));
+            QVERIFY(watch.calls().last().text.contains(QStringLiteral("Трасса не сохранена")));
+            QCOMPARE(watch.keysBlocked, QList<bool> { true });
+            QVERIFY(!watch.keys->signalsBlocked());
+        }
+        QVERIFY(!QFileInfo::exists(cutPath));
+        QVERIFY(f.list()->traces.isEmpty());
+        QVERIFY(f.window->graphHolders.isEmpty());
+        auto *params = f.list()->findChild<QTreeWidget *>(QStringLiteral("paramsListTreeWidget"));
+        QCOMPARE(params->topLevelItemCount(), 0);
         QVERIFY(!f.window->isAcquiring);
         QVERIFY(f.action("actionPAN")->isEnabled());
-        QVERIFY(f.window->medianFilterCheckBox->isEnabled());
+        saveWindowShot(f.window.get(), QStringLiteral("profile_window_trace_interrupted"));
+
+        // Plugged in again: the next trace comes whole and is saved.
+        ProfileRun whole = cut;
+        whole.stopsBeforeBlock = false;
+        whole.blockDivisor = 500;
+        whole.blockScale = 100000;
+        for (int i = 0; i < 3000; ++i)
+            whole.block.append(quint16(30000 + std::lround(1500 * std::sin(2 * M_PI * i / 40))));
+        sim.setProfileRun(whole);
+        sim.plugIn();
+        QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 1; }, 10000));
+        QTest::qWait(100);
+        f.prompts.expect(ScriptedPrompts::MessageBox, QMessageBox::No, clickNo());
+        QSignalSpy ended2(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
+        QTest::mouseClick(panel->findChild<QPushButton *>(QStringLiteral("startTraceButton")), Qt::LeftButton);
+        QVERIFY(ended2.wait(20000));
+        QVERIFY(f.prompts.allAnswered());
         QCOMPARE(f.list()->traces.size(), 1);
+        AbstractTrace *trace = f.list()->traces.first();
+        QCOMPARE(QFileInfo(trace->filePath()).absolutePath(), QFileInfo(folder).absoluteFilePath());
+        QCOMPARE(trace->pointCount(), 3000);
+        QCOMPARE(*readTraceFile<ProfileTrace>(trace->filePath())->rawData, *trace->rawData);
+        QCOMPARE(params->topLevelItemCount(), 1);
+        QVERIFY(!params->topLevelItem(0)->text(1).isEmpty());
+        sim.pullCable();
     }
 
     // The instrument: "ТРАССА" draws batch by batch, the block replaces the
@@ -419,7 +572,7 @@ private Q_SLOTS:
         QVERIFY(f.prompts.allAnswered());
         QCOMPARE(f.prompts.calls().last().text, QStringLiteral("Дождитесь окончания чтения трассы."));
         QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
-        provider->gate.release();
+        provider->open();
         QVERIFY(ended.wait(5000));
     }
 

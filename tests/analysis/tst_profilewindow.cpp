@@ -20,6 +20,9 @@
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QPointer>
+#include <QSet>
+#include <QTreeWidget>
+#include <functional>
 #include <cmath>
 
 namespace {
@@ -103,6 +106,31 @@ QString writeContourFile(const QString &name)
     if (!TraceWriter::saveTraceFile(path, *trace))
         qWarning("not written: %s", qPrintable(path));
     return path;
+}
+
+// Pixels of the plot as last replotted (a grab paints the plot's buffers,
+// it does not replot) that pass the test, inside its axis rectangle clear of
+// the tick marks.
+int plotPixels(PlotWidget *plot, const std::function<bool(QRgb)> &test)
+{
+    const QImage image = plot->grab().toImage();
+    const QRect inner = plot->axisRect()->rect().adjusted(8, 8, -8, -8);
+    int count = 0;
+    for (int y = inner.top(); y <= inner.bottom(); ++y)
+        for (int x = inner.left(); x <= inner.right(); ++x)
+            count += test(image.pixel(x, y)) ? 1 : 0;
+    return count;
+}
+
+bool dark(QRgb c)
+{
+    return qGray(c) < 100;
+}
+
+// The histogram's translucent green.
+bool green(QRgb c)
+{
+    return qGreen(c) > qRed(c) + 40 && qGreen(c) > qBlue(c) + 40;
 }
 
 } // namespace
@@ -681,6 +709,88 @@ private Q_SLOTS:
         QVERIFY(ended.wait(20000));
         QVERIFY(w.medianFilterCheckBox->isEnabled());
         QVERIFY(w.profileModeComboBox->isEnabled());
+    }
+
+    // The last trace deleted with Delete or unticked: neither its curve nor
+    // its histogram stays on the screen.
+    void lastTraceLeavesThePlots_data()
+    {
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("deleted") << true;
+        QTest::newRow("unticked") << false;
+    }
+    void lastTraceLeavesThePlots()
+    {
+        QFETCH(bool, deleted);
+        ProfileWindowFixture f;
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        QVERIFY(f.read(writeProfileFile("only.txt"), PROFILE));
+        f.window->updateParamPlots();
+        PlotWidget *main = f.window->mainPlot();
+        PlotWidget *hist = f.window->histogramPlot();
+        QVERIFY(plotPixels(main, dark) > 100);
+        QVERIFY(plotPixels(hist, green) > 100);
+
+        auto *tree = f.list()->findChild<QTreeWidget *>(QStringLiteral("tracesListTreeWidget"));
+        QTreeWidgetItem *item = tree->topLevelItem(0);
+        QVERIFY(item);
+        QSignalSpy mainDrawn(main, &QCustomPlot::afterReplot);
+        QSignalSpy histDrawn(hist, &QCustomPlot::afterReplot);
+        if (deleted) {
+            QVERIFY(item->isSelected());
+            tree->setFocus();
+            QTest::keyClick(tree, Qt::Key_Delete);
+            QTRY_VERIFY(f.list()->traces.isEmpty());
+        } else {
+            item->setCheckState(0, Qt::Unchecked);
+        }
+        QVERIFY(mainDrawn.count() > 0);
+        QVERIFY(histDrawn.count() > 0);
+        QCOMPARE(plotPixels(main, dark), 0);
+        QCOMPARE(plotPixels(hist, green), 0);
+        // Nothing left to save or to measure either way.
+        if (deleted) {
+            f.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+            f.window->saveData(DataSaveFormat::SOURCE_FORMAT);
+            QCOMPARE(f.prompts.calls().last().text,
+                QStringLiteral("Нет трассы для сохранения, для начала откройте или измерьте трассу"));
+        }
+        saveWindowShot(f.window.get(), deleted ? QStringLiteral("profile_window_last_trace_deleted")
+                                               : QStringLiteral("profile_window_last_trace_hidden"));
+    }
+
+    // A nearly flat trace: five points whose Y differ in their last digits
+    // (a tenth of a picometre). Every tick label differs, and reads the value
+    // in millimetres.
+    void flatTraceTickLabels()
+    {
+        const QString path = QDir::current().absoluteFilePath(QStringLiteral("flat.dat"));
+        {
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write("0 -17.2519464290 0\n1 -17.2519464291 0\n2 -17.2519464289 0\n3 -17.2519464292 0\n"
+                      "4 -17.2519464290 0\n");
+        }
+        ProfileWindowFixture f;
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        QVERIFY(f.read(path, CONTOUR));
+        PlotWidget *plot = f.window->mainPlot();
+        plot->replot();
+        const QVector<QString> labels = plot->yAxis->tickVectorLabels();
+        QVERIFY(labels.size() >= 2);
+        QCOMPARE(QSet<QString>(labels.begin(), labels.end()).size(), labels.size());
+        const QVector<double> ticks = plot->yAxis->tickVector();
+        for (int i = 0; i < labels.size(); ++i) {
+            bool ok = false;
+            const double value = QLocale().toDouble(labels.at(i), &ok);
+            QVERIFY2(ok, qPrintable(labels.at(i)));
+            QVERIFY2(std::abs(value - ticks.at(i)) < 1e-15, qPrintable(labels.at(i)));
+            QVERIFY(std::abs(value + 0.017251946429) < 1e-12);
+        }
+        QCOMPARE(plot->yAxis->label().trimmed(), QStringLiteral("мм"));
+        saveWindowShot(f.window.get(), QStringLiteral("profile_window_flat_trace"));
     }
 
     void screenshots()

@@ -301,6 +301,41 @@ private Q_SLOTS:
         saveWindowShot(&p.list, "tracelist_profile_selected");
     }
 
+    // A contour trace selected after a profile trace: nothing of the profile
+    // trace stays in the table; back on the profile trace its values return.
+    void selectingAContourTraceEmptiesTheTable()
+    {
+        UserPreferences &prefs = freshSettings().preferenses;
+        prefs.enabled_params = { { 0, "Ra" } };
+        prefs.enabled_params_count = 1;
+        Panel p;
+        ProfileTrace *profile = p.addProfile(profileWithRuns(fixture("part.txt")));
+        ContourTrace *contour = contourFile(fixture("contour.txt")).release();
+        p.list.addMainTrace(contour);
+        p.list.recalcParams();
+        p.show();
+        auto *speed = p.list.findChild<QLabel *>("speedValueLable");
+        p.click(p.item(profile->id));
+        QCOMPARE(p.params->topLevelItemCount(), 1);
+        QCOMPARE(p.length->text(), QString("4 мм"));
+
+        p.click(p.item(contour->id));
+        QCOMPARE(p.list.selectedTrace, contour);
+        QCOMPARE(p.selected.last(), qMakePair(contour->id, true));
+        QCOMPARE(p.params->topLevelItemCount(), 0);
+        QVERIFY(p.length->text().isEmpty());
+        QVERIFY(speed->text().isEmpty());
+        QVERIFY(!p.params->isVisible());
+        QVERIFY(!p.length->isVisible());
+        saveWindowShot(&p.list, "tracelist_contour_selected");
+
+        p.click(p.item(profile->id));
+        QCOMPARE(p.params->topLevelItemCount(), 1);
+        QCOMPARE(p.params->topLevelItem(0)->text(1), profile->results.value("Ra"));
+        QCOMPARE(p.length->text(), QString("4 мм"));
+        QVERIFY(p.params->isVisible());
+    }
+
     void theTraceBeingReadCannotBeSelected()
     {
         Panel p;

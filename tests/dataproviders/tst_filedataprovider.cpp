@@ -140,6 +140,8 @@ private Q_SLOTS:
     void binaryFiles();
     void missingFileIsReported();
     void randomFilesEndQuickly();
+    void settingsChangedWhileAFileStreamsIn();
+    void traceKnowsItsFileBeforeTheWorkerRuns();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -666,6 +668,128 @@ void TestFileDataProvider::randomFilesEndQuickly()
             qDeleteAll(profile->additionalTraces);
     }
     QVERIFY2(timer.elapsed() < 30000, "reading random files took too long");
+}
+
+// The GUI thread keeps changing every setting a reading takes while large
+// files stream in: each reading uses the values of its start throughout (and
+// under ThreadSanitizer no thread reads what the other writes).
+void TestFileDataProvider::settingsChangedWhileAFileStreamsIn()
+{
+    Settings &s = Settings::instance();
+    s.x_axis_compression_ratio = 2;
+    s.preferenses.meadian_filter = true;
+    s.preferenses.meadian_filter_value = 5;
+    s.preferenses.profile_filter_mode = 2;
+    s.spinbox_filter_length_index = 2;
+    const double cutOffAtStart = Common::cutOffLength(2);
+
+    constexpr int kPoints = 300000;
+    std::unique_ptr<ContourTrace> contour(new ContourTrace());
+    contour->rawData->resize(3);
+    for (int i = 0; i < kPoints; ++i) {
+        (*contour->rawData)[0].append(i);
+        (*contour->rawData)[1].append(0.5 * i);
+        (*contour->rawData)[2].append(0);
+    }
+    const QString contourPath = m_dir.filePath("streamed_contour.txt");
+    QVERIFY(TraceWriter::saveTraceFile(contourPath, *contour));
+
+    std::unique_ptr<ProfileTrace> profile(new ProfileTrace());
+    std::vector<std::unique_ptr<ProfileTrace>> runs;
+    for (int r = 0; r < 3; ++r) {
+        runs.emplace_back(new ProfileTrace());
+        runs.back()->setTraceType(ADDITIONAL_TRACE);
+        profile->addAdditionalTrace(runs.back().get());
+    }
+    for (ProfileTrace *t : std::vector<ProfileTrace *> { profile.get(), runs[0].get(), runs[1].get(), runs[2].get() }) {
+        const int n = t == profile.get() ? kPoints : 20000;
+        for (int i = 0; i < n; ++i) {
+            QVector<double> p { 0.5 * i, std::sin(i * 0.1) };
+            t->addPoint(p);
+        }
+    }
+    const QString profilePath = m_dir.filePath("streamed_profile.txt");
+    QVERIFY(TraceWriter::saveTraceFile(profilePath, *profile));
+    profile->additionalTraces.clear();
+
+    ContourTrace readContour;
+    OwnedProfile readProfile;
+    FileDataProvider contourProvider(contourPath);
+    FileDataProvider profileProvider(profilePath);
+    contourProvider.start(&readContour);
+    profileProvider.start(&readProfile.trace);
+    int changes = 0;
+    while (contourProvider.isRunning() || profileProvider.isRunning()) {
+        ++changes;
+        s.x_axis_compression_ratio = 3 + changes % 5;
+        s.y_axis_compression_ratio = 1 + changes % 3;
+        s.displacement_coefficient = changes % 2;
+        s.rack_prpendicular = changes % 7;
+        s.is_disabled_gauss_filter = changes % 2;
+        s.is_disabled_radius_elimination = changes % 3;
+        s.needle_pressing = changes % 2;
+        s.tool_head_radius_down = changes % 11;
+        s.preferenses.meadian_filter = changes % 2;
+        s.preferenses.meadian_filter_value = 3 + changes % 9;
+        s.preferenses.profile_filter_mode = changes % 3;
+        s.preferenses.thread_angle_compensation = changes % 2;
+        s.spinbox_filter_length_index = changes % 5;
+        s.current_speed = changes % 4;
+        QCoreApplication::processEvents();
+    }
+    contourProvider.waitForFinished();
+    profileProvider.waitForFinished();
+    QCoreApplication::processEvents();
+    QVERIFY2(changes > 10, qPrintable(QString::number(changes)));
+    QVERIFY(contourProvider.result());
+    QVERIFY(profileProvider.result());
+
+    // Every contour point converted with the start's ratio of 2.
+    QCOMPARE(readContour.processedData->at(0).size(), kPoints);
+    for (int i : { 0, 1, kPoints / 2, kPoints - 1 })
+        QCOMPARE(readContour.processedData->at(0).at(i), 2.0 * i);
+
+    // The additional traces got the chain of the start: median 5, waviness
+    // at the start's cut-off, zeroing.
+    QCOMPARE(readProfile.trace.additionalTraces.size(), 3);
+    for (ProfileTrace *run : qAsConst(readProfile.trace.additionalTraces)) {
+        QCOMPARE(run->medianWindow, 5);
+        QVERIFY(run->medianEnabled);
+        QStringList chain;
+        for (const PostProcessorPtr &p : run->postProcessors)
+            chain << p->name;
+        QCOMPARE(chain, (QStringList { "Median5", QStringLiteral("Filter ") + QString::number(cutOffAtStart), "YZeronator" }));
+    }
+}
+
+// The trace's name and file path are there when the reading starts, for
+// every kind of file, so a window listing it at dataReadStarted names it by
+// its file.
+void TestFileDataProvider::traceKnowsItsFileBeforeTheWorkerRuns()
+{
+    ContourTrace source;
+    for (int i = 0; i < 5; ++i) {
+        QVector<double> p { double(i), 0.1 * i, 0 };
+        source.addPoint(p);
+    }
+    const QString native = m_dir.filePath("named.txt");
+    QVERIFY(TraceWriter::saveTraceFile(native, source));
+    const QString columns = write("columns.dat", "1 2 0\n2 3 0\n");
+    const QString tooShort = write("short.Vantor", QByteArray("\x01\x02", 2));
+    for (const QString &path : { native, columns, tooShort }) {
+        ContourTrace trace;
+        trace.setFilePath(QStringLiteral("Профили/Деталь_01.txt"));
+        FileDataProvider provider(path);
+        QString pathAtStart;
+        QObject::connect(&provider, &DataProvider::dataReadStarted, &provider,
+            [&] { pathAtStart = trace.filePath(); }, Qt::DirectConnection);
+        provider.start(&trace);
+        QCOMPARE(trace.filePath(), path);
+        QCOMPARE(trace.name(), QFileInfo(path).fileName());
+        provider.waitForFinished();
+        QCOMPARE(pathAtStart, path);
+        QCOMPARE(trace.filePath(), path);
+    }
 }
 
 VANTOR_TEST_MAIN(TestFileDataProvider)

@@ -353,7 +353,13 @@ void TestPlotWidget::tickDecimals_data()
     QTest::newRow("one tick") << QVector<double> { 0.0001 } << 3 << 3;
     QTest::newRow("no ticks") << QVector<double> {} << 2 << 2;
     QTest::newRow("negative precision") << QVector<double> { 0, 0.5, 1 } << -1 << 1;
-    QTest::newRow("steps too fine end at precision + 9") << QVector<double> { 0, 1e-15, 2e-15 } << 3 << 12;
+    QTest::newRow("femtometre steps near 0") << QVector<double> { 0, 1e-15, 2e-15 } << 3 << 15;
+    // A flat trace of -17.251946429 µm on a millimetre axis, ticks 2e-14 apart.
+    QTest::newRow("flat trace in the tenth digit")
+        << QVector<double> { -0.01725194642904, -0.01725194642902, -0.017251946429 } << 3 << 14;
+    // Steps of one unit in the last place: no decimal beyond the 17th digit.
+    QTest::newRow("steps finer than a double ends at its digits")
+        << QVector<double> { 1, 1 + 2.220446049250313e-16, 1 + 4.440892098500626e-16 } << 3 << 16;
 }
 
 void TestPlotWidget::tickDecimals()

@@ -110,6 +110,8 @@ QByteArray profileTrace(const ProfileRun &run)
     QByteArray out = streamStart(run.streamDivisor);
     for (quint16 v : run.live)
         out += streamSample(v);
+    if (run.stopsBeforeBlock)
+        return out;
     out += streamEnd();
     out += sampleBlock(run);
     return out;

@@ -47,6 +47,9 @@ struct ProfileRun {
     // The block count that announces the block; -1 gives the count that
     // matches the block's samples.
     qint64 blockCount = -1;
+    // The stream stops after the live samples, without its end marker and
+    // block: what the computer gets when the cable is pulled mid-trace.
+    bool stopsBeforeBlock = false;
 };
 
 struct ContourRecord {
@@ -127,6 +130,7 @@ public:
     // (each as its own write); every "CT" is answered with the next console
     // height while any are left.
     void setProfileRun(const InstrumentReplies::ProfileRun &run) { m_profileRun = run; }
+    InstrumentReplies::ProfileRun profileRun() const { return m_profileRun; }
     void setCalibrationTexts(const QList<QByteArray> &texts) { m_calibrationTexts = texts; }
     void setConsoleHeights(const QList<quint16> &heights) { m_consoleHeights = heights; }
 

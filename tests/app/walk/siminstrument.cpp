@@ -6,12 +6,17 @@
 //   siminstrument --write-profile <path>   writes a native PROFILE trace file
 //   siminstrument --count <path>           prints the points of a trace file
 //                                          as the program reads it back
+// With --cut-first-trace the first trace stops after its live samples and the
+// line drops 1.5 s later, as a pulled cable; 1.5 s after that a new line is
+// plugged in (its path printed as a further line) and traces come whole.
 #include "support/simulatedinstrument.h"
 #include "support/tracefiles.h"
 #include "terminatesignal.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
+#include <QTimer>
+#include <memory>
 
 namespace {
 
@@ -46,5 +51,26 @@ int main(int argc, char *argv[])
     out << instrument.slavePath() << Qt::endl;
     QObject::connect(&instrument, &SimulatedInstrument::commandReceived,
         [&out](const QByteArray &command) { out << QString::fromLatin1(command) << Qt::endl; });
+    if (args.contains(QLatin1String("--cut-first-trace"))) {
+        const InstrumentReplies::ProfileRun whole = instrument.profileRun();
+        InstrumentReplies::ProfileRun cut = whole;
+        cut.stopsBeforeBlock = true;
+        instrument.setProfileRun(cut);
+        auto cutDone = std::make_shared<bool>(false);
+        QObject::connect(&instrument, &SimulatedInstrument::commandReceived, &app,
+            [&instrument, &out, whole, cutDone](const QByteArray &command) {
+                if (command != "CS" || *cutDone)
+                    return;
+                *cutDone = true;
+                QTimer::singleShot(1500, &instrument, [&instrument, &out, whole] {
+                    instrument.pullCable();
+                    QTimer::singleShot(1500, &instrument, [&instrument, &out, whole] {
+                        instrument.setProfileRun(whole);
+                        instrument.plugIn();
+                        out << instrument.slavePath() << Qt::endl;
+                    });
+                });
+            });
+    }
     return app.exec();
 }
