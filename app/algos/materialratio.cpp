@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <vector>
 
 namespace Algos {
 
@@ -90,6 +92,51 @@ int countBetween(const std::vector<double> &sorted, double lo, double hi)
     const auto first = std::lower_bound(sorted.cbegin(), sorted.cend(), lo);
     const auto last = std::upper_bound(first, sorted.cend(), hi);
     return static_cast<int>(last - first);
+}
+
+// Sorts from the highest value down. Without a value that is not a number the
+// order is the one std::sort with std::greater gives (equal values cannot be
+// told apart); it is found by a radix sort of the values' bit patterns, which
+// takes a few passes over the values instead of n log n comparisons.
+void sortDescending(QVector<double> &values)
+{
+    const int n = values.size();
+    bool numbers = true;
+    for (double v : qAsConst(values))
+        numbers &= !std::isnan(v);
+    if (!numbers || n < 4096) {
+        std::sort(values.begin(), values.end(), std::greater<double>());
+        return;
+    }
+    // A key that ascends as the value descends: the bit pattern with the
+    // sign folded in (negative values reversed), then inverted.
+    std::vector<quint64> keys(static_cast<size_t>(n)), other(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        quint64 bits;
+        std::memcpy(&bits, &values[i], sizeof bits);
+        bits = (bits >> 63) ? ~bits : (bits | (quint64(1) << 63));
+        keys[size_t(i)] = ~bits;
+    }
+    constexpr int kDigitBits = 11;
+    constexpr int kBuckets = 1 << kDigitBits;
+    for (int shift = 0; shift < 64; shift += kDigitBits) {
+        std::vector<int> count(kBuckets + 1, 0);
+        for (quint64 k : keys)
+            ++count[((k >> shift) & (kBuckets - 1)) + 1];
+        // A digit that every key shares moves nothing.
+        if (count[((keys[0] >> shift) & (kBuckets - 1)) + 1] == n)
+            continue;
+        for (int b = 0; b < kBuckets; ++b)
+            count[b + 1] += count[b];
+        for (quint64 k : keys)
+            other[size_t(count[(k >> shift) & (kBuckets - 1)]++)] = k;
+        keys.swap(other);
+    }
+    for (int i = 0; i < n; ++i) {
+        quint64 bits = ~keys[size_t(i)];
+        bits = (bits >> 63) ? (bits & ~(quint64(1) << 63)) : ~bits;
+        std::memcpy(&values[i], &bits, sizeof bits);
+    }
 }
 
 bool twoEqualChannels(const TData &data)
@@ -182,19 +229,57 @@ TData heightMaterialRatioCurve(const TData &profile)
     const ProfileSpan all = detail::wholeProfile(profile);
     if (all.size == 0)
         return curve;
+    // Every parameter evaluation of a trace asks for the curve of the same
+    // roughness profile: it is sorted once. The remembered heights are held
+    // (shared), so heights with the same data pointer and count are the very
+    // same values.
+    thread_local QVector<double> lastHeights;
+    thread_local int lastCount = 0;
+    thread_local TData lastCurve;
+    if (profile[1].constData() == lastHeights.constData() && all.size == lastCount)
+        return lastCurve;
+
     QVector<double> heights(all.y, all.y + all.size);
-    std::sort(heights.begin(), heights.end(), std::greater<double>());
-    if (!(heights.first() > heights.last()))
-        return curve;
-    QVector<double> ratio(all.size);
-    for (int i = 0; i < all.size; ++i)
-        ratio[i] = (i + 0.5) / all.size * 100;
-    curve[0] = ratio;
-    curve[1] = heights;
+    sortDescending(heights);
+    if (heights.first() > heights.last()) {
+        QVector<double> ratio(all.size);
+        for (int i = 0; i < all.size; ++i)
+            ratio[i] = (i + 0.5) / all.size * 100;
+        curve[0] = ratio;
+        curve[1] = heights;
+    }
+    lastHeights = profile[1];
+    lastCount = all.size;
+    lastCurve = curve;
     return curve;
 }
 
+namespace {
+
+RMS computeRkCoreLine(const TData &curve);
+
+} // namespace
+
 RMS rkCoreLine(const TData &curve)
+{
+    // Rk, Rpk, Rvk, Mr1 and Mr2 each ask for the core line of the same curve:
+    // it is found once. The remembered channels are held (shared), so a curve
+    // with the same data pointers and sizes is the very same values.
+    thread_local TData lastCurve;
+    thread_local RMS lastLine;
+    const bool same = curve.size() >= 2 && lastCurve.size() >= 2 && curve[0].constData() == lastCurve[0].constData()
+        && curve[1].constData() == lastCurve[1].constData() && curve[0].size() == lastCurve[0].size()
+        && curve[1].size() == lastCurve[1].size() && curveSize(curve) > 0;
+    if (!same) {
+        lastLine = computeRkCoreLine(curve);
+        lastCurve = curve;
+    }
+    return lastLine;
+}
+
+namespace {
+
+RMS computeRkCoreLine(const TData &curve)
 {
     const int n = curveSize(curve);
     if (n < 2)
@@ -240,6 +325,8 @@ RMS rkCoreLine(const TData &curve)
     const double slope = sxx > 0.0 ? sxy / sxx : 0.0;
     return RMS(QVector<double> { my - slope * mx, slope });
 }
+
+} // namespace
 
 double Rk(const TData &curve)
 {
@@ -292,10 +379,58 @@ TData amplitudeDensity(const TData &profile, int density, double minLevel, doubl
 {
     if (!twoEqualChannels(profile))
         return TData();
-    std::vector<double> sorted(profile[1].cbegin(), profile[1].cend());
-    std::sort(sorted.begin(), sorted.end());
-    const double points = sorted.size();
+    const double points = profile[1].size();
     const double range = maxLevel - minLevel;
+    // Every window runs from one level to another of the 101 levels
+    // minLevel + k % of the range, bounds included: the points in [lo, hi]
+    // are those at or below hi less those below lo. One pass counts, for
+    // every level, the points below it and the points at or below it.
+    constexpr int kLevels = 101;
+    double level[kLevels];
+    for (int k = 0; k < kLevels; ++k)
+        level[k] = minLevel + k / 100.0 * range;
+    std::vector<int> below(kLevels + 1, 0), atOrBelow(kLevels + 1, 0);
+    bool counted = range >= 0;
+    for (int k = 1; counted && k < kLevels; ++k)
+        counted = level[k] >= level[k - 1];
+    if (counted) {
+        for (double y : profile[1]) {
+            if (std::isnan(y)) {
+                counted = false;
+                break;
+            }
+            // The first level above y and the first level at or above it,
+            // guessed by division and settled against the levels themselves.
+            int k = range > 0 ? static_cast<int>(std::clamp((y - minLevel) / range * 100, -1.0, 101.0)) : 0;
+            k = std::clamp(k, 0, kLevels);
+            while (k > 0 && level[k - 1] > y)
+                --k;
+            while (k < kLevels && level[k] <= y)
+                ++k;
+            ++below[k];
+            int j = k;
+            while (j > 0 && level[j - 1] >= y)
+                --j;
+            ++atOrBelow[j];
+        }
+    }
+    std::vector<double> sorted;
+    if (counted) {
+        // Running totals: below[k] points lie below level k, atOrBelow[k] at
+        // or below it.
+        for (int k = 1; k <= kLevels; ++k) {
+            below[k] += below[k - 1];
+            atOrBelow[k] += atOrBelow[k - 1];
+        }
+    } else {
+        sorted.assign(profile[1].cbegin(), profile[1].cend());
+        std::sort(sorted.begin(), sorted.end());
+    }
+    auto count = [&](int f, int e, double lo, double hi) {
+        if (!counted)
+            return countBetween(sorted, lo, hi);
+        return std::max(atOrBelow[e] - below[f], 0);
+    };
 
     TData result(2);
     int f = 0, e = 1;
@@ -303,7 +438,7 @@ TData amplitudeDensity(const TData &profile, int density, double minLevel, doubl
         const double lo = minLevel + f / 100.0 * range;
         const double hi = minLevel + e / 100.0 * range;
         result[0].append(lo + (hi - lo) * 0.5);
-        result[1].append(countBetween(sorted, lo, hi) / points * 100);
+        result[1].append(count(f, e, lo, hi) / points * 100);
         const int nextF = (e - f > density || e == 100) ? f + 1 : f;
         if (e == 100 && nextF >= 100)
             break;
