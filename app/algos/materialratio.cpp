@@ -98,7 +98,7 @@ int countBetween(const std::vector<double> &sorted, double lo, double hi)
 // order is the one std::sort with std::greater gives (equal values cannot be
 // told apart); it is found by a radix sort of the values' bit patterns, which
 // takes a few passes over the values instead of n log n comparisons.
-void sortDescending(QVector<double> &values)
+void sortDescending(QVector<double> &values, QVector<double> &scratch)
 {
     const int n = values.size();
     bool numbers = true;
@@ -109,33 +109,39 @@ void sortDescending(QVector<double> &values)
         return;
     }
     // A key that ascends as the value descends: the bit pattern with the
-    // sign folded in (negative values reversed), then inverted.
-    std::vector<quint64> keys(static_cast<size_t>(n)), other(static_cast<size_t>(n));
+    // sign folded in (negative values reversed), then inverted. The keys take
+    // the values' own storage and scratch's (at least as large) in turn.
+    scratch.resize(std::max(scratch.size(), n));
+    static_assert(sizeof(quint64) == sizeof(double), "IEEE double expected");
+    quint64 *keys = reinterpret_cast<quint64 *>(values.data());
+    quint64 *other = reinterpret_cast<quint64 *>(scratch.data());
     for (int i = 0; i < n; ++i) {
         quint64 bits;
-        std::memcpy(&bits, &values[i], sizeof bits);
+        std::memcpy(&bits, &keys[i], sizeof bits);
         bits = (bits >> 63) ? ~bits : (bits | (quint64(1) << 63));
-        keys[size_t(i)] = ~bits;
+        keys[i] = ~bits;
     }
     constexpr int kDigitBits = 11;
     constexpr int kBuckets = 1 << kDigitBits;
+    std::vector<int> count(kBuckets + 1);
     for (int shift = 0; shift < 64; shift += kDigitBits) {
-        std::vector<int> count(kBuckets + 1, 0);
-        for (quint64 k : keys)
-            ++count[((k >> shift) & (kBuckets - 1)) + 1];
+        std::fill(count.begin(), count.end(), 0);
+        for (int i = 0; i < n; ++i)
+            ++count[((keys[i] >> shift) & (kBuckets - 1)) + 1];
         // A digit that every key shares moves nothing.
         if (count[((keys[0] >> shift) & (kBuckets - 1)) + 1] == n)
             continue;
         for (int b = 0; b < kBuckets; ++b)
             count[b + 1] += count[b];
-        for (quint64 k : keys)
-            other[size_t(count[(k >> shift) & (kBuckets - 1)]++)] = k;
-        keys.swap(other);
+        for (int i = 0; i < n; ++i)
+            other[count[(keys[i] >> shift) & (kBuckets - 1)]++] = keys[i];
+        std::swap(keys, other);
     }
+    double *out = values.data();
     for (int i = 0; i < n; ++i) {
-        quint64 bits = ~keys[size_t(i)];
+        quint64 bits = ~keys[i];
         bits = (bits >> 63) ? (bits & ~(quint64(1) << 63)) : ~bits;
-        std::memcpy(&values[i], &bits, sizeof bits);
+        std::memcpy(&out[i], &bits, sizeof bits);
     }
 }
 
@@ -240,9 +246,11 @@ TData heightMaterialRatioCurve(const TData &profile)
         return lastCurve;
 
     QVector<double> heights(all.y, all.y + all.size);
-    sortDescending(heights);
+    // The ratio channel's storage serves the sort first.
+    QVector<double> ratio;
+    sortDescending(heights, ratio);
     if (heights.first() > heights.last()) {
-        QVector<double> ratio(all.size);
+        ratio.resize(all.size);
         for (int i = 0; i < all.size; ++i)
             ratio[i] = (i + 0.5) / all.size * 100;
         curve[0] = ratio;
@@ -375,11 +383,13 @@ double Dp(const TData &histogram, double level)
     return 0.0;
 }
 
-TData amplitudeDensity(const TData &profile, int density, double minLevel, double maxLevel)
+namespace {
+
+// The amplitude-density curve of `points` heights, which forEachHeight(f)
+// hands to f one by one.
+template <typename ForEachHeight>
+TData densityOfHeights(ForEachHeight forEachHeight, int points, int density, double minLevel, double maxLevel)
 {
-    if (!twoEqualChannels(profile))
-        return TData();
-    const double points = profile[1].size();
     const double range = maxLevel - minLevel;
     // Every window runs from one level to another of the 101 levels
     // minLevel + k % of the range, bounds included: the points in [lo, hi]
@@ -394,11 +404,11 @@ TData amplitudeDensity(const TData &profile, int density, double minLevel, doubl
     for (int k = 1; counted && k < kLevels; ++k)
         counted = level[k] >= level[k - 1];
     if (counted) {
-        for (double y : profile[1]) {
-            if (std::isnan(y)) {
+        forEachHeight([&](double y) {
+            if (std::isnan(y))
                 counted = false;
-                break;
-            }
+            if (!counted)
+                return;
             // The first level above y and the first level at or above it,
             // guessed by division and settled against the levels themselves.
             int k = range > 0 ? static_cast<int>(std::clamp((y - minLevel) / range * 100, -1.0, 101.0)) : 0;
@@ -412,8 +422,10 @@ TData amplitudeDensity(const TData &profile, int density, double minLevel, doubl
             while (j > 0 && level[j - 1] >= y)
                 --j;
             ++atOrBelow[j];
-        }
+        });
     }
+    // Heights that are not numbers (or levels out of order) have no counts
+    // to rest on: the sorted heights are searched as they always were.
     std::vector<double> sorted;
     if (counted) {
         // Running totals: below[k] points lie below level k, atOrBelow[k] at
@@ -423,9 +435,11 @@ TData amplitudeDensity(const TData &profile, int density, double minLevel, doubl
             atOrBelow[k] += atOrBelow[k - 1];
         }
     } else {
-        sorted.assign(profile[1].cbegin(), profile[1].cend());
+        sorted.reserve(size_t(points));
+        forEachHeight([&](double y) { sorted.push_back(y); });
         std::sort(sorted.begin(), sorted.end());
     }
+    const double total = points;
     auto count = [&](int f, int e, double lo, double hi) {
         if (!counted)
             return countBetween(sorted, lo, hi);
@@ -438,7 +452,7 @@ TData amplitudeDensity(const TData &profile, int density, double minLevel, doubl
         const double lo = minLevel + f / 100.0 * range;
         const double hi = minLevel + e / 100.0 * range;
         result[0].append(lo + (hi - lo) * 0.5);
-        result[1].append(count(f, e, lo, hi) / points * 100);
+        result[1].append(count(f, e, lo, hi) / total * 100);
         const int nextF = (e - f > density || e == 100) ? f + 1 : f;
         if (e == 100 && nextF >= 100)
             break;
@@ -447,6 +461,21 @@ TData amplitudeDensity(const TData &profile, int density, double minLevel, doubl
         f = nextF;
     }
     return result;
+}
+
+} // namespace
+
+TData amplitudeDensity(const TData &profile, int density, double minLevel, double maxLevel)
+{
+    if (!twoEqualChannels(profile))
+        return TData();
+    const QVector<double> &y = profile[1];
+    return densityOfHeights(
+        [&y](auto &&f) {
+            for (double v : y)
+                f(v);
+        },
+        y.size(), density, minLevel, maxLevel);
 }
 
 TData amplitudeDensity(const TData &profile, int density)
@@ -461,17 +490,26 @@ TData amplitudeDensityInRect(const TData &profile, int density, const double xRa
 {
     if (!twoEqualChannels(profile))
         return TData();
-    TData inside(2);
-    const QVector<double> &x = profile[0];
-    const QVector<double> &y = profile[1];
-    for (int i = 0; i < x.size(); ++i) {
-        if (x[i] > xRange[0] && x[i] < xRange[1] && y[i] > yRange[0] && y[i] < yRange[1]) {
-            inside[0].append(x[i]);
-            inside[1].append(y[i]);
-        }
-    }
-    const auto range = std::minmax_element(y.cbegin(), y.cend());
-    return amplitudeDensity(inside, density, std::max(yRange[0], *range.first), std::min(yRange[1], *range.second));
+    const double *x = profile[0].constData();
+    const double *y = profile[1].constData();
+    const int n = profile[0].size();
+    // The points inside are visited where they lie, not copied out.
+    auto inside = [&](int i) { return x[i] > xRange[0] && x[i] < xRange[1] && y[i] > yRange[0] && y[i] < yRange[1]; };
+    int count = 0;
+    for (int i = 0; i < n; ++i)
+        count += inside(i) ? 1 : 0;
+    // Fewer than two points inside make no curve.
+    if (count <= 1)
+        return TData();
+    const auto range = std::minmax_element(y, y + n);
+    return densityOfHeights(
+        [&](auto &&f) {
+            for (int i = 0; i < n; ++i) {
+                if (inside(i))
+                    f(y[i]);
+            }
+        },
+        count, density, std::max(yRange[0], *range.first), std::min(yRange[1], *range.second));
 }
 
 double fractionAboveLevel(TData profile, double level)

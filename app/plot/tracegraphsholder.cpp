@@ -199,13 +199,22 @@ void TraceGraphsHolder::updateTraceGraph(bool rLine, bool rFit)
     mRLine = rLine;
     mRFit = rFit;
 
-    mX.clear();
-    mY.clear();
+    // The points drawn before are let go first, so that the old and the new
+    // drawing of a long trace are never held together.
+    mX = QVector<double>();
+    mY = QVector<double>();
+    if (mCurve)
+        mCurve->data()->set(QVector<QCPCurveData>(), true);
+    mDrawnX = QVector<double>();
+    mDrawnY = QVector<double>();
     const TData *processed = mTrace ? mTrace->processedData.get() : nullptr;
     if (processed && processed->size() >= 2) {
         mX = processed->at(0);
         mY = processed->at(1);
+        mDrawnX = mX;
+        mDrawnY = mY;
     }
+    mDrawnFactor = mUnitFactor;
     for (double &v : mX)
         v *= mUnitFactor;
     for (double &v : mY)
@@ -231,8 +240,30 @@ void TraceGraphsHolder::updateTraceGraph(bool rLine, bool rFit)
         }
     }
     updateLevelLines(rLine);
-    if (mCurve)
-        mCurve->setData(mX, mY);
+    if (mCurve) {
+        // What setData(mX, mY) stores, built in place: parameter t is the index.
+        const int n = qMin(mX.size(), mY.size());
+        QVector<QCPCurveData> points;
+        points.reserve(n);
+        const double *x = mX.constData();
+        const double *y = mY.constData();
+        for (int i = 0; i < n; ++i)
+            points.append(QCPCurveData(i, x[i], y[i]));
+        mCurve->data()->set(points, true);
+    }
+}
+
+bool TraceGraphsHolder::drawingIsCurrent() const
+{
+    // The drawn channels are held (shared), so a trace that changed them in
+    // any way holds other storage now.
+    const TData *processed = mTrace ? mTrace->processedData.get() : nullptr;
+    if (!processed || processed->size() < 2)
+        return false;
+    const QVector<double> &x = processed->at(0);
+    const QVector<double> &y = processed->at(1);
+    return !mDrawnX.isEmpty() && x.constData() == mDrawnX.constData() && x.size() == mDrawnX.size()
+        && y.constData() == mDrawnY.constData() && y.size() == mDrawnY.size() && mDrawnFactor == mUnitFactor;
 }
 
 void TraceGraphsHolder::computeRms()
@@ -275,7 +306,8 @@ void TraceGraphsHolder::setUnit(const QString &unit, bool redraw)
         mUnitFactor = 1.0;
     else if (unit == QString::fromUtf8("нм"))
         mUnitFactor = 1000.0;
-    if (redraw)
+    // A drawing of the same points in the same unit stays as it is.
+    if (redraw && !drawingIsCurrent())
         updateTraceGraph(mRLine, mRFit);
 }
 

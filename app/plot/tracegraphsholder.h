@@ -93,6 +93,9 @@ public Q_SLOTS:
 private:
     void computeRms();
     void updateLevelLines(bool show);
+    // Whether the curve shows the trace's present processed points in the
+    // present unit.
+    bool drawingIsCurrent() const;
 
     ProfileTrace *mTrace;
     std::array<QPointer<QCustomPlot>, 3> mPlots;
@@ -108,6 +111,10 @@ private:
     IFilterControl *mFilterControl;
     QVector<double> mX;
     QVector<double> mY;
+    // The processed channels and the unit factor the curve was drawn from.
+    QVector<double> mDrawnX;
+    QVector<double> mDrawnY;
+    double mDrawnFactor = 0;
     QVector<double> mFormX;
     QVector<double> mFormY;
     QVector<double> mRatio;
