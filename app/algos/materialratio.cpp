@@ -490,26 +490,45 @@ TData amplitudeDensityInRect(const TData &profile, int density, const double xRa
 {
     if (!twoEqualChannels(profile))
         return TData();
-    const double *x = profile[0].constData();
-    const double *y = profile[1].constData();
-    const int n = profile[0].size();
+    return amplitudeDensityInRect(
+        profile[0].constData(), profile[1].constData(), profile[0].size(), 1, density, xRange, yRange);
+}
+
+TData amplitudeDensityInRect(const double *x, const double *y, int n, int stride, int density, const double xRange[2],
+    const double yRange[2])
+{
+    if (n <= 1)
+        return TData();
     // The points inside are visited where they lie, not copied out.
-    auto inside = [&](int i) { return x[i] > xRange[0] && x[i] < xRange[1] && y[i] > yRange[0] && y[i] < yRange[1]; };
+    auto inside = [&](int i) {
+        const double px = x[qint64(i) * stride];
+        const double py = y[qint64(i) * stride];
+        return px > xRange[0] && px < xRange[1] && py > yRange[0] && py < yRange[1];
+    };
     int count = 0;
-    for (int i = 0; i < n; ++i)
+    double lowest = y[0];
+    double highest = y[0];
+    for (int i = 0; i < n; ++i) {
         count += inside(i) ? 1 : 0;
+        // The first of equal extremes, as std::minmax_element keeps the first
+        // lowest and the last highest.
+        const double v = y[qint64(i) * stride];
+        if (v < lowest)
+            lowest = v;
+        if (!(v < highest))
+            highest = v;
+    }
     // Fewer than two points inside make no curve.
     if (count <= 1)
         return TData();
-    const auto range = std::minmax_element(y, y + n);
     return densityOfHeights(
         [&](auto &&f) {
             for (int i = 0; i < n; ++i) {
                 if (inside(i))
-                    f(y[i]);
+                    f(y[qint64(i) * stride]);
             }
         },
-        count, density, std::max(yRange[0], *range.first), std::min(yRange[1], *range.second));
+        count, density, std::max(yRange[0], lowest), std::min(yRange[1], highest));
 }
 
 double fractionAboveLevel(TData profile, double level)

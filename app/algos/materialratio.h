@@ -61,6 +61,9 @@ TData amplitudeDensity(const TData &profile, int density);
 // The amplitude-density curve of the points strictly inside a rectangle, over
 // the rectangle's height range clipped to the profile's own.
 TData amplitudeDensityInRect(const TData &profile, int density, const double xRange[2], const double yRange[2]);
+// The same over n points kept elsewhere: point i at (x[i * stride], y[i * stride]).
+TData amplitudeDensityInRect(const double *x, const double *y, int n, int stride, int density, const double xRange[2],
+    const double yRange[2]);
 
 // Share (0 … 1) of points more than `level` above one mean line of the whole profile.
 double fractionAboveLevel(TData profile, double level);
