@@ -114,6 +114,33 @@ Profile mergeSegmentsByX(const QVector<const QCPCurveData *> &starts, const QVec
         if (ends[i] && starts[i] && ends[i] > starts[i] && (!rightmost || (ends[i] - 1)->key > (rightmost - 1)->key))
             rightmost = ends[i];
     }
+    // Where the keys rise strictly along the whole span and every range lies
+    // inside it, each range point is also a span point (the same point, so
+    // the same deviation) and no key repeats: the merge is the span itself.
+    if (leftmost && rightmost && leftmost < rightmost) {
+        bool inside = true;
+        for (int i = 0; i < ranges && inside; ++i) {
+            if (starts[i] && ends[i] && ends[i] > starts[i])
+                inside = starts[i] >= leftmost && ends[i] <= rightmost;
+        }
+        for (const QCPCurveData *it = leftmost + 1; inside && it < rightmost; ++it)
+            inside = (it - 1)->key < it->key;
+        if (inside) {
+            const int n = int(rightmost - leftmost);
+            Profile p;
+            p.keys.resize(n);
+            p.values.resize(n);
+            double *keys = p.keys.data();
+            double *values = p.values.data();
+            for (int i = 0; i < n; ++i) {
+                const QCPCurveData *it = leftmost + i;
+                keys[i] = it->key;
+                values[i] = R - std::hypot(it->key - centre.x(), it->value - centre.y());
+            }
+            return p;
+        }
+    }
+
     // Room for every point at once: a long curve's points would otherwise be
     // moved again at each growth of the list.
     points.reserve(size_t(total) + (leftmost && rightmost && rightmost > leftmost ? size_t(rightmost - leftmost) : 0));

@@ -169,11 +169,14 @@ void ErrorMeasurement::setGraphPoints(const QCPCurveData *first, const QCPCurveD
     basePoints[0].clear();
     basePoints[1].clear();
     if (first && end && first < end) {
-        basePoints[0].reserve(int(end - first));
-        basePoints[1].reserve(int(end - first));
-        for (const QCPCurveData *it = first; it != end; ++it) {
-            basePoints[0].append(it->key);
-            basePoints[1].append(it->value);
+        const int n = int(end - first);
+        basePoints[0].resize(n);
+        basePoints[1].resize(n);
+        double *keys = basePoints[0].data();
+        double *values = basePoints[1].data();
+        for (int i = 0; i < n; ++i) {
+            keys[i] = first[i].key;
+            values[i] = first[i].value;
         }
     }
     graph->mBase = &basePoints;

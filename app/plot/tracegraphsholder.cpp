@@ -61,19 +61,38 @@ QVector<double> ratioAtLevels(const double *px, const double *py, int n, int str
     auto x = [px, stride](int i) { return px[qint64(i) * stride]; };
     auto y = [py, stride](int i) { return py[qint64(i) * stride]; };
     const int count = levels.size();
+    const double *level = levels.constData();
+    // Finite levels in order (the view's levels are equally spaced) let the
+    // count of levels below a point be guessed by division and settled
+    // against the levels themselves; otherwise it is found by bisection.
+    bool ordered = count > 1 && std::isfinite(level[0]) && std::isfinite(level[count - 1]) && level[count - 1] > level[0];
+    for (int k = 1; ordered && k < count; ++k)
+        ordered = level[k] >= level[k - 1];
+    const double scale = ordered ? (count - 1) / (level[count - 1] - level[0]) : 0.0;
     QVector<double> bucket(count + 1, 0.0);
     for (int i = 0; i + 2 < n; ++i) {
         const double v = y(i);
         const double area = std::abs((v + y(i + 1)) * (x(i + 1) - x(i)) / 2);
-        // Levels strictly below v, found by bisection.
+        // Levels strictly below v.
         int lo = 0;
-        int hi = count;
-        while (lo < hi) {
-            const int mid = (lo + hi) / 2;
-            if (v > levels.at(mid))
-                lo = mid + 1;
-            else
-                hi = mid;
+        if (ordered) {
+            if (v > level[0]) {
+                const double guess = (v - level[0]) * scale;
+                lo = guess < count ? int(guess) : count;
+                while (lo > 0 && !(v > level[lo - 1]))
+                    --lo;
+                while (lo < count && v > level[lo])
+                    ++lo;
+            }
+        } else {
+            int hi = count;
+            while (lo < hi) {
+                const int mid = (lo + hi) / 2;
+                if (v > level[mid])
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
         }
         bucket[lo] += area;
     }
@@ -231,8 +250,10 @@ void TraceGraphsHolder::updateTraceGraph(bool rLine, bool rFit)
         const double *py = mY.constData();
         double sum = 0;
         if (mCurve->dataCount() == n) {
+            const QSharedPointer<QCPCurveDataContainer> data = mCurve->data();
+            const auto end = data->end();
             int i = 0;
-            for (auto it = mCurve->data()->begin(); it != mCurve->data()->end(); ++it, ++i) {
+            for (auto it = data->begin(); it != end; ++it, ++i) {
                 const double y = py[i] * mUnitFactor;
                 sum += y * y;
                 *it = QCPCurveData(i, px[i] * mUnitFactor, y);

@@ -20,6 +20,7 @@
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QPointer>
+#include <QSemaphore>
 #include <cmath>
 
 namespace {
@@ -104,6 +105,22 @@ QString writeContourFile(const QString &name)
         qWarning("not written: %s", qPrintable(path));
     return path;
 }
+
+// A file provider whose reading waits, after the start notice, until the
+// test opens the gate: the window is seen mid-reading however fast the file
+// itself would be read.
+class GatedFileProvider : public FileDataProvider {
+public:
+    using FileDataProvider::FileDataProvider;
+    QSemaphore gate;
+
+protected:
+    bool obtainData() override
+    {
+        gate.acquire();
+        return FileDataProvider::obtainData();
+    }
+};
 
 } // namespace
 
@@ -640,11 +657,13 @@ private Q_SLOTS:
 
     // A provider replaced while a large file streams in: the old reading's
     // trace is dropped, nothing of it arrives later, the new one ends normally.
+    // The file is long enough to be still streaming well after its first
+    // points are drawn.
     void providerReplacedWhileStreaming()
     {
         ProfileWindowFixture f;
         ProfileAnalisisWidget &w = *f.window;
-        const QString large = writeProfileFile("large.txt", 400001, 0.5);
+        const QString large = writeProfileFile("large.txt", 4000001, 0.05);
         const QString small = writeProfileFile("small.txt");
         QPointer<DataProvider> first = new FileDataProvider(large);
         w.setDataProvider(first);
@@ -675,12 +694,14 @@ private Q_SLOTS:
         ProfileAnalisisWidget &w = *f.window;
         QSignalSpy started(&w, &ProfileAnalisisWidget::lockButtons);
         QSignalSpy ended(&w, &ProfileAnalisisWidget::unlockButtons);
-        w.setDataProvider(new FileDataProvider(writeProfileFile("busy.txt", 200001, 0.5)));
+        auto *provider = new GatedFileProvider(writeProfileFile("busy.txt", 200001, 0.5));
+        w.setDataProvider(provider);
         QVERIFY(w.startReading(PROFILE));
         QVERIFY(started.wait(5000));
         QVERIFY(!w.medianFilterCheckBox->isEnabled());
         QVERIFY(!w.profileModeComboBox->isEnabled());
         QVERIFY(w.isAcquiring);
+        provider->gate.release();
         QVERIFY(ended.wait(20000));
         QVERIFY(w.medianFilterCheckBox->isEnabled());
         QVERIFY(w.profileModeComboBox->isEnabled());
