@@ -234,16 +234,14 @@ int AbstractTrace::addPoints(const TData &block)
         ownStorage(channel);
     {
         QMutexLocker lock(&m_rawMutex);
+        // Copied into the raw storage (appending a whole vector to an empty
+        // one would take that vector's storage instead, losing the room made
+        // for the reading).
         for (int c = 0; c < n; ++c) {
             QVector<double> &raw = (*rawData)[c];
-            const QVector<double> &values = block.at(c);
-            if (values.size() == m) {
-                raw.append(values);
-            } else {
-                raw.reserve(raw.size() + m);
-                for (int i = 0; i < m; ++i)
-                    raw.append(values.at(i));
-            }
+            const int old = raw.size();
+            raw.resize(old + m);
+            std::copy(block.at(c).constBegin(), block.at(c).constBegin() + m, raw.begin() + old);
         }
     }
 
