@@ -90,6 +90,14 @@ QVector<double> runningMedianByX(const QVector<double> &xs, const QVector<double
 Profile mergeSegmentsByX(const QVector<const QCPCurveData *> &starts, const QVector<const QCPCurveData *> &ends,
     const QPointF &centre, double R)
 {
+    Profile p;
+    mergeSegmentsByX(starts, ends, centre, R, p);
+    return p;
+}
+
+void mergeSegmentsByX(const QVector<const QCPCurveData *> &starts, const QVector<const QCPCurveData *> &ends,
+    const QPointF &centre, double R, Profile &p)
+{
     struct Point {
         double key;
         double deviation;
@@ -127,7 +135,6 @@ Profile mergeSegmentsByX(const QVector<const QCPCurveData *> &starts, const QVec
             inside = (it - 1)->key < it->key;
         if (inside) {
             const int n = int(rightmost - leftmost);
-            Profile p;
             p.keys.resize(n);
             p.values.resize(n);
             double *keys = p.keys.data();
@@ -137,7 +144,7 @@ Profile mergeSegmentsByX(const QVector<const QCPCurveData *> &starts, const QVec
                 keys[i] = it->key;
                 values[i] = R - std::hypot(it->key - centre.x(), it->value - centre.y());
             }
-            return p;
+            return;
         }
     }
 
@@ -189,7 +196,6 @@ Profile mergeSegmentsByX(const QVector<const QCPCurveData *> &starts, const QVec
             runStarts = merged;
         }
     }
-    Profile p;
     p.keys.resize(count);
     p.values.resize(count);
     double *keys = p.keys.data();
@@ -204,7 +210,6 @@ Profile mergeSegmentsByX(const QVector<const QCPCurveData *> &starts, const QVec
     }
     p.keys.resize(kept);
     p.values.resize(kept);
-    return p;
 }
 
 Profile drawingDistances(const DxfDrawing &drawing, const QCPCurveData *first, const QCPCurveData *end)

@@ -187,7 +187,8 @@ void ErrorMeasurement::showDeviationGraph(const QVector<double> &xs, const QVect
     const auto range = Deviation::valueRange(deviations);
     const double lo = range.first;
     const double hi = range.second;
-    QVector<double> scaled(deviations.size());
+    QVector<double> &scaled = scaledDeviations;
+    scaled.resize(deviations.size());
     for (int i = 0; i < deviations.size(); ++i)
         scaled[i] = hi == lo ? baselineY : (deviations[i] - lo) / (hi - lo) * height + baselineY;
     graph->mAxisEnd[0] = baselineStart;
