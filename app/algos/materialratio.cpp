@@ -268,13 +268,22 @@ RMS computeRkCoreLine(const TData &curve);
 
 } // namespace
 
+namespace {
+thread_local TData lastCurve;
+thread_local RMS lastLine;
+} // namespace
+
+void forgetCoreLine()
+{
+    lastCurve = TData();
+    lastLine = RMS();
+}
+
 RMS rkCoreLine(const TData &curve)
 {
     // Rk, Rpk, Rvk, Mr1 and Mr2 each ask for the core line of the same curve:
     // it is found once. The remembered channels are held (shared), so a curve
     // with the same data pointers and sizes is the very same values.
-    thread_local TData lastCurve;
-    thread_local RMS lastLine;
     const bool same = curve.size() >= 2 && lastCurve.size() >= 2 && curve[0].constData() == lastCurve[0].constData()
         && curve[1].constData() == lastCurve[1].constData() && curve[0].size() == lastCurve[0].size()
         && curve[1].size() == lastCurve[1].size() && curveSize(curve) > 0;

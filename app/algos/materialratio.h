@@ -37,6 +37,9 @@ TData heightMaterialRatioCurve(const TData &profile);
 // of the curve whose secant is the least steep, the first of equal ones. Not
 // valid when no window of the curve spans 40 %.
 RMS rkCoreLine(const TData &curve);
+// Lets go of the curve whose core line was found last (the next call finds
+// it again), so that a curve no longer used is not held.
+void forgetCoreLine();
 
 // The core-roughness family on a material-ratio curve. Rk is the height
 // difference of the core line between Mr 0 % and 100 %; Mr1 and Mr2 are where

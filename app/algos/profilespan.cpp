@@ -119,11 +119,12 @@ namespace {
 // so its values cannot change: whoever else holds it gets a copy of their own
 // the moment they write to it, and a vector with the same data pointer is the
 // very same values.
+constexpr int kRemembered = 4;
+thread_local QVector<double> remembered[kRemembered];
+thread_local int next = 0;
+
 bool ascends(const QVector<double> &x, int n)
 {
-    constexpr int kRemembered = 4;
-    thread_local QVector<double> remembered[kRemembered];
-    thread_local int next = 0;
     const double *data = x.constData();
     for (const QVector<double> &known : remembered) {
         if (known.constData() == data && n <= known.size())
@@ -140,6 +141,12 @@ bool ascends(const QVector<double> &x, int n)
 }
 
 } // namespace
+
+void forgetAscendingX()
+{
+    for (QVector<double> &known : remembered)
+        known = QVector<double>();
+}
 
 SamplingLengths::SamplingLengths(const TData &profile, double l)
     : m_profile(profile)
