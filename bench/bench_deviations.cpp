@@ -51,27 +51,29 @@ void BM_ErrorPlane(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * 100000);
 }
 
-// One circle through two 50,000-point arcs with a gap; the deviations over
-// the whole span.
+// One circle through two arcs with a gap, each 5/13 of the curve (50,000
+// points of 130,000); the deviations over the whole span. The argument is the
+// curve's point count.
 void BM_CircleDeviationOverTwoStretches(benchmark::State &state)
 {
     BenchSupport::ensureApplication();
     Settings::instance().axis_unit = 0;
     PlotWidget plot;
-    const int n = 130000;
+    const int n = int(state.range(0));
     QCPCurve *curve = addCurve(&plot, n, [n](int i) {
         const double a = (200 + 140.0 * i / (n - 1)) * M_PI / 180;
         const double r = 20 + 0.01 * std::cos(36 * a);
         return QPointF(20 + r * std::cos(a), 20 + r * std::sin(a));
     });
+    const int stretch = int(qint64(n) * 5 / 13);
     RadiusDisplacementErrorMeasurementByTwoSegment m(&plot, 2);
-    m.storeSegment(0, 50000, curve);
+    m.storeSegment(0, stretch, curve);
     m.addSegment();
-    m.storeSegment(80000, 130000, curve);
+    m.storeSegment(n - stretch, n, curve);
     for (auto _ : state) {
         m.calculate();
     }
-    state.SetItemsProcessed(state.iterations() * 100000);
+    state.SetItemsProcessed(state.iterations() * 2 * stretch);
 }
 
 // Ra of a 100,000-point stretch, 1 µm apart, in mm, every pass of the loop.
@@ -97,6 +99,6 @@ void BM_ContourRa(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_ErrorPlane)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CircleDeviationOverTwoStretches)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CircleDeviationOverTwoStretches)->Arg(130000)->Arg(260000)->Arg(520000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ContourRa)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -68,4 +68,17 @@ template <typename Curve> static void BM_ReplotMillionPointTrace(benchmark::Stat
 BENCHMARK_TEMPLATE(BM_ReplotMillionPointTrace, AdaptiveCurve)->Arg(100)->Arg(1100)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_ReplotMillionPointTrace, QCPCurve)->Arg(100)->Arg(1100)->Unit(benchmark::kMillisecond);
 
+// A replot of the thinning curve of a million points zoomed in to a tenth of
+// its keys (the middle 100,000), beside BM_ReplotMillionPointTrace's full view.
+static void BM_ReplotTenthOfMillionPointTrace(benchmark::State &state)
+{
+    BenchSupport::ensureApplication();
+    auto plot = plotWithCurve<AdaptiveCurve>(1000000, 1200, int(state.range(0)));
+    plot->xAxis->setRange(450000, 550000);
+    plot->replot();
+    for (auto _ : state)
+        plot->replot(QCustomPlot::rpImmediateRefresh);
+}
+BENCHMARK(BM_ReplotTenthOfMillionPointTrace)->Arg(100)->Arg(1100)->Unit(benchmark::kMillisecond);
+
 BENCHMARK_MAIN();

@@ -12,11 +12,18 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -117,6 +124,25 @@ QString millionPointFile()
     return path;
 }
 
+// A field of /proc/self/status in kB ("VmRSS", "VmHWM"), 0 when not there.
+double statusKb(const char *field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string key = std::string(field) + ":";
+    while (std::getline(status, line)) {
+        if (line.compare(0, key.size(), key) == 0)
+            return std::atof(line.c_str() + key.size());
+    }
+    return 0;
+}
+
+// Starts the peak resident size afresh at the current resident size.
+void resetPeakResidentSize()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
 } // namespace
 
 // Rebuilding a million-point profile trace in roughness mode: the new
@@ -180,9 +206,12 @@ static void BM_OpenMillionPointFile(benchmark::State &state)
     double endMs = 0;
     double longestCpuMs = 0;
     double endCpuMs = 0;
+    double peakAboveIdleMb = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto window = shownWindow();
+        resetPeakResidentSize();
+        const double idleKb = statusKb("VmRSS");
         QEventLoop loop;
         QObject::connect(window.get(), &ProfileAnalisisWidget::unlockButtons, &loop, &QEventLoop::quit);
         application()->workerDone = false;
@@ -202,6 +231,7 @@ static void BM_OpenMillionPointFile(benchmark::State &state)
         loop.exec();
 
         state.PauseTiming();
+        peakAboveIdleMb = std::max(peakAboveIdleMb, (statusKb("VmHWM") - idleKb) / 1024);
         application()->timing = false;
         longestMs = std::max(longestMs, application()->longestNs / 1e6);
         endMs = std::max(endMs, application()->endNs / 1e6);
@@ -220,8 +250,70 @@ static void BM_OpenMillionPointFile(benchmark::State &state)
     state.counters["end_of_reading_ms"] = endMs;
     state.counters["longest_streaming_event_cpu_ms"] = longestCpuMs;
     state.counters["end_of_reading_cpu_ms"] = endCpuMs;
+    // The peak resident size while opening, above the shown empty window, in
+    // MB and as a multiple of the points' own size (two doubles a point).
+    state.counters["peak_rss_above_idle_mb"] = peakAboveIdleMb;
+    state.counters["peak_rss_x_points"] = peakAboveIdleMb * 1024 * 1024 / (kPoints * 2 * sizeof(double));
 }
 BENCHMARK(BM_OpenMillionPointFile)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The yardstick of BM_OpenMillionPointFile: the simplest program a user could
+// write for the job. The file read whole with fread, header lines skipped,
+// every number parsed with std::from_chars, the points put into a QCPGraph of
+// a plot as large as the window and one replot.
+static void BM_MinimalOpenMillionPointFile(benchmark::State &state)
+{
+    const QByteArray path = QFile::encodeName(millionPointFile());
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto plot = std::make_unique<QCustomPlot>();
+        plot->resize(1500, 950);
+        plot->show();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+
+        QVector<double> xs, ys;
+        FILE *f = std::fopen(path.constData(), "rb");
+        std::fseek(f, 0, SEEK_END);
+        const long size = std::ftell(f);
+        std::fseek(f, 0, SEEK_SET);
+        std::vector<char> bytes(static_cast<size_t>(size));
+        if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size())
+            state.SkipWithError("short read");
+        std::fclose(f);
+        const char *p = bytes.data();
+        const char *end = p + bytes.size();
+        auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+        while (p < end) {
+            const char *eol = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+            const char *lineEnd = eol ? eol : end;
+            if (!std::memchr(p, ':', size_t(lineEnd - p))) {
+                double x = 0, y = 0;
+                const char *q = p;
+                while (q < lineEnd && space(*q))
+                    ++q;
+                q = std::from_chars(q, lineEnd, x).ptr;
+                while (q < lineEnd && space(*q))
+                    ++q;
+                std::from_chars(q, lineEnd, y);
+                xs.append(x);
+                ys.append(y);
+            }
+            p = lineEnd + 1;
+        }
+        QCPGraph *graph = plot->addGraph();
+        graph->setData(xs, ys, true);
+        plot->rescaleAxes();
+        plot->replot();
+
+        state.PauseTiming();
+        if (xs.size() != kPoints)
+            state.SkipWithError("the file was not read whole");
+        plot.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_MinimalOpenMillionPointFile)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 int main(int argc, char **argv)
 {

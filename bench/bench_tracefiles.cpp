@@ -1,15 +1,21 @@
 #include "dataproviders/filedataprovider.h"
 #include "settings/settings.h"
 #include "traces/contourtrace.h"
+#include "traces/profiletrace.h"
 #include "traces/tracereaders.h"
 #include "traces/tracewriter.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -123,5 +129,93 @@ static void BM_ReadNativeContourFile(benchmark::State &state)
     state.SetBytesProcessed(int64_t(state.iterations()) * QFileInfo(path).size());
 }
 BENCHMARK(BM_ReadNativeContourFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+namespace {
+
+// A native profile file of a million points (X 0.1 µm apart, Y a wavy
+// height), written once per run.
+QString profileFile(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath("profile.txt");
+    ProfileTrace trace;
+    TData data(2);
+    data[0].reserve(kPoints);
+    data[1].reserve(kPoints);
+    QVector<double> point(2);
+    for (int i = 0; i < kPoints; ++i) {
+        point = { i * 0.1, 1.5 * std::sin(i * 0.0078) + 4 * std::sin(i * 0.0000897) + 1e-5 * i + 20 };
+        trace.addPoint(point);
+    }
+    trace.cutOff = 800;
+    trace.speed = 0.5;
+    if (!TraceWriter::saveTraceFile(path, trace))
+        qFatal("benchmark file not written");
+    return path;
+}
+
+} // namespace
+
+// Reading a 1,000,000-point native profile file through the file data
+// provider into a profile trace (no processors: the reading itself).
+static void BM_ReadNativeProfileFile(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString path = profileFile(dir);
+    for (auto _ : state) {
+        ProfileTrace trace;
+        FileDataProvider provider(path);
+        provider.start(&trace);
+        provider.waitForFinished();
+        if (trace.pointCount() != kPoints)
+            state.SkipWithError("the file was not read whole");
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * QFileInfo(path).size());
+}
+BENCHMARK(BM_ReadNativeProfileFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The simplest program for the same job, as the yardstick of the one above:
+// the file read whole with fread, header lines skipped, every number parsed
+// with std::from_chars and the points stored in two vectors.
+static void BM_FromCharsProfileFile(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(profileFile(dir));
+    for (auto _ : state) {
+        std::vector<double> xs, ys;
+        FILE *f = std::fopen(path.constData(), "rb");
+        std::fseek(f, 0, SEEK_END);
+        const long size = std::ftell(f);
+        std::fseek(f, 0, SEEK_SET);
+        std::vector<char> bytes(static_cast<size_t>(size));
+        if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size())
+            state.SkipWithError("short read");
+        std::fclose(f);
+        const char *p = bytes.data();
+        const char *end = p + bytes.size();
+        auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+        while (p < end) {
+            const char *eol = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+            const char *lineEnd = eol ? eol : end;
+            if (!std::memchr(p, ':', size_t(lineEnd - p))) {
+                double x = 0, y = 0;
+                const char *q = p;
+                while (q < lineEnd && space(*q))
+                    ++q;
+                q = std::from_chars(q, lineEnd, x).ptr;
+                while (q < lineEnd && space(*q))
+                    ++q;
+                std::from_chars(q, lineEnd, y);
+                xs.push_back(x);
+                ys.push_back(y);
+            }
+            p = lineEnd + 1;
+        }
+        if (xs.size() != size_t(kPoints))
+            state.SkipWithError("the file was not read whole");
+        benchmark::DoNotOptimize(xs.data());
+        benchmark::DoNotOptimize(ys.data());
+    }
+}
+BENCHMARK(BM_FromCharsProfileFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <vector>
 
 namespace Algos {
 
@@ -90,6 +92,57 @@ int countBetween(const std::vector<double> &sorted, double lo, double hi)
     const auto first = std::lower_bound(sorted.cbegin(), sorted.cend(), lo);
     const auto last = std::upper_bound(first, sorted.cend(), hi);
     return static_cast<int>(last - first);
+}
+
+// Sorts from the highest value down. Without a value that is not a number the
+// order is the one std::sort with std::greater gives (equal values cannot be
+// told apart); it is found by a radix sort of the values' bit patterns, which
+// takes a few passes over the values instead of n log n comparisons.
+void sortDescending(QVector<double> &values, QVector<double> &scratch)
+{
+    const int n = values.size();
+    bool numbers = true;
+    for (double v : qAsConst(values))
+        numbers &= !std::isnan(v);
+    if (!numbers || n < 4096) {
+        std::sort(values.begin(), values.end(), std::greater<double>());
+        return;
+    }
+    // A key that ascends as the value descends: the bit pattern with the
+    // sign folded in (negative values reversed), then inverted. The keys take
+    // the values' own storage and scratch's (at least as large) in turn.
+    scratch.resize(std::max(scratch.size(), n));
+    static_assert(sizeof(quint64) == sizeof(double), "IEEE double expected");
+    quint64 *keys = reinterpret_cast<quint64 *>(values.data());
+    quint64 *other = reinterpret_cast<quint64 *>(scratch.data());
+    for (int i = 0; i < n; ++i) {
+        quint64 bits;
+        std::memcpy(&bits, &keys[i], sizeof bits);
+        bits = (bits >> 63) ? ~bits : (bits | (quint64(1) << 63));
+        keys[i] = ~bits;
+    }
+    constexpr int kDigitBits = 11;
+    constexpr int kBuckets = 1 << kDigitBits;
+    std::vector<int> count(kBuckets + 1);
+    for (int shift = 0; shift < 64; shift += kDigitBits) {
+        std::fill(count.begin(), count.end(), 0);
+        for (int i = 0; i < n; ++i)
+            ++count[((keys[i] >> shift) & (kBuckets - 1)) + 1];
+        // A digit that every key shares moves nothing.
+        if (count[((keys[0] >> shift) & (kBuckets - 1)) + 1] == n)
+            continue;
+        for (int b = 0; b < kBuckets; ++b)
+            count[b + 1] += count[b];
+        for (int i = 0; i < n; ++i)
+            other[count[(keys[i] >> shift) & (kBuckets - 1)]++] = keys[i];
+        std::swap(keys, other);
+    }
+    double *out = values.data();
+    for (int i = 0; i < n; ++i) {
+        quint64 bits = ~keys[i];
+        bits = (bits >> 63) ? (bits & ~(quint64(1) << 63)) : ~bits;
+        std::memcpy(&out[i], &bits, sizeof bits);
+    }
 }
 
 bool twoEqualChannels(const TData &data)
@@ -182,19 +235,68 @@ TData heightMaterialRatioCurve(const TData &profile)
     const ProfileSpan all = detail::wholeProfile(profile);
     if (all.size == 0)
         return curve;
+    // Every parameter evaluation of a trace asks for the curve of the same
+    // roughness profile: it is sorted once. The remembered heights are held
+    // (shared), so heights with the same data pointer and count are the very
+    // same values.
+    thread_local QVector<double> lastHeights;
+    thread_local int lastCount = 0;
+    thread_local TData lastCurve;
+    if (profile[1].constData() == lastHeights.constData() && all.size == lastCount)
+        return lastCurve;
+
     QVector<double> heights(all.y, all.y + all.size);
-    std::sort(heights.begin(), heights.end(), std::greater<double>());
-    if (!(heights.first() > heights.last()))
-        return curve;
-    QVector<double> ratio(all.size);
-    for (int i = 0; i < all.size; ++i)
-        ratio[i] = (i + 0.5) / all.size * 100;
-    curve[0] = ratio;
-    curve[1] = heights;
+    // The ratio channel's storage serves the sort first.
+    QVector<double> ratio;
+    sortDescending(heights, ratio);
+    if (heights.first() > heights.last()) {
+        ratio.resize(all.size);
+        for (int i = 0; i < all.size; ++i)
+            ratio[i] = (i + 0.5) / all.size * 100;
+        curve[0] = ratio;
+        curve[1] = heights;
+    }
+    lastHeights = profile[1];
+    lastCount = all.size;
+    lastCurve = curve;
     return curve;
 }
 
+namespace {
+
+RMS computeRkCoreLine(const TData &curve);
+
+} // namespace
+
+namespace {
+thread_local TData lastCurve;
+thread_local RMS lastLine;
+} // namespace
+
+void forgetCoreLine()
+{
+    lastCurve = TData();
+    lastLine = RMS();
+}
+
 RMS rkCoreLine(const TData &curve)
+{
+    // Rk, Rpk, Rvk, Mr1 and Mr2 each ask for the core line of the same curve:
+    // it is found once. The remembered channels are held (shared), so a curve
+    // with the same data pointers and sizes is the very same values.
+    const bool same = curve.size() >= 2 && lastCurve.size() >= 2 && curve[0].constData() == lastCurve[0].constData()
+        && curve[1].constData() == lastCurve[1].constData() && curve[0].size() == lastCurve[0].size()
+        && curve[1].size() == lastCurve[1].size() && curveSize(curve) > 0;
+    if (!same) {
+        lastLine = computeRkCoreLine(curve);
+        lastCurve = curve;
+    }
+    return lastLine;
+}
+
+namespace {
+
+RMS computeRkCoreLine(const TData &curve)
 {
     const int n = curveSize(curve);
     if (n < 2)
@@ -240,6 +342,8 @@ RMS rkCoreLine(const TData &curve)
     const double slope = sxx > 0.0 ? sxy / sxx : 0.0;
     return RMS(QVector<double> { my - slope * mx, slope });
 }
+
+} // namespace
 
 double Rk(const TData &curve)
 {
@@ -288,14 +392,68 @@ double Dp(const TData &histogram, double level)
     return 0.0;
 }
 
-TData amplitudeDensity(const TData &profile, int density, double minLevel, double maxLevel)
+namespace {
+
+// The amplitude-density curve of `points` heights, which forEachHeight(f)
+// hands to f one by one.
+template <typename ForEachHeight>
+TData densityOfHeights(ForEachHeight forEachHeight, int points, int density, double minLevel, double maxLevel)
 {
-    if (!twoEqualChannels(profile))
-        return TData();
-    std::vector<double> sorted(profile[1].cbegin(), profile[1].cend());
-    std::sort(sorted.begin(), sorted.end());
-    const double points = sorted.size();
     const double range = maxLevel - minLevel;
+    // Every window runs from one level to another of the 101 levels
+    // minLevel + k % of the range, bounds included: the points in [lo, hi]
+    // are those at or below hi less those below lo. One pass counts, for
+    // every level, the points below it and the points at or below it.
+    constexpr int kLevels = 101;
+    double level[kLevels];
+    for (int k = 0; k < kLevels; ++k)
+        level[k] = minLevel + k / 100.0 * range;
+    std::vector<int> below(kLevels + 1, 0), atOrBelow(kLevels + 1, 0);
+    bool counted = range >= 0;
+    for (int k = 1; counted && k < kLevels; ++k)
+        counted = level[k] >= level[k - 1];
+    if (counted) {
+        forEachHeight([&](double y) {
+            if (std::isnan(y))
+                counted = false;
+            if (!counted)
+                return;
+            // The first level above y and the first level at or above it,
+            // guessed by division and settled against the levels themselves.
+            int k = range > 0 ? static_cast<int>(std::clamp((y - minLevel) / range * 100, -1.0, 101.0)) : 0;
+            k = std::clamp(k, 0, kLevels);
+            while (k > 0 && level[k - 1] > y)
+                --k;
+            while (k < kLevels && level[k] <= y)
+                ++k;
+            ++below[k];
+            int j = k;
+            while (j > 0 && level[j - 1] >= y)
+                --j;
+            ++atOrBelow[j];
+        });
+    }
+    // Heights that are not numbers (or levels out of order) have no counts
+    // to rest on: the sorted heights are searched as they always were.
+    std::vector<double> sorted;
+    if (counted) {
+        // Running totals: below[k] points lie below level k, atOrBelow[k] at
+        // or below it.
+        for (int k = 1; k <= kLevels; ++k) {
+            below[k] += below[k - 1];
+            atOrBelow[k] += atOrBelow[k - 1];
+        }
+    } else {
+        sorted.reserve(size_t(points));
+        forEachHeight([&](double y) { sorted.push_back(y); });
+        std::sort(sorted.begin(), sorted.end());
+    }
+    const double total = points;
+    auto count = [&](int f, int e, double lo, double hi) {
+        if (!counted)
+            return countBetween(sorted, lo, hi);
+        return std::max(atOrBelow[e] - below[f], 0);
+    };
 
     TData result(2);
     int f = 0, e = 1;
@@ -303,7 +461,7 @@ TData amplitudeDensity(const TData &profile, int density, double minLevel, doubl
         const double lo = minLevel + f / 100.0 * range;
         const double hi = minLevel + e / 100.0 * range;
         result[0].append(lo + (hi - lo) * 0.5);
-        result[1].append(countBetween(sorted, lo, hi) / points * 100);
+        result[1].append(count(f, e, lo, hi) / total * 100);
         const int nextF = (e - f > density || e == 100) ? f + 1 : f;
         if (e == 100 && nextF >= 100)
             break;
@@ -312,6 +470,21 @@ TData amplitudeDensity(const TData &profile, int density, double minLevel, doubl
         f = nextF;
     }
     return result;
+}
+
+} // namespace
+
+TData amplitudeDensity(const TData &profile, int density, double minLevel, double maxLevel)
+{
+    if (!twoEqualChannels(profile))
+        return TData();
+    const QVector<double> &y = profile[1];
+    return densityOfHeights(
+        [&y](auto &&f) {
+            for (double v : y)
+                f(v);
+        },
+        y.size(), density, minLevel, maxLevel);
 }
 
 TData amplitudeDensity(const TData &profile, int density)
@@ -326,17 +499,45 @@ TData amplitudeDensityInRect(const TData &profile, int density, const double xRa
 {
     if (!twoEqualChannels(profile))
         return TData();
-    TData inside(2);
-    const QVector<double> &x = profile[0];
-    const QVector<double> &y = profile[1];
-    for (int i = 0; i < x.size(); ++i) {
-        if (x[i] > xRange[0] && x[i] < xRange[1] && y[i] > yRange[0] && y[i] < yRange[1]) {
-            inside[0].append(x[i]);
-            inside[1].append(y[i]);
-        }
+    return amplitudeDensityInRect(
+        profile[0].constData(), profile[1].constData(), profile[0].size(), 1, density, xRange, yRange);
+}
+
+TData amplitudeDensityInRect(const double *x, const double *y, int n, int stride, int density, const double xRange[2],
+    const double yRange[2])
+{
+    if (n <= 1)
+        return TData();
+    // The points inside are visited where they lie, not copied out.
+    auto inside = [&](int i) {
+        const double px = x[qint64(i) * stride];
+        const double py = y[qint64(i) * stride];
+        return px > xRange[0] && px < xRange[1] && py > yRange[0] && py < yRange[1];
+    };
+    int count = 0;
+    double lowest = y[0];
+    double highest = y[0];
+    for (int i = 0; i < n; ++i) {
+        count += inside(i) ? 1 : 0;
+        // The first of equal extremes, as std::minmax_element keeps the first
+        // lowest and the last highest.
+        const double v = y[qint64(i) * stride];
+        if (v < lowest)
+            lowest = v;
+        if (!(v < highest))
+            highest = v;
     }
-    const auto range = std::minmax_element(y.cbegin(), y.cend());
-    return amplitudeDensity(inside, density, std::max(yRange[0], *range.first), std::min(yRange[1], *range.second));
+    // Fewer than two points inside make no curve.
+    if (count <= 1)
+        return TData();
+    return densityOfHeights(
+        [&](auto &&f) {
+            for (int i = 0; i < n; ++i) {
+                if (inside(i))
+                    f(y[qint64(i) * stride]);
+            }
+        },
+        count, density, std::max(yRange[0], lowest), std::min(yRange[1], highest));
 }
 
 double fractionAboveLevel(TData profile, double level)

@@ -37,6 +37,9 @@ TData heightMaterialRatioCurve(const TData &profile);
 // of the curve whose secant is the least steep, the first of equal ones. Not
 // valid when no window of the curve spans 40 %.
 RMS rkCoreLine(const TData &curve);
+// Lets go of the curve whose core line was found last (the next call finds
+// it again), so that a curve no longer used is not held.
+void forgetCoreLine();
 
 // The core-roughness family on a material-ratio curve. Rk is the height
 // difference of the core line between Mr 0 % and 100 %; Mr1 and Mr2 are where
@@ -61,6 +64,9 @@ TData amplitudeDensity(const TData &profile, int density);
 // The amplitude-density curve of the points strictly inside a rectangle, over
 // the rectangle's height range clipped to the profile's own.
 TData amplitudeDensityInRect(const TData &profile, int density, const double xRange[2], const double yRange[2]);
+// The same over n points kept elsewhere: point i at (x[i * stride], y[i * stride]).
+TData amplitudeDensityInRect(const double *x, const double *y, int n, int stride, int density, const double xRange[2],
+    const double yRange[2]);
 
 // Share (0 … 1) of points more than `level` above one mean line of the whole profile.
 double fractionAboveLevel(TData profile, double level);

@@ -111,6 +111,43 @@ QVector<TData> splitByInterval(const TData &profile, const QVector<QPair<double,
     return parts;
 }
 
+namespace {
+
+// Whether the first n values of x ascend. Every parameter of a trace divides
+// the same few profiles into sampling lengths, so the answer is remembered
+// for the last X vectors found ascending. A remembered vector is held (shared),
+// so its values cannot change: whoever else holds it gets a copy of their own
+// the moment they write to it, and a vector with the same data pointer is the
+// very same values.
+constexpr int kRemembered = 4;
+thread_local QVector<double> remembered[kRemembered];
+thread_local int next = 0;
+
+bool ascends(const QVector<double> &x, int n)
+{
+    const double *data = x.constData();
+    for (const QVector<double> &known : remembered) {
+        if (known.constData() == data && n <= known.size())
+            return true;
+    }
+    if (!std::is_sorted(data, data + n))
+        return false;
+    // A vector that is only partly checked is not remembered.
+    if (n == x.size()) {
+        remembered[next] = x;
+        next = (next + 1) % kRemembered;
+    }
+    return true;
+}
+
+} // namespace
+
+void forgetAscendingX()
+{
+    for (QVector<double> &known : remembered)
+        known = QVector<double>();
+}
+
 SamplingLengths::SamplingLengths(const TData &profile, double l)
     : m_profile(profile)
 {
@@ -123,7 +160,7 @@ SamplingLengths::SamplingLengths(const TData &profile, double l)
     const double *x = m_profile[0].constData();
     const double *y = m_profile[1].constData();
 
-    if (std::is_sorted(x, x + n)) {
+    if (ascends(m_profile[0], n)) {
         // Ascending X: every sampling length is a run of consecutive points,
         // found by binary search; a point on a shared bound stays with the
         // earlier sampling length.

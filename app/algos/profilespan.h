@@ -70,6 +70,10 @@ private:
     QVector<ProfileSpan> m_spans;
 };
 
+// Lets go of the X vectors remembered as ascending (so that they are not held
+// after their profiles are gone); a later division checks the order again.
+void forgetAscendingX();
+
 // Split by copying the points, whatever the order of X; one entry per
 // interval, empty ones included.
 QVector<TData> splitByInterval(const TData &profile, const QVector<QPair<double, double>> &intervals);

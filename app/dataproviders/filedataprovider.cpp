@@ -18,6 +18,7 @@
 
 using TraceFormat::Header;
 using TraceFormat::LineCursor;
+using TraceFormat::StreamLineCursor;
 
 namespace {
 
@@ -112,9 +113,18 @@ void FileDataProvider::prepare()
 {
     trace()->clearPointProcessors();
     m_appended = 0;
+    m_block = TData();
 }
 
 bool FileDataProvider::obtainData()
+{
+    const bool complete = readFile();
+    // Points read before a failure stay in the trace, as they were read.
+    flushPoints();
+    return complete;
+}
+
+bool FileDataProvider::readFile()
 {
     logger.log(Logger::INFO, "FileDataProvider obtain data from " + m_path.toStdString());
     QByteArray kind;
@@ -149,32 +159,52 @@ bool FileDataProvider::readTraceFile(const QString &path)
         failOpen(path);
         return false;
     }
-    const QByteArray bytes = file.readAll();
-    file.close();
-
-    const char *begin = bytes.constData();
-    const char *end = begin + bytes.size();
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        begin += 3;
-    LineCursor cursor(begin, end);
+    // The file is parsed as it is read, a window of it at a time.
+    StreamLineCursor cursor(file);
+    cursor.skip(QByteArrayLiteral("\xEF\xBB\xBF"));
     const Header header = TraceFormat::readHeader(cursor);
     applyHeader(header);
 
-    const qint64 count = header.contains("point_count") ? TraceFormat::integerOrZero(header.value("point_count"))
-                                                        : TraceFormat::countPointLines(header, cursor);
-    // Room for the points is made before the first is read. A header's count
-    // is trusted only as far as the file could hold it: every value takes at
-    // least a digit and a separator.
-    const int channels = std::max(trace()->channelCount(), 1);
-    const qint64 room = std::min<qint64>(count, (end - begin) / (2 * channels));
-    trace()->reservePoints(int(std::clamp<qint64>(room, 0, std::numeric_limits<int>::max())));
+    const int channels = trace()->channelCount();
     QVector<double> point;
-    TraceFormat::readPointBlock(
-        cursor, header, count, trace()->channelCount(), point, [this](QVector<double> &p) { appendPoint(p); });
+    auto append = [this](QVector<double> &p) { appendPoint(p); };
+    if (header.contains("point_count")) {
+        const qint64 count = TraceFormat::integerOrZero(header.value("point_count"));
+        // Room for the points is made before the first is read. A header's
+        // count is trusted only as far as the file could hold it: every value
+        // takes at least a digit and a separator.
+        const qint64 room = std::min<qint64>(count, file.size() / (2 * std::max(channels, 1)));
+        trace()->reservePoints(int(std::clamp<qint64>(room, 0, std::numeric_limits<int>::max())));
+        TraceFormat::readPointBlock(cursor, header, count, channels, point, append);
+    } else if (header.endedAtLine && !TraceFormat::trimmed(header.endLine).isEmpty()) {
+        // Without a count the block is its run of non-empty lines. The empty
+        // line after it would also end the additional traces at once, so
+        // there are none to read.
+        readPointRun(cursor, header, channels, point);
+        flushPoints();
+        return true;
+    }
+    flushPoints();
 
     if (trace()->traceType == PROFILE && dynamic_cast<ProfileTrace *>(trace()))
         readAdditionalTraces(header, cursor);
     return true;
+}
+
+void FileDataProvider::readPointRun(
+    StreamLineCursor &cursor, const Header &header, int channels, QVector<double> &point)
+{
+    if (channels <= 0)
+        return;
+    point.fill(0.0, qMax(channels, 3));
+    TraceFormat::readValues(header.endLine, channels, point.data());
+    appendPoint(point);
+    TraceFormat::Bytes line;
+    while (cursor.next(line) && !TraceFormat::trimmed(line).isEmpty()) {
+        point.fill(0.0);
+        TraceFormat::readValues(line, channels, point.data());
+        appendPoint(point);
+    }
 }
 
 void FileDataProvider::applyHeader(const Header &header)
@@ -212,7 +242,7 @@ void FileDataProvider::setKind(int kind)
         trace()->setTraceType(kind);
 }
 
-void FileDataProvider::readAdditionalTraces(const Header &mainHeader, LineCursor &cursor)
+void FileDataProvider::readAdditionalTraces(const Header &mainHeader, StreamLineCursor &cursor)
 {
     auto *main = dynamic_cast<ProfileTrace *>(trace());
     if (!main)
@@ -315,9 +345,32 @@ bool FileDataProvider::readColumnsFile(const QString &path)
 
 void FileDataProvider::appendPoint(QVector<double> &point)
 {
-    trace()->addPoint(point);
-    ++m_appended;
-    if (m_appended % kBatchSize == 0) {
+    // Points reach the trace a batch at a time, under one lock per batch.
+    const int channels = trace()->channelCount();
+    if (m_block.size() != channels) {
+        m_block = TData(channels);
+        for (auto &channel : m_block)
+            channel.reserve(kBatchSize);
+    }
+    if (point.size() < channels)
+        return;
+    for (int c = 0; c < channels; ++c)
+        m_block[c].append(point.at(c));
+    if (channels > 0 && m_block.first().size() == kBatchSize)
+        flushPoints();
+}
+
+void FileDataProvider::flushPoints()
+{
+    if (m_block.isEmpty() || m_block.first().isEmpty())
+        return;
+    const int added = trace()->addPoints(m_block);
+    for (auto &channel : m_block)
+        channel.resize(0);
+    m_appended += added;
+    // Only full batches are announced; the rest is drawn with the finished
+    // trace.
+    if (added == kBatchSize) {
         handOff(this);
         Q_EMIT dataBatchReady(m_appended - kBatchSize, kBatchSize);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dataproviders/dataprovider.h"
+#include "traces/tracetypes.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,13 +11,14 @@ class QFile;
 
 namespace TraceFormat {
 struct Header;
-class LineCursor;
+class StreamLineCursor;
 } // namespace TraceFormat
 
 // The data provider of a trace file. The file's first line chooses the
 // reader: a native text file of a contour or profile trace, else a ".Vantor"
 // binary by its extension, else plain number columns. Everything runs on the
-// provider's worker; the main trace's points are announced every 500 points.
+// provider's worker; the main trace's points reach it and are announced in
+// batches of 500 points.
 class FileDataProvider : public DataProvider {
     Q_OBJECT
 
@@ -48,13 +50,22 @@ private:
     bool startContourRead(QFile &file);
     void failOpen(const QString &path);
     void failContent(const QString &path);
-    // Appends a point of the main trace and announces every full batch.
+    // Collects a point of the main trace; a full batch is appended to the
+    // trace and announced.
     void appendPoint(QVector<double> &point);
+    // Appends the points collected so far (announced when a full batch).
+    void flushPoints();
+    bool readFile();
+    // The points of a block without a count: from the header's end line on,
+    // up to the first empty line or the end of the file.
+    void readPointRun(TraceFormat::StreamLineCursor &cursor, const TraceFormat::Header &header, int channels,
+        QVector<double> &point);
     void applyHeader(const TraceFormat::Header &header);
     // Gives the trace the kind, writing it only when it differs.
     void setKind(int kind);
-    void readAdditionalTraces(const TraceFormat::Header &mainHeader, TraceFormat::LineCursor &cursor);
+    void readAdditionalTraces(const TraceFormat::Header &mainHeader, TraceFormat::StreamLineCursor &cursor);
 
     QString m_path;
     int m_appended = 0;
+    TData m_block;
 };

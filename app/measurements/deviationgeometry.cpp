@@ -12,6 +12,7 @@
 #include <ext/pb_ds/assoc_container.hpp>
 #include <ext/pb_ds/tree_policy.hpp>
 #include <numeric>
+#include <vector>
 
 namespace Deviation {
 
@@ -89,47 +90,126 @@ QVector<double> runningMedianByX(const QVector<double> &xs, const QVector<double
 Profile mergeSegmentsByX(const QVector<const QCPCurveData *> &starts, const QVector<const QCPCurveData *> &ends,
     const QPointF &centre, double R)
 {
+    Profile p;
+    mergeSegmentsByX(starts, ends, centre, R, p);
+    return p;
+}
+
+void mergeSegmentsByX(const QVector<const QCPCurveData *> &starts, const QVector<const QCPCurveData *> &ends,
+    const QPointF &centre, double R, Profile &p)
+{
     struct Point {
         double key;
         double deviation;
-        int order;
     };
-    QVector<Point> points;
+    std::vector<Point> points;
     const int ranges = std::min(starts.size(), ends.size());
     auto add = [&](const QCPCurveData *first, const QCPCurveData *end) {
         if (!first || !end)
             return;
         for (const QCPCurveData *it = first; it < end; ++it)
-            points.append({ it->key, R - std::hypot(it->key - centre.x(), it->value - centre.y()), points.size() });
+            points.push_back({ it->key, R - std::hypot(it->key - centre.x(), it->value - centre.y()) });
     };
     const QCPCurveData *leftmost = nullptr;
     const QCPCurveData *rightmost = nullptr;
     int total = 0;
     for (int i = 0; i < ranges; ++i)
         total += starts[i] && ends[i] && ends[i] > starts[i] ? int(ends[i] - starts[i]) : 0;
-    points.reserve(2 * total);
     for (int i = 0; i < ranges; ++i) {
-        add(starts[i], ends[i]);
         if (starts[i] && (!leftmost || starts[i]->key < leftmost->key))
             leftmost = starts[i];
         // The end is one past the last point: compare the key of that last point.
         if (ends[i] && starts[i] && ends[i] > starts[i] && (!rightmost || (ends[i] - 1)->key > (rightmost - 1)->key))
             rightmost = ends[i];
     }
+    // Where the keys rise strictly along the whole span and every range lies
+    // inside it, each range point is also a span point (the same point, so
+    // the same deviation) and no key repeats: the merge is the span itself.
+    if (leftmost && rightmost && leftmost < rightmost) {
+        bool inside = true;
+        for (int i = 0; i < ranges && inside; ++i) {
+            if (starts[i] && ends[i] && ends[i] > starts[i])
+                inside = starts[i] >= leftmost && ends[i] <= rightmost;
+        }
+        for (const QCPCurveData *it = leftmost + 1; inside && it < rightmost; ++it)
+            inside = (it - 1)->key < it->key;
+        if (inside) {
+            const int n = int(rightmost - leftmost);
+            p.keys.resize(n);
+            p.values.resize(n);
+            double *keys = p.keys.data();
+            double *values = p.values.data();
+            for (int i = 0; i < n; ++i) {
+                const QCPCurveData *it = leftmost + i;
+                keys[i] = it->key;
+                values[i] = R - std::hypot(it->key - centre.x(), it->value - centre.y());
+            }
+            return;
+        }
+    }
+
+    // Room for every point at once: a long curve's points would otherwise be
+    // moved again at each growth of the list.
+    points.reserve(size_t(total) + (leftmost && rightmost && rightmost > leftmost ? size_t(rightmost - leftmost) : 0));
+    for (int i = 0; i < ranges; ++i)
+        add(starts[i], ends[i]);
     add(leftmost, rightmost);
     // Each key once, the first occurrence kept: a stable sort keeps the order
-    // of appending among equal keys.
-    std::stable_sort(points.begin(), points.end(), [](const Point &a, const Point &b) { return a.key < b.key; });
-    Profile p;
-    p.keys.reserve(points.size());
-    p.values.reserve(points.size());
-    for (const Point &pt : points) {
-        if (!p.keys.isEmpty() && p.keys.last() == pt.key)
-            continue;
-        p.keys.append(pt.key);
-        p.values.append(pt.deviation);
+    // of appending among equal keys. The points arrive as a few runs along
+    // the curve (each range, then the whole span), so they are sorted by
+    // merging those runs: a run of keys that never fall is taken as it is, a
+    // run of strictly falling keys (no two equal, so no order among equals to
+    // keep) reversed; neighbouring runs are merged, the earlier one first
+    // among equal keys, until one is left.
+    const auto byKey = [](const Point &a, const Point &b) { return a.key < b.key; };
+    const int count = int(points.size());
+    QVector<int> runStarts;
+    for (int i = 0; i < count;) {
+        int j = i + 1;
+        if (j < count && points[j].key < points[i].key) {
+            while (j < count && points[j].key < points[j - 1].key)
+                ++j;
+            std::reverse(points.begin() + i, points.begin() + j);
+        } else {
+            while (j < count && !(points[j].key < points[j - 1].key))
+                ++j;
+        }
+        runStarts.append(i);
+        i = j;
     }
-    return p;
+    // Keys that are not numbers have no order at all: they are left to the
+    // general sort as before.
+    const bool numbers = std::none_of(points.cbegin(), points.cend(), [](const Point &pt) { return std::isnan(pt.key); });
+    if (!numbers || runStarts.size() > 64) {
+        std::stable_sort(points.begin(), points.end(), byKey);
+    } else {
+        while (runStarts.size() > 1) {
+            QVector<int> merged;
+            for (int r = 0; r < runStarts.size(); r += 2) {
+                merged.append(runStarts[r]);
+                if (r + 1 < runStarts.size()) {
+                    const int end = r + 2 < runStarts.size() ? runStarts[r + 2] : count;
+                    std::inplace_merge(
+                        points.begin() + runStarts[r], points.begin() + runStarts[r + 1], points.begin() + end, byKey);
+                }
+            }
+            runStarts = merged;
+        }
+    }
+    p.keys.resize(count);
+    p.values.resize(count);
+    double *keys = p.keys.data();
+    double *values = p.values.data();
+    int kept = 0;
+    for (const Point &pt : points) {
+        if (kept > 0 && keys[kept - 1] == pt.key)
+            continue;
+        keys[kept] = pt.key;
+        values[kept] = pt.deviation;
+        ++kept;
+    }
+    p.keys.resize(kept);
+    p.values.resize(kept);
 }
 
 Profile drawingDistances(const DxfDrawing &drawing, const QCPCurveData *first, const QCPCurveData *end)

@@ -45,6 +45,10 @@ QVector<double> runningMedianByX(const QVector<double> &xs, const QVector<double
 // rightmost end, each key once (the first occurrence), sorted by key.
 Profile mergeSegmentsByX(const QVector<const QCPCurveData *> &starts, const QVector<const QCPCurveData *> &ends,
     const QPointF &centre, double R);
+// The same into out, whose storage is reused when it is its own: a caller
+// that recomputes on every mouse move keeps one storage.
+void mergeSegmentsByX(const QVector<const QCPCurveData *> &starts, const QVector<const QCPCurveData *> &ends,
+    const QPointF &centre, double R, Profile &out);
 
 // Each point's key and distance to the drawing. Empty when a point finds no
 // entity to measure to (an empty drawing).

@@ -170,11 +170,14 @@ void ErrorMeasurement::setGraphPoints(const QCPCurveData *first, const QCPCurveD
     basePoints[0].clear();
     basePoints[1].clear();
     if (first && end && first < end) {
-        basePoints[0].reserve(int(end - first));
-        basePoints[1].reserve(int(end - first));
-        for (const QCPCurveData *it = first; it != end; ++it) {
-            basePoints[0].append(it->key);
-            basePoints[1].append(it->value);
+        const int n = int(end - first);
+        basePoints[0].resize(n);
+        basePoints[1].resize(n);
+        double *keys = basePoints[0].data();
+        double *values = basePoints[1].data();
+        for (int i = 0; i < n; ++i) {
+            keys[i] = first[i].key;
+            values[i] = first[i].value;
         }
     }
     graph->mBase = &basePoints;
@@ -185,7 +188,8 @@ void ErrorMeasurement::showDeviationGraph(const QVector<double> &xs, const QVect
     const auto range = Deviation::valueRange(deviations);
     const double lo = range.first;
     const double hi = range.second;
-    QVector<double> scaled(deviations.size());
+    QVector<double> &scaled = scaledDeviations;
+    scaled.resize(deviations.size());
     for (int i = 0; i < deviations.size(); ++i)
         scaled[i] = hi == lo ? baselineY : (deviations[i] - lo) / (hi - lo) * height + baselineY;
     graph->mAxisEnd[0] = baselineStart;

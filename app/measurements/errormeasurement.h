@@ -76,6 +76,8 @@ protected:
 private:
     void onPlotMouseRelease(QMouseEvent *event);
     QVector<QVector<double>> basePoints;
+    // The deviation graph's heights, kept so that their storage is reused.
+    QVector<double> scaledDeviations;
 };
 
 // Kind 12: spread of the residuals from the least-squares line.

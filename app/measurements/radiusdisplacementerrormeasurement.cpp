@@ -126,7 +126,8 @@ void RadiusDisplacementErrorMeasurement::calculateOverSegments(bool filtered)
     if (!Algos::fitCircle(starts, ends, c, &R))
         return;
     const QPointF centre(c[0], c[1]);
-    Deviation::Profile d = Deviation::mergeSegmentsByX(starts, ends, centre, R);
+    Deviation::mergeSegmentsByX(starts, ends, centre, R, m_merged);
+    Deviation::Profile &d = m_merged;
     updateGraphFrame();
     if (filtered)
         d.values = Deviation::runningMedianByX(d.keys, d.values, deviationFilterWindow());

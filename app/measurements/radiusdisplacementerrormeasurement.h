@@ -1,5 +1,6 @@
 #pragma once
 
+#include "measurements/deviationgeometry.h"
 #include "measurements/errormeasurement.h"
 
 class QCPItemEllipse;
@@ -30,6 +31,11 @@ protected:
     void calculateOverSegments(bool filtered);
     // The least-squares circle of one range; false when none fits.
     static bool fitRange(const QCPCurveData *first, const QCPCurveData *end, QPointF *centre, double *R);
+
+private:
+    // The deviations over the segments, kept between calculations so that
+    // their storage is reused.
+    Deviation::Profile m_merged;
 };
 
 // Window of the filtering kinds: 0.25 mm in the display unit.

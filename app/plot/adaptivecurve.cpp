@@ -2,6 +2,7 @@
 
 #include "plot/linearaxismap.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -165,8 +166,49 @@ QVector<QPointF> buildThinnedLine(const QCPCurveData *it, const QCPCurveData *en
 
 } // namespace
 
-QVector<QPointF> AdaptiveCurve::thinnedVisibleLine(const QCPDataRange &range, double penWidth) const
+bool AdaptiveCurve::keysAscend() const
 {
+    const int n = mDataContainer->size();
+    if (n == 0)
+        return false;
+    const QCPCurveData *first = &*mDataContainer->constBegin();
+    const double firstKey = first->key;
+    const double lastKey = first[n - 1].key;
+    KeyOrder &k = mKeyOrder;
+    // Keys that are not numbers compare unequal to themselves, so such a
+    // curve is checked again each time (and found not to ascend).
+    if (k.container != mDataContainer.data() || k.first != first || k.size != n || !(k.firstKey == firstKey)
+        || !(k.lastKey == lastKey)) {
+        bool ascends = true;
+        for (int i = 1; i < n && ascends; ++i)
+            ascends = first[i - 1].key <= first[i].key;
+        k = KeyOrder { mDataContainer.data(), first, n, firstKey, lastKey, ascends };
+    }
+    return k.ascends;
+}
+
+QCPDataRange AdaptiveCurve::visibleKeyRange(const QCPDataRange &range) const
+{
+    if (range.isEmpty() || !keysAscend())
+        return range;
+    const QCPRange keys = mKeyAxis->range();
+    const QCPCurveData *data = &*mDataContainer->constBegin();
+    const QCPCurveData *begin = data + range.begin();
+    const QCPCurveData *end = data + range.end();
+    const QCPCurveData *from
+        = std::lower_bound(begin, end, keys.lower, [](const QCPCurveData &d, double key) { return d.key < key; });
+    const QCPCurveData *to
+        = std::upper_bound(from, end, keys.upper, [](double key, const QCPCurveData &d) { return key < d.key; });
+    const int first = std::max(range.begin(), int(from - data) - 1);
+    const int last = std::min(range.end(), int(to - data) + 1);
+    return QCPDataRange(first, last);
+}
+
+QVector<QPointF> AdaptiveCurve::thinnedVisibleLine(const QCPDataRange &wholeRange, double penWidth) const
+{
+    // Keys that ascend let the walk skip what lies outside the key axis's
+    // range, so a zoomed-in replot costs what it shows.
+    const QCPDataRange range = visibleKeyRange(wholeRange);
     LinearAxisMap keyMap, valueMap;
     if (!LinearAxisMap::of(mKeyAxis.data(), &keyMap) || !LinearAxisMap::of(mValueAxis.data(), &valueMap))
         return {};

@@ -38,4 +38,22 @@ protected:
 
 private:
     QVector<QPointF> thinnedVisibleLine(const QCPDataRange &range, double penWidth) const;
+    // The part of range whose keys the key axis shows, with one point more on
+    // either side so that the line runs on out of view; the whole range when
+    // the keys do not ascend.
+    QCPDataRange visibleKeyRange(const QCPDataRange &range) const;
+    // Whether the keys never fall from one point to the next. Found by one
+    // pass over the points and remembered until the points change (their
+    // storage, count, first or last key).
+    bool keysAscend() const;
+
+    struct KeyOrder {
+        const void *container = nullptr;
+        const QCPCurveData *first = nullptr;
+        int size = -1;
+        double firstKey = 0;
+        double lastKey = 0;
+        bool ascends = false;
+    };
+    mutable KeyOrder mKeyOrder;
 };

@@ -123,7 +123,18 @@ void ErrorGraph::setData(const QVector<double> &x, const QVector<double> &y)
 {
     if (x.isEmpty() || y.size() != x.size() || !mPlot || !mCurve)
         return;
-    mCurve->setData(x, y);
+    if (mCurve->dataCount() == x.size()) {
+        // What setData() stores (parameter t the index), written over the
+        // points of the same count already there: a graph recomputed on every
+        // mouse move keeps its storage.
+        const QSharedPointer<QCPCurveDataContainer> data = mCurve->data();
+        const auto end = data->end();
+        int i = 0;
+        for (auto it = data->begin(); it != end; ++it, ++i)
+            *it = QCPCurveData(i, x.at(i), y.at(i));
+    } else {
+        mCurve->setData(x, y);
+    }
 
     const QCPAxis *xAxis = mPlot->xAxis;
     const QCPAxis *yAxis = mPlot->yAxis;
@@ -140,11 +151,14 @@ void ErrorGraph::setData(const QVector<double> &x, const QVector<double> &y)
         return;
     const QVector<double> &baseX = mBase->at(0);
     const QVector<double> &baseY = mBase->at(1);
-    mPointPixelDx.reserve(x.size());
-    mPointPixelDy.reserve(x.size());
-    for (int i = 0; i < x.size(); ++i) {
-        mPointPixelDx.append(xAxis->coordToPixel(baseX.at(i)) - xAxis->coordToPixel(x.at(i)));
-        mPointPixelDy.append(yAxis->coordToPixel(baseY.at(i)) - yAxis->coordToPixel(y.at(i)));
+    const int n = x.size();
+    mPointPixelDx.resize(n);
+    mPointPixelDy.resize(n);
+    double *dx = mPointPixelDx.data();
+    double *dy = mPointPixelDy.data();
+    for (int i = 0; i < n; ++i) {
+        dx[i] = xAxis->coordToPixel(baseX.at(i)) - xAxis->coordToPixel(x.at(i));
+        dy[i] = yAxis->coordToPixel(baseY.at(i)) - yAxis->coordToPixel(y.at(i));
     }
 }
 

@@ -50,24 +50,49 @@ void showHorizontalLines(const std::array<QPointer<QCPItemStraightLine>, 3> &lin
 
 QVector<double> materialRatioAtLevels(const QVector<double> &x, const QVector<double> &y, const QVector<double> &levels)
 {
+    return ratioAtLevels(x.constData(), y.constData(), qMin(x.size(), y.size()), 1, levels);
+}
+
+QVector<double> ratioAtLevels(const double *px, const double *py, int n, int stride, const QVector<double> &levels)
+{
     // Each pair adds its area to every level below its first point. Levels
     // ascend, so the pair's area goes into the bucket of the number of levels
     // below it, and the sums are the totals of the buckets above each level.
-    const int n = qMin(x.size(), y.size());
+    auto x = [px, stride](int i) { return px[qint64(i) * stride]; };
+    auto y = [py, stride](int i) { return py[qint64(i) * stride]; };
     const int count = levels.size();
+    const double *level = levels.constData();
+    // Finite levels in order (the view's levels are equally spaced) let the
+    // count of levels below a point be guessed by division and settled
+    // against the levels themselves; otherwise it is found by bisection.
+    bool ordered = count > 1 && std::isfinite(level[0]) && std::isfinite(level[count - 1]) && level[count - 1] > level[0];
+    for (int k = 1; ordered && k < count; ++k)
+        ordered = level[k] >= level[k - 1];
+    const double scale = ordered ? (count - 1) / (level[count - 1] - level[0]) : 0.0;
     QVector<double> bucket(count + 1, 0.0);
     for (int i = 0; i + 2 < n; ++i) {
-        const double v = y.at(i);
-        const double area = std::abs((v + y.at(i + 1)) * (x.at(i + 1) - x.at(i)) / 2);
-        // Levels strictly below v, found by bisection.
+        const double v = y(i);
+        const double area = std::abs((v + y(i + 1)) * (x(i + 1) - x(i)) / 2);
+        // Levels strictly below v.
         int lo = 0;
-        int hi = count;
-        while (lo < hi) {
-            const int mid = (lo + hi) / 2;
-            if (v > levels.at(mid))
-                lo = mid + 1;
-            else
-                hi = mid;
+        if (ordered) {
+            if (v > level[0]) {
+                const double guess = (v - level[0]) * scale;
+                lo = guess < count ? int(guess) : count;
+                while (lo > 0 && !(v > level[lo - 1]))
+                    --lo;
+                while (lo < count && v > level[lo])
+                    ++lo;
+            }
+        } else {
+            int hi = count;
+            while (lo < hi) {
+                const int mid = (lo + hi) / 2;
+                if (v > level[mid])
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
         }
         bucket[lo] += area;
     }
@@ -205,14 +230,65 @@ void TraceGraphsHolder::updateTraceGraph(bool rLine, bool rFit)
 {
     mRLine = rLine;
     mRFit = rFit;
+    ++mDrawGeneration;
 
-    mX.clear();
-    mY.clear();
+    mX = QVector<double>();
+    mY = QVector<double>();
+    mDrawnX = QVector<double>();
+    mDrawnY = QVector<double>();
     const TData *processed = mTrace ? mTrace->processedData.get() : nullptr;
     if (processed && processed->size() >= 2) {
         mX = processed->at(0);
         mY = processed->at(1);
+        mDrawnX = mX;
+        mDrawnY = mY;
     }
+    mDrawnFactor = mUnitFactor;
+    mPointsOnCurve = false;
+    if (mCurve && !rLine && mX.size() == mY.size()) {
+        // Without the form fit the displayed points are kept once, on the
+        // curve; x() and y() copy them out only when asked.
+        // A curve already holding as many points (the one drawn while the
+        // trace was read, or the drawing before) is written over in place;
+        // otherwise its points are let go before the new ones are made, so
+        // that two drawings of a long trace are never held together.
+        const int n = mX.size();
+        const double *px = mX.constData();
+        const double *py = mY.constData();
+        double sum = 0;
+        if (mCurve->dataCount() == n) {
+            const QSharedPointer<QCPCurveDataContainer> data = mCurve->data();
+            const auto end = data->end();
+            int i = 0;
+            for (auto it = data->begin(); it != end; ++it, ++i) {
+                const double y = py[i] * mUnitFactor;
+                sum += y * y;
+                *it = QCPCurveData(i, px[i] * mUnitFactor, y);
+            }
+        } else {
+            mCurve->data()->set(QVector<QCPCurveData>(), true);
+            QVector<QCPCurveData> points;
+            points.reserve(n);
+            for (int i = 0; i < n; ++i) {
+                const double x = px[i] * mUnitFactor;
+                const double y = py[i] * mUnitFactor;
+                sum += y * y;
+                points.append(QCPCurveData(i, x, y));
+            }
+            mCurve->data()->set(points, true);
+        }
+        mRms = std::sqrt(sum / n);
+        mX = QVector<double>();
+        mY = QVector<double>();
+        mFormX.clear();
+        mFormY.clear();
+        updateLevelLines(false);
+        mPointsOnCurve = true;
+        return;
+    }
+    // The points drawn before are let go before the new ones are made.
+    if (mCurve)
+        mCurve->data()->set(QVector<QCPCurveData>(), true);
     for (double &v : mX)
         v *= mUnitFactor;
     for (double &v : mY)
@@ -238,8 +314,64 @@ void TraceGraphsHolder::updateTraceGraph(bool rLine, bool rFit)
         }
     }
     updateLevelLines(rLine);
-    if (mCurve)
-        mCurve->setData(mX, mY);
+    if (mCurve) {
+        // What setData(mX, mY) stores, built in place: parameter t is the index.
+        const int n = qMin(mX.size(), mY.size());
+        QVector<QCPCurveData> points;
+        points.reserve(n);
+        const double *x = mX.constData();
+        const double *y = mY.constData();
+        for (int i = 0; i < n; ++i)
+            points.append(QCPCurveData(i, x[i], y[i]));
+        mCurve->data()->set(points, true);
+    }
+}
+
+bool TraceGraphsHolder::drawingIsCurrent() const
+{
+    // The drawn channels are held (shared), so a trace that changed them in
+    // any way holds other storage now.
+    const TData *processed = mTrace ? mTrace->processedData.get() : nullptr;
+    if (!processed || processed->size() < 2)
+        return false;
+    const QVector<double> &x = processed->at(0);
+    const QVector<double> &y = processed->at(1);
+    return !mDrawnX.isEmpty() && x.constData() == mDrawnX.constData() && x.size() == mDrawnX.size()
+        && y.constData() == mDrawnY.constData() && y.size() == mDrawnY.size() && mDrawnFactor == mUnitFactor;
+}
+
+void TraceGraphsHolder::takePointsFromCurve() const
+{
+    if (!mPointsOnCurve)
+        return;
+    mPointsOnCurve = false;
+    mX.clear();
+    mY.clear();
+    if (!mCurve)
+        return;
+    const int n = mCurve->dataCount();
+    mX.reserve(n);
+    mY.reserve(n);
+    for (const QCPCurveData &point : *mCurve->data()) {
+        mX.append(point.key);
+        mY.append(point.value);
+    }
+}
+
+int TraceGraphsHolder::drawnCount() const
+{
+    if (mPointsOnCurve)
+        return mCurve ? mCurve->dataCount() : 0;
+    return qMin(mX.size(), mY.size());
+}
+
+QPointF TraceGraphsHolder::drawnPoint(int i) const
+{
+    if (mPointsOnCurve) {
+        const QCPCurveData &point = *(mCurve->data()->constBegin() + i);
+        return QPointF(point.key, point.value);
+    }
+    return QPointF(mX[i], mY[i]);
 }
 
 void TraceGraphsHolder::computeRms()
@@ -282,7 +414,8 @@ void TraceGraphsHolder::setUnit(const QString &unit, bool redraw)
         mUnitFactor = 1.0;
     else if (unit == QString::fromUtf8("нм"))
         mUnitFactor = 1000.0;
-    if (redraw)
+    // A drawing of the same points in the same unit stays as it is.
+    if (redraw && !drawingIsCurrent())
         updateTraceGraph(mRLine, mRFit);
 }
 
@@ -296,7 +429,28 @@ void TraceGraphsHolder::updateHistogram()
 
     const double xr[2] = { xRange.lower, xRange.upper };
     const double yr[2] = { yRange.lower, yRange.upper };
-    TData histogram = Algos::amplitudeDensityInRect(TData { mX, mY }, mHistogramDensity, xr, yr);
+    // The displayed points, where they are kept: on the curve (key and value
+    // of each curve point) or in mX and mY.
+    static_assert(sizeof(QCPCurveData) == 3 * sizeof(double), "curve points are t, key and value");
+    const bool onCurve = mPointsOnCurve && mCurve && mCurve->dataCount() > 0;
+    const QCPCurveData *curvePoints = onCurve ? &*mCurve->data()->constBegin() : nullptr;
+
+    // Every replot of the main plot asks again; the same view of the same
+    // points gives the same curves, which the plots already show.
+    const HistogramInputs inputs { xRange.lower, xRange.upper, yRange.lower, yRange.upper, mUnitFactor,
+        mHistogramDensity, mDrawGeneration, curvePoints, onCurve ? mCurve->dataCount() : 0, mX.constData(),
+        mX.size(), mY.constData(), mY.size() };
+    if (mHistogramInputs && *mHistogramInputs == inputs) {
+        mHistogramGraph->setPen(QPen(Qt::NoPen));
+        mHistogramGraph->setBrush(QBrush(QColor(10, 140, 70, 160), Qt::SolidPattern));
+        return;
+    }
+    mHistogramInputs = inputs;
+
+    TData histogram = onCurve
+        ? Algos::amplitudeDensityInRect(
+            &curvePoints->key, &curvePoints->value, mCurve->dataCount(), 3, mHistogramDensity, xr, yr)
+        : Algos::amplitudeDensityInRect(TData { mX, mY }, mHistogramDensity, xr, yr);
     if (histogram.size() == 2) {
         mHistogramGraph->setData(histogram[0], histogram[1], false);
         if (ProfileTrace *profile = profileTrace()) {
@@ -309,11 +463,20 @@ void TraceGraphsHolder::updateHistogram()
     mRatioLevels.resize(kRatioLevels);
     for (int k = 0; k < kRatioLevels; ++k)
         mRatioLevels[k] = yRange.lower + k * step;
-    mRatio = materialRatioAtLevels(mX, mY, mRatioLevels);
+    mRatio = onCurve ? ratioAtLevels(&curvePoints->key, &curvePoints->value, mCurve->dataCount(), 3, mRatioLevels)
+                     : materialRatioAtLevels(mX, mY, mRatioLevels);
 
     mHistogramGraph->setPen(QPen(Qt::NoPen));
     mHistogramGraph->setBrush(QBrush(QColor(10, 140, 70, 160), Qt::SolidPattern));
     mRatioGraph->setData(mRatioLevels, mRatio, true);
+}
+
+bool TraceGraphsHolder::HistogramInputs::operator==(const HistogramInputs &o) const
+{
+    return xLower == o.xLower && xUpper == o.xUpper && yLower == o.yLower && yUpper == o.yUpper
+        && unitFactor == o.unitFactor && density == o.density && generation == o.generation
+        && curvePoints == o.curvePoints && curveCount == o.curveCount && xs == o.xs && xCount == o.xCount
+        && ys == o.ys && yCount == o.yCount;
 }
 
 void TraceGraphsHolder::graphSelectionChanged(const QCPDataSelection &selection)
@@ -329,7 +492,7 @@ void TraceGraphsHolder::graphSelectionChanged(const QCPDataSelection &selection)
     const QCPDataRange range = selection.dataRange(0);
     // The curve holds the displayed points, so a valid range lies inside them;
     // the bound check only guards against a curve changed behind our back.
-    if (range.begin() >= 0 && range.begin() <= range.end() && range.end() - 1 < mX.size() && range.end() - 1 < mY.size()
+    if (range.begin() >= 0 && range.begin() <= range.end() && range.end() - 1 < drawnCount()
         && range.end() > range.begin()) {
         const int first = range.begin();
         const int last = range.end() - 1;
@@ -337,8 +500,9 @@ void TraceGraphsHolder::graphSelectionChanged(const QCPDataSelection &selection)
             { std::make_pair(mStartMarker.data(), first), std::make_pair(mEndMarker.data(), last) }) {
             if (!marker)
                 continue;
-            marker->setPosition(mX[i], mY[i]);
-            marker->label()->setText(QString::number(mX[i], 'g', 6));
+            const QPointF p = drawnPoint(i);
+            marker->setPosition(p.x(), p.y());
+            marker->label()->setText(QString::number(p.x(), 'g', 6));
             marker->setVisible(true);
         }
         mMarkersShown = true;

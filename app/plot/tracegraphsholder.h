@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QVector>
 #include <array>
+#include <optional>
 #include <qcustomplot.h>
 
 class AbstractTrace;
@@ -19,6 +20,8 @@ class XAxisMarker;
 // largest such sum. Not a number everywhere when every sum is 0.
 QVector<double> materialRatioAtLevels(
     const QVector<double> &x, const QVector<double> &y, const QVector<double> &levels);
+// The same over n points kept elsewhere: point i at (x[i * stride], y[i * stride]).
+QVector<double> ratioAtLevels(const double *x, const double *y, int n, int stride, const QVector<double> &levels);
 
 // The cut-off (µm) the check proposes for a trace of the given length: the
 // recommendation itself when the trace is at least two of it long, otherwise
@@ -79,8 +82,18 @@ public:
     bool isVisible() const;
     QString unit() const { return mUnit; }
     double unitFactor() const { return mUnitFactor; }
-    const QVector<double> &x() const { return mX; }
-    const QVector<double> &y() const { return mY; }
+    // The displayed points (in the display unit, the form taken away when
+    // drawn so).
+    const QVector<double> &x() const
+    {
+        takePointsFromCurve();
+        return mX;
+    }
+    const QVector<double> &y() const
+    {
+        takePointsFromCurve();
+        return mY;
+    }
     const QVector<double> &ratio() const { return mRatio; }
     const QVector<double> &ratioLevels() const { return mRatioLevels; }
     double rms() const { return mRms; }
@@ -98,6 +111,14 @@ private:
     void updateLevelLines(bool show);
     // The trace as a profile (PROFILE or ADDITIONAL_TRACE), else null.
     ProfileTrace *profileTrace() const;
+    // Whether the curve shows the trace's present processed points in the
+    // present unit.
+    bool drawingIsCurrent() const;
+    // Fills mX and mY from the curve when the displayed points are kept on
+    // the curve alone.
+    void takePointsFromCurve() const;
+    int drawnCount() const;
+    QPointF drawnPoint(int i) const;
 
     AbstractTrace *mTrace;
     std::array<QPointer<QCustomPlot>, 3> mPlots;
@@ -111,8 +132,31 @@ private:
     QPointer<QCPGraph> mRatioGraph;
     QPointer<QWidget> mOwner;
     IFilterControl *mFilterControl;
-    QVector<double> mX;
-    QVector<double> mY;
+    // The displayed points; without the form fit they are kept on the curve
+    // alone (mPointsOnCurve) until x() or y() asks for them.
+    mutable QVector<double> mX;
+    mutable QVector<double> mY;
+    mutable bool mPointsOnCurve = false;
+    // What the histogram and the material-ratio curve were last computed
+    // from: the view of the main plot and the displayed points.
+    struct HistogramInputs {
+        double xLower, xUpper, yLower, yUpper, unitFactor;
+        int density;
+        quint64 generation;
+        const QCPCurveData *curvePoints;
+        int curveCount;
+        const double *xs;
+        int xCount;
+        const double *ys;
+        int yCount;
+        bool operator==(const HistogramInputs &o) const;
+    };
+    std::optional<HistogramInputs> mHistogramInputs;
+    quint64 mDrawGeneration = 0;
+    // The processed channels and the unit factor the curve was drawn from.
+    QVector<double> mDrawnX;
+    QVector<double> mDrawnY;
+    double mDrawnFactor = 0;
     QVector<double> mFormX;
     QVector<double> mFormY;
     QVector<double> mRatio;

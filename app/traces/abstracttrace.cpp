@@ -17,6 +17,33 @@ TData emptyChannels(int channels, int reserve = 0)
     return data;
 }
 
+// Whether two channels are one storage (or both empty): the second follows
+// the first.
+bool sameStorage(const QVector<double> &a, const QVector<double> &b)
+{
+    return (a.isEmpty() && b.isEmpty()) || (a.constData() == b.constData() && a.size() == b.size());
+}
+
+// Gives a channel that shares its points a storage of its own (an empty
+// channel is left as it is).
+void ownStorage(QVector<double> &channel)
+{
+    if (!channel.isEmpty() && !channel.isDetached())
+        channel.detach();
+}
+
+// Whether every channel of follower is its channel of leader's storage.
+bool follows(const TData &follower, const TData &leader, int channels)
+{
+    if (follower.size() < channels || leader.size() < channels)
+        return false;
+    for (int c = 0; c < channels; ++c) {
+        if (!sameStorage(follower.at(c), leader.at(c)))
+            return false;
+    }
+    return true;
+}
+
 // A post-processor's result counts as data when it has channels and, if the
 // input had points, still has points.
 bool yieldsData(const TData &before, const TData &after)
@@ -113,10 +140,12 @@ void AbstractTrace::reservePoints(int count)
         for (auto &channel : *rawData)
             channel.reserve(count);
     }
-    for (auto &channel : *convertedData)
-        channel.reserve(count);
-    for (auto &channel : *processedData)
-        channel.reserve(count);
+    // Converted data that no processor changes and processed data share the
+    // storage before them; only what gets values of its own needs room.
+    if (!pointProcessors.isEmpty()) {
+        for (auto &channel : *convertedData)
+            channel.reserve(count);
+    }
     m_expectedPoints = count;
 }
 
@@ -153,6 +182,12 @@ bool AbstractTrace::addPoint(QVector<double> &point)
     const int n = channelCount();
     if (point.size() < n)
         return false;
+    // Data sets sharing one storage get their own before the append, so
+    // that appending under the lock never copies the raw points.
+    for (auto &channel : *convertedData)
+        ownStorage(channel);
+    for (auto &channel : *processedData)
+        ownStorage(channel);
     {
         const std::lock_guard<std::mutex> lock(m_rawMutex);
         for (int c = 0; c < n; ++c)
@@ -167,6 +202,82 @@ bool AbstractTrace::addPoint(QVector<double> &point)
         (*processedData)[c].append(v);
     }
     return true;
+}
+
+int AbstractTrace::addPoints(const TData &block)
+{
+    const int n = channelCount();
+    if (n == 0 || block.size() < n)
+        return 0;
+    int m = block.first().size();
+    for (int c = 1; c < n; ++c)
+        m = std::min(m, block.at(c).size());
+    if (m == 0)
+        return 0;
+
+    // Converted data following the raw data (no point processor) and
+    // processed data following the converted data keep following them: they
+    // let go of the storage before the append, so that it is not copied, and
+    // take it up again after.
+    const bool convertedFollows = pointProcessors.isEmpty() && follows(*convertedData, *rawData, n);
+    const bool processedFollows = follows(*processedData, *convertedData, n);
+    if (processedFollows) {
+        for (int c = 0; c < n; ++c)
+            (*processedData)[c] = QVector<double>();
+    }
+    if (convertedFollows) {
+        for (int c = 0; c < n; ++c)
+            (*convertedData)[c] = QVector<double>();
+    } else {
+        for (auto &channel : *convertedData)
+            ownStorage(channel);
+    }
+    for (auto &channel : *processedData)
+        ownStorage(channel);
+    {
+        const std::lock_guard<std::mutex> lock(m_rawMutex);
+        // Copied into the raw storage (appending a whole vector to an empty
+        // one would take that vector's storage instead, losing the room made
+        // for the reading).
+        for (int c = 0; c < n; ++c) {
+            QVector<double> &raw = (*rawData)[c];
+            const int old = raw.size();
+            raw.resize(old + m);
+            std::copy(block.at(c).constBegin(), block.at(c).constBegin() + m, raw.begin() + old);
+        }
+    }
+
+    if (convertedFollows) {
+        for (int c = 0; c < n; ++c) {
+            (*convertedData)[c] = rawData->at(c);
+            // Processed data of their own (post-processed before) get the
+            // new points as they are.
+            if (!processedFollows) {
+                const QVector<double> &values = block.at(c);
+                for (int i = 0; i < m; ++i)
+                    (*processedData)[c].append(values.at(i));
+            }
+        }
+    } else {
+        QVector<double> point(n);
+        for (int i = 0; i < m; ++i) {
+            point.resize(n);
+            for (int c = 0; c < n; ++c)
+                point[c] = block.at(c).at(i);
+            applyPointProcessors(point);
+            for (int c = 0; c < n; ++c) {
+                const double v = c < point.size() ? point.at(c) : 0.0;
+                (*convertedData)[c].append(v);
+                if (!processedFollows)
+                    (*processedData)[c].append(v);
+            }
+        }
+    }
+    if (processedFollows) {
+        for (int c = 0; c < n; ++c)
+            (*processedData)[c] = convertedData->at(c);
+    }
+    return m;
 }
 
 void AbstractTrace::applyPostProcessors()
@@ -193,15 +304,24 @@ void AbstractTrace::recalculate()
         raw = *rawData;
         m = rawPointCountLocked();
     }
-    TData converted = emptyChannels(n, m);
-    QVector<double> point(n);
-    for (int i = 0; i < m; ++i) {
-        point.resize(n);
+    TData converted;
+    if (pointProcessors.isEmpty()) {
+        // Nothing changes the values: the converted data share the raw
+        // storage (cut to the shortest channel).
+        converted.reserve(n);
         for (int c = 0; c < n; ++c)
-            point[c] = raw.at(c).at(i);
-        applyPointProcessors(point);
-        for (int c = 0; c < n; ++c)
-            converted[c].append(c < point.size() ? point.at(c) : 0.0);
+            converted.append(raw.at(c).size() == m ? raw.at(c) : raw.at(c).mid(0, m));
+    } else {
+        converted = emptyChannels(n, m);
+        QVector<double> point(n);
+        for (int i = 0; i < m; ++i) {
+            point.resize(n);
+            for (int c = 0; c < n; ++c)
+                point[c] = raw.at(c).at(i);
+            applyPointProcessors(point);
+            for (int c = 0; c < n; ++c)
+                converted[c].append(c < point.size() ? point.at(c) : 0.0);
+        }
     }
     *convertedData = converted;
     *processedData = std::move(converted); // shares storage until one of them is changed
@@ -235,11 +355,13 @@ void AbstractTrace::clearPoints()
 {
     {
         const std::lock_guard<std::mutex> lock(m_rawMutex);
+        // A channel whose storage is shared is let go rather than emptied:
+        // emptying it would first copy it.
         for (auto &channel : *rawData)
-            channel.clear();
+            channel.isDetached() ? channel.clear() : void(channel = QVector<double>());
     }
     for (auto &channel : *convertedData)
-        channel.clear();
+        channel.isDetached() ? channel.clear() : void(channel = QVector<double>());
     for (auto &channel : *processedData)
-        channel.clear();
+        channel.isDetached() ? channel.clear() : void(channel = QVector<double>());
 }

@@ -16,6 +16,10 @@
 //  - convertedData: after the point processors, filled as each point arrives;
 //  - processedData: after the point processors, the post-processors and the
 //    class's finishing step (processData); what plots and measurements use.
+// Where no processor changes the values, the sets share one storage (Qt's
+// implicit sharing): converted data appended in blocks or rebuilt without
+// point processors share the raw vectors, processed data the converted ones,
+// until something writes to one of them.
 // Trace files store the raw data, so a trace read back is rebuilt through the
 // same processors. The channel count is the raw data's channel count.
 //
@@ -68,6 +72,12 @@ public:
     // Appends one point (one value per channel); the point is converted in
     // place. A point with fewer values than the channel count is refused.
     bool addPoint(QVector<double> &point);
+    // Appends a block of points, one vector per channel (the shortest of the
+    // first channelCount() vectors bounds the count), under one lock of the
+    // raw data; each point is converted as addPoint() converts it. Returns the
+    // number of points appended; a block with fewer channels than the trace
+    // is refused (0).
+    int addPoints(const TData &block);
     // Runs the post-processors on the processed data in the order they were
     // added. A processor that leaves no data behind is ignored, so the trace
     // keeps the data it had before that processor.

@@ -2,6 +2,7 @@
 
 #include "algos/amplitudeparams.h"
 #include "algos/materialratio.h"
+#include "algos/profilespan.h"
 #include "algos/spacingparams.h"
 #include "settings/settings.h"
 #include "traces/profiletrace.h"
@@ -182,6 +183,10 @@ void recalcAllParams(ExtraArgs &args, ProfileTrace *trace)
         const QString name = prefs.enabled_params.value(i);
         trace->results[name] = calcParamValue(args, trace, name);
     }
+    // The order checks and the core line served this evaluation; the vectors
+    // they remember are not held beyond it.
+    Algos::detail::forgetAscendingX();
+    Algos::forgetCoreLine();
 }
 
 void recalcDpParam(ExtraArgs &args, ProfileTrace *trace)

@@ -3,6 +3,7 @@
 #include <QIODevice>
 #include <QtEndian>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -77,6 +78,72 @@ bool LineCursor::next(Bytes &line)
     line = makeBytes(m_pos, lineEnd);
     m_pos = nl ? lineEnd + 1 : m_end;
     return true;
+}
+
+StreamLineCursor::StreamLineCursor(QIODevice &device, int chunkSize)
+    : m_device(device)
+    , m_buffer(size_t(std::max(chunkSize, 16)))
+{
+}
+
+bool StreamLineCursor::fill()
+{
+    if (m_atDeviceEnd)
+        return false;
+    // The unread bytes move to the front; a line longer than the whole
+    // window makes the window larger.
+    if (m_pos > 0) {
+        std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_filled - m_pos);
+        m_filled -= m_pos;
+        m_pos = 0;
+    }
+    if (m_filled == m_buffer.size())
+        m_buffer.resize(m_buffer.size() * 2);
+    const qint64 got = m_device.read(m_buffer.data() + m_filled, qint64(m_buffer.size() - m_filled));
+    if (got <= 0) {
+        m_atDeviceEnd = true;
+        return false;
+    }
+    m_filled += size_t(got);
+    return true;
+}
+
+bool StreamLineCursor::atEnd()
+{
+    while (m_pos >= m_filled) {
+        if (!fill())
+            return true;
+    }
+    return false;
+}
+
+bool StreamLineCursor::next(Bytes &line)
+{
+    for (;;) {
+        const char *begin = m_buffer.data() + m_pos;
+        const char *end = m_buffer.data() + m_filled;
+        if (const void *nl = std::memchr(begin, '\n', size_t(end - begin))) {
+            line = makeBytes(begin, static_cast<const char *>(nl));
+            m_pos = size_t(static_cast<const char *>(nl) + 1 - m_buffer.data());
+            return true;
+        }
+        if (!fill()) {
+            // The last line has no line feed.
+            if (m_pos >= m_filled)
+                return false;
+            line = makeBytes(m_buffer.data() + m_pos, m_buffer.data() + m_filled);
+            m_pos = m_filled;
+            return true;
+        }
+    }
+}
+
+void StreamLineCursor::skip(const QByteArray &prefix)
+{
+    while (m_filled - m_pos < size_t(prefix.size()) && fill()) { }
+    if (m_filled - m_pos >= size_t(prefix.size())
+        && std::memcmp(m_buffer.data() + m_pos, prefix.constData(), size_t(prefix.size())) == 0)
+        m_pos += size_t(prefix.size());
 }
 
 bool parseReal(Bytes token, double &value)
@@ -179,7 +246,7 @@ namespace {
 
 enum class ColonRule { FirstColon, ExactlyOne };
 
-Header readHeaderWith(LineCursor &cursor, ColonRule rule)
+template <typename Cursor> Header readHeaderWith(Cursor &cursor, ColonRule rule)
 {
     Header header;
     Bytes line;
@@ -207,6 +274,16 @@ Header readHeader(LineCursor &cursor)
 }
 
 Header readAdditionalHeader(LineCursor &cursor)
+{
+    return readHeaderWith(cursor, ColonRule::ExactlyOne);
+}
+
+Header readHeader(StreamLineCursor &cursor)
+{
+    return readHeaderWith(cursor, ColonRule::FirstColon);
+}
+
+Header readAdditionalHeader(StreamLineCursor &cursor)
 {
     return readHeaderWith(cursor, ColonRule::ExactlyOne);
 }

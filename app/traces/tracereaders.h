@@ -5,6 +5,8 @@
 #include <QVector>
 #include <QtGlobal>
 
+#include <vector>
+
 class QIODevice;
 
 // Byte-level parsing of the trace files the program reads: the native text
@@ -47,6 +49,30 @@ private:
     const char *m_end = nullptr;
 };
 
+// Walks a device line by line as LineCursor walks a buffer, holding only a
+// window of the device's bytes: a long file is parsed as it is read, never
+// held whole. A line stays valid until the next call of next() or atEnd().
+class StreamLineCursor {
+public:
+    explicit StreamLineCursor(QIODevice &device, int chunkSize = 1 << 20);
+
+    bool atEnd();
+    bool next(Bytes &line);
+    // Skips the bytes of prefix when the device's unread bytes begin with it.
+    void skip(const QByteArray &prefix);
+
+private:
+    // Keeps the unread bytes, reads more after them; false at the end of the
+    // device.
+    bool fill();
+
+    QIODevice &m_device;
+    std::vector<char> m_buffer;
+    size_t m_pos = 0;
+    size_t m_filled = 0;
+    bool m_atDeviceEnd = false;
+};
+
 // The whole token as a finite real ("1.5", "-2e-3", "+4", ".5"). Anything
 // else (letters, a decimal comma, "nan", "inf", a value out of the double
 // range, trailing bytes) is refused.
@@ -87,11 +113,13 @@ struct Header {
 // The header of a trace block: trimmed lines up to the end of the buffer or
 // the first line without a colon; each line splits at its first colon.
 Header readHeader(LineCursor &cursor);
+Header readHeader(StreamLineCursor &cursor);
 
 // The header of an additional-trace block: as readHeader, except that only a
 // line with exactly one colon gives an entry; a line with more colons is
 // passed over and does not end the header.
 Header readAdditionalHeader(LineCursor &cursor);
+Header readAdditionalHeader(StreamLineCursor &cursor);
 
 // The number of point lines of a block whose header has no "point_count":
 // the non-empty lines from the header's end line on, up to the first empty
@@ -102,9 +130,10 @@ qint64 countPointLines(const Header &header, LineCursor cursor);
 // when there is one, then the following lines, stopping early at the end of
 // the buffer. Each line fills `point` (at least three values, the ones past
 // `channels` 0) and calls onPoint(point). Returns the number of points read.
-template <typename OnPoint>
+// The cursor is a LineCursor or a StreamLineCursor.
+template <typename Cursor, typename OnPoint>
 qint64 readPointBlock(
-    LineCursor &cursor, const Header &header, qint64 count, int channels, QVector<double> &point, OnPoint &&onPoint)
+    Cursor &cursor, const Header &header, qint64 count, int channels, QVector<double> &point, OnPoint &&onPoint)
 {
     if (count <= 0 || channels <= 0)
         return 0;

@@ -4,7 +4,11 @@
 #include "algos/materialratio.h"
 #include "paramprofiles.h"
 
+#include <QRandomGenerator>
+
+#include <algorithm>
 #include <cmath>
+#include <functional>
 
 using namespace ParamProfiles;
 
@@ -267,6 +271,51 @@ private Q_SLOTS:
 
         const double oneX[2] = { 2.5, 3.5 };
         QVERIFY(Algos::amplitudeDensityInRect(p, 0, oneX, yr).isEmpty());
+    }
+
+    // The curves that rest on the order of the heights match the plain sorted
+    // computation exactly: heights on the window bounds, repeated heights,
+    // both signs of zero, and enough points for the radix sort.
+    void orderedCurvesMatchSortedHeights()
+    {
+        QRandomGenerator random(40);
+        const int n = 20000;
+        TData profile(2);
+        for (int i = 0; i < n; ++i) {
+            profile[0].append(i);
+            const int kind = random.bounded(4);
+            double y = random.generateDouble() * 20 - 10;
+            if (kind == 0)
+                y = -10 + random.bounded(101) / 100.0 * 20; // on a window bound
+            else if (kind == 1)
+                y = (i % 2) ? 0.0 : -0.0;
+            else if (kind == 2)
+                y = std::round(y);
+            profile[1].append(y);
+        }
+        std::vector<double> ascending(profile[1].cbegin(), profile[1].cend());
+        std::sort(ascending.begin(), ascending.end());
+        const TData density = Algos::amplitudeDensity(profile, 10, -10, 10);
+        QCOMPARE(density[0].size(), density[1].size());
+        int f = 0, e = 1;
+        for (int w = 0; w < density[1].size(); ++w) {
+            const double lo = -10 + f / 100.0 * 20;
+            const double hi = -10 + e / 100.0 * 20;
+            const auto first = std::lower_bound(ascending.cbegin(), ascending.cend(), lo);
+            const auto last = std::upper_bound(first, ascending.cend(), hi);
+            QCOMPARE(density[1][w], int(last - first) / double(n) * 100);
+            const int nextF = (e - f > 10 || e == 100) ? f + 1 : f;
+            if (e < 100)
+                ++e;
+            f = nextF;
+        }
+
+        const TData curve = Algos::heightMaterialRatioCurve(profile);
+        QVector<double> descending(profile[1]);
+        std::sort(descending.begin(), descending.end(), std::greater<double>());
+        QCOMPARE(curve[1], descending);
+        // Asked again for the same profile, the same curve.
+        QCOMPARE(Algos::heightMaterialRatioCurve(profile), curve);
     }
 
     void fractionAboveLevel()

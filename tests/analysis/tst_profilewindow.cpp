@@ -23,6 +23,7 @@
 #include <QSet>
 #include <QTreeWidget>
 #include <functional>
+#include <QSemaphore>
 #include <cmath>
 
 namespace {
@@ -132,6 +133,21 @@ bool green(QRgb c)
 {
     return qGreen(c) > qRed(c) + 40 && qGreen(c) > qBlue(c) + 40;
 }
+// A file provider whose reading waits, after the start notice, until the
+// test opens the gate: the window is seen mid-reading however fast the file
+// itself would be read.
+class GatedFileProvider : public FileDataProvider {
+public:
+    using FileDataProvider::FileDataProvider;
+    QSemaphore gate;
+
+protected:
+    bool obtainData() override
+    {
+        gate.acquire();
+        return FileDataProvider::obtainData();
+    }
+};
 
 } // namespace
 
@@ -664,11 +680,13 @@ private Q_SLOTS:
 
     // A provider replaced while a large file streams in: the old reading's
     // trace is dropped, nothing of it arrives later, the new one ends normally.
+    // The file is long enough to be still streaming well after its first
+    // points are drawn.
     void providerReplacedWhileStreaming()
     {
         ProfileWindowFixture f;
         ProfileAnalisisWidget &w = *f.window;
-        const QString large = writeProfileFile("large.txt", 400001, 0.5);
+        const QString large = writeProfileFile("large.txt", 4000001, 0.05);
         const QString small = writeProfileFile("small.txt");
         QPointer<DataProvider> first = new FileDataProvider(large);
         w.setDataProvider(first);
@@ -700,12 +718,14 @@ private Q_SLOTS:
         ProfileAnalisisWidget &w = *f.window;
         QSignalSpy started(&w, &ProfileAnalisisWidget::lockButtons);
         QSignalSpy ended(&w, &ProfileAnalisisWidget::unlockButtons);
-        w.setDataProvider(new FileDataProvider(writeProfileFile("busy.txt", 200001, 0.5)));
+        auto *provider = new GatedFileProvider(writeProfileFile("busy.txt", 200001, 0.5));
+        w.setDataProvider(provider);
         QVERIFY(w.startReading(PROFILE));
         QVERIFY(started.wait(5000));
         QVERIFY(!w.medianFilterCheckBox->isEnabled());
         QVERIFY(!w.profileModeComboBox->isEnabled());
         QVERIFY(w.isAcquiring);
+        provider->gate.release();
         QVERIFY(ended.wait(20000));
         QVERIFY(w.medianFilterCheckBox->isEnabled());
         QVERIFY(w.profileModeComboBox->isEnabled());

@@ -122,6 +122,95 @@ private Q_SLOTS:
         }
     }
 
+    // Points appended in blocks end up as addPoint() leaves them, with or
+    // without a point processor, also after the post-processors have run.
+    void addPointsMatchesAddPoint_data()
+    {
+        QTest::addColumn<bool>("withProcessor");
+        QTest::newRow("no point processor") << false;
+        QTest::newRow("point processor") << true;
+    }
+    void addPointsMatchesAddPoint()
+    {
+        QFETCH(bool, withProcessor);
+        TestTrace single(3);
+        TestTrace blocks(3);
+        for (AbstractTrace *t : { static_cast<AbstractTrace *>(&single), static_cast<AbstractTrace *>(&blocks) }) {
+            if (withProcessor)
+                t->addPointProcessor(std::make_shared<ScaleY>(2));
+            t->addPostProcessor(std::make_shared<AddY>(1));
+        }
+        blocks.reservePoints(7);
+        auto block = [](int from, int count) {
+            TData b(3);
+            for (int i = from; i < from + count; ++i) {
+                b[0].append(0.5 * i);
+                b[1].append(i);
+                b[2].append(-i);
+            }
+            return b;
+        };
+        auto same = [&] {
+            QCOMPARE(*blocks.rawData, *single.rawData);
+            QCOMPARE(*blocks.convertedData, *single.convertedData);
+            QCOMPARE(*blocks.processedData, *single.processedData);
+        };
+        fill(single, 7);
+        QCOMPARE(blocks.addPoints(block(0, 3)), 3);
+        QCOMPARE(blocks.addPoints(block(3, 3)), 3);
+        QCOMPARE(blocks.addPoints(block(6, 1)), 1);
+        same();
+        finish(single);
+        finish(blocks);
+        same();
+        // Points after the post-processors join the processed data unprocessed,
+        // as addPoint() adds them.
+        QVector<double> p { 9, 9, 9 };
+        QVERIFY(single.addPoint(p));
+        TData last(3);
+        for (auto &channel : last)
+            channel.append(9);
+        QCOMPARE(blocks.addPoints(last), 1);
+        same();
+        blocks.recalculate();
+        single.recalculate();
+        same();
+    }
+
+    // A block lands in the room made for the reading (the raw storage never
+    // moves); without point processors the converted and processed data share
+    // the raw storage until something changes them. A block with fewer
+    // channels than the trace is refused; the shortest channel bounds a block.
+    void addPointsKeepsStorageAndSharesUnchangedData()
+    {
+        TestTrace t;
+        t.reservePoints(100);
+        const double *rawX = t.rawData->at(0).constData();
+        const double *raw = t.rawData->at(1).constData();
+        TData b { { 0, 1, 2 }, { 5, 6, 7, 8 } };
+        QCOMPARE(t.addPoints(b), 3);
+        QCOMPARE(t.addPoints(b), 3);
+        QCOMPARE(t.rawData->at(1), QVector<double>({ 5, 6, 7, 5, 6, 7 }));
+        QCOMPARE(t.rawData->at(0).constData(), rawX);
+        QCOMPARE(t.rawData->at(1).constData(), raw);
+        QCOMPARE(t.convertedData->at(1).constData(), raw);
+        QCOMPARE(t.processedData->at(0).constData(), t.rawData->at(0).constData());
+        QCOMPARE(t.addPoints(TData { { 1, 2 } }), 0);
+        QCOMPARE(t.pointCount(), 6);
+
+        t.addPostProcessor(std::make_shared<AddY>(1));
+        t.applyPostProcessors();
+        QCOMPARE(t.rawData->at(1), QVector<double>({ 5, 6, 7, 5, 6, 7 }));
+        QCOMPARE(t.processedData->at(1), QVector<double>({ 6, 7, 8, 6, 7, 8 }));
+        QCOMPARE(t.processedData->at(0).constData(), t.rawData->at(0).constData());
+        // A single point after blocks gives every set storage of its own first.
+        QVector<double> p { 3, 9 };
+        QVERIFY(t.addPoint(p));
+        QCOMPARE(t.rawData->at(1).size(), 7);
+        QCOMPARE(t.convertedData->at(1), t.rawData->at(1));
+        QCOMPARE(t.processedData->at(1), QVector<double>({ 6, 7, 8, 6, 7, 8, 9 }));
+    }
+
     void consecutiveIdsAndClonesKeepTheirSourcesId()
     {
         TestTrace a, b, c;

@@ -78,6 +78,8 @@ private Q_SLOTS:
     void countPointLines_data();
     void countPointLines();
     void pointBlockStopsAtEndOfFile();
+    void streamCursorGivesTheBufferCursorsLines_data();
+    void streamCursorGivesTheBufferCursorsLines();
     void firstLineKind_data();
     void firstLineKind();
     void kindNames();
@@ -232,6 +234,48 @@ void TestTraceReaders::countPointLines()
     LineCursor cursor = cursorOf(text);
     const Header header = readHeader(cursor);
     QCOMPARE(TraceFormat::countPointLines(header, cursor), count);
+}
+
+void TestTraceReaders::streamCursorGivesTheBufferCursorsLines_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("one line without feed") << QByteArray("1\t2");
+    QTest::newRow("lines across windows") << QByteArray("a:1\nb:2\r\n10\t20\t\n30\t40\t\n\n50 60\n");
+    QTest::newRow("line longer than the window")
+        << (QByteArray(100, 'x') + "\n" + QByteArray(40, 'y') + "\n\n" + QByteArray(17, 'z'));
+    QTest::newRow("feeds only") << QByteArray("\n\n\n");
+}
+
+// Read through a 16-byte window, a device gives the lines and the end a
+// cursor over the whole buffer gives, however lines fall across windows.
+void TestTraceReaders::streamCursorGivesTheBufferCursorsLines()
+{
+    QFETCH(QByteArray, text);
+    QBuffer device(&text);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    StreamLineCursor stream(device, 16);
+    LineCursor whole = cursorOf(text);
+    Bytes a;
+    Bytes b;
+    while (!whole.atEnd()) {
+        QVERIFY(!stream.atEnd());
+        QVERIFY(whole.next(a));
+        QVERIFY(stream.next(b));
+        QCOMPARE(b.toByteArray(), a.toByteArray());
+    }
+    QVERIFY(stream.atEnd());
+    QVERIFY(!stream.next(b));
+
+    // A byte-order mark is passed over only where it stands first.
+    QByteArray marked = QByteArray("\xEF\xBB\xBF") + "k:v\n";
+    QBuffer markedDevice(&marked);
+    QVERIFY(markedDevice.open(QIODevice::ReadOnly));
+    StreamLineCursor skipped(markedDevice, 16);
+    skipped.skip(QByteArray("\xEF\xBB\xBF"));
+    skipped.skip(QByteArray("\xEF\xBB\xBF"));
+    QVERIFY(skipped.next(b));
+    QCOMPARE(b.toByteArray(), QByteArray("k:v"));
 }
 
 void TestTraceReaders::pointBlockStopsAtEndOfFile()
