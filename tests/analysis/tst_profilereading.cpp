@@ -12,6 +12,7 @@
 #include "plot/plotwidget.h"
 #include "report/reportdata.h"
 #include "traces/paramsmap.h"
+#include "traces/tracesaving.h"
 #include "widgets/devicecontrolwidget.h"
 #include "widgets/keyreceiver.h"
 

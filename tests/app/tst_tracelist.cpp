@@ -331,7 +331,7 @@ private Q_SLOTS:
 
         p.click(p.item(profile->id));
         QCOMPARE(p.params->topLevelItemCount(), 1);
-        QCOMPARE(p.params->topLevelItem(0)->text(1), profile->results.value("Ra"));
+        QCOMPARE(p.params->topLevelItem(0)->text(1), profile->results.value("Ra").text());
         QCOMPARE(p.length->text(), QString("4 мм"));
         QVERIFY(p.params->isVisible());
     }

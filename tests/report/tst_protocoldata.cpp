@@ -78,7 +78,7 @@ private Q_SLOTS:
     {
         FakeMeasurement *first = add(0, 1.5); // ДЛИНЫ
         FakeMeasurement *second = add(2, 2.25); // ДЛИНЫ
-        add(7, 3); // РАДИУСЫ
+        FakeMeasurement *radius = add(7, 3); // РАДИУСЫ
         add(27, 9); // ДОП. ГЕОМЕТРИИ
         // The operator moved the second length up and the radii to the top,
         // and a row shows a text its measurement does not give.
@@ -91,11 +91,11 @@ private Q_SLOTS:
 
         const ReportData d = data();
         const QMap<QString, QString> expected {
-            { "distance[0].name", "L_1" },
+            { "distance[0].name", "L_1 " + second->name() },
             { "distance[0].value", second->valueText() },
-            { "distance[1].name", "L_2" },
+            { "distance[1].name", "L_2 " + first->name() },
             { "distance[1].value", first->valueText() },
-            { "radius[0].name", "R_1" },
+            { "radius[0].name", "R_1 " + radius->name() },
             { "radius[0].value", "3.0000мм" },
             { "distance_count", "2" },
             { "error_count", "0" },
@@ -113,18 +113,18 @@ private Q_SLOTS:
         QCOMPARE(groupKeys, expected);
     }
 
-    // A row whose measurement is gone keeps its number and has no value.
+    // A row whose measurement is gone keeps its number and has no value or caption.
     void rowWithoutAMeasurement()
     {
         add(12, 0.5);
         FakeMeasurement *gone = add(13, 0.25);
-        add(15, 0.125);
+        FakeMeasurement *last = add(15, 0.125);
         byId.remove(gone->id());
         const ReportData d = data();
         QCOMPARE(d.value("error_count"), QStringLiteral("3"));
         QCOMPARE(d.value("error[1].name"), QStringLiteral("E_2"));
         QCOMPARE(d.value("error[1].value"), QString());
-        QCOMPARE(d.value("error[2].name"), QStringLiteral("E_3"));
+        QCOMPARE(d.value("error[2].name"), "E_3 " + last->name());
         QCOMPARE(d.value("error[2].value"), QStringLiteral("0.1250мм"));
     }
 
