@@ -1,4 +1,5 @@
 #include "analysis/profileanalisiswidget.h"
+#include "benchsupport.h"
 #include "dataproviders/filedataprovider.h"
 #include "plot/plotwidget.h"
 #include "settings/settings.h"
@@ -273,34 +274,8 @@ static void BM_MinimalOpenMillionPointFile(benchmark::State &state)
         state.ResumeTiming();
 
         QVector<double> xs, ys;
-        FILE *f = std::fopen(path.constData(), "rb");
-        std::fseek(f, 0, SEEK_END);
-        const long size = std::ftell(f);
-        std::fseek(f, 0, SEEK_SET);
-        std::vector<char> bytes(static_cast<size_t>(size));
-        if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size())
+        if (!BenchSupport::readColumnsFromChars(path.constData(), xs, ys))
             state.SkipWithError("short read");
-        std::fclose(f);
-        const char *p = bytes.data();
-        const char *end = p + bytes.size();
-        auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-        while (p < end) {
-            const char *eol = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
-            const char *lineEnd = eol ? eol : end;
-            if (!std::memchr(p, ':', size_t(lineEnd - p))) {
-                double x = 0, y = 0;
-                const char *q = p;
-                while (q < lineEnd && space(*q))
-                    ++q;
-                q = std::from_chars(q, lineEnd, x).ptr;
-                while (q < lineEnd && space(*q))
-                    ++q;
-                std::from_chars(q, lineEnd, y);
-                xs.append(x);
-                ys.append(y);
-            }
-            p = lineEnd + 1;
-        }
         QCPGraph *graph = plot->addGraph();
         graph->setData(xs, ys, true);
         plot->rescaleAxes();

@@ -1,3 +1,4 @@
+#include "benchsupport.h"
 #include "dataproviders/filedataprovider.h"
 #include "settings/settings.h"
 #include "traces/contourtrace.h"
@@ -182,34 +183,8 @@ static void BM_FromCharsProfileFile(benchmark::State &state)
     const QByteArray path = QFile::encodeName(profileFile(dir));
     for (auto _ : state) {
         std::vector<double> xs, ys;
-        FILE *f = std::fopen(path.constData(), "rb");
-        std::fseek(f, 0, SEEK_END);
-        const long size = std::ftell(f);
-        std::fseek(f, 0, SEEK_SET);
-        std::vector<char> bytes(static_cast<size_t>(size));
-        if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size())
+        if (!BenchSupport::readColumnsFromChars(path.constData(), xs, ys))
             state.SkipWithError("short read");
-        std::fclose(f);
-        const char *p = bytes.data();
-        const char *end = p + bytes.size();
-        auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-        while (p < end) {
-            const char *eol = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
-            const char *lineEnd = eol ? eol : end;
-            if (!std::memchr(p, ':', size_t(lineEnd - p))) {
-                double x = 0, y = 0;
-                const char *q = p;
-                while (q < lineEnd && space(*q))
-                    ++q;
-                q = std::from_chars(q, lineEnd, x).ptr;
-                while (q < lineEnd && space(*q))
-                    ++q;
-                std::from_chars(q, lineEnd, y);
-                xs.push_back(x);
-                ys.push_back(y);
-            }
-            p = lineEnd + 1;
-        }
         if (xs.size() != size_t(kPoints))
             state.SkipWithError("the file was not read whole");
         benchmark::DoNotOptimize(xs.data());

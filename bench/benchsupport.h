@@ -6,11 +6,56 @@
 #include "traces/profiletrace.h"
 
 #include <QApplication>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 // Shared set-up of the benchmarks.
 namespace BenchSupport {
+
+// The simplest reader a user could write for a native trace file: the whole
+// file in memory, every line without a colon parsed as "x y" with
+// std::from_chars into two vectors. The yardstick the program's own reading
+// is measured against.
+template <class Vector>
+bool readColumnsFromChars(const char *path, Vector &xs, Vector &ys)
+{
+    FILE *f = std::fopen(path, "rb");
+    if (!f)
+        return false;
+    std::fseek(f, 0, SEEK_END);
+    const long size = std::ftell(f);
+    std::fseek(f, 0, SEEK_SET);
+    std::vector<char> bytes(static_cast<size_t>(size));
+    const bool whole = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    std::fclose(f);
+    if (!whole)
+        return false;
+    const char *p = bytes.data();
+    const char *end = p + bytes.size();
+    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (p < end) {
+        const char *eol = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        const char *lineEnd = eol ? eol : end;
+        if (!std::memchr(p, ':', size_t(lineEnd - p))) {
+            double x = 0, y = 0;
+            const char *q = p;
+            while (q < lineEnd && space(*q))
+                ++q;
+            q = std::from_chars(q, lineEnd, x).ptr;
+            while (q < lineEnd && space(*q))
+                ++q;
+            std::from_chars(q, lineEnd, y);
+            xs.push_back(x);
+            ys.push_back(y);
+        }
+        p = lineEnd + 1;
+    }
+    return true;
+}
 
 // Widgets need an application object; the benchmarks run offscreen.
 inline void ensureApplication()
