@@ -2,9 +2,8 @@
 
 #include "widgets/devicecontrolwidget.h"
 
-PanelFilterControl::PanelFilterControl(DeviceControlWidget *panel, std::function<QObject *()> keys)
+PanelFilterControl::PanelFilterControl(DeviceControlWidget *panel)
     : m_panel(panel)
-    , m_keys(std::move(keys))
 {
 }
 
@@ -12,9 +11,4 @@ void PanelFilterControl::setFilterIndex(int index)
 {
     if (m_panel)
         m_panel->setFilterIndex(index);
-}
-
-QObject *PanelFilterControl::keyReceiver() const
-{
-    return m_keys ? m_keys() : nullptr;
 }

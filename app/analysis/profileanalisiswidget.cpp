@@ -82,8 +82,7 @@ ProfileAnalisisWidget::ProfileAnalisisWidget(MainWindow *parent)
     plotMain = ui->plotMain;
     plotHist = ui->plotHist;
     plotRMR = ui->plotRMR;
-    m_filterControl = std::make_unique<PanelFilterControl>(
-        ui->deviceControlWidget, [this] { return static_cast<QObject *>(keyReceiver); });
+    m_filterControl = std::make_unique<PanelFilterControl>(ui->deviceControlWidget);
     m_batchReplot = new QTimer(this);
     m_batchReplot->setSingleShot(true);
     m_batchReplot->setInterval(kBatchReplotIntervalMs);
@@ -585,11 +584,6 @@ QVector<QCPCurve *> ProfileAnalisisWidget::visibleCurves() const
             visible.append(curve);
     }
     return visible;
-}
-
-bool ProfileAnalisisWidget::hasVisibleCurve() const
-{
-    return !visibleCurves().isEmpty();
 }
 
 void ProfileAnalisisWidget::rescaleMainPlot()

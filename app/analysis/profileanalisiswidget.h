@@ -157,7 +157,6 @@ private:
     QList<TraceGraphsHolder *> holders(bool visibleOnly = false) const;
     bool isInstrumentReading() const;
     QVector<QCPCurve *> visibleCurves() const;
-    bool hasVisibleCurve() const;
     void drawHolder(TraceGraphsHolder *holder);
     void attachFileAdditionalTraces(AbstractTrace *trace);
     // Drops the trace of a reading whose provider was replaced before its

@@ -14,6 +14,4 @@ public:
     // sends the filter command to the instrument, saves the settings and shows
     // it in the panel's filter box.
     virtual void setFilterIndex(int index) = 0;
-    // The key receiver, or null when there is none.
-    virtual QObject *keyReceiver() const = 0;
 };

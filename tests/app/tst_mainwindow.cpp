@@ -370,6 +370,10 @@ private Q_SLOTS:
         QVERIFY(keysBlocked(w));
 
         tabsOf(w)->setCurrentIndex(0);
+        // Switching tabs may hand the focus to the profile tab's first field
+        // (where the keys rightly stay with the field): the operator clicks
+        // on the profile window itself.
+        w.profileWindow->setFocus();
         QCOMPARE(jogs(), jog);
 
         // A save on the profile tab (nothing to save) reopens the gate.
