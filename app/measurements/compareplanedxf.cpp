@@ -6,10 +6,14 @@
 #include "plot/qcpitemarc.h"
 #include "settings/logger.h"
 #include "settings/settings.h"
+#include "widgets/loader.h"
 #include "widgets/prompts.h"
 
 #include <QDebug>
+#include <QFutureWatcher>
 #include <QMouseEvent>
+#include <QProgressBar>
+#include <QtConcurrent>
 
 #include <climits>
 #include <map>
@@ -93,6 +97,13 @@ ComparePlaneDXF::ComparePlaneDXF(QWidget *dialogParent, PlotWidget *plot)
 
 ComparePlaneDXF::~ComparePlaneDXF()
 {
+    // A search still running works on copies: it is stopped and awaited, so
+    // that it never outlives the element.
+    if (m_registering) {
+        m_cancel->store(true);
+        m_waitForSearch();
+    }
+    delete m_loader;
     if (!imported)
         return;
     if (PlotDrawing *d = drawing()) {
@@ -269,15 +280,108 @@ void ComparePlaneDXF::onPlotMousePress(QMouseEvent *event)
     p->setSelectionMarkerVisible(false);
     drawingPoint = point;
     registrationStage = 2;
+    if (drawing()->drawing.size() > kBackgroundEntities) {
+        registerInBackground();
+        return;
+    }
     translateDrawing(tracePoint.x() - drawingPoint.x(), tracePoint.y() - drawingPoint.y());
     for (; markerCount > 0; --markerCount)
         removeLastReperPoint();
     fitRotation();
     fitShift();
+    finishRegistration();
+}
+
+void ComparePlaneDXF::finishRegistration()
+{
     emit statusText(QString());
     makeReperPointsUnpickable();
     finishMeasurement();
     emit measumentFinished();
+}
+
+// The search runs in the thread pool on copies of the drawing and the trace
+// points; the plot keeps showing the drawing where it was, behind the busy
+// window, until the result is applied here on the GUI thread. The window is
+// shown without an event loop of its own, so nothing waits for it.
+void ComparePlaneDXF::registerInBackground()
+{
+    PlotDrawing *d = drawing();
+    const DxfDrawing start = d->drawing;
+    const double startUnit = d->unitFactor;
+    const QVector<QPointF> points = fitPoints();
+    const QPointF onTrace = tracePoint, onDrawing = drawingPoint;
+    const double factor = unitFactor;
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    m_cancel = cancel;
+    m_registering = true;
+
+    struct Outcome {
+        DxfDrawing drawing;
+        bool cancelled = false;
+    };
+    auto *watcher = new QFutureWatcher<Outcome>(this);
+    // "Отмена" pressed after the search ended, but before its result came
+    // here, still cancels.
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, startUnit, cancel] {
+        const Outcome outcome = watcher->result();
+        watcher->deleteLater();
+        m_waitForSearch = nullptr;
+        onBackgroundRegistered(outcome.drawing, outcome.cancelled || cancel->load(), startUnit);
+    });
+    m_waitForSearch = [watcher] { watcher->waitForFinished(); };
+
+    auto *loader = new Loader(nullptr, QStringLiteral("Идёт совмещение чертежа"));
+    loader->setParent(plot()->window(), Qt::Dialog | Qt::FramelessWindowHint);
+    loader->setWindowModality(Qt::WindowModal);
+    // The search cannot tell how far it has come: the bar runs as a busy one.
+    if (auto *bar = loader->findChild<QProgressBar *>(QStringLiteral("progressBar")))
+        bar->setRange(0, 0);
+    // "Отмена" and Escape both stop the search.
+    connect(loader, &Loader::loaderCanceled, this, [cancel] { cancel->store(true); });
+    connect(loader, &QDialog::rejected, this, [cancel] { cancel->store(true); });
+    m_loader = loader;
+    loader->show();
+
+    watcher->setFuture(QtConcurrent::run([start, onTrace, onDrawing, points, factor, cancel] {
+        Outcome outcome;
+        outcome.drawing = start;
+        outcome.cancelled
+            = registerDrawing(outcome.drawing, onTrace, onDrawing, points, factor, true, cancel.get()).cancelled;
+        return outcome;
+    }));
+}
+
+void ComparePlaneDXF::onBackgroundRegistered(const DxfDrawing &registered, bool cancelled, double startUnit)
+{
+    m_registering = false;
+    if (m_loader) {
+        m_loader->done(QDialog::Accepted);
+        m_loader->deleteLater();
+    }
+    PlotDrawing *d = drawing();
+    PlotWidget *p = plot();
+    if (!d || !p)
+        return;
+    if (cancelled) {
+        // As before the second click: the drawing and its markers stay, and
+        // the registration starts again from the trace point.
+        registrationStage = 0;
+        makeReperPointsUnpickable();
+        p->setSelectionMarkerVisible(true);
+        emit statusText(QStringLiteral("Выберите первую точку на трассе"));
+        return;
+    }
+    d->drawing = registered;
+    // A change of the display unit while the search ran scaled the drawing
+    // it started from; the result follows it.
+    if (startUnit > 0 && d->unitFactor != startUnit)
+        ::scaleDrawing(d->drawing, d->unitFactor / startUnit);
+    for (; markerCount > 0; --markerCount)
+        removeLastReperPoint();
+    placeAll();
+    p->replot(QCustomPlot::rpRefreshHint);
+    finishRegistration();
 }
 
 // The drawing and the element's points are in the display unit of the moment

@@ -7,6 +7,11 @@
 #include <QPointer>
 #include <QVector>
 
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class Loader;
 class QCPAbstractItem;
 class QCPCurve;
 class QCustomPlot;
@@ -38,6 +43,10 @@ double curveValueAt(const QCPCurve *curve, int index);
 // trace point, then the matching point of the drawing (one of its markers);
 // the drawing is moved so that the two coincide, turned about that point to
 // the orientation that fits the trace best and shifted to the best fit.
+// A drawing of more than kBackgroundEntities entities is registered off the
+// GUI thread behind the busy window, whose "Отмена" stops the search and
+// leaves the drawing where it was, the element waiting for the first click
+// again; a smaller one is registered at once, inside the click.
 class ComparePlaneDXF : public ComparePlaneMeasurement {
     Q_OBJECT
 public:
@@ -51,6 +60,10 @@ public:
     ~ComparePlaneDXF() override;
 
     bool hasDrawing() const { return imported; }
+    // True while a registration runs off the GUI thread.
+    bool isRegistering() const { return m_registering; }
+
+    static constexpr int kBackgroundEntities = 200;
 
     // Follows a change of the display unit: the drawing and the registration
     // points scale by the ratio of the new and the old unit.
@@ -76,6 +89,9 @@ public:
 
 private:
     void onPlotMousePress(QMouseEvent *event);
+    void registerInBackground();
+    void onBackgroundRegistered(const DxfDrawing &registered, bool cancelled, double startUnit);
+    void finishRegistration();
     bool importDrawing(QWidget *dialogParent);
     void placeAll();
     void followUnit();
@@ -87,4 +103,10 @@ private:
     // Display units per millimetre of tracePoint, drawingPoint and the markers.
     double unitFactor;
     bool imported = false;
+    // The registration running off the GUI thread: its stop flag (shared
+    // with the search) and the busy window.
+    bool m_registering = false;
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+    QPointer<Loader> m_loader;
+    std::function<void()> m_waitForSearch;
 };

@@ -53,31 +53,155 @@ Geometry arcGeometry(double cx, double cy, double r, double start, double end)
     return g;
 }
 
-// Lines, circles and arcs; ellipses have no geometry.
-bool entityGeometry(const QString &type, const QVector<double> &p, Geometry *g)
+// What the geometry and the moves make of an entity's type.
+enum class EntityKind : unsigned char { Line, Circle, Other };
+
+EntityKind entityKind(const QString &type)
 {
-    if (type == DxfType::line() && p.size() >= 4) {
+    if (type == DxfType::line())
+        return EntityKind::Line;
+    if (type == DxfType::circle())
+        return EntityKind::Circle;
+    return EntityKind::Other;
+}
+
+// Lines, circles and arcs; ellipses have no geometry.
+bool entityGeometry(EntityKind kind, const double *p, int n, Geometry *g)
+{
+    if (kind == EntityKind::Line && n >= 4) {
         *g = segmentGeometry(p[0], p[1], p[2], p[3]);
         return true;
     }
-    if (type == DxfType::circle() && p.size() >= 5) {
+    if (kind == EntityKind::Circle && n >= 5) {
         *g = arcGeometry(p[0], p[1], p[2], p[3], p[4]);
         return true;
     }
     return false;
 }
 
-QVector<Geometry> drawingGeometry(const DxfDrawing &drawing)
+bool entityGeometry(const QString &type, const QVector<double> &p, Geometry *g)
 {
-    QVector<Geometry> geometry;
-    geometry.reserve(drawing.size());
+    return entityGeometry(entityKind(type), p.constData(), p.size(), g);
+}
+
+void drawingGeometry(const DxfDrawing &drawing, std::vector<Geometry> *geometry)
+{
+    geometry->clear();
+    geometry->reserve(drawing.size());
     Geometry g;
     for (int i = 0; i < drawing.size(); ++i) {
         if (entityGeometry(drawing.dxfEntityTypes[i], drawing.dxfEntityParams[i], &g))
-            geometry.append(g);
+            geometry->push_back(g);
     }
-    return geometry;
 }
+
+// The moves of one entity's parameters, shared by the drawing's own moves and
+// the searches', so that both reach the very same numbers.
+inline void translateEntity(EntityKind kind, double *p, int n, double dx, double dy)
+{
+    if (n < 2)
+        return;
+    p[0] += dx;
+    p[1] += dy;
+    if (kind == EntityKind::Line && n >= 4) {
+        p[2] += dx;
+        p[3] += dy;
+    }
+}
+
+struct Turn {
+    Turn(double degrees, const QPointF &centre)
+        : degrees(degrees)
+        , c(cosDegrees(degrees))
+        , s(sinDegrees(degrees))
+        , x0(centre.x())
+        , y0(centre.y())
+    {
+    }
+    void point(double &x, double &y) const
+    {
+        const double dx = x - x0, dy = y - y0;
+        x = x0 + dx * c - dy * s;
+        y = y0 + dx * s + dy * c;
+    }
+    double degrees, c, s, x0, y0;
+};
+
+inline void rotateEntity(EntityKind kind, double *p, int n, const Turn &turn)
+{
+    if (n < 2)
+        return;
+    turn.point(p[0], p[1]);
+    if (kind == EntityKind::Line && n >= 4) {
+        turn.point(p[2], p[3]);
+    } else if (kind == EntityKind::Circle && n >= 5 && p[3] >= 0) { // an arc
+        p[3] = normalizedDegrees(p[3] + turn.degrees);
+        p[4] = normalizedDegrees(p[4] + turn.degrees);
+    }
+}
+
+// A drawing as the searches move it: its entities' kinds, decided once, and
+// where each one's parameters start in a flat array of numbers. The searches
+// keep a few such arrays (the drawing and its trials) over one layout, so a
+// trial costs no copies of lists and no comparisons of type names. The moves
+// and the geometry are the drawing's own, so a search over the arrays ends
+// where one over the drawing would.
+class DrawingLayout {
+public:
+    explicit DrawingLayout(const DxfDrawing &drawing, std::vector<double> *params)
+    {
+        const int n = drawing.size();
+        m_kind.reserve(n);
+        m_start.reserve(n + 1);
+        m_start.push_back(0);
+        params->clear();
+        for (int i = 0; i < n; ++i) {
+            const QVector<double> &p = drawing.dxfEntityParams[i];
+            m_kind.push_back(entityKind(drawing.dxfEntityTypes[i]));
+            params->insert(params->end(), p.begin(), p.end());
+            m_start.push_back(int(params->size()));
+        }
+    }
+
+    // *to made from, each entity then moved by move(kind, parameters, count).
+    template <typename Move>
+    void moved(const std::vector<double> &from, std::vector<double> *to, Move move) const
+    {
+        *to = from;
+        double *p = to->data();
+        for (size_t i = 0; i < m_kind.size(); ++i)
+            move(m_kind[i], p + m_start[i], m_start[i + 1] - m_start[i]);
+    }
+
+    void geometry(const std::vector<double> &params, std::vector<Geometry> *geometry) const
+    {
+        geometry->clear();
+        geometry->reserve(m_kind.size());
+        Geometry g;
+        for (size_t i = 0; i < m_kind.size(); ++i) {
+            if (entityGeometry(m_kind[i], params.data() + m_start[i], m_start[i + 1] - m_start[i], &g))
+                geometry->push_back(g);
+        }
+    }
+
+    // The parameters back into the drawing the layout was made from; only
+    // the entities that moved are written.
+    void writeTo(const std::vector<double> &params, DxfDrawing &drawing) const
+    {
+        for (int i = 0; i < drawing.size() && size_t(i) < m_kind.size(); ++i) {
+            const double *from = params.data() + m_start[i];
+            const QVector<double> &now = drawing.dxfEntityParams[i];
+            if (!std::equal(now.cbegin(), now.cend(), from)) {
+                QVector<double> &p = drawing.dxfEntityParams[i];
+                std::copy(from, from + p.size(), p.begin());
+            }
+        }
+    }
+
+private:
+    std::vector<EntityKind> m_kind;
+    std::vector<int> m_start; // of each entity's parameters, and their end
+};
 
 double entityDistance(const Geometry &g, double px, double py)
 {
@@ -108,7 +232,7 @@ double entityDistance(const Geometry &g, double px, double py)
     return std::min(length(px - g.sx, py - g.sy), length(px - g.ex, py - g.ey));
 }
 
-double nearest(const QVector<Geometry> &geometry, double x, double y)
+double nearest(const std::vector<Geometry> &geometry, double x, double y)
 {
     double best = kNoDrawingDistance;
     for (const Geometry &g : geometry) {
@@ -163,8 +287,7 @@ double distanceToDrawing(const DxfDrawing &drawing, double x, double y)
 
 DrawingDistance::DrawingDistance(const DxfDrawing &drawing)
 {
-    const QVector<Geometry> geometry = drawingGeometry(drawing);
-    m_geometry.assign(geometry.begin(), geometry.end());
+    drawingGeometry(drawing, &m_geometry);
     for (const Geometry &g : m_geometry)
         m_scale = std::max({ m_scale, std::abs(g.minX), std::abs(g.maxX), std::abs(g.minY), std::abs(g.maxY) });
 }
@@ -218,38 +341,18 @@ void translateDrawing(DxfDrawing &drawing, double dx, double dy)
 {
     for (int i = 0; i < drawing.size(); ++i) {
         QVector<double> &p = drawing.dxfEntityParams[i];
-        if (p.size() < 2)
-            continue;
-        p[0] += dx;
-        p[1] += dy;
-        if (drawing.dxfEntityTypes[i] == DxfType::line() && p.size() >= 4) {
-            p[2] += dx;
-            p[3] += dy;
-        }
+        if (p.size() >= 2)
+            translateEntity(entityKind(drawing.dxfEntityTypes[i]), p.data(), p.size(), dx, dy);
     }
 }
 
 void rotateDrawing(DxfDrawing &drawing, double degrees, const QPointF &centre)
 {
-    const double c = cosDegrees(degrees), s = sinDegrees(degrees);
-    const double x0 = centre.x(), y0 = centre.y();
-    auto turn = [&](double &x, double &y) {
-        const double dx = x - x0, dy = y - y0;
-        x = x0 + dx * c - dy * s;
-        y = y0 + dx * s + dy * c;
-    };
+    const Turn turn(degrees, centre);
     for (int i = 0; i < drawing.size(); ++i) {
         QVector<double> &p = drawing.dxfEntityParams[i];
-        const QString &type = drawing.dxfEntityTypes[i];
-        if (p.size() < 2)
-            continue;
-        turn(p[0], p[1]);
-        if (type == DxfType::line() && p.size() >= 4) {
-            turn(p[2], p[3]);
-        } else if (type == DxfType::circle() && isArcParams(p)) {
-            p[3] = normalizedDegrees(p[3] + degrees);
-            p[4] = normalizedDegrees(p[4] + degrees);
-        }
+        if (p.size() >= 2)
+            rotateEntity(entityKind(drawing.dxfEntityTypes[i]), p.data(), p.size(), turn);
     }
 }
 
@@ -293,16 +396,230 @@ DrawingFitError::DrawingFitError(const QVector<QPointF> &points, bool prune)
     m_ny = std::min(kMaxSide, int(h / cell) + 1);
 }
 
+DrawingFitError::~DrawingFitError() = default;
+
+// A tree of the entities' bounding boxes, for the nearest entity to each of
+// many points. Its grouping is made from the boxes of the drawing it first
+// sees; later evaluations only recompute the boxes, which is right however the
+// entities moved and stays quick while they move together, as the searches
+// move them. Entities whose box is not finite stay outside the tree and are
+// measured from every point.
+class DrawingFitError::EntityTree {
+public:
+    void update(const std::vector<Geometry> &geometry)
+    {
+        if (geometry.size() != m_entities || !refit(geometry)) {
+            build(geometry);
+            refit(geometry);
+        }
+    }
+
+    // The distance from (x, y) to the nearest entity, the same as nearest()
+    // gives. The search starts at the entity nearest to the previous point
+    // (trace points come in order) and skips a box that lies farther than
+    // the nearest distance so far by more than any rounding, as
+    // DrawingDistance does; a node's box holds its entities' boxes, so it is
+    // skipped only where each of them would be.
+    double nearest(const std::vector<Geometry> &geometry, double x, double y)
+    {
+        double best = kNoDrawingDistance;
+        size_t nearestIndex = m_last < geometry.size() ? m_last : 0;
+        if (m_last < geometry.size()) {
+            const double d = entityDistance(geometry[m_last], x, y);
+            if (d < best)
+                best = d;
+        }
+        for (const int k : m_loose) {
+            const double d = entityDistance(geometry[k], x, y);
+            if (d < best) {
+                best = d;
+                nearestIndex = k;
+            }
+        }
+        if (m_nodes.empty()) {
+            m_last = nearestIndex;
+            return best;
+        }
+        const double slack = 1e-12 * (m_scale + std::abs(x) + std::abs(y));
+        double reach = best * (1 + 1e-12) + slack;
+        double reach2 = reach * reach;
+        auto gap2 = [x, y](double minX, double minY, double maxX, double maxY) {
+            const double bx = std::max({ minX - x, 0.0, x - maxX });
+            const double by = std::max({ minY - y, 0.0, y - maxY });
+            return bx * bx + by * by;
+        };
+        struct Pending {
+            int node;
+            double gap2;
+        };
+        Pending stack[kMaxDepth + 2];
+        int top = 0;
+        stack[top++] = { 0, gap2(m_nodes[0].minX, m_nodes[0].minY, m_nodes[0].maxX, m_nodes[0].maxY) };
+        while (top > 0) {
+            const Pending pending = stack[--top];
+            if (pending.gap2 > reach2)
+                continue;
+            const Node &node = m_nodes[pending.node];
+            if (node.leaf) {
+                for (int k = node.a; k < node.b; ++k) {
+                    const Box &box = m_boxes[k];
+                    if (gap2(box.minX, box.minY, box.maxX, box.maxY) > reach2)
+                        continue;
+                    const size_t i = size_t(m_order[k]);
+                    if (i == m_last)
+                        continue;
+                    const double d = entityDistance(geometry[i], x, y);
+                    if (d < best) {
+                        best = d;
+                        nearestIndex = i;
+                        reach = best * (1 + 1e-12) + slack;
+                        reach2 = reach * reach;
+                    }
+                }
+                continue;
+            }
+            // The nearer child is searched first.
+            const Node &l = m_nodes[node.a], &r = m_nodes[node.b];
+            const double gl = gap2(l.minX, l.minY, l.maxX, l.maxY), gr = gap2(r.minX, r.minY, r.maxX, r.maxY);
+            if (gl <= gr) {
+                stack[top++] = { node.b, gr };
+                stack[top++] = { node.a, gl };
+            } else {
+                stack[top++] = { node.a, gl };
+                stack[top++] = { node.b, gr };
+            }
+        }
+        m_last = nearestIndex;
+        return best;
+    }
+
+private:
+    struct Node {
+        double minX, minY, maxX, maxY;
+        // Inner: the children's nodes; leaf: the range of its entities in m_order.
+        int a, b;
+        bool leaf;
+    };
+    // An entity's box, kept in the order of m_order so that a leaf's boxes
+    // lie together.
+    struct Box {
+        double minX, minY, maxX, maxY;
+    };
+    static constexpr int kLeafSize = 8;
+    // Halving at the median keeps the depth at the logarithm of the count.
+    static constexpr int kMaxDepth = 40;
+
+    static bool finiteBox(const Geometry &g)
+    {
+        return std::isfinite(g.minX) && std::isfinite(g.minY) && std::isfinite(g.maxX) && std::isfinite(g.maxY);
+    }
+
+    void build(const std::vector<Geometry> &geometry)
+    {
+        m_entities = geometry.size();
+        m_order.clear();
+        m_loose.clear();
+        m_nodes.clear();
+        for (size_t i = 0; i < geometry.size(); ++i)
+            (finiteBox(geometry[i]) ? m_order : m_loose).push_back(int(i));
+        m_boxes.resize(m_order.size());
+        if (!m_order.empty())
+            buildNode(geometry, 0, int(m_order.size()));
+    }
+
+    // The nodes in preorder: a node's children come after it.
+    int buildNode(const std::vector<Geometry> &geometry, int begin, int end)
+    {
+        const int index = int(m_nodes.size());
+        m_nodes.push_back(Node { 0, 0, 0, 0, begin, end, true });
+        if (end - begin <= kLeafSize)
+            return index;
+        // Split at the median of the boxes' centres along the longer side.
+        double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+        for (int k = begin; k < end; ++k) {
+            const Geometry &g = geometry[m_order[k]];
+            const double cx = g.minX / 2 + g.maxX / 2, cy = g.minY / 2 + g.maxY / 2;
+            minX = std::min(minX, cx), maxX = std::max(maxX, cx);
+            minY = std::min(minY, cy), maxY = std::max(maxY, cy);
+        }
+        const bool alongX = maxX - minX >= maxY - minY;
+        const int middle = begin + (end - begin) / 2;
+        std::nth_element(m_order.begin() + begin, m_order.begin() + middle, m_order.begin() + end,
+            [&geometry, alongX](int i, int j) {
+                const Geometry &a = geometry[i], &b = geometry[j];
+                return alongX ? a.minX / 2 + a.maxX / 2 < b.minX / 2 + b.maxX / 2
+                              : a.minY / 2 + a.maxY / 2 < b.minY / 2 + b.maxY / 2;
+            });
+        const int left = buildNode(geometry, begin, middle);
+        const int right = buildNode(geometry, middle, end);
+        m_nodes[index] = Node { 0, 0, 0, 0, left, right, false };
+        return index;
+    }
+
+    // The boxes of the nodes from those of the entities, children first;
+    // false when an entity's box is no longer finite.
+    bool refit(const std::vector<Geometry> &geometry)
+    {
+        for (int n = int(m_nodes.size()) - 1; n >= 0; --n) {
+            Node &node = m_nodes[n];
+            if (node.leaf) {
+                node.minX = node.minY = INFINITY;
+                node.maxX = node.maxY = -INFINITY;
+                for (int k = node.a; k < node.b; ++k) {
+                    const Geometry &g = geometry[m_order[k]];
+                    if (!finiteBox(g))
+                        return false;
+                    m_boxes[k] = Box { g.minX, g.minY, g.maxX, g.maxY };
+                    node.minX = std::min(node.minX, g.minX), node.maxX = std::max(node.maxX, g.maxX);
+                    node.minY = std::min(node.minY, g.minY), node.maxY = std::max(node.maxY, g.maxY);
+                }
+            } else {
+                const Node &l = m_nodes[node.a], &r = m_nodes[node.b];
+                node.minX = std::min(l.minX, r.minX), node.maxX = std::max(l.maxX, r.maxX);
+                node.minY = std::min(l.minY, r.minY), node.maxY = std::max(l.maxY, r.maxY);
+            }
+        }
+        if (!m_nodes.empty()) {
+            const Node &root = m_nodes[0];
+            m_scale = std::max({ std::abs(root.minX), std::abs(root.maxX), std::abs(root.minY), std::abs(root.maxY) });
+        }
+        return true;
+    }
+
+    size_t m_entities = size_t(-1);
+    std::vector<Node> m_nodes;
+    std::vector<int> m_order; // entity indices, each leaf's together
+    std::vector<Box> m_boxes; // their boxes, in the same order
+    std::vector<int> m_loose; // entities outside the tree
+    double m_scale = 0; // the largest magnitude of a box coordinate in the tree
+    size_t m_last = 0;
+};
+
+namespace {
+
+// Up to this many entities, the candidates found per cell of the points' grid
+// are quicker; beyond, the tree.
+constexpr size_t kTreeEntities = 1000;
+
+} // namespace
+
 double DrawingFitError::operator()(const DxfDrawing &drawing)
 {
+    drawingGeometry(drawing, &m_geometry);
+    return (*this)(m_geometry);
+}
+
+double DrawingFitError::operator()(const std::vector<Geometry> &geometry)
+{
     ++m_evaluations;
-    const QVector<Geometry> geometry = drawingGeometry(drawing);
+    if (m_prune && geometry.size() > kTreeEntities)
+        return treeSum(geometry);
     if (m_prune && geometry.size() > 2)
         return prunedSum(geometry);
     return plainSum(geometry);
 }
 
-double DrawingFitError::plainSum(const QVector<Geometry> &geometry) const
+double DrawingFitError::plainSum(const std::vector<Geometry> &geometry) const
 {
     double sum = 0;
     for (const QPointF &p : m_points)
@@ -310,7 +627,23 @@ double DrawingFitError::plainSum(const QVector<Geometry> &geometry) const
     return sum;
 }
 
-double DrawingFitError::prunedSum(const QVector<Geometry> &geometry)
+double DrawingFitError::treeSum(const std::vector<Geometry> &geometry)
+{
+    if (!m_tree)
+        m_tree = std::make_unique<EntityTree>();
+    m_tree->update(geometry);
+    double sum = 0;
+    for (const QPointF &p : qAsConst(m_points)) {
+        const double x = p.x(), y = p.y();
+        if (!m_allFinite && (!std::isfinite(x) || !std::isfinite(y)))
+            sum += nearest(geometry, x, y);
+        else
+            sum += m_tree->nearest(geometry, x, y);
+    }
+    return sum;
+}
+
+double DrawingFitError::prunedSum(const std::vector<Geometry> &geometry)
 {
     m_cellStart.fill(-1, m_nx * m_ny);
     m_cellCount.fill(0, m_nx * m_ny);
@@ -346,7 +679,7 @@ double DrawingFitError::prunedSum(const QVector<Geometry> &geometry)
 // farther than U from the whole cell cannot be nearest to any of its points.
 // The cell is widened a little and U raised a little, so that rounding can
 // never drop the nearest entity.
-void DrawingFitError::cellCandidates(int cell, const QVector<Geometry> &geometry)
+void DrawingFitError::cellCandidates(int cell, const std::vector<Geometry> &geometry)
 {
     const int ix = cell % m_nx, iy = cell / m_nx;
     const double scale
@@ -362,7 +695,7 @@ void DrawingFitError::cellCandidates(int cell, const QVector<Geometry> &geometry
     bound += 1e-9 * (bound + halfDiagonal);
 
     m_cellStart[cell] = m_candidates.size();
-    for (int i = 0; i < geometry.size(); ++i) {
+    for (int i = 0; i < int(geometry.size()); ++i) {
         const Geometry &g = geometry[i];
         const double gx = std::max({ 0.0, g.minX - x1, x0 - g.maxX });
         const double gy = std::max({ 0.0, g.minY - y1, y0 - g.maxY });
@@ -383,24 +716,50 @@ constexpr int kRunToGrow = 3;
 // The largest shift step, in millimetres: far beyond any drawing's numbers.
 constexpr double kMaxShiftStep = 1e9;
 
+// A search's drawing and its two trials, as numbers over one layout.
+struct Search {
+    Search(const DxfDrawing &drawing, DrawingFitError &error)
+        : layout(drawing, &current)
+        , error(error)
+    {
+    }
+
+    double evaluate(const std::vector<double> &params)
+    {
+        layout.geometry(params, &geometry);
+        return error(geometry);
+    }
+
+    std::vector<double> current; // filled by the layout, so made before it
+    DrawingLayout layout;
+    std::vector<double> forward, backward;
+    std::vector<Geometry> geometry;
+    DrawingFitError &error;
+};
+
+bool cancelled(const FitCancel *cancel)
+{
+    return cancel && cancel->load(std::memory_order_relaxed);
+}
+
 // One step of a search: the drawing moved one way and the other; the better
 // of the two replaces it when it beats the best error so far. Returns the
-// direction taken (+1, -1) or 0 when neither trial helped.
-template <typename Move>
-int trialStep(DxfDrawing &drawing, double step, double *best, DrawingFitError &error, Move move)
+// direction taken (+1, -1) or 0 when neither trial helped. moveBy(step)
+// gives the move of one entity's parameters.
+template <typename MoveBy>
+int trialStep(Search &search, double step, double *best, MoveBy moveBy)
 {
-    DxfDrawing forward = drawing, backward = drawing;
-    move(forward, step);
-    move(backward, -step);
-    const double g = error(forward);
-    const double h = error(backward);
+    search.layout.moved(search.current, &search.forward, moveBy(step));
+    search.layout.moved(search.current, &search.backward, moveBy(-step));
+    const double g = search.evaluate(search.forward);
+    const double h = search.evaluate(search.backward);
     if (g < *best && g < h) {
-        drawing = forward;
+        search.current.swap(search.forward);
         *best = g;
         return 1;
     }
     if (h < g && h < *best) {
-        drawing = backward;
+        search.current.swap(search.backward);
         *best = h;
         return -1;
     }
@@ -409,74 +768,88 @@ int trialStep(DxfDrawing &drawing, double step, double *best, DrawingFitError &e
 
 } // namespace
 
-RotationFit fitRotation(DxfDrawing &drawing, const QPointF &centre, DrawingFitError &error)
+RotationFit fitRotation(DxfDrawing &drawing, const QPointF &centre, DrawingFitError &error, const FitCancel *cancel)
 {
+    Search search(drawing, error);
+    auto turnBy = [&centre](double degrees) {
+        const Turn turn(degrees, centre);
+        return [turn](EntityKind kind, double *p, int n) { rotateEntity(kind, p, n, turn); };
+    };
     // Upside down first; equal errors keep the drawing turned over.
-    DxfDrawing flipped = drawing;
-    rotateDrawing(flipped, 180, centre);
+    search.layout.moved(search.current, &search.forward, turnBy(180));
     RotationFit fit;
-    fit.error = error(flipped);
+    fit.error = search.evaluate(search.forward);
     fit.angle = 180;
-    const double upright = error(drawing);
+    const double upright = search.evaluate(search.current);
     if (upright < fit.error) {
         fit.error = upright;
         fit.angle = 0;
     } else {
-        drawing = flipped;
+        search.current.swap(search.forward);
     }
 
-    auto turn = [&centre](DxfDrawing &d, double degrees) { rotateDrawing(d, degrees, centre); };
     double step = 90;
-    for (int trial = 0; step >= 0.001 && trial < kMaxTrials; ++trial) {
-        const int direction = trialStep(drawing, step, &fit.error, error, turn);
+    for (int trial = 0; step >= 0.001 && trial < kMaxTrials && !cancelled(cancel); ++trial) {
+        const int direction = trialStep(search, step, &fit.error, turnBy);
         if (direction == 0)
             step *= 0.5;
         fit.angle += direction * step;
     }
     fit.angle = normalizedDegrees(fit.angle);
+    search.layout.writeTo(search.current, drawing);
     qDebug() << "Error after rotation guess" << fit.error;
     return fit;
 }
 
-ShiftFit fitShift(DxfDrawing &drawing, double unitFactor, DrawingFitError &error)
+ShiftFit fitShift(DxfDrawing &drawing, double unitFactor, DrawingFitError &error, const FitCancel *cancel)
 {
+    Search search(drawing, error);
     ShiftFit fit;
-    fit.error = error(drawing);
+    fit.error = search.evaluate(search.current);
     qDebug() << "Before calculating" << fit.error;
-    auto search = [&](bool vertical) {
-        auto move = [vertical](DxfDrawing &d, double by) { translateDrawing(d, vertical ? 0 : by, vertical ? by : 0); };
+    auto run = [&](bool vertical) {
+        auto moveBy = [vertical](double by) {
+            const double dx = vertical ? 0 : by, dy = vertical ? by : 0;
+            return [dx, dy](EntityKind kind, double *p, int n) { translateEntity(kind, p, n, dx, dy); };
+        };
         double step = unitFactor;
-        int run = 0, lastDirection = 0;
-        for (int trial = 0; step > 0.001 && trial < kMaxTrials; ++trial) {
-            const int direction = trialStep(drawing, step, &fit.error, error, move);
+        int successes = 0, lastDirection = 0;
+        for (int trial = 0; step > 0.001 && trial < kMaxTrials && !cancelled(cancel); ++trial) {
+            const int direction = trialStep(search, step, &fit.error, moveBy);
             (vertical ? fit.shift.ry() : fit.shift.rx()) += direction * step;
             if (direction == 0) {
                 step *= 0.5;
-                run = 0;
+                successes = 0;
             } else {
-                run = direction == lastDirection ? run + 1 : 1;
-                if (run >= kRunToGrow && step * 2 <= kMaxShiftStep * unitFactor)
+                successes = direction == lastDirection ? successes + 1 : 1;
+                if (successes >= kRunToGrow && step * 2 <= kMaxShiftStep * unitFactor)
                     step *= 2;
             }
             lastDirection = direction;
         }
     };
-    search(true);
+    run(true);
     qDebug() << "Error after vertical guess" << fit.error;
-    search(false);
+    run(false);
     qDebug() << "Error after horizontal guess" << fit.error;
+    search.layout.writeTo(search.current, drawing);
     return fit;
 }
 
 Registration registerDrawing(DxfDrawing &drawing, const QPointF &tracePoint, const QPointF &drawingPoint,
-    const QVector<QPointF> &points, double unitFactor, bool prune)
+    const QVector<QPointF> &points, double unitFactor, bool prune, const FitCancel *cancel)
 {
     translateDrawing(drawing, tracePoint.x() - drawingPoint.x(), tracePoint.y() - drawingPoint.y());
     DrawingFitError error(points, prune);
     Registration result;
-    result.angle = fitRotation(drawing, tracePoint, error).angle;
-    const ShiftFit shift = fitShift(drawing, unitFactor, error);
+    result.angle = fitRotation(drawing, tracePoint, error, cancel).angle;
+    if (cancelled(cancel)) {
+        result.cancelled = true;
+        return result;
+    }
+    const ShiftFit shift = fitShift(drawing, unitFactor, error, cancel);
     result.shift = shift.shift;
     result.error = shift.error;
+    result.cancelled = cancelled(cancel);
     return result;
 }

@@ -4,6 +4,8 @@
 
 #include <QPointF>
 #include <QVector>
+#include <atomic>
+#include <memory>
 #include <vector>
 
 // Geometry of the comparison of a trace with a drawing, and the search that
@@ -42,27 +44,36 @@ void scaleDrawing(DxfDrawing &drawing, double factor);
 
 // The fit error of a drawing against one fixed set of points, evaluated many
 // times while the drawing moves. With pruning, each point is measured only
-// against the entities that can be nearest to it, found per cell of a grid
-// over the points by the entities' bounding boxes; the sum is the same as the
-// plain one, to the last bit.
+// against the entities that can be nearest to it: for a small drawing those
+// found per cell of a grid over the points by the entities' bounding boxes,
+// for a large one those a tree of the entities' boxes leaves in reach. The
+// sum is the same as the plain one, to the last bit.
 class DrawingFitError {
 public:
     explicit DrawingFitError(const QVector<QPointF> &points, bool prune = true);
+    ~DrawingFitError();
 
     double operator()(const DxfDrawing &drawing);
     int evaluations() const { return m_evaluations; }
 
     // An entity as the distance sees it (lines, circles and arcs).
     struct Geometry;
+    // The same error for the entities' geometry as the searches make it.
+    double operator()(const std::vector<Geometry> &geometry);
 
 private:
-    double plainSum(const QVector<Geometry> &geometry) const;
-    double prunedSum(const QVector<Geometry> &geometry);
-    void cellCandidates(int cell, const QVector<Geometry> &geometry);
+    class EntityTree;
+
+    double plainSum(const std::vector<Geometry> &geometry) const;
+    double prunedSum(const std::vector<Geometry> &geometry);
+    double treeSum(const std::vector<Geometry> &geometry);
+    void cellCandidates(int cell, const std::vector<Geometry> &geometry);
 
     QVector<QPointF> m_points;
     bool m_prune;
     int m_evaluations = 0;
+    std::vector<Geometry> m_geometry; // of the drawing evaluated last
+    std::unique_ptr<EntityTree> m_tree;
     // The grid over the points' bounding box.
     double m_x0 = 0, m_y0 = 0, m_cell = 1;
     int m_nx = 1, m_ny = 1;
@@ -98,9 +109,14 @@ struct RotationFit {
     double error = 0;
 };
 
+// Set from another thread to stop a search between two trials; the drawing is
+// then left somewhere on the way.
+using FitCancel = std::atomic<bool>;
+
 // Turns the drawing about centre to the orientation of least error: first
 // upside down or not, then by steps halving from 90 degrees to below 0.001.
-RotationFit fitRotation(DxfDrawing &drawing, const QPointF &centre, DrawingFitError &error);
+RotationFit fitRotation(
+    DxfDrawing &drawing, const QPointF &centre, DrawingFitError &error, const FitCancel *cancel = nullptr);
 struct ShiftFit {
     QPointF shift; // how far the drawing moved
     double error = 0;
@@ -110,15 +126,16 @@ struct ShiftFit {
 // millimetre (unitFactor display units) while above 0.001; a step that keeps
 // succeeding in one direction doubles, so a drawing far off is reached in a
 // few dozen trials.
-ShiftFit fitShift(DxfDrawing &drawing, double unitFactor, DrawingFitError &error);
+ShiftFit fitShift(DxfDrawing &drawing, double unitFactor, DrawingFitError &error, const FitCancel *cancel = nullptr);
 
 struct Registration {
     double angle = 0; // degrees the drawing was turned
     QPointF shift; // how far the shifts moved it after turning
     double error = 0;
+    bool cancelled = false; // stopped by the cancel flag: the drawing is of no use
 };
 
 // The whole registration: drawingPoint is moved onto tracePoint, then the
 // drawing is turned about tracePoint and shifted to fit the points.
 Registration registerDrawing(DxfDrawing &drawing, const QPointF &tracePoint, const QPointF &drawingPoint,
-    const QVector<QPointF> &points, double unitFactor, bool prune = true);
+    const QVector<QPointF> &points, double unitFactor, bool prune = true, const FitCancel *cancel = nullptr);

@@ -41,11 +41,14 @@ private Q_SLOTS:
     void rotation();
     void translationAndScale();
     void prunedErrorIsThePlainError();
+    void largeDrawingErrorIsThePlainError();
     void equalErrorsKeepTheDrawingTurnedOver();
     void registration_data();
     void registration();
     void farEntitiesAreReachedInFewTrials_data();
     void farEntitiesAreReachedInFewTrials();
+    void largeDrawingLandsOnTheTrace();
+    void cancelStopsTheSearch();
 };
 
 // Distances from a point to one entity, against hand calculations.
@@ -283,6 +286,83 @@ void TestDxfFit::prunedErrorIsThePlainError()
     }
 }
 
+// A drawing of many entities is measured through a tree of their boxes: the
+// sum is still the plain one to the last bit, while the drawing moves (the
+// tree's boxes follow), when it loses an entity (the tree is made anew) and
+// with an entity whose box is not finite, for points near and far.
+void TestDxfFit::largeDrawingErrorIsThePlainError()
+{
+    QRandomGenerator random(11);
+    auto uniform = [&](double lo, double hi) { return lo + (hi - lo) * random.generateDouble(); };
+    DxfDrawing drawing;
+    for (int i = 0; i < 1500; ++i) {
+        const double x = uniform(-5, 45), y = uniform(-8, 8);
+        switch (random.bounded(5)) {
+        case 0: // short segments, as of a dense polyline
+            drawing.append(DxfType::line(), { x, y, x + uniform(-0.05, 0.05), y + uniform(-0.05, 0.05) });
+            break;
+        case 1:
+            drawing.append(DxfType::line(), { x, y, uniform(-5, 45), uniform(-8, 8) });
+            break;
+        case 2:
+            drawing.append(DxfType::circle(), { x, y, uniform(0, 2), -1, -1 });
+            break;
+        case 3:
+            drawing.append(DxfType::circle(), { x, y, uniform(0, 2), uniform(0, 360), uniform(0, 360) });
+            break;
+        default:
+            drawing.append(DxfType::ellipse(), { x, y, 1, 2 });
+        }
+    }
+    // Segments ending on one another, seen along their line.
+    drawing.append(DxfType::line(), { 0, 0, 0, 0 });
+    drawing.append(DxfType::line(), { 0.7, 0, 0, 0 });
+    QVector<QPointF> points;
+    double y = 0;
+    for (int i = 0; i < 3000; ++i) {
+        y += uniform(-0.1, 0.1);
+        points.append(QPointF(i * 40.0 / 3000, i % 3 ? y : std::round(y)));
+    }
+    points << QPointF(-8, 0) << QPointF(300, -200);
+
+    DrawingFitError pruned(points, true), plain(points, false);
+    auto same = [&](const DxfDrawing &d, const char *what) {
+        const double a = pruned(d), b = plain(d);
+        QVERIFY2(a == b, qPrintable(QStringLiteral("%1: %2 != %3").arg(what).arg(a, 0, 'g', 17).arg(b, 0, 'g', 17)));
+    };
+    same(drawing, "as made");
+    rotateDrawing(drawing, 37, QPointF(20, 0));
+    translateDrawing(drawing, 0.3, -0.2);
+    same(drawing, "moved");
+    rotateDrawing(drawing, 180, QPointF(10, 0));
+    same(drawing, "turned over");
+    drawing.dxfEntityTypes.removeFirst();
+    drawing.dxfEntityParams.removeFirst();
+    same(drawing, "an entity fewer");
+    drawing.append(DxfType::line(), { 1, 1, INFINITY, 1 });
+    same(drawing, "with an infinite entity");
+
+    // A point, then a short segment ending at it, seen from along its line
+    // (whose distance can round below its box's), among many entities far off.
+    DxfDrawing farOff;
+    for (int i = 0; i < 1200; ++i)
+        farOff.append(DxfType::line(), { 1000.0 + i, 1000, 1000.5 + i, 1001 });
+    for (int round = 0; round < 1000; ++round) {
+        const QPointF end(uniform(-10, 10), uniform(-10, 10));
+        DxfDrawing d = drawingOf(DxfType::line(), { end.x(), end.y(), end.x(), end.y() });
+        const double angle = random.bounded(4) * M_PI / 2;
+        const double len = uniform(0, 2);
+        d.append(DxfType::line(),
+            { end.x() + len * std::cos(angle), end.y() + len * std::sin(angle), end.x(), end.y() });
+        d.dxfEntityTypes += farOff.dxfEntityTypes;
+        d.dxfEntityParams += farOff.dxfEntityParams;
+        const double far = uniform(0, 20);
+        const QVector<QPointF> point { { end.x() - far * std::cos(angle), end.y() - far * std::sin(angle) } };
+        const double a = DrawingFitError(point, true)(d), b = DrawingFitError(point, false)(d);
+        QVERIFY2(a == b, qPrintable(QStringLiteral("round %1: %2 != %3").arg(round).arg(a, 0, 'g', 17).arg(b, 0, 'g', 17)));
+    }
+}
+
 // A drawing that fits as well either way up is left upside down; an empty one
 // (every error equal) too, and its searches still end.
 void TestDxfFit::equalErrorsKeepTheDrawingTurnedOver()
@@ -395,6 +475,61 @@ void TestDxfFit::farEntitiesAreReachedInFewTrials()
     const QVector<double> &bottom = drawing.dxfEntityParams[1];
     QVERIFY(std::abs(bottom[1]) < 1e-3 * factor && std::abs(bottom[3]) < 1e-3 * factor);
     QVERIFY(std::min(bottom[0], bottom[2]) <= 0.001 * factor && std::max(bottom[0], bottom[2]) >= 9.999 * factor);
+}
+
+namespace {
+
+// The outline as a polyline of segments about `spacing` millimetres long,
+// turned by degrees about the origin and shifted.
+DxfDrawing densOutline(double spacing, double degrees, const QPointF &shift)
+{
+    const QVector<QPointF> vertices = DxfOutline::trace(spacing, 1);
+    DxfDrawing drawing;
+    for (int i = 0; i + 1 < vertices.size(); ++i) {
+        const QPointF a = DxfOutline::turned(vertices[i], degrees, shift);
+        const QPointF b = DxfOutline::turned(vertices[i + 1], degrees, shift);
+        drawing.append(DxfType::line(), { a.x(), a.y(), b.x(), b.y() });
+    }
+    return drawing;
+}
+
+} // namespace
+
+// A drawing of twenty thousand short segments on a trace of twenty-five
+// thousand points: the registration turns it back and lays it on the trace.
+void TestDxfFit::largeDrawingLandsOnTheTrace()
+{
+    const double degrees = 5;
+    const QPointF shift(3, -2);
+    DxfDrawing drawing = densOutline(0.0013, degrees, shift);
+    QVERIFY(drawing.size() > 20000);
+    const QVector<QPointF> points = DxfOutline::trace(0.0011, 1);
+    QVERIFY(points.size() > 24000);
+
+    const QPointF onTrace(5, 3);
+    const Registration result
+        = registerDrawing(drawing, onTrace, DxfOutline::turned(onTrace, degrees, shift), points, 1);
+    QVERIFY(!result.cancelled);
+    QVERIFY2(angleGap(result.angle, -degrees) < 0.01, qPrintable(QString::number(result.angle)));
+    const double mean = result.error / points.size();
+    QVERIFY2(mean < 1e-3, qPrintable(QString::number(mean)));
+    QCOMPARE(result.error, drawingFitError(drawing, points));
+    // The first segment starts at the outline's start again.
+    QVERIFY(std::hypot(drawing.dxfEntityParams[0][0], drawing.dxfEntityParams[0][1]) < 1e-3);
+}
+
+// A set cancel flag stops the searches before their first trial.
+void TestDxfFit::cancelStopsTheSearch()
+{
+    DxfDrawing drawing = densOutline(0.01, 5, QPointF(3, -2));
+    const QVector<QPointF> points = DxfOutline::trace(0.01, 1);
+    FitCancel cancel(true);
+    DrawingFitError error(points);
+    fitRotation(drawing, QPointF(5, 3), error, &cancel);
+    QCOMPARE(error.evaluations(), 2); // the flip test only
+    fitShift(drawing, 1, error, &cancel);
+    QCOMPARE(error.evaluations(), 3); // the error it starts from only
+    QVERIFY(registerDrawing(drawing, QPointF(5, 3), QPointF(5, 3), points, 1, true, &cancel).cancelled);
 }
 
 VANTOR_TEST_MAIN(TestDxfFit)
