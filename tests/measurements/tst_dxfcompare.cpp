@@ -13,7 +13,9 @@
 #include "measurements/reperpoint.h"
 #include "plot/qcpitemarc.h"
 #include "settings/settings.h"
+#include "widgets/loader.h"
 
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -81,6 +83,17 @@ struct Bench {
 
 const QPointF kShift(8, -6);
 
+// The outline as one polyline of segments about `spacing` millimetres long,
+// turned about the origin by degrees and shifted: a drawing of more entities
+// than are registered inside the click.
+QByteArray denseOutline(double spacing, double degrees, const QPointF &shift)
+{
+    QVector<QPointF> vertices;
+    for (const QPointF &p : DxfOutline::trace(spacing, 1))
+        vertices << DxfOutline::turned(p, degrees, shift);
+    return DxfText::file(DxfText::polyline(vertices, 0));
+}
+
 } // namespace
 
 class TestDxfCompare : public QObject {
@@ -93,6 +106,8 @@ private Q_SLOTS:
     void failedImportWaits_data();
     void failedImportWaits();
     void markersAreCapped();
+    void largeDrawingRegistersBehindTheBusyWindow();
+    void cancelLeavesTheDrawingWhereItWas();
     void oneDrawingPerPlot();
     void followsTheDisplayUnit();
 };
@@ -354,6 +369,83 @@ void TestDxfCompare::followsTheDisplayUnit()
     QCOMPARE(element->tracePoint, QPointF(0, 0));
     QCOMPARE(plotDrawing(&bench.plot).unitFactor, 1000.0);
     Settings::instance().axis_unit = 0;
+}
+
+// A large drawing is registered off the GUI thread: the second click returns
+// at once with the busy window up, and the result lands on the trace later.
+void TestDxfCompare::largeDrawingRegistersBehindTheBusyWindow()
+{
+    Bench bench;
+    std::unique_ptr<ComparePlaneDXF> element(
+        bench.import(bench.writeFile("dense.dxf", denseOutline(0.05, 6, kShift))));
+    QVERIFY(plotDrawing(&bench.plot).drawing.size() > ComparePlaneDXF::kBackgroundEntities);
+    QSignalSpy finished(element.get(), &Measurement::measumentFinished);
+
+    // The outline's start, on the trace and on the drawing.
+    bench.click(QPointF(0, 0));
+    bench.click(kShift);
+    QCOMPARE(element->registrationStage, qint16(2));
+    QVERIFY(element->isRegistering());
+    auto *loader = bench.plot.findChild<Loader *>();
+    QVERIFY(loader && loader->isVisible());
+    QCOMPARE(finished.count(), 0);
+    bench.click(kShift); // ignored while the search runs
+
+    QTRY_VERIFY_WITH_TIMEOUT(!element->isRegistering(), 30000);
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(element->isFinished());
+    QCOMPARE(element->markerCount, 0);
+    QVERIFY2(bench.meanDistance() < 0.001, qPrintable(QString::number(bench.meanDistance())));
+    QTRY_VERIFY(bench.plot.findChildren<Loader *>().isEmpty());
+    // The plot items moved with the entities.
+    const PlotDrawing &d = plotDrawing(&bench.plot);
+    auto *first = qobject_cast<QCPItemLine *>(d.dxfEntityItems[0].data());
+    QVERIFY(first);
+    QCOMPARE(first->start->coords(), QPointF(d.drawing.dxfEntityParams[0][0], d.drawing.dxfEntityParams[0][1]));
+}
+
+// "Отмена" of the busy window stops the search: the drawing and its markers
+// stay where they were and the element waits for the first click again; a
+// second registration then goes through. An element deleted while its search
+// runs waits for it to stop.
+void TestDxfCompare::cancelLeavesTheDrawingWhereItWas()
+{
+    Bench bench;
+    std::unique_ptr<ComparePlaneDXF> element(
+        bench.import(bench.writeFile("dense.dxf", denseOutline(0.05, 6, kShift))));
+    QSignalSpy finished(element.get(), &Measurement::measumentFinished);
+    QSignalSpy status(element.get(), &Measurement::statusText);
+    const auto params = plotDrawing(&bench.plot).drawing.dxfEntityParams;
+    const int markers = element->markerCount;
+
+    bench.click(QPointF(0, 0));
+    bench.click(kShift);
+    QVERIFY(element->isRegistering());
+    auto *loader = bench.plot.findChild<Loader *>();
+    QVERIFY(loader);
+    QTest::mouseClick(loader->findChild<QPushButton *>(QStringLiteral("cancelButton")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!element->isRegistering(), 30000);
+    QCOMPARE(plotDrawing(&bench.plot).drawing.dxfEntityParams, params);
+    QCOMPARE(element->registrationStage, qint16(0));
+    QCOMPARE(element->markerCount, markers);
+    QVERIFY(!element->isFinished());
+    QCOMPARE(finished.count(), 0);
+    QCOMPARE(status.last().first().toString(), QStringLiteral("Выберите первую точку на трассе"));
+    QTRY_VERIFY(bench.plot.findChildren<Loader *>().isEmpty());
+
+    bench.click(QPointF(0, 0));
+    bench.click(kShift);
+    QTRY_VERIFY_WITH_TIMEOUT(!element->isRegistering(), 30000);
+    QVERIFY(element->isFinished());
+    QVERIFY2(bench.meanDistance() < 0.001, qPrintable(QString::number(bench.meanDistance())));
+
+    std::unique_ptr<ComparePlaneDXF> other(
+        bench.import(bench.writeFile("dense.dxf", denseOutline(0.05, 6, kShift))));
+    bench.click(QPointF(0, 0));
+    bench.click(kShift);
+    QVERIFY(other->isRegistering());
+    other.reset();
+    QVERIFY(bench.plot.findChildren<Loader *>().isEmpty());
 }
 
 VANTOR_TEST_MAIN(TestDxfCompare)
