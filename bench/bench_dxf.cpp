@@ -130,8 +130,8 @@ Case makeDenseCase(int points, int segments)
 } // namespace
 
 // The registration of a drawing of many short segments on a 100,000-point
-// trace: its time grows with the number of entities (the most a drawing may
-// hold, kMaxDxfEntities, is far beyond a second).
+// trace, up to the most a drawing may hold (kMaxDxfEntities): beyond a few
+// hundred entities the element runs it off the GUI thread.
 static void BM_RegisterDenseDrawing(benchmark::State &state)
 {
     const Case c = makeDenseCase(100000, int(state.range(0)));

@@ -412,6 +412,7 @@ public:
             build(geometry);
             refit(geometry);
         }
+        m_windowValid = false;
     }
 
     // The distance from (x, y) to the nearest entity, the same as nearest()
@@ -420,67 +421,112 @@ public:
     // the nearest distance so far by more than any rounding, as
     // DrawingDistance does; a node's box holds its entities' boxes, so it is
     // skipped only where each of them would be.
+    //
+    // Neighbouring points share their candidates: the entities whose boxes
+    // meet a window about a point are kept, and a later point whose reach
+    // (the square about it, widened beyond any rounding) lies inside the
+    // window needs no others, as every entity outside lies beyond its reach.
     double nearest(const std::vector<Geometry> &geometry, double x, double y)
     {
+        Probe probe { geometry, x, y };
+        probe.nearestIndex = m_last < geometry.size() ? m_last : 0;
+        if (m_last < geometry.size())
+            probe.offer(m_last);
+        for (const int k : m_loose)
+            probe.offer(size_t(k));
+        if (m_nodes.empty())
+            return finish(probe);
+        probe.slack = 1e-12 * (m_scale + std::abs(x) + std::abs(y));
+        probe.reset();
+
+        const double r = probe.reach * (1 + 1e-9) + 2 * probe.slack;
+        const bool inside = m_windowValid && x - r >= m_wx0 && x + r <= m_wx1 && y - r >= m_wy0 && y + r <= m_wy1;
+        if (!inside && (2 * r >= m_failedHalf || !collectWindow(x, y, std::max(2 * r, m_windowHalf))))
+            return finish(search(probe));
+        // Boxes clear of the widened square are beyond reach; only the
+        // others are measured against the reach, which shrinks on the way.
+        const double sx0 = x - r, sx1 = x + r, sy0 = y - r, sy1 = y + r;
+        for (const int k : m_window) {
+            const Box &box = m_boxes[k];
+            if (box.minX > sx1 || box.maxX < sx0 || box.minY > sy1 || box.maxY < sy0)
+                continue;
+            probe.tryEntity(box, size_t(m_order[k]), m_last);
+        }
+        return finish(probe);
+    }
+
+private:
+    // One point's search: the nearest distance so far, the entity that gave
+    // it and how far a box may lie to be looked at.
+    struct Probe {
+        const std::vector<Geometry> &geometry;
+        double x, y;
         double best = kNoDrawingDistance;
-        size_t nearestIndex = m_last < geometry.size() ? m_last : 0;
-        if (m_last < geometry.size()) {
-            const double d = entityDistance(geometry[m_last], x, y);
-            if (d < best)
-                best = d;
+        size_t nearestIndex = 0;
+        double slack = 0, reach = 0, reach2 = 0;
+
+        void reset()
+        {
+            reach = best * (1 + 1e-12) + slack;
+            reach2 = reach * reach;
         }
-        for (const int k : m_loose) {
-            const double d = entityDistance(geometry[k], x, y);
-            if (d < best) {
-                best = d;
-                nearestIndex = k;
-            }
-        }
-        if (m_nodes.empty()) {
-            m_last = nearestIndex;
-            return best;
-        }
-        const double slack = 1e-12 * (m_scale + std::abs(x) + std::abs(y));
-        double reach = best * (1 + 1e-12) + slack;
-        double reach2 = reach * reach;
-        auto gap2 = [x, y](double minX, double minY, double maxX, double maxY) {
+        double gap2(double minX, double minY, double maxX, double maxY) const
+        {
             const double bx = std::max({ minX - x, 0.0, x - maxX });
             const double by = std::max({ minY - y, 0.0, y - maxY });
             return bx * bx + by * by;
-        };
+        }
+        void offer(size_t i)
+        {
+            const double d = entityDistance(geometry[i], x, y);
+            if (d < best) {
+                best = d;
+                nearestIndex = i;
+            }
+        }
+        template <typename Box>
+        void tryEntity(const Box &box, size_t i, size_t skip)
+        {
+            if (i == skip || gap2(box.minX, box.minY, box.maxX, box.maxY) > reach2)
+                return;
+            const double d = entityDistance(geometry[i], x, y);
+            if (d < best) {
+                best = d;
+                nearestIndex = i;
+                reset();
+            }
+        }
+    };
+
+    double finish(const Probe &probe)
+    {
+        m_last = probe.nearestIndex;
+        return probe.best;
+    }
+
+    // The whole tree, nearer children first.
+    Probe &search(Probe &probe) const
+    {
         struct Pending {
             int node;
             double gap2;
         };
         Pending stack[kMaxDepth + 2];
         int top = 0;
-        stack[top++] = { 0, gap2(m_nodes[0].minX, m_nodes[0].minY, m_nodes[0].maxX, m_nodes[0].maxY) };
+        stack[top++] = { 0, probe.gap2(m_nodes[0].minX, m_nodes[0].minY, m_nodes[0].maxX, m_nodes[0].maxY) };
         while (top > 0) {
             const Pending pending = stack[--top];
-            if (pending.gap2 > reach2)
+            if (pending.gap2 > probe.reach2)
                 continue;
             const Node &node = m_nodes[pending.node];
             if (node.leaf) {
-                for (int k = node.a; k < node.b; ++k) {
-                    const Box &box = m_boxes[k];
-                    if (gap2(box.minX, box.minY, box.maxX, box.maxY) > reach2)
-                        continue;
-                    const size_t i = size_t(m_order[k]);
-                    if (i == m_last)
-                        continue;
-                    const double d = entityDistance(geometry[i], x, y);
-                    if (d < best) {
-                        best = d;
-                        nearestIndex = i;
-                        reach = best * (1 + 1e-12) + slack;
-                        reach2 = reach * reach;
-                    }
-                }
+                for (int k = node.a; k < node.b; ++k)
+                    probe.tryEntity(m_boxes[k], size_t(m_order[k]), m_last);
                 continue;
             }
-            // The nearer child is searched first.
             const Node &l = m_nodes[node.a], &r = m_nodes[node.b];
-            const double gl = gap2(l.minX, l.minY, l.maxX, l.maxY), gr = gap2(r.minX, r.minY, r.maxX, r.maxY);
+            const double gl = probe.gap2(l.minX, l.minY, l.maxX, l.maxY);
+            const double gr = probe.gap2(r.minX, r.minY, r.maxX, r.maxY);
             if (gl <= gr) {
                 stack[top++] = { node.b, gr };
                 stack[top++] = { node.a, gl };
@@ -489,11 +535,56 @@ public:
                 stack[top++] = { node.b, gr };
             }
         }
-        m_last = nearestIndex;
-        return best;
+        return probe;
     }
 
-private:
+    // The entities whose boxes meet the square of half side `half` about
+    // (x, y); false, and no window, when they are too many to be worth
+    // keeping. The window's size follows what it holds, so that it keeps
+    // a few dozen entities.
+    bool collectWindow(double x, double y, double half)
+    {
+        m_windowValid = false;
+        m_window.clear();
+        const double x0 = x - half, x1 = x + half, y0 = y - half, y1 = y + half;
+        if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1))
+            return false;
+        auto meets = [=](double minX, double minY, double maxX, double maxY) {
+            return maxX >= x0 && minX <= x1 && maxY >= y0 && minY <= y1;
+        };
+        int stack[kMaxDepth + 2];
+        int top = 0;
+        stack[top++] = 0;
+        while (top > 0) {
+            const Node &node = m_nodes[stack[--top]];
+            if (!meets(node.minX, node.minY, node.maxX, node.maxY))
+                continue;
+            if (!node.leaf) {
+                stack[top++] = node.b;
+                stack[top++] = node.a;
+                continue;
+            }
+            for (int k = node.a; k < node.b; ++k) {
+                const Box &box = m_boxes[k];
+                if (meets(box.minX, box.minY, box.maxX, box.maxY))
+                    m_window.push_back(k);
+            }
+            if (int(m_window.size()) > kMaxWindow) {
+                m_windowHalf = half / 2;
+                m_failedHalf = half;
+                return false;
+            }
+        }
+        if (m_window.size() < kFewInWindow)
+            m_windowHalf = half * 2;
+        else if (m_window.size() > kManyInWindow)
+            m_windowHalf = half / 2;
+        m_wx0 = x0, m_wx1 = x1, m_wy0 = y0, m_wy1 = y1;
+        m_windowValid = true;
+        m_failedHalf = INFINITY;
+        return true;
+    }
+
     struct Node {
         double minX, minY, maxX, maxY;
         // Inner: the children's nodes; leaf: the range of its entities in m_order.
@@ -506,6 +597,8 @@ private:
         double minX, minY, maxX, maxY;
     };
     static constexpr int kLeafSize = 8;
+    static constexpr int kMaxWindow = 256;
+    static constexpr size_t kFewInWindow = 8, kManyInWindow = 32;
     // Halving at the median keeps the depth at the logarithm of the count.
     static constexpr int kMaxDepth = 40;
 
@@ -593,6 +686,15 @@ private:
     std::vector<int> m_loose; // entities outside the tree
     double m_scale = 0; // the largest magnitude of a box coordinate in the tree
     size_t m_last = 0;
+    // The candidates of neighbouring points: indices into m_order and
+    // m_boxes, and the window they were taken from.
+    std::vector<int> m_window;
+    bool m_windowValid = false;
+    double m_wx0 = 0, m_wy0 = 0, m_wx1 = 0, m_wy1 = 0;
+    double m_windowHalf = 0;
+    // The smallest window found too full since the last that was not: a
+    // point whose window would be as large goes straight to the tree.
+    double m_failedHalf = INFINITY;
 };
 
 namespace {

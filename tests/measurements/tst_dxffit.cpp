@@ -324,6 +324,9 @@ void TestDxfFit::largeDrawingErrorIsThePlainError()
         points.append(QPointF(i * 40.0 / 3000, i % 3 ? y : std::round(y)));
     }
     points << QPointF(-8, 0) << QPointF(300, -200);
+    // Ending where they start, so that the next evaluation starts where the
+    // last one ended.
+    points += points.mid(0, 10);
 
     DrawingFitError pruned(points, true), plain(points, false);
     auto same = [&](const DxfDrawing &d, const char *what) {
@@ -331,6 +334,8 @@ void TestDxfFit::largeDrawingErrorIsThePlainError()
         QVERIFY2(a == b, qPrintable(QStringLiteral("%1: %2 != %3").arg(what).arg(a, 0, 'g', 17).arg(b, 0, 'g', 17)));
     };
     same(drawing, "as made");
+    translateDrawing(drawing, 0.05, 0.02);
+    same(drawing, "nudged");
     rotateDrawing(drawing, 37, QPointF(20, 0));
     translateDrawing(drawing, 0.3, -0.2);
     same(drawing, "moved");
