@@ -363,6 +363,11 @@ void ComparePlaneDXF::onBackgroundRegistered(const DxfDrawing &registered, bool 
     PlotWidget *p = plot();
     if (!d || !p)
         return;
+    // The busy window keeps the operator from the plot while the search
+    // runs; should its drawing have changed all the same, the result no
+    // longer fits it and is dropped.
+    if (d->drawing.size() != registered.size())
+        cancelled = true;
     if (cancelled) {
         // As before the second click: the drawing and its markers stay, and
         // the registration starts again from the trace point.
