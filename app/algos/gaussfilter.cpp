@@ -267,37 +267,60 @@ bool filterOnGrid(double *buffer, int n, const double *t)
     return true;
 }
 
-// The filtered grid (n values from x0 in steps of step) interpolated back onto
-// the input's X, keeping the points with X0 + cut/2 <= X <= XL - cut/2, or all
-// of them when that would leave nothing (as trimEdges does).
-TData onInputPoints(const QVector<double> &inX, const double *filtered, int n, double x0, double step, double cut)
-{
-    const int count = inX.size();
-    const double lower = inX.first() + cut / 2;
-    const double upper = inX.last() - cut / 2;
-    const bool trim = cut <= inX.last() - inX.first() && lower < upper;
-    const auto kept = [&](double x) { return !trim || (x >= lower && x <= upper); };
-    const int keptCount = trim ? int(std::count_if(inX.cbegin(), inX.cend(), kept)) : count;
+// Which input points the result keeps: those with X0 + cut/2 <= X <= XL - cut/2,
+// or all of them when that would leave nothing (as trimEdges does).
+struct Trim {
+    Trim(const QVector<double> &inX, double cut)
+        : lower(inX.first() + cut / 2)
+        , upper(inX.last() - cut / 2)
+        , trim(cut <= inX.last() - inX.first() && lower < upper)
+        , count(trim ? int(std::count_if(inX.cbegin(), inX.cend(), [this](double x) { return kept(x); }))
+                     : inX.size())
+    {
+    }
+    bool kept(double x) const { return !trim || (x >= lower && x <= upper); }
 
-    // Without trimming the result shares the input's X.
-    QVector<double> outX = keptCount == count ? inX : QVector<double>(keptCount);
-    double *x = keptCount == count ? nullptr : outX.data();
-    QVector<double> outY(keptCount);
+    double lower;
+    double upper;
+    bool trim;
+    int count;
+};
+
+// The filtered grid (n values from x0 in steps of step) interpolated back onto
+// the kept input points.
+QVector<double> filteredOnInput(
+    const QVector<double> &inX, const Trim &trim, const double *filtered, int n, double x0, double step)
+{
+    QVector<double> outY(trim.count);
     double *y = outY.data();
     // Every point moves the search on, kept or not, so the walk is the one
     // over the whole input.
     Algos::ForwardInterpolation walk([x0, step](int i) { return x0 + i * step; }, filtered, n);
-    for (int i = 0, j = 0; i < count; ++i) {
+    for (int i = 0, j = 0; i < inX.size(); ++i) {
         const double q = inX[i];
         const double value = walk.at(q);
-        if (kept(q)) {
-            if (x) {
-                x[j] = q;
-            }
+        if (trim.kept(q)) {
             y[j++] = value;
         }
     }
-    return { outX, outY };
+    return outY;
+}
+
+// The X of the kept input points; without trimming the input's X itself (shared).
+QVector<double> keptX(const QVector<double> &inX, const Trim &trim)
+{
+    if (trim.count == inX.size()) {
+        return inX;
+    }
+    QVector<double> outX(trim.count);
+    double *x = outX.data();
+    int j = 0;
+    for (const double q : inX) {
+        if (trim.kept(q)) {
+            x[j++] = q;
+        }
+    }
+    return outX;
 }
 
 } // namespace
@@ -398,7 +421,7 @@ TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff)
     const WeightTables::Table t = WeightTables::instance().get(n, step, longCutoff, shortCutoff);
 
     // One buffer holds the grid, its spectrum in place and the filtered grid.
-    const FftwBuffer buffer(fftw_alloc_real(2 * (std::size_t(n) / 2 + 1)));
+    FftwBuffer buffer(fftw_alloc_real(2 * (std::size_t(n) / 2 + 1)));
     if (!buffer) {
         return TData();
     }
@@ -410,7 +433,12 @@ TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff)
     }
 
     const bool smoothing = longCutoff == std::numeric_limits<double>::max();
-    return onInputPoints(inX, buffer.get(), n, x0, step, smoothing ? shortCutoff : longCutoff);
+    const Trim trim(inX, smoothing ? shortCutoff : longCutoff);
+    QVector<double> outY = filteredOnInput(inX, trim, buffer.get(), n, x0, step);
+    // The grid is let go before the result's X is made, so that the two are
+    // never held at once.
+    buffer.reset();
+    return { keptX(inX, trim), outY };
 }
 
 } // namespace Algos
