@@ -11,17 +11,11 @@
 #include <memory>
 #include <mutex>
 #include <tuple>
-#include <vector>
 
 namespace {
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kMeanWavelength = 1.0 / 1e-9; // stands in for the infinite wavelength of bin 0
-
-// Weight tables kept for reuse. A trace is filtered with the same few cut-off
-// pairs (roughness, waviness, smoothing) whenever it is shown or
-// recalculated, and a window shows a handful of traces.
-constexpr std::size_t kKeptWeightTables = 8;
 
 bool isTwoEqualChannels(const TData &profile)
 {
@@ -181,72 +175,18 @@ private:
     std::map<Key, fftw_plan> m_plans;
 };
 
-// The band weights of bins 0 .. n/2 for a grid of n points spaced by step and
-// a pair of cut-offs, computed once and shared by every call with the same
-// arguments; the most recently used tables are kept.
-class WeightTables {
-public:
-    using Table = std::shared_ptr<const std::vector<double>>;
-
-    static WeightTables &instance()
-    {
-        static WeightTables tables;
-        return tables;
-    }
-
-    Table get(int n, double step, double longCutoff, double shortCutoff)
-    {
-        const Key key { n, step, longCutoff, shortCutoff };
-        if (Table table = find(key)) {
-            return table;
-        }
-        // Computed outside the lock: another thread filtering meanwhile
-        // does not wait for it.
-        auto t = std::make_shared<std::vector<double>>(n / 2 + 1);
-        for (int k = 0; k <= n / 2; ++k) {
-            (*t)[k] = bandTransmission(binWavelength(k, n, step), longCutoff, shortCutoff);
-        }
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_entries.insert(m_entries.begin(), { key, t });
-        if (m_entries.size() > kKeptWeightTables) {
-            m_entries.pop_back();
-        }
-        return t;
-    }
-
-    WeightTables(const WeightTables &) = delete;
-    WeightTables &operator=(const WeightTables &) = delete;
-
-private:
-    using Key = std::tuple<int, double, double, double>;
-
-    WeightTables() = default;
-
-    Table find(const Key &key)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        const auto found = std::find_if(
-            m_entries.begin(), m_entries.end(), [&key](const auto &entry) { return entry.first == key; });
-        if (found == m_entries.end()) {
-            return nullptr;
-        }
-        std::rotate(m_entries.begin(), found, found + 1); // most recent first
-        return m_entries.front().second;
-    }
-
-    std::mutex m_mutex;
-    std::vector<std::pair<Key, Table>> m_entries;
-};
-
 struct FftwFree {
     void operator()(double *p) const { fftw_free(p); }
 };
 using FftwBuffer = std::unique_ptr<double[], FftwFree>;
 
-// Band-filters the n real samples (n >= 2) at the start of buffer, which holds
-// n / 2 + 1 complex values: real transform, every bin k <= n/2 weighted by
-// t[k] (its conjugate bin n - k implicitly alike), transform back.
-bool filterOnGrid(double *buffer, int n, const double *t)
+// Band-filters the n real samples (n >= 2, spaced by step) at the start of
+// buffer, which holds n / 2 + 1 complex values: real transform, every bin
+// k <= n/2 weighted by the band's transmission at its wavelength (its
+// conjugate bin n - k implicitly alike), transform back. The weights are
+// computed as they are applied: a table of them would be as large as half the
+// grid, kept for every cut-off pair filtered.
+bool filterOnGrid(double *buffer, int n, double step, double longCutoff, double shortCutoff)
 {
     Plans &plans = Plans::instance();
     const fftw_plan forward = plans.get(Plans::RealForward, n, buffer);
@@ -259,7 +199,7 @@ bool filterOnGrid(double *buffer, int n, const double *t)
     // The backward transform is unnormalised: 1/n goes with the weights.
     const double scale = 1.0 / n;
     for (int k = 0; k <= n / 2; ++k) {
-        const double w = t[k] * scale;
+        const double w = bandTransmission(binWavelength(k, n, step), longCutoff, shortCutoff) * scale;
         spectrum[k][0] *= w;
         spectrum[k][1] *= w;
     }
@@ -418,8 +358,6 @@ TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff)
     const QVector<double> &inX = profile[0];
     const double x0 = inX.first();
     const double step = n > 1 ? (inX.last() - x0) / (n - 1) : 0.0;
-    const WeightTables::Table t = WeightTables::instance().get(n, step, longCutoff, shortCutoff);
-
     // One buffer holds the grid, its spectrum in place and the filtered grid.
     FftwBuffer buffer(fftw_alloc_real(2 * (std::size_t(n) / 2 + 1)));
     if (!buffer) {
@@ -427,8 +365,8 @@ TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff)
     }
     sampleOnGrid(profile, n, resample, buffer.get());
     if (n == 1) {
-        buffer[0] *= (*t)[0];
-    } else if (!filterOnGrid(buffer.get(), n, t->data())) {
+        buffer[0] *= bandTransmission(binWavelength(0, n, step), longCutoff, shortCutoff);
+    } else if (!filterOnGrid(buffer.get(), n, step, longCutoff, shortCutoff)) {
         return TData();
     }
 
