@@ -11,17 +11,11 @@
 #include <memory>
 #include <mutex>
 #include <tuple>
-#include <vector>
 
 namespace {
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kMeanWavelength = 1.0 / 1e-9; // stands in for the infinite wavelength of bin 0
-
-// Weight tables kept for reuse. A trace is filtered with the same few cut-off
-// pairs (roughness, waviness, smoothing) whenever it is shown or
-// recalculated, and a window shows a handful of traces.
-constexpr std::size_t kKeptWeightTables = 8;
 
 bool isTwoEqualChannels(const TData &profile)
 {
@@ -181,72 +175,18 @@ private:
     std::map<Key, fftw_plan> m_plans;
 };
 
-// The band weights of bins 0 .. n/2 for a grid of n points spaced by step and
-// a pair of cut-offs, computed once and shared by every call with the same
-// arguments; the most recently used tables are kept.
-class WeightTables {
-public:
-    using Table = std::shared_ptr<const std::vector<double>>;
-
-    static WeightTables &instance()
-    {
-        static WeightTables tables;
-        return tables;
-    }
-
-    Table get(int n, double step, double longCutoff, double shortCutoff)
-    {
-        const Key key { n, step, longCutoff, shortCutoff };
-        if (Table table = find(key)) {
-            return table;
-        }
-        // Computed outside the lock: another thread filtering meanwhile
-        // does not wait for it.
-        auto t = std::make_shared<std::vector<double>>(n / 2 + 1);
-        for (int k = 0; k <= n / 2; ++k) {
-            (*t)[k] = bandTransmission(binWavelength(k, n, step), longCutoff, shortCutoff);
-        }
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_entries.insert(m_entries.begin(), { key, t });
-        if (m_entries.size() > kKeptWeightTables) {
-            m_entries.pop_back();
-        }
-        return t;
-    }
-
-    WeightTables(const WeightTables &) = delete;
-    WeightTables &operator=(const WeightTables &) = delete;
-
-private:
-    using Key = std::tuple<int, double, double, double>;
-
-    WeightTables() = default;
-
-    Table find(const Key &key)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        const auto found = std::find_if(
-            m_entries.begin(), m_entries.end(), [&key](const auto &entry) { return entry.first == key; });
-        if (found == m_entries.end()) {
-            return nullptr;
-        }
-        std::rotate(m_entries.begin(), found, found + 1); // most recent first
-        return m_entries.front().second;
-    }
-
-    std::mutex m_mutex;
-    std::vector<std::pair<Key, Table>> m_entries;
-};
-
 struct FftwFree {
     void operator()(double *p) const { fftw_free(p); }
 };
 using FftwBuffer = std::unique_ptr<double[], FftwFree>;
 
-// Band-filters the n real samples (n >= 2) at the start of buffer, which holds
-// n / 2 + 1 complex values: real transform, every bin k <= n/2 weighted by
-// t[k] (its conjugate bin n - k implicitly alike), transform back.
-bool filterOnGrid(double *buffer, int n, const double *t)
+// Band-filters the n real samples (n >= 2, spaced by step) at the start of
+// buffer, which holds n / 2 + 1 complex values: real transform, every bin
+// k <= n/2 weighted by the band's transmission at its wavelength (its
+// conjugate bin n - k implicitly alike), transform back. The weights are
+// computed as they are applied: a table of them would be as large as half the
+// grid, kept for every cut-off pair filtered.
+bool filterOnGrid(double *buffer, int n, double step, double longCutoff, double shortCutoff)
 {
     Plans &plans = Plans::instance();
     const fftw_plan forward = plans.get(Plans::RealForward, n, buffer);
@@ -259,7 +199,7 @@ bool filterOnGrid(double *buffer, int n, const double *t)
     // The backward transform is unnormalised: 1/n goes with the weights.
     const double scale = 1.0 / n;
     for (int k = 0; k <= n / 2; ++k) {
-        const double w = t[k] * scale;
+        const double w = bandTransmission(binWavelength(k, n, step), longCutoff, shortCutoff) * scale;
         spectrum[k][0] *= w;
         spectrum[k][1] *= w;
     }
@@ -267,37 +207,60 @@ bool filterOnGrid(double *buffer, int n, const double *t)
     return true;
 }
 
-// The filtered grid (n values from x0 in steps of step) interpolated back onto
-// the input's X, keeping the points with X0 + cut/2 <= X <= XL - cut/2, or all
-// of them when that would leave nothing (as trimEdges does).
-TData onInputPoints(const QVector<double> &inX, const double *filtered, int n, double x0, double step, double cut)
-{
-    const int count = inX.size();
-    const double lower = inX.first() + cut / 2;
-    const double upper = inX.last() - cut / 2;
-    const bool trim = cut <= inX.last() - inX.first() && lower < upper;
-    const auto kept = [&](double x) { return !trim || (x >= lower && x <= upper); };
-    const int keptCount = trim ? int(std::count_if(inX.cbegin(), inX.cend(), kept)) : count;
+// Which input points the result keeps: those with X0 + cut/2 <= X <= XL - cut/2,
+// or all of them when that would leave nothing (as trimEdges does).
+struct Trim {
+    Trim(const QVector<double> &inX, double cut)
+        : lower(inX.first() + cut / 2)
+        , upper(inX.last() - cut / 2)
+        , trim(cut <= inX.last() - inX.first() && lower < upper)
+        , count(trim ? int(std::count_if(inX.cbegin(), inX.cend(), [this](double x) { return kept(x); }))
+                     : inX.size())
+    {
+    }
+    bool kept(double x) const { return !trim || (x >= lower && x <= upper); }
 
-    // Without trimming the result shares the input's X.
-    QVector<double> outX = keptCount == count ? inX : QVector<double>(keptCount);
-    double *x = keptCount == count ? nullptr : outX.data();
-    QVector<double> outY(keptCount);
+    double lower;
+    double upper;
+    bool trim;
+    int count;
+};
+
+// The filtered grid (n values from x0 in steps of step) interpolated back onto
+// the kept input points.
+QVector<double> filteredOnInput(
+    const QVector<double> &inX, const Trim &trim, const double *filtered, int n, double x0, double step)
+{
+    QVector<double> outY(trim.count);
     double *y = outY.data();
     // Every point moves the search on, kept or not, so the walk is the one
     // over the whole input.
     Algos::ForwardInterpolation walk([x0, step](int i) { return x0 + i * step; }, filtered, n);
-    for (int i = 0, j = 0; i < count; ++i) {
+    for (int i = 0, j = 0; i < inX.size(); ++i) {
         const double q = inX[i];
         const double value = walk.at(q);
-        if (kept(q)) {
-            if (x) {
-                x[j] = q;
-            }
+        if (trim.kept(q)) {
             y[j++] = value;
         }
     }
-    return { outX, outY };
+    return outY;
+}
+
+// The X of the kept input points; without trimming the input's X itself (shared).
+QVector<double> keptX(const QVector<double> &inX, const Trim &trim)
+{
+    if (trim.count == inX.size()) {
+        return inX;
+    }
+    QVector<double> outX(trim.count);
+    double *x = outX.data();
+    int j = 0;
+    for (const double q : inX) {
+        if (trim.kept(q)) {
+            x[j++] = q;
+        }
+    }
+    return outX;
 }
 
 } // namespace
@@ -395,22 +358,25 @@ TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff)
     const QVector<double> &inX = profile[0];
     const double x0 = inX.first();
     const double step = n > 1 ? (inX.last() - x0) / (n - 1) : 0.0;
-    const WeightTables::Table t = WeightTables::instance().get(n, step, longCutoff, shortCutoff);
-
     // One buffer holds the grid, its spectrum in place and the filtered grid.
-    const FftwBuffer buffer(fftw_alloc_real(2 * (std::size_t(n) / 2 + 1)));
+    FftwBuffer buffer(fftw_alloc_real(2 * (std::size_t(n) / 2 + 1)));
     if (!buffer) {
         return TData();
     }
     sampleOnGrid(profile, n, resample, buffer.get());
     if (n == 1) {
-        buffer[0] *= (*t)[0];
-    } else if (!filterOnGrid(buffer.get(), n, t->data())) {
+        buffer[0] *= bandTransmission(binWavelength(0, n, step), longCutoff, shortCutoff);
+    } else if (!filterOnGrid(buffer.get(), n, step, longCutoff, shortCutoff)) {
         return TData();
     }
 
     const bool smoothing = longCutoff == std::numeric_limits<double>::max();
-    return onInputPoints(inX, buffer.get(), n, x0, step, smoothing ? shortCutoff : longCutoff);
+    const Trim trim(inX, smoothing ? shortCutoff : longCutoff);
+    QVector<double> outY = filteredOnInput(inX, trim, buffer.get(), n, x0, step);
+    // The grid is let go before the result's X is made, so that the two are
+    // never held at once.
+    buffer.reset();
+    return { keptX(inX, trim), outY };
 }
 
 } // namespace Algos

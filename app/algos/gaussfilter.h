@@ -18,8 +18,8 @@ constexpr double kGaussConstant = 0.4697;
 // shortCutoff alone. The result lies on the input's X, trimmed by half a
 // cut-off at each end (longCutoff, or shortCutoff for a smoothing). A profile
 // that is not two equal, non-empty channels gives an empty TData.
-// Safe to call from several threads at once: the transform plans and the
-// weight tables it keeps for reuse are shared under a lock.
+// Safe to call from several threads at once: the transform plans it keeps
+// for reuse are shared under a lock.
 TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff);
 
 // The profile itself when its point count is a power of two and its X are

@@ -592,7 +592,7 @@ void ProfileAnalisisWidget::rescaleMainPlot()
     // Without a visible curve the ranges stay, but the plot is redrawn all
     // the same: a curve just hidden or removed must leave the screen.
     if (visible.isEmpty()) {
-        plotMain->replot();
+        replotMain();
         return;
     }
 
@@ -606,7 +606,30 @@ void ProfileAnalisisWidget::rescaleMainPlot()
         plotMain->xAxis->setRange(paddedRange(kmin, kmax, 0.05));
     if (vmax > vmin)
         plotMain->yAxis->setRange(paddedRange(vmin, vmax, 0.05));
+    replotMain();
+}
+
+void ProfileAnalisisWidget::replotMain()
+{
+    if (m_replotsHeld) {
+        m_replotPending = true;
+        return;
+    }
     plotMain->replot();
+}
+
+void ProfileAnalisisWidget::holdReplots()
+{
+    m_replotsHeld = true;
+}
+
+void ProfileAnalisisWidget::releaseReplots()
+{
+    m_replotsHeld = false;
+    if (m_replotPending) {
+        m_replotPending = false;
+        plotMain->replot();
+    }
 }
 
 QString ProfileAnalisisWidget::axisUnitName()
@@ -898,6 +921,10 @@ void ProfileAnalisisWidget::dataReadFinished()
         }
     }
 
+    // Each step below would redraw the main plot (and with it the side
+    // plots) over every point of the trace; it is drawn once, as the steps
+    // leave it, before the operator is asked anything or the sensor test runs.
+    holdReplots();
     attachFileAdditionalTraces(trace);
     TraceGraphsHolder *holder = graphHolders.value(trace->id);
     if (holder)
@@ -906,8 +933,11 @@ void ProfileAnalisisWidget::dataReadFinished()
     m_readingTrace = nullptr;
     m_readingProvider = nullptr;
     settingsChanged();
-    if (instrument && holder)
+    if (instrument && holder) {
+        releaseReplots();
         holder->checkFilter();
+        holdReplots();
+    }
     rescaleMainPlot();
     for (QAction *action : toolActions())
         action->setEnabled(action != ui->actionCut && action != ui->actionRFit);
@@ -915,6 +945,7 @@ void ProfileAnalisisWidget::dataReadFinished()
     ui->traceList->acquiringTrace = nullptr;
     Q_EMIT unlockButtons();
     ui->traceList->selectTrace(trace->id);
+    releaseReplots();
     if (Settings::instance().test_sensor_mode && isProfileKind(trace->traceType))
         ui->traceList->runSensorTest(trace);
     ui->deviceControlWidget->setEnableAdditionalTraceButton(true);
@@ -1009,7 +1040,7 @@ void ProfileAnalisisWidget::onSetGraphSelected(int id, bool selected)
         else
             holder->applyNormalPens();
     }
-    plotMain->replot();
+    replotMain();
 }
 
 void ProfileAnalisisWidget::onSetGraphVisible(int id, bool visible)

@@ -158,6 +158,11 @@ private:
     bool isInstrumentReading() const;
     QVector<QCPCurve *> visibleCurves() const;
     void drawHolder(TraceGraphsHolder *holder);
+    // Redraws the main plot, or, while replots are held, only notes that it
+    // is to be redrawn; releasing the hold redraws it once if so.
+    void replotMain();
+    void holdReplots();
+    void releaseReplots();
     void attachFileAdditionalTraces(AbstractTrace *trace);
     // Drops the trace of a reading whose provider was replaced before its
     // end arrived: it leaves the list and the plots and is deleted once its
@@ -184,4 +189,6 @@ private:
     QPointer<DataProvider> m_readingProvider;
     AbstractTrace *m_readingTrace = nullptr;
     bool m_panelLocked = false;
+    bool m_replotsHeld = false;
+    bool m_replotPending = false;
 };

@@ -105,14 +105,26 @@ void AdaptiveCurve::drawCurveLine(QCPPainter *painter, const QVector<QPointF> &l
 
 namespace {
 
-// The visible pieces of a thinned line: each kept segment clipped to the
-// visible area; separate pieces are divided by a NaN point, which ends a
-// polyline.
+// The storage the thinned lines of this thread's curves are built in, kept
+// from one draw to the next: a long trace's line runs to megabytes, and a
+// replot then neither grows a new one nor touches fresh memory for it.
+// A curve draws one line at a time and is done with it before the next.
+QVector<QPointF> &lineStorage()
+{
+    thread_local QVector<QPointF> storage;
+    return storage;
+}
+
+// The visible pieces of a thinned line, written to out (emptied first): each
+// kept segment clipped to the visible area; separate pieces are divided by a
+// NaN point, which ends a polyline.
 class VisibleLine {
 public:
-    explicit VisibleLine(const QRectF &clip)
+    VisibleLine(const QRectF &clip, QVector<QPointF> &out)
         : mClip(clip)
+        , mOut(out)
     {
+        mOut.clear();
     }
     void addSegment(QPointF a, QPointF b)
     {
@@ -127,27 +139,26 @@ public:
     }
     // A lone point (all others within a pixel of it) draws nothing, as a
     // one-point polyline would not.
-    QVector<QPointF> take() { return std::move(mOut); }
 
 private:
     QRectF mClip;
-    QVector<QPointF> mOut;
+    QVector<QPointF> &mOut;
 };
 
 // One pass over the data, thinning by the one-pixel rule. This loop is the
 // whole cost of drawing a long trace, so the orientation is a template
 // parameter, the point is kept in two doubles and the test is branch-free.
 template <bool KeyHorizontal>
-QVector<QPointF> buildThinnedLine(const QCPCurveData *it, const QCPCurveData *end, const LinearAxisMap keyMap,
-    const LinearAxisMap valueMap, const QRectF &clip)
+void buildThinnedLine(const QCPCurveData *it, const QCPCurveData *end, const LinearAxisMap keyMap,
+    const LinearAxisMap valueMap, const QRectF &clip, QVector<QPointF> &out)
 {
     auto pixelX = [&](const QCPCurveData &d) { return KeyHorizontal ? keyMap(d.key) : valueMap(d.value); };
     auto pixelY = [&](const QCPCurveData &d) { return KeyHorizontal ? valueMap(d.value) : keyMap(d.key); };
     while (it != end && (std::isnan(pixelX(*it)) || std::isnan(pixelY(*it))))
         ++it;
-    VisibleLine line(clip);
+    VisibleLine line(clip, out);
     if (it == end)
-        return line.take();
+        return;
     double refX = pixelX(*it);
     double refY = pixelY(*it);
     for (++it; it != end; ++it) {
@@ -161,7 +172,6 @@ QVector<QPointF> buildThinnedLine(const QCPCurveData *it, const QCPCurveData *en
         refX = x;
         refY = y;
     }
-    return line.take();
 }
 
 } // namespace
@@ -204,21 +214,26 @@ QCPDataRange AdaptiveCurve::visibleKeyRange(const QCPDataRange &range) const
     return QCPDataRange(first, last);
 }
 
-QVector<QPointF> AdaptiveCurve::thinnedVisibleLine(const QCPDataRange &wholeRange, double penWidth) const
+const QVector<QPointF> &AdaptiveCurve::thinnedVisibleLine(const QCPDataRange &wholeRange, double penWidth) const
 {
+    QVector<QPointF> &line = lineStorage();
     // Keys that ascend let the walk skip what lies outside the key axis's
     // range, so a zoomed-in replot costs what it shows.
     const QCPDataRange range = visibleKeyRange(wholeRange);
     LinearAxisMap keyMap, valueMap;
-    if (!LinearAxisMap::of(mKeyAxis.data(), &keyMap) || !LinearAxisMap::of(mValueAxis.data(), &valueMap))
-        return {};
+    if (!LinearAxisMap::of(mKeyAxis.data(), &keyMap) || !LinearAxisMap::of(mValueAxis.data(), &valueMap)) {
+        line.clear();
+        return line;
+    }
     const double margin = penWidth + 2;
     const QRectF clip = QRectF(clipRect()).adjusted(-margin, -margin, margin, margin);
     const QCPCurveData *begin = &*mDataContainer->constBegin() + range.begin();
     const QCPCurveData *end = begin + range.size();
     if (mKeyAxis->orientation() == Qt::Horizontal)
-        return buildThinnedLine<true>(begin, end, keyMap, valueMap, clip);
-    return buildThinnedLine<false>(begin, end, keyMap, valueMap, clip);
+        buildThinnedLine<true>(begin, end, keyMap, valueMap, clip, line);
+    else
+        buildThinnedLine<false>(begin, end, keyMap, valueMap, clip, line);
+    return line;
 }
 
 void AdaptiveCurve::draw(QCPPainter *painter)

@@ -37,7 +37,9 @@ protected:
     void drawCurveLine(QCPPainter *painter, const QVector<QPointF> &lines) const override;
 
 private:
-    QVector<QPointF> thinnedVisibleLine(const QCPDataRange &range, double penWidth) const;
+    // The thinned line of range, in storage kept for the next draw: valid
+    // until the next call on this thread.
+    const QVector<QPointF> &thinnedVisibleLine(const QCPDataRange &range, double penWidth) const;
     // The part of range whose keys the key axis shows, with one point more on
     // either side so that the line runs on out of view; the whole range when
     // the keys do not ascend.

@@ -28,10 +28,13 @@ ParamCalculator overCutoff(ProfileFormula formula)
     return [formula](TData profile, ExtraArgs args) { return formula(std::move(profile), args.cutoff); };
 }
 
-// A formula over the material-ratio curve alone.
-ParamCalculator overMaterialRatio(double (*formula)(const TData &))
+// A row whose formula reads the material-ratio curve alone.
+ParamInfo materialRatioRow(const QString &unit, double (*formula)(const TData &))
 {
-    return [formula](TData, ExtraArgs args) { return formula(args.materialRatio); };
+    ParamInfo info
+        = row(ROUGHNESS_PROFILE, unit, [formula](TData, ExtraArgs args) { return formula(args.materialRatio); });
+    info.readsMaterialRatio = true;
+    return info;
 }
 
 QMap<QString, ParamInfo> buildParamsMap()
@@ -73,11 +76,11 @@ QMap<QString, ParamInfo> buildParamsMap()
     map.insert(QStringLiteral("tp"), row(ROUGHNESS_PROFILE, percent, [](TData p, ExtraArgs a) {
         return Algos::tp(std::move(p), a.cutoff, a.level);
     }));
-    map.insert(QStringLiteral("Rk"), row(ROUGHNESS_PROFILE, um, overMaterialRatio(Algos::Rk)));
-    map.insert(QStringLiteral("Rpk"), row(ROUGHNESS_PROFILE, um, overMaterialRatio(Algos::Rpk)));
-    map.insert(QStringLiteral("Rvk"), row(ROUGHNESS_PROFILE, um, overMaterialRatio(Algos::Rvk)));
-    map.insert(QStringLiteral("Mr1(tp1)"), row(ROUGHNESS_PROFILE, percent, overMaterialRatio(Algos::Mr1)));
-    map.insert(QStringLiteral("Mr2(tp2)"), row(ROUGHNESS_PROFILE, percent, overMaterialRatio(Algos::Mr2)));
+    map.insert(QStringLiteral("Rk"), materialRatioRow(um, Algos::Rk));
+    map.insert(QStringLiteral("Rpk"), materialRatioRow(um, Algos::Rpk));
+    map.insert(QStringLiteral("Rvk"), materialRatioRow(um, Algos::Rvk));
+    map.insert(QStringLiteral("Mr1(tp1)"), materialRatioRow(percent, Algos::Mr1));
+    map.insert(QStringLiteral("Mr2(tp2)"), materialRatioRow(percent, Algos::Mr2));
 
     // The waviness and primary rows reuse the roughness formulas on their profiles.
     const struct {
@@ -176,9 +179,17 @@ void recalcAllParams(ExtraArgs &args, ProfileTrace *trace)
     if (!trace)
         return;
     args.cutoff = trace->cutOff;
-    calcMaterialRatio(args, trace);
-    trace->results.clear();
     const UserPreferences &prefs = Settings::instance().preferenses;
+    // The curve sorts every height of the roughness profile and is as large
+    // as the profile: it is made only for a displayed parameter that reads it.
+    bool materialRatioRead = false;
+    for (int i = 0; i < prefs.enabled_params_count && !materialRatioRead; ++i)
+        materialRatioRead = paramsMap.value(prefs.enabled_params.value(i)).readsMaterialRatio;
+    if (materialRatioRead)
+        calcMaterialRatio(args, trace);
+    else
+        args.materialRatio = TData();
+    trace->results.clear();
     for (int i = 0; i < prefs.enabled_params_count; ++i) {
         const QString name = prefs.enabled_params.value(i);
         trace->results[name] = calcParamValue(args, trace, name);

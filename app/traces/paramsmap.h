@@ -26,6 +26,8 @@ struct ParamInfo {
     ParamCalculator calc;
     int type = 0;
     QString unit;
+    // Whether the calculator reads ExtraArgs::materialRatio (the Rk family).
+    bool readsMaterialRatio = false;
 };
 
 // The 56 surface-texture parameters by name, built at start-up and never changed.
@@ -60,6 +62,8 @@ ParamValue calcParamValue(ExtraArgs &args, ProfileTrace *trace, const QString &n
 QString calcParam(ExtraArgs &args, ProfileTrace *trace, const QString &name);
 
 // Recomputes the trace's results for every displayed parameter of the settings.
+// The material-ratio curve goes into args only when a displayed parameter
+// reads it; otherwise args.materialRatio is left empty.
 void recalcAllParams(ExtraArgs &args, ProfileTrace *trace);
 
 // Recomputes Dp alone when the trace's results hold it.

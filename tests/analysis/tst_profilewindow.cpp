@@ -780,6 +780,27 @@ private Q_SLOTS:
                                                : QStringLiteral("profile_window_last_trace_hidden"));
     }
 
+    // The end of a reading draws the main plot once (a file shorter than a
+    // batch is not drawn while it streams), and that drawing is the window's
+    // final state: the trace read is selected and shown in the selected pen,
+    // and the side plots show its histogram.
+    void endOfReadingDrawsOnce()
+    {
+        ProfileWindowFixture f;
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        PlotWidget *main = f.window->mainPlot();
+        QSignalSpy mainDrawn(main, &QCustomPlot::afterReplot);
+        QVERIFY(f.read(writeProfileFile("once.txt", 400), PROFILE));
+        QCOMPARE(mainDrawn.count(), 1);
+        const QColor selected(Settings::instance().preferenses.selected_graph_color);
+        QVERIFY(plotPixels(main, [&selected](QRgb c) {
+            return std::abs(qRed(c) - selected.red()) < 40 && std::abs(qGreen(c) - selected.green()) < 40
+                && std::abs(qBlue(c) - selected.blue()) < 40;
+        }) > 100);
+        QVERIFY(plotPixels(f.window->histogramPlot(), green) > 100);
+    }
+
     // A nearly flat trace: five points whose Y differ in their last digits
     // (a tenth of a picometre). Every tick label differs, and reads the value
     // in millimetres.

@@ -204,7 +204,15 @@ private Q_SLOTS:
         ExtraArgs args;
         recalcAllParams(args, t.get());
         QCOMPARE(t->results.keys(), (QStringList { "Ra", "Rz" }));
+        // No displayed parameter reads the material-ratio curve: none is made,
+        // and none left from before stays.
+        QVERIFY(args.materialRatio.isEmpty());
+        enableParams({ { 0, "Ra" }, { 1, "Rk" } });
+        recalcAllParams(args, t.get());
         QCOMPARE(args.materialRatio, Algos::heightMaterialRatioCurve(t->profile(800, ROUGHNESS_PROFILE)));
+        enableParams({ { 0, "Ra" }, { 1, "Rz" } });
+        recalcAllParams(args, t.get());
+        QVERIFY(args.materialRatio.isEmpty());
 
         // Too short for its cut-off: the message under every displayed name.
         t->cutOff = 2500;
