@@ -6,6 +6,7 @@
 #include "support/fuzzy.h"
 #include "support/scriptedprompts.h"
 #include "support/testmain.h"
+#include "support/windowshot.h"
 
 #include "dxftestfiles.h"
 #include "measurements/compareplanedxf.h"
@@ -388,6 +389,7 @@ void TestDxfCompare::largeDrawingRegistersBehindTheBusyWindow()
     QVERIFY(element->isRegistering());
     auto *loader = bench.plot.findChild<Loader *>();
     QVERIFY(loader && loader->isVisible());
+    saveWindowShot(loader, QStringLiteral("dxf_registering_busy_window"));
     QCOMPARE(finished.count(), 0);
     bench.click(kShift); // ignored while the search runs
 
