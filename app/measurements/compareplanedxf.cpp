@@ -157,13 +157,18 @@ bool ComparePlaneDXF::importDrawing(QWidget *dialogParent)
         }
         d.drawing.append(type, read.dxfEntityParams[i]);
         d.dxfEntityItems.append(item);
-        placeEntity(item, type, read.dxfEntityParams[i], true);
+        placeEntity(item, type, read.dxfEntityParams[i]);
     }
+    // The markers come after every entity's item: each new plot item walks
+    // the plot's layout, which the markers' curves enlarge, so items made
+    // after them would cost in proportion to the markers. Drawn later, the
+    // markers also lie above the drawing's lines.
+    for (int i = 0; i < read.size() && markerCount < kMaxDrawingMarkers; ++i)
+        placeMarkers(read.dxfEntityTypes[i], read.dxfEntityParams[i]);
     return true;
 }
 
-void ComparePlaneDXF::placeEntity(
-    QCPAbstractItem *item, const QString &type, const QVector<double> &p, bool withMarkers)
+void ComparePlaneDXF::placeEntity(QCPAbstractItem *item, const QString &type, const QVector<double> &p)
 {
     if (!item || p.size() < 4)
         return;
@@ -180,7 +185,11 @@ void ComparePlaneDXF::placeEntity(
         arc->mStartAngle = isArc ? int(p[3] * 16) : 0;
         arc->mSpanAngle = isArc ? int(arcSpanDegrees(p[3], p[4]) * 16) : 5760;
     }
-    if (!withMarkers)
+}
+
+void ComparePlaneDXF::placeMarkers(const QString &type, const QVector<double> &p)
+{
+    if (p.size() < 4)
         return;
     for (const QPointF &at : entityMarkers(type, p)) {
         if (markerCount >= kMaxDrawingMarkers)
@@ -196,7 +205,7 @@ void ComparePlaneDXF::placeAll()
     if (!d)
         return;
     for (int i = 0; i < d->drawing.size(); ++i)
-        placeEntity(d->dxfEntityItems[i], d->drawing.dxfEntityTypes[i], d->drawing.dxfEntityParams[i], false);
+        placeEntity(d->dxfEntityItems[i], d->drawing.dxfEntityTypes[i], d->drawing.dxfEntityParams[i]);
 }
 
 void ComparePlaneDXF::translateDrawing(double dx, double dy)

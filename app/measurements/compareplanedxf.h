@@ -76,9 +76,11 @@ public:
     // The searches of the registration, over the registered trace's points.
     void fitRotation();
     void fitShift();
-    // Positions the item of one entity and, with markers, puts the entity's
-    // registration markers on it (up to kMaxDrawingMarkers for the element).
-    void placeEntity(QCPAbstractItem *item, const QString &type, const QVector<double> &params, bool withMarkers);
+    // Positions the plot item of one entity.
+    void placeEntity(QCPAbstractItem *item, const QString &type, const QVector<double> &params);
+    // Puts the entity's registration markers on it, while the element has
+    // fewer than kMaxDrawingMarkers.
+    void placeMarkers(const QString &type, const QVector<double> &params);
 
     // 0 before the first click, 1 after it, 2 once registered.
     qint16 registrationStage = 0;
