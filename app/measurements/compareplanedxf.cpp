@@ -351,6 +351,8 @@ void ComparePlaneDXF::registerInBackground()
     connect(loader, &QDialog::rejected, this, [cancel] { cancel->store(true); });
     m_loader = loader;
     loader->show();
+    // The prompt for the drawing's point no longer applies.
+    emit statusText(QString());
 
     watcher->setFuture(QtConcurrent::run([start, onTrace, onDrawing, points, factor, cancel] {
         Outcome outcome;

@@ -381,6 +381,7 @@ void TestDxfCompare::largeDrawingRegistersBehindTheBusyWindow()
         bench.import(bench.writeFile("dense.dxf", denseOutline(0.05, 6, kShift))));
     QVERIFY(plotDrawing(&bench.plot).drawing.size() > ComparePlaneDXF::kBackgroundEntities);
     QSignalSpy finished(element.get(), &Measurement::measumentFinished);
+    QSignalSpy status(element.get(), &Measurement::statusText);
 
     // The outline's start, on the trace and on the drawing.
     bench.click(QPointF(0, 0));
@@ -390,6 +391,8 @@ void TestDxfCompare::largeDrawingRegistersBehindTheBusyWindow()
     auto *loader = bench.plot.findChild<Loader *>();
     QVERIFY(loader && loader->isVisible());
     saveWindowShot(loader, QStringLiteral("dxf_registering_busy_window"));
+    // The busy window says what happens; the status bar no longer asks for a point.
+    QCOMPARE(status.last().first().toString(), QString());
     QCOMPARE(finished.count(), 0);
     bench.click(kShift); // ignored while the search runs
 
