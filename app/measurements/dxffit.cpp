@@ -232,6 +232,28 @@ double entityDistance(const Geometry &g, double px, double py)
     return std::min(length(px - g.sx, py - g.sy), length(px - g.ex, py - g.ey));
 }
 
+// Every point of an entity lies in its box, so the box's distance bounds the
+// entity's from below; but an entity's distance, computed through its own
+// points, can round a little below that bound. A box is passed over only when
+// it lies farther than the nearest distance so far by more than any such
+// rounding (the slack at (x, y), for boxes whose coordinates reach scale), so
+// the entities passed over never hold the least distance.
+inline double roundingSlack(double scale, double x, double y)
+{
+    return 1e-12 * (scale + std::abs(x) + std::abs(y));
+}
+inline double reachBeyond(double best, double slack)
+{
+    return best * (1 + 1e-12) + slack;
+}
+// The squared distance from (x, y) to a box; 0 inside it.
+inline double boxGap2(double minX, double minY, double maxX, double maxY, double x, double y)
+{
+    const double bx = std::max({ minX - x, 0.0, x - maxX });
+    const double by = std::max({ minY - y, 0.0, y - maxY });
+    return bx * bx + by * by;
+}
+
 double nearest(const std::vector<Geometry> &geometry, double x, double y)
 {
     double best = kNoDrawingDistance;
@@ -306,26 +328,19 @@ double DrawingDistance::operator()(double x, double y)
     const double first = entityDistance(m_geometry[m_last], x, y);
     if (first < best)
         best = first;
-    // Every point of an entity lies in its box, so the box's distance bounds
-    // the entity's from below; but an entity's distance, computed through its
-    // own points, can round a little below that bound. An entity is skipped
-    // only when its box lies farther than the nearest distance so far by
-    // more than any such rounding, so the skipped ones never hold the least.
-    const double slack = 1e-12 * (m_scale + std::abs(x) + std::abs(y));
-    double reach = best * (1 + 1e-12) + slack;
+    const double slack = roundingSlack(m_scale, x, y);
+    double reach = reachBeyond(best, slack);
     for (size_t i = 0; i < n; ++i) {
         if (i == m_last)
             continue;
         const Geometry &g = m_geometry[i];
-        const double bx = std::max({ g.minX - x, 0.0, x - g.maxX });
-        const double by = std::max({ g.minY - y, 0.0, y - g.maxY });
-        if (bx * bx + by * by > reach * reach)
+        if (boxGap2(g.minX, g.minY, g.maxX, g.maxY, x, y) > reach * reach)
             continue;
         const double d = entityDistance(g, x, y);
         if (d < best) {
             best = d;
             nearestIndex = i;
-            reach = best * (1 + 1e-12) + slack;
+            reach = reachBeyond(best, slack);
         }
     }
     m_last = nearestIndex;
@@ -436,7 +451,7 @@ public:
             probe.offer(size_t(k));
         if (m_nodes.empty())
             return finish(probe);
-        probe.slack = 1e-12 * (m_scale + std::abs(x) + std::abs(y));
+        probe.slack = roundingSlack(m_scale, x, y);
         probe.reset();
 
         const double r = probe.reach * (1 + 1e-9) + 2 * probe.slack;
@@ -467,14 +482,12 @@ private:
 
         void reset()
         {
-            reach = best * (1 + 1e-12) + slack;
+            reach = reachBeyond(best, slack);
             reach2 = reach * reach;
         }
         double gap2(double minX, double minY, double maxX, double maxY) const
         {
-            const double bx = std::max({ minX - x, 0.0, x - maxX });
-            const double by = std::max({ minY - y, 0.0, y - maxY });
-            return bx * bx + by * by;
+            return boxGap2(minX, minY, maxX, maxY, x, y);
         }
         void offer(size_t i)
         {
