@@ -102,7 +102,7 @@ bool DeviceDataProvider::obtainData()
     // A profile trace holds measured values only once its sample block has
     // arrived; a link lost before then leaves the live samples, raw counts.
     const int kind = trace()->traceType;
-    return !(m_interrupted && (kind == PROFILE || kind == ADDITIONAL_TRACE));
+    return !(m_interrupted && isProfileTraceKind(kind));
 }
 
 void DeviceDataProvider::onDataRecieved(double probeHight, double consoleHight, double xpos, int kBatchNotificationSize)

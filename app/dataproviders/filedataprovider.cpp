@@ -77,11 +77,6 @@ void applyProfileHeader(ProfileTrace &trace, const Header &header, const Reading
     trace.medianEnabled = s.medianEnabled;
 }
 
-bool isProfileKind(int kind)
-{
-    return kind == PROFILE || kind == ADDITIONAL_TRACE;
-}
-
 } // namespace
 
 FileDataProvider::FileDataProvider(const QString &path)
@@ -217,15 +212,15 @@ void FileDataProvider::applyHeader(const Header &header)
     // The windows read the kind when the reading starts: it is written only
     // when the header names another kind than the first line did.
     if (auto *profile = dynamic_cast<ProfileTrace *>(t)) {
-        setKind(isProfileKind(kind) ? kind : int(PROFILE));
+        setKind(isProfileTraceKind(kind) ? kind : int(PROFILE));
         applyProfileHeader(*profile, header, readingSettings());
     } else if (auto *contour = dynamic_cast<ContourTrace *>(t)) {
-        setKind(isProfileKind(kind) ? int(CONTOUR) : kind);
+        setKind(isProfileTraceKind(kind) ? int(CONTOUR) : kind);
         applyContourHeader(*contour, header, readingSettings());
     } else {
         setKind(kind);
     }
-    if (isProfileKind(kind) != isProfileKind(t->traceType))
+    if (isProfileTraceKind(kind) != isProfileTraceKind(t->traceType))
         logger.log(Logger::WARNING,
             "Trace kind " + header.value("trace_type").toStdString() + " does not fit the trace read from "
                 + m_path.toStdString());
