@@ -59,3 +59,32 @@ private:
     };
     mutable KeyOrder mKeyOrder;
 };
+
+// Gives the curve the n points pointAt(0) .. pointAt(n - 1) (each a QPointF of
+// key and value, asked for once and in order), the parameter t being the
+// index, as QCPCurve::setData(keys, values) stores them. A curve already
+// holding n points is written over in place and keeps its storage, so a curve
+// redrawn often allocates nothing; otherwise its points are let go before the
+// new ones are made, so that the two sets are never held together.
+template <typename PointAt>
+void setCurvePoints(QCPCurve &curve, int n, PointAt pointAt)
+{
+    const QSharedPointer<QCPCurveDataContainer> data = curve.data();
+    if (data->size() == n) {
+        const auto end = data->end();
+        int i = 0;
+        for (auto it = data->begin(); it != end; ++it, ++i) {
+            const QPointF p = pointAt(i);
+            *it = QCPCurveData(i, p.x(), p.y());
+        }
+        return;
+    }
+    data->set(QVector<QCPCurveData>(), true);
+    QVector<QCPCurveData> points;
+    points.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        const QPointF p = pointAt(i);
+        points.append(QCPCurveData(i, p.x(), p.y()));
+    }
+    data->set(points, true);
+}

@@ -123,18 +123,8 @@ void ErrorGraph::setData(const QVector<double> &x, const QVector<double> &y)
 {
     if (x.isEmpty() || y.size() != x.size() || !mPlot || !mCurve)
         return;
-    if (mCurve->dataCount() == x.size()) {
-        // What setData() stores (parameter t the index), written over the
-        // points of the same count already there: a graph recomputed on every
-        // mouse move keeps its storage.
-        const QSharedPointer<QCPCurveDataContainer> data = mCurve->data();
-        const auto end = data->end();
-        int i = 0;
-        for (auto it = data->begin(); it != end; ++it, ++i)
-            *it = QCPCurveData(i, x.at(i), y.at(i));
-    } else {
-        mCurve->setData(x, y);
-    }
+    // A graph recomputed on every mouse move keeps the curve's storage.
+    setCurvePoints(*mCurve, x.size(), [&x, &y](int i) { return QPointF(x.at(i), y.at(i)); });
 
     const QCPAxis *xAxis = mPlot->xAxis;
     const QCPAxis *yAxis = mPlot->yAxis;

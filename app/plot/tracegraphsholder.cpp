@@ -256,27 +256,11 @@ void TraceGraphsHolder::updateTraceGraph(bool rLine, bool rFit)
         const double *px = mX.constData();
         const double *py = mY.constData();
         double sum = 0;
-        if (mCurve->dataCount() == n) {
-            const QSharedPointer<QCPCurveDataContainer> data = mCurve->data();
-            const auto end = data->end();
-            int i = 0;
-            for (auto it = data->begin(); it != end; ++it, ++i) {
-                const double y = py[i] * mUnitFactor;
-                sum += y * y;
-                *it = QCPCurveData(i, px[i] * mUnitFactor, y);
-            }
-        } else {
-            mCurve->data()->set(QVector<QCPCurveData>(), true);
-            QVector<QCPCurveData> points;
-            points.reserve(n);
-            for (int i = 0; i < n; ++i) {
-                const double x = px[i] * mUnitFactor;
-                const double y = py[i] * mUnitFactor;
-                sum += y * y;
-                points.append(QCPCurveData(i, x, y));
-            }
-            mCurve->data()->set(points, true);
-        }
+        setCurvePoints(*mCurve, n, [&](int i) {
+            const double y = py[i] * mUnitFactor;
+            sum += y * y;
+            return QPointF(px[i] * mUnitFactor, y);
+        });
         mRms = std::sqrt(sum / n);
         mX = QVector<double>();
         mY = QVector<double>();
