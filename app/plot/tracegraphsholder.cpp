@@ -424,11 +424,10 @@ void TraceGraphsHolder::updateHistogram()
     const HistogramInputs inputs { xRange.lower, xRange.upper, yRange.lower, yRange.upper, mUnitFactor,
         mHistogramDensity, mDrawGeneration, curvePoints, onCurve ? mCurve->dataCount() : 0, mX.constData(),
         mX.size(), mY.constData(), mY.size() };
-    if (mHistogramInputs && *mHistogramInputs == inputs) {
-        mHistogramGraph->setPen(QPen(Qt::NoPen));
-        mHistogramGraph->setBrush(QBrush(QColor(10, 140, 70, 160), Qt::SolidPattern));
+    mHistogramGraph->setPen(QPen(Qt::NoPen));
+    mHistogramGraph->setBrush(QBrush(QColor(10, 140, 70, 160), Qt::SolidPattern));
+    if (mHistogramInputs && *mHistogramInputs == inputs)
         return;
-    }
     mHistogramInputs = inputs;
 
     TData histogram = onCurve
@@ -449,9 +448,6 @@ void TraceGraphsHolder::updateHistogram()
         mRatioLevels[k] = yRange.lower + k * step;
     mRatio = onCurve ? ratioAtLevels(&curvePoints->key, &curvePoints->value, mCurve->dataCount(), 3, mRatioLevels)
                      : materialRatioAtLevels(mX, mY, mRatioLevels);
-
-    mHistogramGraph->setPen(QPen(Qt::NoPen));
-    mHistogramGraph->setBrush(QBrush(QColor(10, 140, 70, 160), Qt::SolidPattern));
     mRatioGraph->setData(mRatioLevels, mRatio, true);
 }
 
