@@ -4,6 +4,7 @@
 
 #include "settings/common.h"
 #include "terminatesignal.h"
+#include "tracememory.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -12,6 +13,7 @@
 
 int main(int argc, char *argv[])
 {
+    keepTraceMemory();
     QApplication app(argc, argv);
     // The icons live in the static application library, whose resource
     // initialiser the linker would otherwise drop.
