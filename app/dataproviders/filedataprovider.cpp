@@ -108,6 +108,7 @@ void FileDataProvider::prepare()
 {
     trace()->clearPointProcessors();
     m_appended = 0;
+    m_filled = 0;
     m_block = TData();
 }
 
@@ -338,30 +339,44 @@ bool FileDataProvider::readColumnsFile(const QString &path)
     return true;
 }
 
-void FileDataProvider::appendPoint(QVector<double> &point)
+void FileDataProvider::appendPoint(const QVector<double> &point)
 {
     // Points reach the trace a batch at a time, under one lock per batch.
-    const int channels = trace()->channelCount();
-    if (m_block.size() != channels) {
-        m_block = TData(channels);
-        for (auto &channel : m_block)
-            channel.reserve(kBatchSize);
+    // A batch is written through pointers to its channels taken when it
+    // starts, as a point is parsed for every line of the file.
+    if (m_filled == 0) {
+        const int channels = trace()->channelCount();
+        if (m_block.size() != channels)
+            m_block = TData(channels);
+        m_channelData.resize(channels);
+        for (int c = 0; c < channels; ++c) {
+            QVector<double> &channel = m_block[c];
+            if (channel.size() != kBatchSize)
+                channel.resize(kBatchSize);
+            m_channelData[c] = channel.data();
+        }
     }
-    if (point.size() < channels)
+    const int channels = m_channelData.size();
+    if (channels == 0 || point.size() < channels)
         return;
+    const double *values = point.constData();
     for (int c = 0; c < channels; ++c)
-        m_block[c].append(point.at(c));
-    if (channels > 0 && m_block.first().size() == kBatchSize)
+        m_channelData[c][m_filled] = values[c];
+    if (++m_filled == kBatchSize)
         flushPoints();
 }
 
 void FileDataProvider::flushPoints()
 {
-    if (m_block.isEmpty() || m_block.first().isEmpty())
+    if (m_filled == 0)
         return;
+    // A last batch short of full goes as far as it was filled.
+    if (m_filled < kBatchSize) {
+        for (auto &channel : m_block)
+            channel.resize(m_filled);
+    }
+    m_filled = 0;
     const int added = trace()->addPoints(m_block);
-    for (auto &channel : m_block)
-        channel.resize(0);
     m_appended += added;
     // Only full batches are announced; the rest is drawn with the finished
     // trace.

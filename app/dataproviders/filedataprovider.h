@@ -52,7 +52,7 @@ private:
     void failContent(const QString &path);
     // Collects a point of the main trace; a full batch is appended to the
     // trace and announced.
-    void appendPoint(QVector<double> &point);
+    void appendPoint(const QVector<double> &point);
     // Appends the points collected so far (announced when a full batch).
     void flushPoints();
     bool readFile();
@@ -67,5 +67,9 @@ private:
 
     QString m_path;
     int m_appended = 0;
+    // The batch being collected: m_filled points in each of its channels,
+    // written through m_channelData.
     TData m_block;
+    QVector<double *> m_channelData;
+    int m_filled = 0;
 };

@@ -236,14 +236,19 @@ int AbstractTrace::addPoints(const TData &block)
         ownStorage(channel);
     {
         const std::lock_guard<std::mutex> lock(m_rawMutex);
-        // Copied into the raw storage (appending a whole vector to an empty
+        // Copied into the raw storage. Appending a whole vector to an empty
         // one would take that vector's storage instead, losing the room made
-        // for the reading).
+        // for the reading, so the first values are copied in after a resize.
         for (int c = 0; c < n; ++c) {
             QVector<double> &raw = (*rawData)[c];
-            const int old = raw.size();
-            raw.resize(old + m);
-            std::copy(block.at(c).constBegin(), block.at(c).constBegin() + m, raw.begin() + old);
+            const QVector<double> &values = block.at(c);
+            if (!raw.isEmpty() && values.size() == m) {
+                raw += values;
+            } else {
+                const int old = raw.size();
+                raw.resize(old + m);
+                std::copy(values.constBegin(), values.constBegin() + m, raw.begin() + old);
+            }
         }
     }
 
