@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QPushButton>
+#include <QtConcurrent>
 #include <cmath>
 #include <limits>
 
@@ -430,9 +431,22 @@ void TraceGraphsHolder::updateHistogram()
         return;
     mHistogramInputs = inputs;
 
+    mRatioLevels.resize(kRatioLevels);
+    for (int k = 0; k < kRatioLevels; ++k)
+        mRatioLevels[k] = yRange.lower + k * step;
+    // Both curves only read the displayed points, each in a pass of its own
+    // over every point: the material-ratio curve is counted on another core
+    // while the amplitude density is counted here. Nothing changes the points
+    // before the result is taken below.
+    const int curveCount = onCurve ? mCurve->dataCount() : 0;
+    QFuture<QVector<double>> ratio
+        = QtConcurrent::run([onCurve, curvePoints, curveCount, levels = mRatioLevels, x = mX, y = mY] {
+              return onCurve ? ratioAtLevels(&curvePoints->key, &curvePoints->value, curveCount, 3, levels)
+                             : materialRatioAtLevels(x, y, levels);
+          });
+
     TData histogram = onCurve
-        ? Algos::amplitudeDensityInRect(
-            &curvePoints->key, &curvePoints->value, mCurve->dataCount(), 3, mHistogramDensity, xr, yr)
+        ? Algos::amplitudeDensityInRect(&curvePoints->key, &curvePoints->value, curveCount, 3, mHistogramDensity, xr, yr)
         : Algos::amplitudeDensityInRect(TData { mX, mY }, mHistogramDensity, xr, yr);
     if (histogram.size() == 2) {
         mHistogramGraph->setData(histogram[0], histogram[1], false);
@@ -443,11 +457,7 @@ void TraceGraphsHolder::updateHistogram()
         }
     }
 
-    mRatioLevels.resize(kRatioLevels);
-    for (int k = 0; k < kRatioLevels; ++k)
-        mRatioLevels[k] = yRange.lower + k * step;
-    mRatio = onCurve ? ratioAtLevels(&curvePoints->key, &curvePoints->value, mCurve->dataCount(), 3, mRatioLevels)
-                     : materialRatioAtLevels(mX, mY, mRatioLevels);
+    mRatio = ratio.result();
     mRatioGraph->setData(mRatioLevels, mRatio, true);
 }
 
