@@ -4,8 +4,9 @@
 // Qt libraries, where a race detector built into this program sees nothing.
 // The data providers mark those hand-overs themselves (the side that passes
 // the trace on calls handOff, the side that takes it calls takeOver, both
-// with the provider as key), so that a ThreadSanitizer build checks what the
-// threads share and not the library's own locks. Elsewhere both do nothing.
+// with the provider as key), as does any other code that hands a result over
+// through a future, so that a ThreadSanitizer build checks what the threads
+// share and not the library's own locks. Elsewhere both do nothing.
 #if defined(__SANITIZE_THREAD__)
 #include <sanitizer/tsan_interface.h>
 

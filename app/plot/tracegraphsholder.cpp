@@ -3,6 +3,7 @@
 #include "algos/fitting.h"
 #include "algos/materialratio.h"
 #include "algos/profileutils.h"
+#include "dataproviders/threadhandoff.h"
 #include "plot/adaptivecurve.h"
 #include "plot/ifiltercontrol.h"
 #include "plot/xaxismarker.h"
@@ -46,6 +47,26 @@ void showHorizontalLines(const std::array<QPointer<QCPItemStraightLine>, 3> &lin
         line->setSelectable(false);
     }
 }
+
+// The material-ratio curve of the displayed points, counted on a worker
+// while the GUI thread counts the amplitude density.
+struct RatioCounting {
+    bool onCurve;
+    const QCPCurveData *curvePoints;
+    int curveCount;
+    QVector<double> levels;
+    QVector<double> x;
+    QVector<double> y;
+    QVector<double> ratio;
+
+    void run()
+    {
+        takeOver(this);
+        ratio = onCurve ? ratioAtLevels(&curvePoints->key, &curvePoints->value, curveCount, 3, levels)
+                        : materialRatioAtLevels(x, y, levels);
+        handOff(this);
+    }
+};
 
 } // namespace
 
@@ -419,11 +440,12 @@ void TraceGraphsHolder::updateHistogram()
     static_assert(sizeof(QCPCurveData) == 3 * sizeof(double), "curve points are t, key and value");
     const bool onCurve = mPointsOnCurve && mCurve && mCurve->dataCount() > 0;
     const QCPCurveData *curvePoints = onCurve ? &*mCurve->data()->constBegin() : nullptr;
+    const int curveCount = onCurve ? mCurve->dataCount() : 0;
 
     // Every replot of the main plot asks again; the same view of the same
     // points gives the same curves, which the plots already show.
     const HistogramInputs inputs { xRange.lower, xRange.upper, yRange.lower, yRange.upper, mUnitFactor,
-        mHistogramDensity, mDrawGeneration, curvePoints, onCurve ? mCurve->dataCount() : 0, mX.constData(),
+        mHistogramDensity, mDrawGeneration, curvePoints, curveCount, mX.constData(),
         mX.size(), mY.constData(), mY.size() };
     mHistogramGraph->setPen(QPen(Qt::NoPen));
     mHistogramGraph->setBrush(QBrush(QColor(10, 140, 70, 160), Qt::SolidPattern));
@@ -437,13 +459,10 @@ void TraceGraphsHolder::updateHistogram()
     // Both curves only read the displayed points, each in a pass of its own
     // over every point: the material-ratio curve is counted on another core
     // while the amplitude density is counted here. Nothing changes the points
-    // before the result is taken below.
-    const int curveCount = onCurve ? mCurve->dataCount() : 0;
-    QFuture<QVector<double>> ratio
-        = QtConcurrent::run([onCurve, curvePoints, curveCount, levels = mRatioLevels, x = mX, y = mY] {
-              return onCurve ? ratioAtLevels(&curvePoints->key, &curvePoints->value, curveCount, 3, levels)
-                             : materialRatioAtLevels(x, y, levels);
-          });
+    // before the counting has ended below.
+    RatioCounting counting { onCurve, curvePoints, curveCount, mRatioLevels, mX, mY, {} };
+    handOff(&counting);
+    QFuture<void> counted = QtConcurrent::run(&counting, &RatioCounting::run);
 
     TData histogram = onCurve
         ? Algos::amplitudeDensityInRect(&curvePoints->key, &curvePoints->value, curveCount, 3, mHistogramDensity, xr, yr)
@@ -457,7 +476,9 @@ void TraceGraphsHolder::updateHistogram()
         }
     }
 
-    mRatio = ratio.result();
+    counted.waitForFinished();
+    takeOver(&counting);
+    mRatio = counting.ratio;
     mRatioGraph->setData(mRatioLevels, mRatio, true);
 }
 
