@@ -215,13 +215,6 @@ void MeasurementsManager::attachCurrent(bool list)
     connect(m, &Measurement::stopSelection, this, [this] {
         if (segmentSelection)
             segmentSelection->setEnabled(false);
-    // A click or a drag too short for the kind places nothing: the measurement
-    // still waiting for a stretch is dropped and the kind stays armed. One
-    // that has all its stretches keeps them.
-    connect(segmentSelection, &PlotSegmentSelection::selectionTooShort, this, [this] {
-        if (current && !current->isFinished() && !current->allSegmentsSelected())
-            dropCurrent();
-    });
     });
 }
 
