@@ -48,16 +48,6 @@ namespace {
 // Batches of a reading redraw the main plot at most this often.
 constexpr int kBatchReplotIntervalMs = 40;
 
-bool isProfileKind(int type)
-{
-    return type == PROFILE || type == ADDITIONAL_TRACE;
-}
-
-bool isContourKind(int type)
-{
-    return type == CONTOUR || type == CONTOURPROF;
-}
-
 void logInfo(const QString &text)
 {
     logger.log(Logger::INFO, text.toStdString());
@@ -223,7 +213,7 @@ void ProfileAnalisisWidget::setupToolBar()
 
 void ProfileAnalisisWidget::applyDeviceTypeVisibility(int type)
 {
-    const bool contour = isContourKind(type);
+    const bool contour = isContourTraceKind(type);
     threadCompensationCheckBox->setVisible(contour);
     threadAngleSpinBox->setVisible(contour);
     profileModeComboBox->setVisible(!contour);
@@ -293,14 +283,14 @@ AbstractTrace *ProfileAnalisisWidget::makeTrace(unsigned traceType)
 {
     const Settings &s = Settings::instance();
     AbstractTrace *trace = nullptr;
-    if (isProfileKind(int(traceType))) {
+    if (isProfileTraceKind(int(traceType))) {
         auto *profile = new ProfileTrace();
         profile->speed = ui->deviceControlWidget->currentSpeed();
         profile->cutOff = Common::cutOffLength(s.filterIndex());
         profile->medianWindow = medianFilterSpinBox->value();
         profile->medianEnabled = medianFilterCheckBox->isChecked();
         trace = profile;
-    } else if (isContourKind(int(traceType))) {
+    } else if (isContourTraceKind(int(traceType))) {
         auto *contour = new ContourTrace();
         contour->tool_head_radius_down = s.tool_head_radius_down;
         contour->tool_head_radius_up = s.tool_head_radius_up;
@@ -711,7 +701,7 @@ void ProfileAnalisisWidget::onMaterialRatioPlotPressed(QMouseEvent *event)
 
     const double level = levelInMicrometres(y, Settings::instance().axis_unit);
     for (AbstractTrace *trace : qAsConst(ui->traceList->traces)) {
-        if (auto *profile = isProfileKind(trace->traceType) ? dynamic_cast<ProfileTrace *>(trace) : nullptr)
+        if (auto *profile = isProfileTraceKind(trace->traceType) ? dynamic_cast<ProfileTrace *>(trace) : nullptr)
             profile->level = level;
     }
     ui->traceList->updateDpParam();
@@ -946,7 +936,7 @@ void ProfileAnalisisWidget::dataReadFinished()
     Q_EMIT unlockButtons();
     ui->traceList->selectTrace(trace->id);
     releaseReplots();
-    if (Settings::instance().test_sensor_mode && isProfileKind(trace->traceType))
+    if (Settings::instance().test_sensor_mode && isProfileTraceKind(trace->traceType))
         ui->traceList->runSensorTest(trace);
     ui->deviceControlWidget->setEnableAdditionalTraceButton(true);
 }
@@ -969,10 +959,14 @@ bool ProfileAnalisisWidget::dropsFinishedReading(AbstractTrace *trace, bool inst
     m_readingTrace = nullptr;
     m_readingProvider = nullptr;
     const int id = trace->id;
+    // Taking the trace off the list redraws the plots through onTraceDeleted;
+    // the main plot is drawn once, as the drop leaves it.
+    holdReplots();
     ui->traceList->dropTrace(trace);
     if (graphHolders.contains(id))
         onTraceDeleted(id);
     rescaleMainPlot();
+    releaseReplots();
     for (QAction *action : toolActions())
         action->setEnabled(action != ui->actionCut && action != ui->actionRFit);
     updateProcessingControls();
@@ -1209,7 +1203,7 @@ void ProfileAnalisisWidget::saveReport(QWidget *parent)
             written = ReportGenerator::generate(ui->traceList->sensorTestReportData(), {}, path, SENSOR_TEST_REPORT);
         } else {
             const QVector<QPixmap> plots = reportPlots(trace);
-            written = isProfileKind(trace->traceType)
+            written = isProfileTraceKind(trace->traceType)
                 ? ReportGenerator::generate(
                     profileReportData(trace, ui->traceList->extraArgs), plots, path, MEASUREMENT_REPORT)
                 : ReportGenerator::generate(ReportData(), plots, path, PLOT_REPORT);
