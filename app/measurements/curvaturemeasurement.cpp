@@ -215,6 +215,7 @@ bool CurvatureMeasurement::fitFirstSegment(QPointF *centre, double *r)
 
 void CurvatureMeasurement::showGeometryCircle(QPointF centre, double r)
 {
+    radius = r;
     setReperPoint(0, centre);
     setCircle(centre, r);
     circle->setVisible(true);
@@ -268,7 +269,6 @@ CircumfAGMeasurement::CircumfAGMeasurement(PlotWidget *plot)
 void CircumfAGMeasurement::calculate()
 {
     if (fitFirstSegment(&centre, &circleRadius)) {
-        radius = circleRadius;
         showGeometryCircle(centre, circleRadius);
     }
 }
@@ -300,6 +300,5 @@ void CircumfAGSpecified::calculate()
     if (!(circleRadius > 0) || !std::isfinite(circleRadius))
         return;
     centre = Geometry::restingCentre(points.first, points.end, circleRadius);
-    radius = circleRadius;
     showGeometryCircle(centre, circleRadius);
 }

@@ -55,7 +55,8 @@ protected:
     // incomplete, segment 0 is empty or its points lie on one straight line
     // (then nothing is to be drawn).
     bool fitFirstSegment(QPointF *centre, double *r);
-    // A circle of additional geometry: centre point and circle, no label.
+    // A circle of additional geometry: centre point and circle, no label; the
+    // measurement's radius becomes r.
     void showGeometryCircle(QPointF centre, double r);
     // Set once a circle was fitted and drawn.
     bool hasCircle = false;

@@ -101,8 +101,7 @@ void PlotSegmentSelection::onMouseRelease(QMouseEvent *)
         return;
     const QCPDataRange range = selectionRange();
     if (range.size() < minimumPoints) {
-        curve->setSelection(QCPDataSelection());
-        plot->replot(QCustomPlot::rpRefreshHint);
+        clearSelection();
         Q_EMIT selectionTooShort();
         return;
     }
