@@ -7,6 +7,7 @@
 #include "settings/common.h"
 #include "settings/logger.h"
 #include "settings/settings.h"
+#include "traces/tracesaving.h"
 #include "traces/tracereaders.h"
 #include "widgets/infowindow.h"
 #include "widgets/keyreceiver.h"
@@ -111,7 +112,7 @@ QString MainWindow::askTraceFilePath(QWidget *parent)
     const QString path = Prompts::instance().openFileName(parent, QStringLiteral("Открыть трассу"),
         s.preferenses.save_trace_folder, QStringLiteral("Данные трассы (*.txt | *.igs | *.Vantor)"));
     if (!path.isEmpty()) {
-        s.preferenses.save_trace_folder = path.left(path.lastIndexOf('/')) + '/';
+        s.preferenses.save_trace_folder = TraceSaving::folderOf(path);
         s.save();
     }
     return path;

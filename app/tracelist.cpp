@@ -24,8 +24,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 #ifdef Q_OS_WIN
 #include <QDir>
 #include <windows.h>
@@ -36,7 +34,7 @@ namespace {
 
 bool isProfileKind(const AbstractTrace *trace)
 {
-    return trace && (trace->traceType == PROFILE || trace->traceType == ADDITIONAL_TRACE);
+    return trace && isProfileTraceKind(trace->traceType);
 }
 
 // The trace as a profile trace when it is one of the profile kinds.
@@ -47,7 +45,7 @@ ProfileTrace *asProfile(AbstractTrace *trace)
 
 bool isContourKind(const AbstractTrace *trace)
 {
-    return trace && (trace->traceType == CONTOUR || trace->traceType == CONTOURPROF);
+    return trace && isContourTraceKind(trace->traceType);
 }
 
 int itemId(const QTreeWidgetItem *item)
@@ -520,9 +518,7 @@ void TraceList::removeAdditionalTrace(QTreeWidgetItem *item, int id)
     AbstractTrace *trace = traces.value(id);
     if (ProfileTrace *main = listedProfileTrace(itemId(item->parent()))) {
         // The main trace's file changes only when it held this run.
-        const bool held = std::any_of(main->additionalTraces.cbegin(), main->additionalTraces.cend(),
-            [id](const ProfileTrace *run) { return run && run->id == id; });
-        main->removeAdditionalTrace(id);
+        const bool held = main->removeAdditionalTrace(id);
         if (auto *run = dynamic_cast<ProfileTrace *>(trace))
             run->parentTrace = nullptr;
         if (held)

@@ -36,11 +36,6 @@ void logInfo(const QString &text)
     logger.log(Logger::INFO, text.toStdString());
 }
 
-bool isProfileType(int type)
-{
-    return type == PROFILE || type == ADDITIONAL_TRACE;
-}
-
 } // namespace
 
 ContourAnalisisWidget::ContourAnalisisWidget(QWidget *parent, bool calibrationMode)
@@ -242,7 +237,7 @@ void ContourAnalisisWidget::setTraces(QVector<AbstractTrace *> given)
     if (traces.isEmpty())
         return;
     autoscale();
-    if (isProfileType(traces.first()->traceType))
+    if (isProfileTraceKind(traces.first()->traceType))
         ui->pushButtonResetScale->setIcon(QIcon(QStringLiteral(":/icons/icons/reset.png")));
 }
 
@@ -298,7 +293,7 @@ void ContourAnalisisWidget::redrawTraces()
 
 void ContourAnalisisWidget::autoscale()
 {
-    if (isProfileType(traces.first()->traceType))
+    if (isProfileTraceKind(traces.first()->traceType))
         autoscaleProfile();
     else
         autoscaleContour();

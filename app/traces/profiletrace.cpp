@@ -126,12 +126,12 @@ void ProfileTrace::addAdditionalTrace(ProfileTrace *child)
     additionalTraces.append(child);
 }
 
-void ProfileTrace::removeAdditionalTrace(int traceId)
+bool ProfileTrace::removeAdditionalTrace(int traceId)
 {
     const auto it = std::find_if(additionalTraces.begin(), additionalTraces.end(),
         [traceId](const ProfileTrace *t) { return t && t->id == traceId; });
     if (it == additionalTraces.end()) {
-        return;
+        return false;
     }
     ProfileTrace *removed = *it;
     additionalTraces.erase(it);
@@ -142,4 +142,5 @@ void ProfileTrace::removeAdditionalTrace(int traceId)
         owned->release();
         m_ownedCopies.erase(owned);
     }
+    return true;
 }

@@ -40,8 +40,9 @@ public:
     // file path. The trace does not take ownership.
     void addAdditionalTrace(ProfileTrace *child);
     // Detaches the additional trace with that id, without deleting it; a
-    // clone made by a copy is handed over to the caller.
-    void removeAdditionalTrace(int id);
+    // clone made by a copy is handed over to the caller. False when the trace
+    // has no additional trace with that id.
+    bool removeAdditionalTrace(int id);
 
     // The parameters evaluated on the trace, by name.
     QMap<QString, ParamValue> results;

@@ -22,11 +22,6 @@ namespace {
 constexpr int kMaxLengthAtSlowest = 10;
 constexpr int kMaxLengthAtSlow = 20;
 
-bool isContourType(int type)
-{
-    return type == CONTOUR || type == CONTOURPROF;
-}
-
 } // namespace
 
 DeviceControlWidget::DeviceControlWidget(QWidget *parent)
@@ -455,7 +450,7 @@ void DeviceControlWidget::onStopTraceReleased()
     if (!isTracing || !portOpen())
         return;
     isTracing = false;
-    if (isContourType(device.deviceType())) {
+    if (isContourTraceKind(device.deviceType())) {
         unlockControls();
         Q_EMIT unlockButtons();
     }
