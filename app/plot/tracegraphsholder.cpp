@@ -321,15 +321,10 @@ void TraceGraphsHolder::updateTraceGraph(bool rLine, bool rFit)
     }
     updateLevelLines(rLine);
     if (mCurve) {
-        // What setData(mX, mY) stores, built in place: parameter t is the index.
-        const int n = qMin(mX.size(), mY.size());
-        QVector<QCPCurveData> points;
-        points.reserve(n);
+        // What setData(mX, mY) stores: parameter t is the index.
         const double *x = mX.constData();
         const double *y = mY.constData();
-        for (int i = 0; i < n; ++i)
-            points.append(QCPCurveData(i, x[i], y[i]));
-        mCurve->data()->set(points, true);
+        setCurvePoints(*mCurve, qMin(mX.size(), mY.size()), [x, y](int i) { return QPointF(x[i], y[i]); });
     }
 }
 
