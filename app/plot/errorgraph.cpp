@@ -60,7 +60,6 @@ RulerTicks rulerTicks(double min, double max)
             break;
         v = next;
     }
-    ticks.unitIndex = n;
     return ticks;
 }
 

@@ -14,14 +14,11 @@ class AdaptiveCurve;
 double rulerTickStep(double min, double max);
 
 // The ticks of a ruler over min .. max: multiples of the step from the first
-// at or above min to the last at or below max, by repeated addition; unitIndex
-// is the tick that carries the unit (the count of whole steps from first to
-// last), -1 without ticks. There are never more ticks than whole steps plus
-// one, and the list ends where a step no longer advances (a tiny step against a
-// large value).
+// at or above min to the last at or below max, by repeated addition. There are
+// never more ticks than whole steps plus one, and the list ends where a step no
+// longer advances (a tiny step against a large value).
 struct RulerTicks {
     QVector<double> values;
-    int unitIndex = -1;
 };
 RulerTicks rulerTicks(double min, double max);
 

@@ -129,11 +129,6 @@ PointCalibration PointCalibration::fromSettings(const Settings &settings)
         settings.rack_prpendicular };
 }
 
-void convertContourPoint(QVector<double> &point, const Settings &calibration)
-{
-    convertContourPoint(point, PointCalibration::fromSettings(calibration));
-}
-
 void convertContourPoint(QVector<double> &point, const PointCalibration &calibration)
 {
     if (point.size() < 3) {

@@ -93,7 +93,6 @@ public:
 
 // Pure form of the contour point conversion, for a given calibration.
 void convertContourPoint(QVector<double> &point, const PointCalibration &calibration);
-void convertContourPoint(QVector<double> &point, const Settings &calibration);
 
 // Gives the trace's contour conversion the calibration now in the settings
 // (GUI thread), before a recalculation after a calibration change. The
