@@ -69,6 +69,8 @@ protected:
     virtual bool obtainData();
     // The settings copied when the reading started; the worker reads these.
     const ReadingSettings &readingSettings() const { return m_settings; }
+    // Whether cancel() was called.
+    bool isCancelled() const { return m_abandoned; }
 
 private:
     void run();

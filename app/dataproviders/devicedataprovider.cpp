@@ -34,11 +34,7 @@ DeviceDataProvider::~DeviceDataProvider()
 void DeviceDataProvider::cancel()
 {
     DataProvider::cancel();
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_stopping = true;
-    }
-    m_wake.notify_all();
+    wake();
 }
 
 void DeviceDataProvider::wake()
@@ -80,11 +76,8 @@ void DeviceDataProvider::prepareTrace()
     default:
         break;
     }
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_prepared = true;
-    }
-    m_wake.notify_all();
+    m_prepared = true;
+    wake();
 }
 
 bool DeviceDataProvider::obtainData()
@@ -93,7 +86,7 @@ bool DeviceDataProvider::obtainData()
         // The GUI thread sets the trace up at its next pass of the event
         // loop; the trace ends when the instrument clears its tracing flag.
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_wake.wait(lock, [this] { return m_stopping || (m_prepared && !m_tracing->load()); });
+        m_wake.wait(lock, [this] { return isCancelled() || (m_prepared && !m_tracing->load()); });
     }
     // Once the instrument has ended the trace the GUI thread appends no more
     // points (it tests the flag first); cutting the feed makes that final.

@@ -62,10 +62,10 @@ private:
     int m_pointCount = 0;
     QMetaObject::Connection dataConnection;
     // The worker's condition: set up, and the trace ended or the reading
-    // cancelled. Written under m_mutex, so no wake-up is lost.
+    // cancelled. Each change to it is followed by wake(), which takes m_mutex,
+    // so no wake-up is lost.
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::atomic_bool m_stopping { false };
     std::atomic_bool m_prepared { false };
     std::atomic_bool m_interrupted { false };
 };
