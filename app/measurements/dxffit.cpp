@@ -307,46 +307,6 @@ double distanceToDrawing(const DxfDrawing &drawing, double x, double y)
     return best;
 }
 
-DrawingDistance::DrawingDistance(const DxfDrawing &drawing)
-{
-    drawingGeometry(drawing, &m_geometry);
-    for (const Geometry &g : m_geometry)
-        m_scale = std::max({ m_scale, std::abs(g.minX), std::abs(g.maxX), std::abs(g.minY), std::abs(g.maxY) });
-}
-
-DrawingDistance::~DrawingDistance() = default;
-
-double DrawingDistance::operator()(double x, double y)
-{
-    const size_t n = m_geometry.size();
-    if (n == 0)
-        return kNoDrawingDistance;
-    if (m_last >= n)
-        m_last = 0;
-    double best = kNoDrawingDistance;
-    size_t nearestIndex = m_last;
-    const double first = entityDistance(m_geometry[m_last], x, y);
-    if (first < best)
-        best = first;
-    const double slack = roundingSlack(m_scale, x, y);
-    double reach = reachBeyond(best, slack);
-    for (size_t i = 0; i < n; ++i) {
-        if (i == m_last)
-            continue;
-        const Geometry &g = m_geometry[i];
-        if (boxGap2(g.minX, g.minY, g.maxX, g.maxY, x, y) > reach * reach)
-            continue;
-        const double d = entityDistance(g, x, y);
-        if (d < best) {
-            best = d;
-            nearestIndex = i;
-            reach = reachBeyond(best, slack);
-        }
-    }
-    m_last = nearestIndex;
-    return best;
-}
-
 double drawingFitError(const DxfDrawing &drawing, const QVector<QPointF> &points)
 {
     return DrawingFitError(points, false)(drawing);
@@ -414,13 +374,15 @@ DrawingFitError::DrawingFitError(const QVector<QPointF> &points, bool prune)
 DrawingFitError::~DrawingFitError() = default;
 
 // A tree of the entities' bounding boxes, for the nearest entity to each of
-// many points. Its grouping is made from the boxes of the drawing it first
+// many points, as the fit error and the distances of a large drawing use it. Its grouping is made from the boxes of the drawing it first
 // sees; later evaluations only recompute the boxes, which is right however the
 // entities moved and stays quick while they move together, as the searches
 // move them. Entities whose box is not finite stay outside the tree and are
 // measured from every point.
-class DrawingFitError::EntityTree {
+class DrawingEntityTree {
 public:
+    using Geometry = DrawingFitError::Geometry;
+
     void update(const std::vector<Geometry> &geometry)
     {
         if (geometry.size() != m_entities || !refit(geometry)) {
@@ -715,8 +677,58 @@ namespace {
 // Up to this many entities, the candidates found per cell of the points' grid
 // are quicker; beyond, the tree.
 constexpr size_t kTreeEntities = 1000;
+// Beyond this many entities, the distances of a run of points are found
+// through the tree: already at a few dozen entities it is several times
+// quicker than looking at every entity's box.
+constexpr size_t kDistanceTreeEntities = 16;
 
 } // namespace
+
+DrawingDistance::DrawingDistance(const DxfDrawing &drawing)
+{
+    drawingGeometry(drawing, &m_geometry);
+    for (const Geometry &g : m_geometry)
+        m_scale = std::max({ m_scale, std::abs(g.minX), std::abs(g.maxX), std::abs(g.minY), std::abs(g.maxY) });
+    if (m_geometry.size() > kDistanceTreeEntities) {
+        m_tree = std::make_unique<DrawingEntityTree>();
+        m_tree->update(m_geometry);
+    }
+}
+
+DrawingDistance::~DrawingDistance() = default;
+
+double DrawingDistance::operator()(double x, double y)
+{
+    const size_t n = m_geometry.size();
+    if (n == 0)
+        return kNoDrawingDistance;
+    if (m_tree && std::isfinite(x) && std::isfinite(y))
+        return m_tree->nearest(m_geometry, x, y);
+    if (m_last >= n)
+        m_last = 0;
+    double best = kNoDrawingDistance;
+    size_t nearestIndex = m_last;
+    const double first = entityDistance(m_geometry[m_last], x, y);
+    if (first < best)
+        best = first;
+    const double slack = roundingSlack(m_scale, x, y);
+    double reach = reachBeyond(best, slack);
+    for (size_t i = 0; i < n; ++i) {
+        if (i == m_last)
+            continue;
+        const Geometry &g = m_geometry[i];
+        if (boxGap2(g.minX, g.minY, g.maxX, g.maxY, x, y) > reach * reach)
+            continue;
+        const double d = entityDistance(g, x, y);
+        if (d < best) {
+            best = d;
+            nearestIndex = i;
+            reach = reachBeyond(best, slack);
+        }
+    }
+    m_last = nearestIndex;
+    return best;
+}
 
 double DrawingFitError::operator()(const DxfDrawing &drawing)
 {
@@ -745,7 +757,7 @@ double DrawingFitError::plainSum(const std::vector<Geometry> &geometry) const
 double DrawingFitError::treeSum(const std::vector<Geometry> &geometry)
 {
     if (!m_tree)
-        m_tree = std::make_unique<EntityTree>();
+        m_tree = std::make_unique<DrawingEntityTree>();
     m_tree->update(geometry);
     double sum = 0;
     for (const QPointF &p : qAsConst(m_points)) {

@@ -42,6 +42,10 @@ void rotateDrawing(DxfDrawing &drawing, double degrees, const QPointF &centre);
 // Scales lengths about the origin; angles stay.
 void scaleDrawing(DxfDrawing &drawing, double factor);
 
+// The entities' bounding boxes in a tree, for the nearest entity to many
+// points of a large drawing.
+class DrawingEntityTree;
+
 // The fit error of a drawing against one fixed set of points, evaluated many
 // times while the drawing moves. With pruning, each point is measured only
 // against the entities that can be nearest to it: for a small drawing those
@@ -62,8 +66,6 @@ public:
     double operator()(const std::vector<Geometry> &geometry);
 
 private:
-    class EntityTree;
-
     double plainSum(const std::vector<Geometry> &geometry) const;
     double prunedSum(const std::vector<Geometry> &geometry);
     double treeSum(const std::vector<Geometry> &geometry);
@@ -73,7 +75,7 @@ private:
     bool m_prune;
     int m_evaluations = 0;
     std::vector<Geometry> m_geometry; // of the drawing evaluated last
-    std::unique_ptr<EntityTree> m_tree;
+    std::unique_ptr<DrawingEntityTree> m_tree;
     // The grid over the points' bounding box.
     double m_x0 = 0, m_y0 = 0, m_cell = 1;
     int m_nx = 1, m_ny = 1;
@@ -88,7 +90,8 @@ private:
 // Distances of many points to one drawing: the entities' geometry is made
 // once, and an entity whose bounding box lies farther than the nearest
 // distance found so far is skipped (trace points come in order, so the search
-// starts at the entity nearest to the previous point). Gives exactly what
+// starts at the entity nearest to the previous point); a large drawing is
+// searched through the tree of its boxes. Gives exactly what
 // distanceToDrawing gives.
 class DrawingDistance {
 public:
@@ -102,6 +105,7 @@ private:
     std::vector<DrawingFitError::Geometry> m_geometry;
     size_t m_last = 0;
     double m_scale = 0; // the largest magnitude of a box coordinate
+    std::unique_ptr<DrawingEntityTree> m_tree; // for a large drawing only
 };
 
 struct RotationFit {

@@ -131,6 +131,22 @@ void TestDxfFit::distanceOfManyPointsIsTheSingleDistance()
     DrawingDistance none(drawingOf(DxfType::ellipse(), { 0, 0, 2, 1 }));
     QVERIFY(none.isEmpty());
     QCOMPARE(none(1, 1), 1e100);
+
+    // A drawing of some thousands of entities is searched through the tree
+    // of their boxes: the same distances, a point off the numbers included.
+    DxfDrawing large = drawingOf(DxfType::line(), { 0, 0, 1, 1 });
+    for (int i = 0; i < 1500; ++i) {
+        large.append(DxfType::line(), { i * 0.5, std::sin(i * 0.1), i * 0.5 + 0.5, std::sin(i * 0.1 + 0.1) });
+        if (i % 5 == 0)
+            large.append(DxfType::circle(), { i * 0.5, 3, 0.7, 20.0 * (i % 18), 20.0 * (i % 18) + 90 });
+    }
+    DrawingDistance many(large);
+    for (int i = 0; i < 3000; ++i) {
+        const double x = i < 2000 ? i * 0.4 - 10 : random.bounded(800.0) - 20;
+        const double y = i < 2000 ? 2 * std::cos(i * 0.02) : random.bounded(20.0) - 10;
+        QVERIFY2(many(x, y) == distanceToDrawing(large, x, y), qPrintable(QStringLiteral("point %1").arg(i)));
+    }
+    QVERIFY(std::isnan(many(std::nan(""), 1)) == std::isnan(distanceToDrawing(large, std::nan(""), 1)));
 }
 
 // A segment's distance measured through its far end can round one unit in
