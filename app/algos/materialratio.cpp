@@ -1,5 +1,6 @@
 #include "algos/materialratio.h"
 
+#include "algos/inchunks.h"
 #include "algos/profilespan.h"
 
 #include <algorithm>
@@ -394,58 +395,93 @@ double Dp(const TData &histogram, double level)
 
 namespace {
 
-// The amplitude-density curve of `points` heights, which forEachHeight(f)
-// hands to f one by one.
-template <typename ForEachHeight>
-TData densityOfHeights(ForEachHeight forEachHeight, int points, int density, double minLevel, double maxLevel)
+// Heights of fewer items than this are counted on the calling thread alone.
+constexpr int kMinChunk = 1 << 16;
+
+// Every window of the amplitude density runs from one level to another of the
+// 101 levels minLevel + k % of the range, bounds included: the points in
+// [lo, hi] are those at or below hi less those below lo.
+constexpr int kDensityLevels = 101;
+
+// For every level, how many heights lie below it and how many at or below
+// it (each count kept at the index of the first level above, or at or above,
+// the height); counting stops at a height that is not a number.
+struct LevelCounts {
+    int below[kDensityLevels + 1] = {};
+    int atOrBelow[kDensityLevels + 1] = {};
+    bool counted = true;
+
+    void add(double y, const double *level, double minLevel, double range)
+    {
+        if (std::isnan(y))
+            counted = false;
+        if (!counted)
+            return;
+        // The first level above y and the first level at or above it,
+        // guessed by division and settled against the levels themselves.
+        int k = range > 0 ? static_cast<int>(std::clamp((y - minLevel) / range * 100, -1.0, 101.0)) : 0;
+        k = std::clamp(k, 0, kDensityLevels);
+        while (k > 0 && level[k - 1] > y)
+            --k;
+        while (k < kDensityLevels && level[k] <= y)
+            ++k;
+        ++below[k];
+        int j = k;
+        while (j > 0 && level[j - 1] >= y)
+            --j;
+        ++atOrBelow[j];
+    }
+
+    void add(const LevelCounts &other)
+    {
+        counted = counted && other.counted;
+        for (int k = 0; k <= kDensityLevels; ++k) {
+            below[k] += other.below[k];
+            atOrBelow[k] += other.atOrBelow[k];
+        }
+    }
+};
+
+// The amplitude-density curve of `points` heights, which visit(first, last, f)
+// hands to f one by one for the items first … last-1 of `items`. The counts
+// are whole numbers, so the items are counted in chunks on several threads
+// and added up with the same result.
+template <typename Visit>
+TData densityOfHeights(Visit visit, int items, int points, int density, double minLevel, double maxLevel)
 {
     const double range = maxLevel - minLevel;
-    // Every window runs from one level to another of the 101 levels
-    // minLevel + k % of the range, bounds included: the points in [lo, hi]
-    // are those at or below hi less those below lo. One pass counts, for
-    // every level, the points below it and the points at or below it.
-    constexpr int kLevels = 101;
-    double level[kLevels];
-    for (int k = 0; k < kLevels; ++k)
+    double level[kDensityLevels];
+    for (int k = 0; k < kDensityLevels; ++k)
         level[k] = minLevel + k / 100.0 * range;
-    std::vector<int> below(kLevels + 1, 0), atOrBelow(kLevels + 1, 0);
-    bool counted = range >= 0;
-    for (int k = 1; counted && k < kLevels; ++k)
-        counted = level[k] >= level[k - 1];
-    if (counted) {
-        forEachHeight([&](double y) {
-            if (std::isnan(y))
-                counted = false;
-            if (!counted)
-                return;
-            // The first level above y and the first level at or above it,
-            // guessed by division and settled against the levels themselves.
-            int k = range > 0 ? static_cast<int>(std::clamp((y - minLevel) / range * 100, -1.0, 101.0)) : 0;
-            k = std::clamp(k, 0, kLevels);
-            while (k > 0 && level[k - 1] > y)
-                --k;
-            while (k < kLevels && level[k] <= y)
-                ++k;
-            ++below[k];
-            int j = k;
-            while (j > 0 && level[j - 1] >= y)
-                --j;
-            ++atOrBelow[j];
+    LevelCounts counts;
+    counts.counted = range >= 0;
+    for (int k = 1; counts.counted && k < kDensityLevels; ++k)
+        counts.counted = level[k] >= level[k - 1];
+    if (counts.counted) {
+        std::vector<LevelCounts> parts(size_t(chunkCount(items, kMinChunk)));
+        forEachChunk(items, int(parts.size()), [&](int chunk, int first, int last) {
+            LevelCounts &part = parts[size_t(chunk)];
+            visit(first, last, [&](double y) { part.add(y, level, minLevel, range); });
         });
+        for (const LevelCounts &part : parts)
+            counts.add(part);
     }
     // Heights that are not numbers (or levels out of order) have no counts
     // to rest on: the sorted heights are searched as they always were.
     std::vector<double> sorted;
+    const bool counted = counts.counted;
+    int *below = counts.below;
+    int *atOrBelow = counts.atOrBelow;
     if (counted) {
         // Running totals: below[k] points lie below level k, atOrBelow[k] at
         // or below it.
-        for (int k = 1; k <= kLevels; ++k) {
+        for (int k = 1; k <= kDensityLevels; ++k) {
             below[k] += below[k - 1];
             atOrBelow[k] += atOrBelow[k - 1];
         }
     } else {
         sorted.reserve(size_t(points));
-        forEachHeight([&](double y) { sorted.push_back(y); });
+        visit(0, items, [&](double y) { sorted.push_back(y); });
         std::sort(sorted.begin(), sorted.end());
     }
     const double total = points;
@@ -478,13 +514,13 @@ TData amplitudeDensity(const TData &profile, int density, double minLevel, doubl
 {
     if (!twoEqualChannels(profile))
         return TData();
-    const QVector<double> &y = profile[1];
+    const double *y = profile[1].constData();
     return densityOfHeights(
-        [&y](auto &&f) {
-            for (double v : y)
-                f(v);
+        [y](int first, int last, auto &&f) {
+            for (int i = first; i < last; ++i)
+                f(y[i]);
         },
-        y.size(), density, minLevel, maxLevel);
+        profile[1].size(), profile[1].size(), density, minLevel, maxLevel);
 }
 
 TData amplitudeDensity(const TData &profile, int density)
@@ -508,36 +544,70 @@ TData amplitudeDensityInRect(const double *x, const double *y, int n, int stride
 {
     if (n <= 1)
         return TData();
-    // The points inside are visited where they lie, not copied out.
-    auto inside = [&](int i) {
-        const double px = x[qint64(i) * stride];
-        const double py = y[qint64(i) * stride];
-        return px > xRange[0] && px < xRange[1] && py > yRange[0] && py < yRange[1];
+    // The points inside, the lowest and the highest of all heights (the
+    // first of equal lowest and the last of equal highest, as
+    // std::minmax_element keeps them), counted in chunks on several threads.
+    struct Extent {
+        int count = 0;
+        double lowest = 0;
+        double highest = 0;
+        bool numbers = true;
     };
-    int count = 0;
-    double lowest = y[0];
-    double highest = y[0];
-    for (int i = 0; i < n; ++i) {
-        count += inside(i) ? 1 : 0;
-        // The first of equal extremes, as std::minmax_element keeps the first
-        // lowest and the last highest.
-        const double v = y[qint64(i) * stride];
-        if (v < lowest)
-            lowest = v;
-        if (!(v < highest))
-            highest = v;
+    const double xLow = xRange[0], xHigh = xRange[1], yLow = yRange[0], yHigh = yRange[1];
+    std::vector<Extent> parts(size_t(chunkCount(n, kMinChunk)));
+    forEachChunk(n, int(parts.size()), [&](int chunk, int first, int last) {
+        Extent e;
+        e.lowest = e.highest = y[qint64(first) * stride];
+        for (int i = first; i < last; ++i) {
+            const double px = x[qint64(i) * stride];
+            const double v = y[qint64(i) * stride];
+            e.count += (px > xLow && px < xHigh && v > yLow && v < yHigh) ? 1 : 0;
+            e.numbers = e.numbers && !std::isnan(v);
+            if (v < e.lowest)
+                e.lowest = v;
+            if (!(v < e.highest))
+                e.highest = v;
+        }
+        parts[size_t(chunk)] = e;
+    });
+    // Chunk by chunk, the extremes combine as point by point when every
+    // height is a number; a height that is not one is passed over by the
+    // lowest but taken by the highest, so then all heights are walked again
+    // in one run.
+    Extent all = parts.front();
+    for (size_t c = 1; c < parts.size(); ++c) {
+        const Extent &e = parts[c];
+        all.count += e.count;
+        all.numbers = all.numbers && e.numbers;
+        if (e.lowest < all.lowest)
+            all.lowest = e.lowest;
+        if (!(e.highest < all.highest))
+            all.highest = e.highest;
+    }
+    if (!all.numbers) {
+        all.lowest = all.highest = y[0];
+        for (int i = 0; i < n; ++i) {
+            const double v = y[qint64(i) * stride];
+            if (v < all.lowest)
+                all.lowest = v;
+            if (!(v < all.highest))
+                all.highest = v;
+        }
     }
     // Fewer than two points inside make no curve.
-    if (count <= 1)
+    if (all.count <= 1)
         return TData();
+    // The points inside are visited where they lie, not copied out.
     return densityOfHeights(
-        [&](auto &&f) {
-            for (int i = 0; i < n; ++i) {
-                if (inside(i))
-                    f(y[qint64(i) * stride]);
+        [=](int first, int last, auto &&f) {
+            for (int i = first; i < last; ++i) {
+                const double px = x[qint64(i) * stride];
+                const double py = y[qint64(i) * stride];
+                if (px > xLow && px < xHigh && py > yLow && py < yHigh)
+                    f(py);
             }
         },
-        count, density, std::max(yRange[0], lowest), std::min(yRange[1], highest));
+        n, all.count, density, std::max(yLow, all.lowest), std::min(yHigh, all.highest));
 }
 
 double fractionAboveLevel(TData profile, double level)

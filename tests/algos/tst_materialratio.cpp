@@ -5,6 +5,7 @@
 #include "paramprofiles.h"
 
 #include <QRandomGenerator>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <cmath>
@@ -275,11 +276,12 @@ private Q_SLOTS:
 
     // The curves that rest on the order of the heights match the plain sorted
     // computation exactly: heights on the window bounds, repeated heights,
-    // both signs of zero, and enough points for the radix sort.
+    // both signs of zero, and enough points for the radix sort and for the
+    // density to be counted in chunks on several threads.
     void orderedCurvesMatchSortedHeights()
     {
         QRandomGenerator random(40);
-        const int n = 20000;
+        const int n = 300000;
         TData profile(2);
         for (int i = 0; i < n; ++i) {
             profile[0].append(i);
@@ -316,6 +318,56 @@ private Q_SLOTS:
         QCOMPARE(curve[1], descending);
         // Asked again for the same profile, the same curve.
         QCOMPARE(Algos::heightMaterialRatioCurve(profile), curve);
+    }
+
+    // The density of the points in a view is counted in chunks on several
+    // threads; it is the one a single thread counts, also where the extremes
+    // of the heights are tied, of both signs of zero, or next to heights that
+    // are not numbers (first, inside a chunk, last).
+    void densityInRectDoesNotDependOnTheThreads_data()
+    {
+        QTest::addColumn<QVector<int>>("nanAt");
+        QTest::newRow("numbers only") << QVector<int> {};
+        QTest::newRow("not a number first") << QVector<int> { 0 };
+        QTest::newRow("not a number inside") << QVector<int> { 123457 };
+        QTest::newRow("not a number last") << QVector<int> { 299999 };
+    }
+
+    void densityInRectDoesNotDependOnTheThreads()
+    {
+        QFETCH(QVector<int>, nanAt);
+        QRandomGenerator random(41);
+        const int n = 300000;
+        TData profile(2);
+        for (int i = 0; i < n; ++i) {
+            profile[0].append(i);
+            double y = std::round(random.generateDouble() * 40 - 20) / 2; // many ties, the extremes too
+            if (y == 0 && i % 2)
+                y = -0.0;
+            profile[1].append(y);
+        }
+        // One highest height early on: a height that is not a number after it
+        // takes the place of the highest as the heights are walked in order.
+        profile[1][5] = 11;
+        for (int i : nanAt)
+            profile[1][i] = std::nan("");
+        const double xr[2] = { 1000, 290000 };
+        const double yr[2] = { -8, 12 };
+        QThreadPool *pool = QThreadPool::globalInstance();
+        const int threads = pool->maxThreadCount();
+        pool->setMaxThreadCount(4);
+        const TData chunked = Algos::amplitudeDensityInRect(profile, 10, xr, yr);
+        pool->setMaxThreadCount(1);
+        const TData single = Algos::amplitudeDensityInRect(profile, 10, xr, yr);
+        pool->setMaxThreadCount(threads);
+        QCOMPARE(chunked.size(), 2);
+        QCOMPARE(chunked, single);
+        // The whole profile's density, chunked as well.
+        pool->setMaxThreadCount(4);
+        const TData whole = Algos::amplitudeDensity(profile, 10, -8, 12);
+        pool->setMaxThreadCount(1);
+        QCOMPARE(whole, Algos::amplitudeDensity(profile, 10, -8, 12));
+        pool->setMaxThreadCount(threads);
     }
 
     void fractionAboveLevel()
