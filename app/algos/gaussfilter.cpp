@@ -1,5 +1,6 @@
 #include "algos/gaussfilter.h"
 
+#include "algos/inchunks.h"
 #include "algos/profileutils.h"
 
 #include <fftw3.h>
@@ -16,6 +17,10 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kMeanWavelength = 1.0 / 1e-9; // stands in for the infinite wavelength of bin 0
+// Spectra of fewer bins, and grids of fewer points, than these are worked on
+// by the calling thread alone.
+constexpr int kMinWeightChunk = 1 << 15;
+constexpr int kMinGridChunk = 1 << 16;
 
 bool isTwoEqualChannels(const TData &profile)
 {
@@ -41,6 +46,16 @@ bool isEvenGrid(const QVector<double> &x)
     return true;
 }
 
+// The least power of two at or above n (1 for n below 2).
+int powerOfTwoAtLeast(int n)
+{
+    int size = 1;
+    while (size < n) {
+        size <<= 1;
+    }
+    return size;
+}
+
 // Points of the grid the filter works on: the profile's own when their count
 // is a power of two and they are evenly spaced (resample false); otherwise
 // the next power of two at or above the count, from the first to the last X.
@@ -50,15 +65,34 @@ int gridSize(const QVector<double> &x, bool &resample)
     // Unevenly spaced points are resampled onto an even grid of as many
     // points when their count is already a power of two.
     resample = !(Algos::isPowerOfTwo(n) && isEvenGrid(x));
-    int size = 1;
-    while (size < n) {
-        size <<= 1;
+    return powerOfTwoAtLeast(n);
+}
+
+// Whether the X of the profile are finite and never decrease, checked in
+// chunks on several threads. Over such X the walks between the points and the
+// grid can start anywhere (ForwardInterpolation's `from`), so they are cut
+// into chunks too; otherwise each runs as one walk from the first point.
+bool isOrderedFinite(const QVector<double> &x)
+{
+    const int n = x.size();
+    if (n == 0 || !std::isfinite(x.first()) || !std::isfinite(x.last())) {
+        return false;
     }
-    return size;
+    const double *p = x.constData();
+    std::vector<char> ordered(size_t(Algos::chunkCount(n, kMinGridChunk)), 1);
+    Algos::forEachChunk(n, int(ordered.size()), [&](int chunk, int first, int last) {
+        for (int i = std::max(first, 1); i < last; ++i) {
+            if (!(p[i - 1] <= p[i])) {
+                ordered[size_t(chunk)] = 0;
+                return;
+            }
+        }
+    });
+    return std::all_of(ordered.cbegin(), ordered.cend(), [](char c) { return c != 0; });
 }
 
 // Y of the profile on its grid of n points, written to out.
-void sampleOnGrid(const TData &profile, int n, bool resample, double *out)
+void sampleOnGrid(const TData &profile, int n, bool resample, bool ordered, double *out)
 {
     const QVector<double> &x = profile[0];
     const QVector<double> &y = profile[1];
@@ -69,10 +103,17 @@ void sampleOnGrid(const TData &profile, int n, bool resample, double *out)
     const double x0 = x.first();
     const double step = (x.last() - x0) / (n - 1);
     const double *px = x.constData();
-    Algos::ForwardInterpolation walk([px](int i) { return px[i]; }, y.constData(), x.size());
-    for (int i = 0; i < n; ++i) {
-        out[i] = walk.at(x0 + step * i);
-    }
+    const int points = x.size();
+    const int chunks = ordered ? Algos::chunkCount(n, kMinGridChunk) : 1;
+    Algos::forEachChunk(n, chunks, [&](int, int first, int last) {
+        // The grid ascends: the walk of a chunk starts where the walk over
+        // the grid before it would stand.
+        const int from = first == 0 ? 1 : int(std::lower_bound(px + 1, px + points, x0 + step * first) - px);
+        Algos::ForwardInterpolation walk([px](int i) { return px[i]; }, y.constData(), points, from);
+        for (int i = first; i < last; ++i) {
+            out[i] = walk.at(x0 + step * i);
+        }
+    });
 }
 
 // Wavelength of bin i (0 <= i <= n/2) of an n-point spectrum of samples
@@ -197,12 +238,17 @@ bool filterOnGrid(double *buffer, int n, double step, double longCutoff, double 
     auto *spectrum = reinterpret_cast<fftw_complex *>(buffer);
     fftw_execute_dft_r2c(forward, buffer, spectrum);
     // The backward transform is unnormalised: 1/n goes with the weights.
+    // Every bin is weighted on its own, so the bins are cut into chunks
+    // weighted on several threads.
     const double scale = 1.0 / n;
-    for (int k = 0; k <= n / 2; ++k) {
-        const double w = bandTransmission(binWavelength(k, n, step), longCutoff, shortCutoff) * scale;
-        spectrum[k][0] *= w;
-        spectrum[k][1] *= w;
-    }
+    const int bins = n / 2 + 1;
+    Algos::forEachChunk(bins, Algos::chunkCount(bins, kMinWeightChunk), [=](int, int first, int last) {
+        for (int k = first; k < last; ++k) {
+            const double w = bandTransmission(binWavelength(k, n, step), longCutoff, shortCutoff) * scale;
+            spectrum[k][0] *= w;
+            spectrum[k][1] *= w;
+        }
+    });
     fftw_execute_dft_c2r(backward, spectrum, buffer);
     return true;
 }
@@ -228,21 +274,42 @@ struct Trim {
 
 // The filtered grid (n values from x0 in steps of step) interpolated back onto
 // the kept input points.
-QVector<double> filteredOnInput(
-    const QVector<double> &inX, const Trim &trim, const double *filtered, int n, double x0, double step)
+QVector<double> filteredOnInput(const QVector<double> &inX, bool ordered, const Trim &trim, const double *filtered,
+    int n, double x0, double step)
 {
     QVector<double> outY(trim.count);
     double *y = outY.data();
-    // Every point moves the search on, kept or not, so the walk is the one
-    // over the whole input.
-    Algos::ForwardInterpolation walk([x0, step](int i) { return x0 + i * step; }, filtered, n);
-    for (int i = 0, j = 0; i < inX.size(); ++i) {
-        const double q = inX[i];
-        const double value = walk.at(q);
-        if (trim.kept(q)) {
-            y[j++] = value;
+    const double *px = inX.constData();
+    const int points = inX.size();
+    auto gridX = [x0, step](int i) { return x0 + i * step; };
+    // Ordered points keep the points from `keptFrom` to `keptTo`, so a chunk
+    // of them knows where its first kept value goes.
+    const int keptFrom = ordered && trim.trim ? int(std::lower_bound(px, px + points, trim.lower) - px) : 0;
+    const int keptTo = ordered && trim.trim ? int(std::upper_bound(px, px + points, trim.upper) - px) : points;
+    const int chunks = ordered && std::isfinite(step) ? Algos::chunkCount(points, kMinGridChunk) : 1;
+    Algos::forEachChunk(points, chunks, [&](int, int first, int last) {
+        // Every point moves the walk on, kept or not: a chunk's walk starts
+        // at the first grid point at or beyond its first point, where the
+        // walk over the points before it would stand.
+        int from = 1;
+        for (int hi = n; first > 0 && from < hi;) {
+            const int mid = from + (hi - from) / 2;
+            if (gridX(mid) < px[first]) {
+                from = mid + 1;
+            } else {
+                hi = mid;
+            }
         }
-    }
+        Algos::ForwardInterpolation walk(gridX, filtered, n, from);
+        int j = std::clamp(first, keptFrom, keptTo) - keptFrom;
+        for (int i = first; i < last; ++i) {
+            const double q = px[i];
+            const double value = walk.at(q);
+            if (trim.kept(q)) {
+                y[j++] = value;
+            }
+        }
+    });
     return outY;
 }
 
@@ -314,7 +381,7 @@ TData resampleToPowerOfTwo(const TData &profile)
         gridX[i] = x0 + step * i;
     }
     QVector<double> gridY(size);
-    sampleOnGrid(profile, size, true, gridY.data());
+    sampleOnGrid(profile, size, true, isOrderedFinite(profile[0]), gridY.data());
     return TData { gridX, gridY };
 }
 
@@ -345,6 +412,21 @@ void applyGaussianBand(
     }
 }
 
+void prepareGaussFilter(int points)
+{
+    const int n = powerOfTwoAtLeast(points);
+    if (n < 2) {
+        return;
+    }
+    // A buffer as gaussFilter allocates it, so that the plans are those of
+    // its alignment; making them does not touch it.
+    FftwBuffer buffer(fftw_alloc_real(2 * (std::size_t(n) / 2 + 1)));
+    if (buffer) {
+        Plans::instance().get(Plans::RealForward, n, buffer.get());
+        Plans::instance().get(Plans::RealBackward, n, buffer.get());
+    }
+}
+
 TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff)
 {
     if (!isTwoEqualChannels(profile)) {
@@ -363,7 +445,8 @@ TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff)
     if (!buffer) {
         return TData();
     }
-    sampleOnGrid(profile, n, resample, buffer.get());
+    const bool ordered = isOrderedFinite(inX);
+    sampleOnGrid(profile, n, resample, ordered, buffer.get());
     if (n == 1) {
         buffer[0] *= bandTransmission(binWavelength(0, n, step), longCutoff, shortCutoff);
     } else if (!filterOnGrid(buffer.get(), n, step, longCutoff, shortCutoff)) {
@@ -372,7 +455,7 @@ TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff)
 
     const bool smoothing = longCutoff == std::numeric_limits<double>::max();
     const Trim trim(inX, smoothing ? shortCutoff : longCutoff);
-    QVector<double> outY = filteredOnInput(inX, trim, buffer.get(), n, x0, step);
+    QVector<double> outY = filteredOnInput(inX, ordered, trim, buffer.get(), n, x0, step);
     // The grid is let go before the result's X is made, so that the two are
     // never held at once.
     buffer.reset();

@@ -35,13 +35,17 @@ TData interpolate(const TData &profile, const QVector<double> &x);
 
 // The walk behind interpolate(), for callers that keep their points in other
 // containers: n > 0 points, point i at (xAt(i), y[i]). The segment index only
-// moves forward, so ascending queries cost linear time in all.
+// moves forward, so ascending queries cost linear time in all. Over
+// non-decreasing X without a value that is not a number, the walk stands
+// after a query q at the first point from 1 on whose X is at least q; a walk
+// started there (`from`) goes on as the one that got there query by query.
 template <typename XAt> class ForwardInterpolation {
 public:
-    ForwardInterpolation(XAt xAt, const double *y, int n)
+    ForwardInterpolation(XAt xAt, const double *y, int n, int from = 1)
         : m_xAt(xAt)
         , m_y(y)
         , m_n(n)
+        , m_k(from)
     {
     }
 
@@ -60,7 +64,7 @@ private:
     XAt m_xAt;
     const double *m_y;
     int m_n;
-    int m_k = 1;
+    int m_k;
 };
 
 // Runs of equal consecutive values climb evenly towards the next value; a run

@@ -4,9 +4,11 @@
 
 #include "algos/profileutils.h"
 
+#include <QThreadPool>
 #include <QtTest>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <thread>
@@ -138,6 +140,8 @@ private Q_SLOTS:
     void trimming();
     void degenerateProfilesStayFinite_data();
     void degenerateProfilesStayFinite();
+    void filterDoesNotDependOnTheThreads_data();
+    void filterDoesNotDependOnTheThreads();
 };
 
 void TestGaussFilter::twoThreadsFilterAlike()
@@ -603,6 +607,62 @@ void TestGaussFilter::degenerateProfilesStayFinite()
     QCOMPARE(out[0], profile[0]); // too short to trim
     for (double y : out[1]) {
         QVERIFY(std::isfinite(y));
+    }
+}
+
+// A long profile is put on its grid, weighted and put back onto its points in
+// chunks on several threads; the result is the one a single thread gives, to
+// the bit, where X repeat, fall on the grid points, or are out of order or not
+// numbers (then the walks run whole).
+void TestGaussFilter::filterDoesNotDependOnTheThreads_data()
+{
+    QTest::addColumn<QString>("xs");
+    QTest::addColumn<double>("longCutoff");
+    QTest::newRow("uneven, resampled") << "uneven" << 800.0;
+    QTest::newRow("runs of equal X") << "repeated" << 800.0;
+    QTest::newRow("on the grid's points, resampled") << "lattice" << 800.0;
+    QTest::newRow("even power of two, on the grid") << "even" << 2500.0;
+    QTest::newRow("even power of two, smoothed") << "even" << kNoLongCutoff;
+    QTest::newRow("out of order") << "unordered" << 800.0;
+    QTest::newRow("X not a number") << "nan" << 800.0;
+}
+
+void TestGaussFilter::filterDoesNotDependOnTheThreads()
+{
+    QFETCH(QString, xs);
+    QFETCH(double, longCutoff);
+    const int n = xs == "even" ? 1 << 18 : 200000;
+    TData profile = roughProfile(n, 7);
+    QVector<double> &x = profile[0];
+    std::mt19937 rng(8);
+    std::uniform_real_distribution<double> jitter(0.0, 0.09);
+    for (int i = 0; i < n; ++i) {
+        if (xs == "uneven" || xs == "unordered" || xs == "nan")
+            x[i] = i * 0.1 + jitter(rng);
+        else if (xs == "repeated")
+            x[i] = (i / 3) * 0.3;
+        else if (xs == "lattice") // every X a point of the 2^18-point grid
+            x[i] = std::round(i * 262143.0 / (n - 1)) * 0.125;
+        else // every X a grid point, exactly
+            x[i] = i * 0.125;
+    }
+    if (xs == "unordered")
+        std::swap(x[150001], x[150002]);
+    if (xs == "nan")
+        x[120000] = std::nan("");
+    QThreadPool *pool = QThreadPool::globalInstance();
+    const int threads = pool->maxThreadCount();
+    pool->setMaxThreadCount(4);
+    const TData chunked = Algos::gaussFilter(profile, longCutoff, 2.5);
+    pool->setMaxThreadCount(1);
+    const TData single = Algos::gaussFilter(profile, longCutoff, 2.5);
+    pool->setMaxThreadCount(threads);
+    QCOMPARE(chunked.size(), 2);
+    QCOMPARE(single.size(), 2);
+    for (int c = 0; c < 2; ++c) {
+        QCOMPARE(chunked[c].size(), single[c].size());
+        QVERIFY(chunked[c].size() > n / 2);
+        QVERIFY(std::memcmp(chunked[c].constData(), single[c].constData(), sizeof(double) * single[c].size()) == 0);
     }
 }
 
