@@ -2,18 +2,12 @@
 
 #include "mainwindow.h"
 #include "settings/common.h"
-#include "tracememory.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 class TestStartup : public QObject
 {
@@ -34,29 +28,6 @@ private Q_SLOTS:
         QFETCH(int, deviceType);
         QFETCH(QString, title);
         QCOMPARE(MainWindow::titleForDeviceType(deviceType), title);
-    }
-
-    // A block of trace size (a million points of one channel) comes from the
-    // heap, not from a mapping of its own that would be handed back to the
-    // system when the trace is freed.
-    void traceSizedBlocksComeFromTheHeap()
-    {
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-        QSKIP("a sanitizer's allocator takes no allocator settings");
-#elif defined(__GLIBC__)
-        QVERIFY(keepTraceMemory());
-        const size_t mapped = mallinfo2().hblks;
-        void *block = std::malloc(8 << 20);
-        QVERIFY(block);
-        std::memset(block, 1, 8 << 20);
-        static void *volatile kept;
-        kept = block;
-        const size_t mappedWithBlock = mallinfo2().hblks;
-        std::free(kept);
-        QCOMPARE(mappedWithBlock, mapped);
-#else
-        QSKIP("the C library has no allocator settings");
-#endif
     }
 
     // The real program: it starts headless in a fresh folder, logs

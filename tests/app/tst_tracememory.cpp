@@ -1,0 +1,81 @@
+#include "tracememory.h"
+
+#include <QtTest>
+
+#include <atomic>
+#include <cstdlib> // defines __GLIBC__ where the C library is glibc
+#include <cstring>
+#include <thread>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#include <sys/resource.h>
+#endif
+
+// The allocator settings of the program, checked in a process that makes
+// them first thing, as the program's main() does: some of them only hold for
+// threads started afterwards.
+class TestTraceMemory : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void traceSizedBlocksComeFromTheOneHeap()
+    {
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+        QSKIP("a sanitizer's allocator takes no allocator settings");
+#elif defined(__GLIBC__)
+        QVERIFY(keepTraceMemory());
+
+        // A block of trace size (a million points of one channel) comes from
+        // the heap, not from a mapping of its own that would be handed back
+        // to the system when the trace is freed.
+        static void *volatile kept;
+        const size_t mapped = mallinfo2().hblks;
+        kept = std::malloc(8 << 20);
+        QVERIFY(kept);
+        const size_t mappedWithBlock = mallinfo2().hblks;
+        std::free(kept);
+        QCOMPARE(mappedWithBlock, mapped);
+
+        // A trace freed by a reader thread that is still alive (a pool thread
+        // waiting for its next job) leaves its pages to the next reader on
+        // another thread: filling a block of the same size there faults in
+        // (almost) no fresh page, where 8 MB of fresh pages are 2048 faults.
+        const auto faultsFillingTraceBlock = [] {
+            rusage before {}, after {};
+            getrusage(RUSAGE_THREAD, &before);
+            kept = std::malloc(8 << 20);
+            std::memset(kept, 1, 8 << 20);
+            getrusage(RUSAGE_THREAD, &after);
+            std::free(kept);
+            return after.ru_minflt - before.ru_minflt;
+        };
+        long second = 0;
+        std::atomic_int step { 0 };
+        std::thread reader([&] {
+            faultsFillingTraceBlock();
+            step = 1;
+            while (step != 2)
+                std::this_thread::yield();
+        });
+        while (step != 1)
+            std::this_thread::yield();
+        std::thread next([&] { second = faultsFillingTraceBlock(); });
+        next.join();
+        step = 2;
+        reader.join();
+        QVERIFY2(second < 256, qPrintable(QStringLiteral("%1 faults").arg(second)));
+#else
+        QSKIP("the C library has no allocator settings");
+#endif
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    keepTraceMemory();
+    TestTraceMemory test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_tracememory.moc"
