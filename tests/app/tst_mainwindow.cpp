@@ -16,6 +16,7 @@
 #include "widgets/devicecontrolwidget.h"
 #include "widgets/keyreceiver.h"
 
+#include <QElapsedTimer>
 #include <QMenuBar>
 #include <QPointer>
 #include <QShortcut>
@@ -335,9 +336,17 @@ private Q_SLOTS:
         device.sendRawText(QStringLiteral("DZ9")); // behind the start-up commands
         QVERIFY(sim.waitForMarker("DZ9"));
 
+        // The receiver takes a press stamped in the same millisecond as the
+        // last release of its key for the window system's auto-repeat. No
+        // operator types that fast, but synthetic keys can: each keystroke
+        // here waits until the event clock has moved past the last release.
+        QElapsedTimer sinceLastKey;
         const auto jogs = [&] {
             sim.clearCommands();
+            while (sinceLastKey.isValid() && sinceLastKey.elapsed() < 1)
+                QTest::qWait(1);
             QTest::keyClick(w.windowHandle(), Qt::Key_Left);
+            sinceLastKey.start();
             // A marker behind whatever the key sent: all of it has arrived.
             device.sendRawText(QStringLiteral("DZ9"));
             QList<QByteArray> moves;
