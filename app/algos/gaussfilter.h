@@ -22,12 +22,6 @@ constexpr double kGaussConstant = 0.4697;
 // for reuse are shared under a lock.
 TData gaussFilter(const TData &profile, double longCutoff, double shortCutoff);
 
-// Makes the transforms that gaussFilter uses for a profile of `points` points
-// (of the same X spacing as it finds), so that the first filter of that size
-// does not wait for them: making them costs tens of milliseconds for a
-// million points. They are kept, as gaussFilter keeps its own.
-void prepareGaussFilter(int points);
-
 // The profile itself when its point count is a power of two and its X are
 // evenly spaced; otherwise the profile linearly resampled onto an even grid of
 // the next power of two points (at or above the count) from its first to its

@@ -8,6 +8,7 @@
 #include <QtConcurrent>
 
 #include <algorithm>
+#include <vector>
 
 namespace Algos {
 
@@ -19,6 +20,26 @@ inline int chunkCount(int n, int minChunk)
     const int threads = std::max(1, QThreadPool::globalInstance()->maxThreadCount());
     return std::clamp(n / std::max(minChunk, 1), 1, threads);
 }
+
+namespace detail {
+
+// One run of forEachChunk handed to the pool: everything it needs is written
+// before the pool takes it, and the pool's call passes only its address.
+template <typename Work> struct ChunkRun {
+    Work *work;
+    int chunk;
+    int first;
+    int last;
+};
+
+template <typename Work> void runChunk(const ChunkRun<Work> *run)
+{
+    takeOver(run);
+    (*run->work)(run->chunk, run->first, run->last);
+    handOff(run);
+}
+
+} // namespace detail
 
 // Runs work(chunk, first, last) on each of `chunks` consecutive, nearly equal
 // runs [first, last) of the items 0 … n-1: the first run on the calling
@@ -35,23 +56,23 @@ template <typename Work> void forEachChunk(int n, int chunks, Work work)
         work(0, 0, n);
         return;
     }
-    // What the runs read was written by this thread before they started, and
-    // what they write is read here after they have ended.
-    const int key = 0;
-    handOff(&key);
+    // What a run reads was written by this thread before it started, and what
+    // it writes is read here after it has ended (each run is its own key).
+    std::vector<detail::ChunkRun<Work>> runs;
+    runs.reserve(size_t(chunks - 1));
+    for (int c = 1; c < chunks; ++c)
+        runs.push_back({ &work, c, first(c), first(c + 1) });
     QVector<QFuture<void>> others;
     others.reserve(chunks - 1);
-    for (int c = 1; c < chunks; ++c) {
-        others.append(QtConcurrent::run([&work, &key, c, from = first(c), to = first(c + 1)] {
-            takeOver(&key);
-            work(c, from, to);
-            handOff(&key);
-        }));
+    for (const detail::ChunkRun<Work> &run : runs) {
+        handOff(&run);
+        others.append(QtConcurrent::run(&detail::runChunk<Work>, &run));
     }
     work(0, 0, first(1));
     for (QFuture<void> &run : others)
         run.waitForFinished();
-    takeOver(&key);
+    for (const detail::ChunkRun<Work> &run : runs)
+        takeOver(&run);
 }
 
 } // namespace Algos

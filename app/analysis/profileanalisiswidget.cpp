@@ -1,7 +1,6 @@
 #include "analysis/profileanalisiswidget.h"
 #include "ui_profileanalisiswidget.h"
 
-#include "algos/gaussfilter.h"
 #include "analysis/panelfiltercontrol.h"
 #include "dataproviders/dataprovider.h"
 #include "dataproviders/devicedataprovider.h"
@@ -42,7 +41,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
-#include <QtConcurrent>
 #include <cmath>
 
 namespace {
@@ -869,14 +867,8 @@ void ProfileAnalisisWidget::dataBatchReady(int from, int count)
     const TData shown = rawDisplayPoints(points, trace->traceType, holder->unitFactor());
     const bool firstPoints = holder->curve()->dataCount() == 0;
     holder->curve()->addData(shown.at(0), shown.at(1));
-    if (firstPoints) {
-        const int expected = trace->expectedPointCount();
-        holder->curve()->reserveData(expected);
-        // A profile is filtered for its parameters as soon as it is read: the
-        // filter's transforms for its size are made on the pool meanwhile.
-        if (isProfileTraceKind(trace->traceType) && expected > 1)
-            QtConcurrent::run([expected] { Algos::prepareGaussFilter(expected); });
-    }
+    if (firstPoints)
+        holder->curve()->reserveData(trace->expectedPointCount());
     // One redraw serves every batch that arrives meanwhile.
     if (!m_batchReplot->isActive())
         m_batchReplot->start();
