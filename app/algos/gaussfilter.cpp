@@ -46,16 +46,6 @@ bool isEvenGrid(const QVector<double> &x)
     return true;
 }
 
-// The least power of two at or above n (1 for n below 2).
-int powerOfTwoAtLeast(int n)
-{
-    int size = 1;
-    while (size < n) {
-        size <<= 1;
-    }
-    return size;
-}
-
 // Points of the grid the filter works on: the profile's own when their count
 // is a power of two and they are evenly spaced (resample false); otherwise
 // the next power of two at or above the count, from the first to the last X.
@@ -65,7 +55,11 @@ int gridSize(const QVector<double> &x, bool &resample)
     // Unevenly spaced points are resampled onto an even grid of as many
     // points when their count is already a power of two.
     resample = !(Algos::isPowerOfTwo(n) && isEvenGrid(x));
-    return powerOfTwoAtLeast(n);
+    int size = 1;
+    while (size < n) {
+        size <<= 1;
+    }
+    return size;
 }
 
 // Whether the X of the profile are finite and never decrease, checked in
@@ -409,21 +403,6 @@ void applyGaussianBand(
     std::complex<double> *a = spectrum.data();
     for (int k = 0; k < n; ++k) {
         a[k] *= bandTransmission(wavelengths[k], longCutoff, shortCutoff);
-    }
-}
-
-void prepareGaussFilter(int points)
-{
-    const int n = powerOfTwoAtLeast(points);
-    if (n < 2) {
-        return;
-    }
-    // A buffer as gaussFilter allocates it, so that the plans are those of
-    // its alignment; making them does not touch it.
-    FftwBuffer buffer(fftw_alloc_real(2 * (std::size_t(n) / 2 + 1)));
-    if (buffer) {
-        Plans::instance().get(Plans::RealForward, n, buffer.get());
-        Plans::instance().get(Plans::RealBackward, n, buffer.get());
     }
 }
 
