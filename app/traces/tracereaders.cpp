@@ -1,5 +1,7 @@
 #include "traces/tracereaders.h"
 
+#include "algos/inchunks.h"
+
 #include <QIODevice>
 #include <QtEndian>
 
@@ -80,6 +82,15 @@ bool LineCursor::next(Bytes &line)
     return true;
 }
 
+int LineCursor::nextLines(std::vector<Bytes> &lines, int max)
+{
+    lines.clear();
+    Bytes line;
+    while (int(lines.size()) < max && next(line))
+        lines.push_back(line);
+    return int(lines.size());
+}
+
 StreamLineCursor::StreamLineCursor(QIODevice &device, int chunkSize)
     : m_device(device)
     , m_buffer(size_t(std::max(chunkSize, 16)))
@@ -136,6 +147,27 @@ bool StreamLineCursor::next(Bytes &line)
             return true;
         }
     }
+}
+
+int StreamLineCursor::nextLines(std::vector<Bytes> &lines, int max)
+{
+    lines.clear();
+    // The first line may refill the window; the others are the whole lines
+    // the window already holds, so the window stays as it is.
+    Bytes line;
+    if (max <= 0 || !next(line))
+        return 0;
+    lines.push_back(line);
+    const char *end = m_buffer.data() + m_filled;
+    while (int(lines.size()) < max) {
+        const char *begin = m_buffer.data() + m_pos;
+        const void *nl = std::memchr(begin, '\n', size_t(end - begin));
+        if (!nl)
+            break;
+        lines.push_back(makeBytes(begin, static_cast<const char *>(nl)));
+        m_pos = size_t(static_cast<const char *>(nl) + 1 - m_buffer.data());
+    }
+    return int(lines.size());
 }
 
 void StreamLineCursor::skip(const QByteArray &prefix)
@@ -206,6 +238,18 @@ int readValues(Bytes line, int count, double *values)
         }
     }
     return bad;
+}
+
+void readLineValues(const std::vector<Bytes> &lines, int count, int width, double *values)
+{
+    // Lines of a file are a few tens of bytes: fewer than this many are
+    // parsed on the calling thread alone.
+    constexpr int kMinLinesChunk = 1 << 12;
+    const int n = int(lines.size());
+    Algos::forEachChunk(n, Algos::chunkCount(n, kMinLinesChunk), [&](int, int first, int last) {
+        for (int i = first; i < last; ++i)
+            readValues(lines[size_t(i)], count, values + size_t(i) * size_t(width));
+    });
 }
 
 QByteArray kindName(int kind)

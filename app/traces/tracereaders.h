@@ -5,6 +5,7 @@
 #include <QVector>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <vector>
 
 class QIODevice;
@@ -43,6 +44,9 @@ public:
 
     bool atEnd() const { return m_pos >= m_end; }
     bool next(Bytes &line);
+    // The next lines, up to max of them, as next() gives them one by one;
+    // returns how many.
+    int nextLines(std::vector<Bytes> &lines, int max);
 
 private:
     const char *m_pos = nullptr;
@@ -58,6 +62,10 @@ public:
 
     bool atEnd();
     bool next(Bytes &line);
+    // The next lines, up to max of them, as next() gives them one by one, all
+    // valid until the next call; fewer than max (but at least one) where the
+    // window ends before them, none at the end of the device. Returns how many.
+    int nextLines(std::vector<Bytes> &lines, int max);
     // Skips the bytes of prefix when the device's unread bytes begin with it.
     void skip(const QByteArray &prefix);
 
@@ -89,6 +97,11 @@ qint64 integerOrZero(const QByteArray &text);
 // that is missing because the line ends is 0, as is a value that is not a
 // number. Returns how many of the first `count` tokens were not numbers.
 int readValues(Bytes line, int count, double *values);
+
+// readValues of every line into its own row of `width` values (width at
+// least count; the values past count are left as they are), the lines cut
+// into chunks parsed on several threads.
+void readLineValues(const std::vector<Bytes> &lines, int count, int width, double *values);
 
 // Trace kind names as the files carry them: "CONTOUR" 0, "CONTOURPROF" 1,
 // "PROFILE" 2, "ADDITIONAL_TRACE" 3; any other name reads as 0.
@@ -137,20 +150,32 @@ qint64 readPointBlock(
 {
     if (count <= 0 || channels <= 0)
         return 0;
-    point.fill(0.0, qMax(channels, 3));
+    const int width = qMax(channels, 3);
+    point.fill(0.0, width);
     qint64 done = 0;
-    Bytes line;
     if (header.endedAtLine) {
         point.fill(0.0);
         readValues(header.endLine, channels, point.data());
         onPoint(point);
         ++done;
     }
-    while (done < count && cursor.next(line)) {
-        point.fill(0.0);
-        readValues(line, channels, point.data());
-        onPoint(point);
-        ++done;
+    // A line's values do not depend on any other line: the lines are taken
+    // a window at a time and parsed on several threads, then handed on in
+    // their order.
+    constexpr int kLinesAtOnce = 1 << 14;
+    std::vector<Bytes> lines;
+    std::vector<double> values;
+    while (done < count) {
+        const int got = cursor.nextLines(lines, int(qMin<qint64>(count - done, kLinesAtOnce)));
+        if (got == 0)
+            break;
+        values.assign(size_t(got) * size_t(width), 0.0);
+        readLineValues(lines, channels, width, values.data());
+        for (int i = 0; i < got; ++i) {
+            std::copy_n(values.data() + size_t(i) * size_t(width), width, point.data());
+            onPoint(point);
+        }
+        done += got;
     }
     return done;
 }

@@ -78,6 +78,8 @@ private Q_SLOTS:
     void countPointLines_data();
     void countPointLines();
     void pointBlockStopsAtEndOfFile();
+    void longPointBlockReadsAsLineByLine_data();
+    void longPointBlockReadsAsLineByLine();
     void streamCursorGivesTheBufferCursorsLines_data();
     void streamCursorGivesTheBufferCursorsLines();
     void firstLineKind_data();
@@ -375,6 +377,77 @@ void TestTraceReaders::vantorMalformed()
     data.samples = { 7 };
     QCOMPARE(int(decode(bytes, data)), status);
     QCOMPARE(data.samples, QVector<qint16>({ 7 })); // a refused file changes nothing
+}
+
+void TestTraceReaders::longPointBlockReadsAsLineByLine_data()
+{
+    QTest::addColumn<int>("window");
+    QTest::addColumn<qint64>("count");
+    QTest::newRow("the provider's window, every line") << (1 << 19) << qint64(100000);
+    QTest::newRow("small window, every line") << 4096 << qint64(100000);
+    QTest::newRow("window shorter than a line") << 16 << qint64(100000);
+    QTest::newRow("count ends inside the lines") << 4096 << qint64(70001);
+}
+
+void TestTraceReaders::longPointBlockReadsAsLineByLine()
+{
+    // A block of many lines, parsed a window at a time on several threads,
+    // gives the points one line at a time would, in their order: lines with
+    // missing, extra or broken values, blank lines, carriage returns, a
+    // long line, and a last line without a line feed.
+    QFETCH(int, window);
+    QFETCH(qint64, count);
+    QRandomGenerator rng(77);
+    QByteArray text("point_count:100000\n");
+    for (int i = 0; i < 100000; ++i) {
+        const int kind = int(rng.bounded(20));
+        if (kind == 0)
+            text += "\n";
+        else if (kind == 1)
+            text += QByteArray::number(i) + "\t1,5\tx\r\n";
+        else if (kind == 2)
+            text += QByteArray::number(i) + "\t" + QByteArray(300, ' ') + "-2e-3\t7\t8\t9\n";
+        else
+            text += QByteArray::number(i * 0.1, 'g', 17) + "\t" + QByteArray::number(rng.generateDouble(), 'g', 17)
+                + "\t" + QByteArray::number(i % 7) + "\t\n";
+    }
+    text.chop(1);
+
+    // One line at a time, as the block was once read.
+    TData expected(3);
+    {
+        LineCursor cursor = cursorOf(text);
+        const Header header = readHeader(cursor);
+        Bytes line;
+        QVector<double> point(3);
+        const auto take = [&](Bytes l) {
+            point.fill(0.0);
+            TraceFormat::readValues(l, 3, point.data());
+            for (int c = 0; c < 3; ++c)
+                expected[c].append(point[c]);
+        };
+        take(header.endLine);
+        while (expected[0].size() < count && cursor.next(line))
+            take(line);
+    }
+
+    QBuffer device(&text);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    StreamLineCursor cursor(device, window);
+    const Header header = readHeader(cursor);
+    TData got(3);
+    QVector<double> point;
+    const qint64 read = readPointBlock(cursor, header, count, 3, point, [&](QVector<double> &p) {
+        for (int c = 0; c < 3; ++c)
+            got[c].append(p[c]);
+        p.fill(-1.0); // what a caller leaves in the point does not reach the next one
+    });
+    QCOMPARE(read, qint64(expected[0].size()));
+    for (int c = 0; c < 3; ++c)
+        QVERIFY(std::memcmp(got[c].constData(), expected[c].constData(), sizeof(double) * expected[c].size()) == 0);
+    // The lines after the block are still there.
+    Bytes after;
+    QCOMPARE(cursor.next(after), count < 100000);
 }
 
 void TestTraceReaders::randomBytesNeverBreakTheParsers()
