@@ -10,6 +10,7 @@
 // touch; on a virtual machine that costs more than parsing the file. Here
 // blocks up to 32 MB come from the heap, and up to 256 MB freed at the top of
 // the heap stay with the process, so the next trace reuses pages already
-// mapped, whichever thread reads it: all threads share one heap. Returns whether the settings were taken; where the C library has
-// no such settings it does nothing and returns false.
+// mapped, whichever thread reads it: all threads share one heap. Returns
+// whether the settings were taken; where the C library has no such settings
+// it does nothing and returns false.
 bool keepTraceMemory();

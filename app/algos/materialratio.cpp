@@ -552,6 +552,14 @@ TData amplitudeDensityInRect(const double *x, const double *y, int n, int stride
         double lowest = 0;
         double highest = 0;
         bool numbers = true;
+
+        void take(double v)
+        {
+            if (v < lowest)
+                lowest = v;
+            if (!(v < highest))
+                highest = v;
+        }
     };
     const double xLow = xRange[0], xHigh = xRange[1], yLow = yRange[0], yHigh = yRange[1];
     std::vector<Extent> parts(size_t(chunkCount(n, kMinChunk)));
@@ -563,10 +571,7 @@ TData amplitudeDensityInRect(const double *x, const double *y, int n, int stride
             const double v = y[qint64(i) * stride];
             e.count += (px > xLow && px < xHigh && v > yLow && v < yHigh) ? 1 : 0;
             e.numbers = e.numbers && !std::isnan(v);
-            if (v < e.lowest)
-                e.lowest = v;
-            if (!(v < e.highest))
-                e.highest = v;
+            e.take(v);
         }
         parts[size_t(chunk)] = e;
     });
@@ -586,13 +591,8 @@ TData amplitudeDensityInRect(const double *x, const double *y, int n, int stride
     }
     if (!all.numbers) {
         all.lowest = all.highest = y[0];
-        for (int i = 0; i < n; ++i) {
-            const double v = y[qint64(i) * stride];
-            if (v < all.lowest)
-                all.lowest = v;
-            if (!(v < all.highest))
-                all.highest = v;
-        }
+        for (int i = 0; i < n; ++i)
+            all.take(y[qint64(i) * stride]);
     }
     // Fewer than two points inside make no curve.
     if (all.count <= 1)
