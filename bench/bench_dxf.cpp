@@ -1,9 +1,19 @@
+#include "benchsupport.h"
+#include "measurements/compareplanedxf.h"
 #include "measurements/dxffit.h"
+#include "plot/plotwidget.h"
+#include "widgets/prompts.h"
 
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QThreadPool>
 #include <QtGlobal>
 
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -189,5 +199,157 @@ static void BM_RegisterFarDrawing(benchmark::State &state)
     state.counters["mean_mm"] = r.error / trace.size();
 }
 BENCHMARK(BM_RegisterFarDrawing)->Arg(0)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+namespace {
+
+// Answers the file question with one path; every other question is cancelled.
+class FilePrompts : public Prompts {
+public:
+    explicit FilePrompts(const QString &path)
+        : m_path(path)
+        , m_previous(Prompts::install(this))
+    {
+    }
+    ~FilePrompts() override { Prompts::install(m_previous); }
+    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return m_path; }
+    QMessageBox::StandardButton message(QWidget *, QMessageBox::Icon, const QString &, const QString &,
+        QMessageBox::StandardButtons, QMessageBox::StandardButton) override
+    {
+        return QMessageBox::Ok;
+    }
+
+private:
+    QString m_path;
+    Prompts *m_previous;
+};
+
+// The dense case's drawing as a DXF file in millimetres: one polyline.
+QString writeDenseDxf(const QTemporaryDir &dir, const DxfDrawing &dense)
+{
+    QByteArray text = "  0\nSECTION\n  2\nENTITIES\n  0\nLWPOLYLINE\n100\nAcDbEntity\n100\nAcDbPolyline\n 90\n"
+        + QByteArray::number(dense.size() + 1) + "\n 70\n0\n";
+    text.reserve(dense.size() * 48);
+    auto vertex = [&](double x, double y) {
+        text += " 10\n" + QByteArray::number(x / 1000, 'g', 17) + "\n 20\n" + QByteArray::number(y / 1000, 'g', 17)
+            + "\n";
+    };
+    for (int i = 0; i < dense.size(); ++i)
+        vertex(dense.dxfEntityParams[i][0], dense.dxfEntityParams[i][1]);
+    vertex(dense.dxfEntityParams.last()[2], dense.dxfEntityParams.last()[3]);
+    text += "  0\nENDSEC\n  0\nEOF\n";
+    QFile f(dir.filePath(QStringLiteral("dense.dxf")));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(text);
+    return f.fileName();
+}
+
+// A contour plot in micrometres as the contour window shows one: the trace of
+// the dense case on a 900 x 600 plot whose selection marker follows the mouse.
+struct DensePlot {
+    explicit DensePlot(const Case &c)
+    {
+        Settings::instance().axis_unit = 1; // µm: the file's millimetres become the trace's micrometres
+        plot.resize(900, 600);
+        plot.setInteractions(PlotWidget::iRangeSelection);
+        auto *trace = new QCPCurve(plot.xAxis, plot.yAxis);
+        for (const QPointF &p : c.trace)
+            trace->addData(p.x(), p.y());
+        // The trace and the drawing, which lies a little below it, both in view.
+        plot.xAxis->setRange(-1000, 21000);
+        plot.yAxis->setRange(-800, 400);
+        plot.replot();
+    }
+
+    void send(QEvent::Type type, const QPointF &at, Qt::MouseButton button, Qt::MouseButtons buttons)
+    {
+        const QPointF pixel(plot.xAxis->coordToPixel(at.x()), plot.yAxis->coordToPixel(at.y()));
+        QMouseEvent e(type, pixel, plot.mapToGlobal(pixel.toPoint()), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(&plot, &e);
+    }
+    // The mouse brought to a point, then the press (the release is not looked at).
+    void moveAndPress(const QPointF &at)
+    {
+        send(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
+        send(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    }
+
+    const bool application = (BenchSupport::ensureApplication(), true);
+    PlotWidget plot;
+};
+
+double secondsSince(const QElapsedTimer &timer)
+{
+    return timer.nsecsElapsed() * 1e-9;
+}
+
+} // namespace
+
+// The import of the 100,000-segment polyline on the window's thread: the file
+// question answered, the file read and the drawing and its markers shown
+// (the constructor's replot and the events it leaves behind).
+static void BM_ImportDenseDrawingOnWindowThread(benchmark::State &state)
+{
+    const Case c = makeDenseCase(10000, int(state.range(0)));
+    QTemporaryDir dir;
+    const QString path = writeDenseDxf(dir, c.drawing);
+    DensePlot bench(c);
+    FilePrompts prompts(path);
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        std::unique_ptr<ComparePlaneDXF> element(new ComparePlaneDXF(nullptr, &bench.plot));
+        QCoreApplication::processEvents();
+        state.SetIterationTime(secondsSince(timer));
+        if (!element->hasDrawing())
+            state.SkipWithError("the drawing was not imported");
+    }
+}
+BENCHMARK(BM_ImportDenseDrawingOnWindowThread)->Arg(100000)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The registration of the 100,000-segment polyline, on the window's thread
+// only: the second click, which starts the search, and the application of
+// the search's result once it has come. The search itself, in the pool, is
+// not counted.
+static void BM_ApplyDenseRegistrationOnWindowThread(benchmark::State &state)
+{
+    const Case c = makeDenseCase(10000, int(state.range(0)));
+    QTemporaryDir dir;
+    const QString path = writeDenseDxf(dir, c.drawing);
+    DensePlot bench(c);
+    FilePrompts prompts(path);
+    // The outline's start, on the trace and on the turned drawing.
+    const QPointF onTrace = c.trace.first();
+    const QPointF onDrawing(c.drawing.dxfEntityParams[0][0], c.drawing.dxfEntityParams[0][1]);
+    double clickSeconds = 0, applySeconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::unique_ptr<ComparePlaneDXF> element(new ComparePlaneDXF(nullptr, &bench.plot));
+        QCoreApplication::processEvents();
+        bench.moveAndPress(onTrace);
+        state.ResumeTiming();
+
+        QElapsedTimer timer;
+        timer.start();
+        bench.moveAndPress(onDrawing);
+        const double click = secondsSince(timer);
+        QThreadPool::globalInstance()->waitForDone();
+        timer.restart();
+        while (element->isRegistering())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        const double apply = secondsSince(timer);
+        state.SetIterationTime(click + apply);
+        clickSeconds = click;
+        applySeconds = apply;
+        if (!element->isFinished())
+            state.SkipWithError("the drawing was not registered");
+        state.PauseTiming();
+        element.reset();
+        state.ResumeTiming();
+    }
+    state.counters["click_ms"] = clickSeconds * 1000;
+    state.counters["apply_ms"] = applySeconds * 1000;
+}
+BENCHMARK(BM_ApplyDenseRegistrationOnWindowThread)->Arg(100000)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
