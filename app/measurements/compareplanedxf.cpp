@@ -1,9 +1,6 @@
 #include "measurements/compareplanedxf.h"
 
-#include "measurements/dxffit.h"
-#include "measurements/reperpoint.h"
 #include "plot/plotwidget.h"
-#include "plot/qcpitemarc.h"
 #include "settings/logger.h"
 #include "settings/settings.h"
 #include "widgets/loader.h"
@@ -17,6 +14,7 @@
 
 #include <climits>
 #include <map>
+#include <new>
 
 namespace {
 
@@ -71,6 +69,8 @@ double curveValueAt(const QCPCurve *curve, int index)
     return p ? p->value : 0.0;
 }
 
+ComparePlaneDXF::RegistrationSearch ComparePlaneDXF::registrationSearch = &registerDrawing;
+
 ComparePlaneDXF::ComparePlaneDXF(QWidget *dialogParent, PlotWidget *plot)
     : ComparePlaneMeasurement(33, plot, kCaption)
     , unitFactor(displayUnitFactor())
@@ -104,13 +104,12 @@ ComparePlaneDXF::~ComparePlaneDXF()
         m_waitForSearch();
     }
     delete m_loader;
+    removeMarkers();
     if (!imported)
         return;
     if (PlotDrawing *d = drawing()) {
-        for (const QPointer<QCPAbstractItem> &item : qAsConst(d->dxfEntityItems)) {
-            if (item)
-                plot()->removeItem(item);
-        }
+        if (d->item)
+            plot()->removeItem(d->item);
         *d = PlotDrawing();
     }
 }
@@ -140,79 +139,44 @@ bool ComparePlaneDXF::importDrawing(QWidget *dialogParent)
     followUnit(); // what an earlier import left is brought to the current unit first
     PlotDrawing &d = plotDrawing(plot());
     d.unitFactor = unitFactor;
-    // Drawn in the colour of the program's visual objects, so that it stands
-    // out from the traces.
-    const QPen pen(QColor(Settings::instance().preferenses.visual_objects_color), 1.5);
-    for (int i = 0; i < read.size(); ++i) {
-        const QString &type = read.dxfEntityTypes[i];
-        QCPAbstractItem *item = nullptr;
-        if (type == DxfType::line()) {
-            auto *line = new QCPItemLine(plot());
-            line->setPen(pen);
-            item = line;
-        } else {
-            auto *arc = new QCPItemArc(plot());
-            arc->setPen(pen);
-            item = arc;
-        }
-        d.drawing.append(type, read.dxfEntityParams[i]);
-        d.dxfEntityItems.append(item);
-        placeEntity(item, type, read.dxfEntityParams[i]);
+    if (!d.item) {
+        // Drawn in the colour of the program's visual objects, so that it
+        // stands out from the traces.
+        d.item = new DxfDrawingItem(plot(), &d.drawing);
+        d.item->setPen(QPen(QColor(Settings::instance().preferenses.visual_objects_color), 1.5));
+        d.item->setLayer(QStringLiteral("overlay"));
     }
-    // The markers come after every entity's item: each new plot item walks
-    // the plot's layout, which the markers' curves enlarge, so items made
-    // after them would cost in proportion to the markers. Drawn later, the
-    // markers also lie above the drawing's lines.
-    for (int i = 0; i < read.size() && markerCount < kMaxDrawingMarkers; ++i)
-        placeMarkers(read.dxfEntityTypes[i], read.dxfEntityParams[i]);
+    QVector<QPointF> markers;
+    markers.reserve(read.size() * 12); // a line's markers; round entities take more
+    for (int i = 0; i < read.size(); ++i)
+        appendEntityMarkers(&markers, read.dxfEntityTypes[i], read.dxfEntityParams[i]);
+    if (d.drawing.isEmpty()) {
+        d.drawing = read;
+    } else {
+        d.drawing.dxfEntityTypes += read.dxfEntityTypes;
+        d.drawing.dxfEntityParams += read.dxfEntityParams;
+    }
+    // The markers are made after the drawing's item, so they lie above its lines.
+    auto *curve = new DxfMarkers(plot()->xAxis, plot()->yAxis);
+    curve->setLayer(QStringLiteral("overlay"));
+    markerCount = markers.size();
+    curve->setMarkers(std::move(markers));
+    m_markers = curve;
     return true;
 }
 
-void ComparePlaneDXF::placeEntity(QCPAbstractItem *item, const QString &type, const QVector<double> &p)
+void ComparePlaneDXF::removeMarkers()
 {
-    if (!item || p.size() < 4)
-        return;
-    item->setLayer(QStringLiteral("overlay"));
-    if (auto *line = qobject_cast<QCPItemLine *>(item)) {
-        line->start->setCoords(p[0], p[1]);
-        line->end->setCoords(p[2], p[3]);
-    } else if (auto *arc = qobject_cast<QCPItemArc *>(item)) {
-        const double a = p[2], b = type == DxfType::ellipse() ? p[3] : p[2];
-        arc->topLeft->setCoords(p[0] - a, p[1] + b);
-        arc->bottomRight->setCoords(p[0] + a, p[1] - b);
-        const bool isArc = type != DxfType::ellipse() && isArcParams(p);
-        // Qt's angles are sixteenths of a degree.
-        arc->mStartAngle = isArc ? int(p[3] * 16) : 0;
-        arc->mSpanAngle = isArc ? int(arcSpanDegrees(p[3], p[4]) * 16) : 5760;
-    }
-}
-
-void ComparePlaneDXF::placeMarkers(const QString &type, const QVector<double> &p)
-{
-    if (p.size() < 4)
-        return;
-    for (const QPointF &at : entityMarkers(type, p)) {
-        if (markerCount >= kMaxDrawingMarkers)
-            break;
-        createReperPoints(1);
-        setReperPoint(markerCount++, at);
-    }
-}
-
-void ComparePlaneDXF::placeAll()
-{
-    PlotDrawing *d = drawing();
-    if (!d)
-        return;
-    for (int i = 0; i < d->drawing.size(); ++i)
-        placeEntity(d->dxfEntityItems[i], d->drawing.dxfEntityTypes[i], d->drawing.dxfEntityParams[i]);
+    if (m_markers && plot())
+        plot()->removePlottable(m_markers);
+    m_markers = nullptr;
+    markerCount = 0;
 }
 
 void ComparePlaneDXF::translateDrawing(double dx, double dy)
 {
     if (PlotDrawing *d = drawing()) {
         ::translateDrawing(d->drawing, dx, dy);
-        placeAll();
         plot()->replot(QCustomPlot::rpRefreshHint);
     }
 }
@@ -221,17 +185,14 @@ void ComparePlaneDXF::rotateDrawing(double degrees)
 {
     if (PlotDrawing *d = drawing()) {
         ::rotateDrawing(d->drawing, degrees, tracePoint);
-        placeAll();
         plot()->replot(QCustomPlot::rpRefreshHint);
     }
 }
 
 void ComparePlaneDXF::scaleDrawing(double factor)
 {
-    if (PlotDrawing *d = drawing()) {
+    if (PlotDrawing *d = drawing())
         ::scaleDrawing(d->drawing, factor);
-        placeAll();
-    }
 }
 
 QVector<QPointF> ComparePlaneDXF::fitPoints() const
@@ -251,7 +212,6 @@ void ComparePlaneDXF::fitRotation()
     if (PlotDrawing *d = drawing()) {
         DrawingFitError error(fitPoints());
         ::fitRotation(d->drawing, tracePoint, error);
-        placeAll();
         plot()->replot(QCustomPlot::rpRefreshHint);
     }
 }
@@ -261,7 +221,6 @@ void ComparePlaneDXF::fitShift()
     if (PlotDrawing *d = drawing()) {
         DrawingFitError error(fitPoints());
         ::fitShift(d->drawing, unitFactor, error);
-        placeAll();
         plot()->replot(QCustomPlot::rpRefreshHint);
     }
 }
@@ -283,6 +242,8 @@ void ComparePlaneDXF::onPlotMousePress(QMouseEvent *event)
         registrationCurve = curve;
         tracePoint = point;
         makeReperPointsPickable();
+        if (m_markers)
+            m_markers->setPickable(true);
         emit statusText(QStringLiteral("Выберите соответствующую ей точку на чертеже"));
         return;
     }
@@ -293,11 +254,66 @@ void ComparePlaneDXF::onPlotMousePress(QMouseEvent *event)
         registerInBackground();
         return;
     }
-    translateDrawing(tracePoint.x() - drawingPoint.x(), tracePoint.y() - drawingPoint.y());
-    for (; markerCount > 0; --markerCount)
-        removeLastReperPoint();
-    fitRotation();
-    fitShift();
+    Outcome outcome = runSearch(drawing()->drawing, tracePoint, drawingPoint, fitPoints(), unitFactor, nullptr);
+    if (!outcome.failure.isEmpty()) {
+        reportFailure(outcome);
+        restartRegistration();
+        return;
+    }
+    applyRegistration(std::move(outcome.drawing));
+}
+
+// The search on a copy of the drawing. It may fail, for want of memory above
+// all: the failure is handed back, never thrown, so that it reaches the
+// operator from whichever thread ran the search.
+ComparePlaneDXF::Outcome ComparePlaneDXF::runSearch(DxfDrawing drawing, const QPointF &onTrace,
+    const QPointF &onDrawing, const QVector<QPointF> &points, double factor, const FitCancel *cancel)
+{
+    Outcome outcome;
+    try {
+        outcome.cancelled = registrationSearch(drawing, onTrace, onDrawing, points, factor, true, cancel).cancelled;
+        outcome.drawing = std::move(drawing);
+        return outcome;
+    } catch (const std::bad_alloc &) {
+        outcome.failure = QStringLiteral("Не удалось совместить чертёж с трассой: не хватило памяти. "
+                                         "Чертёж оставлен на месте.");
+        outcome.cause = QStringLiteral("out of memory");
+    } catch (const std::exception &e) {
+        outcome.cause = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        outcome.cause = QStringLiteral("unknown exception");
+    }
+    if (outcome.failure.isEmpty())
+        outcome.failure = QStringLiteral("Не удалось совместить чертёж с трассой. Чертёж оставлен на месте.");
+    outcome.drawing = DxfDrawing();
+    return outcome;
+}
+
+void ComparePlaneDXF::reportFailure(const Outcome &outcome)
+{
+    logger.log(Logger::ERROR, QStringLiteral("DXF registration failed: %1").arg(outcome.cause).toStdString());
+    Prompts::instance().warning(plot() ? plot()->window() : nullptr, kCaption, outcome.failure);
+}
+
+void ComparePlaneDXF::restartRegistration()
+{
+    registrationStage = 0;
+    makeReperPointsUnpickable();
+    if (m_markers)
+        m_markers->setPickable(false);
+    if (PlotWidget *p = plot())
+        p->setSelectionMarkerVisible(true);
+    emit statusText(QStringLiteral("Выберите первую точку на трассе"));
+}
+
+void ComparePlaneDXF::applyRegistration(DxfDrawing registered)
+{
+    PlotDrawing *d = drawing();
+    if (!d)
+        return;
+    d->drawing = std::move(registered);
+    removeMarkers();
+    plot()->replot(QCustomPlot::rpRefreshHint);
     finishRegistration();
 }
 
@@ -325,18 +341,23 @@ void ComparePlaneDXF::registerInBackground()
     m_cancel = cancel;
     m_registering = true;
 
-    struct Outcome {
-        DxfDrawing drawing;
-        bool cancelled = false;
-    };
     auto *watcher = new QFutureWatcher<Outcome>(this);
     // "Отмена" pressed after the search ended, but before its result came
     // here, still cancels.
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, startUnit, cancel] {
-        const Outcome outcome = watcher->result();
+        Outcome outcome;
+        try {
+            outcome = watcher->result();
+        } catch (...) {
+            // The search hands its failures back; this is only a last guard
+            // that keeps an exception out of the event loop.
+            outcome.failure = QStringLiteral("Не удалось совместить чертёж с трассой. Чертёж оставлен на месте.");
+            outcome.cause = QStringLiteral("the search ended with an exception");
+        }
         watcher->deleteLater();
         m_waitForSearch = nullptr;
-        onBackgroundRegistered(outcome.drawing, outcome.cancelled || cancel->load(), startUnit);
+        outcome.cancelled = outcome.cancelled || cancel->load();
+        onBackgroundRegistered(std::move(outcome), startUnit);
     });
     m_waitForSearch = [watcher] { watcher->waitForFinished(); };
 
@@ -355,15 +376,11 @@ void ComparePlaneDXF::registerInBackground()
     emit statusText(QString());
 
     watcher->setFuture(QtConcurrent::run([start, onTrace, onDrawing, points, factor, cancel] {
-        Outcome outcome;
-        outcome.drawing = start;
-        outcome.cancelled
-            = registerDrawing(outcome.drawing, onTrace, onDrawing, points, factor, true, cancel.get()).cancelled;
-        return outcome;
+        return runSearch(start, onTrace, onDrawing, points, factor, cancel.get());
     }));
 }
 
-void ComparePlaneDXF::onBackgroundRegistered(const DxfDrawing &registered, bool cancelled, double startUnit)
+void ComparePlaneDXF::onBackgroundRegistered(Outcome outcome, double startUnit)
 {
     m_registering = false;
     if (m_loader) {
@@ -371,33 +388,26 @@ void ComparePlaneDXF::onBackgroundRegistered(const DxfDrawing &registered, bool 
         m_loader->deleteLater();
     }
     PlotDrawing *d = drawing();
-    PlotWidget *p = plot();
-    if (!d || !p)
+    if (!d || !plot())
         return;
-    // The busy window keeps the operator from the plot while the search
-    // runs; should its drawing have changed all the same, the result no
-    // longer fits it and is dropped.
-    if (d->drawing.size() != registered.size())
-        cancelled = true;
-    if (cancelled) {
-        // As before the second click: the drawing and its markers stay, and
-        // the registration starts again from the trace point.
-        registrationStage = 0;
-        makeReperPointsUnpickable();
-        p->setSelectionMarkerVisible(true);
-        emit statusText(QStringLiteral("Выберите первую точку на трассе"));
+    if (!outcome.failure.isEmpty()) {
+        reportFailure(outcome);
+        restartRegistration();
         return;
     }
-    d->drawing = registered;
+    // The busy window keeps the operator from the plot while the search
+    // runs; should its drawing have changed all the same, the result no
+    // longer fits it and is dropped. A cancelled search leaves the drawing
+    // and its markers as before the second click.
+    if (outcome.cancelled || d->drawing.size() != outcome.drawing.size()) {
+        restartRegistration();
+        return;
+    }
     // A change of the display unit while the search ran scaled the drawing
     // it started from; the result follows it.
     if (startUnit > 0 && d->unitFactor != startUnit)
-        ::scaleDrawing(d->drawing, d->unitFactor / startUnit);
-    for (; markerCount > 0; --markerCount)
-        removeLastReperPoint();
-    placeAll();
-    p->replot(QCustomPlot::rpRefreshHint);
-    finishRegistration();
+        ::scaleDrawing(outcome.drawing, d->unitFactor / startUnit);
+    applyRegistration(std::move(outcome.drawing));
 }
 
 // The drawing and the element's points are in the display unit of the moment
@@ -416,8 +426,8 @@ void ComparePlaneDXF::followUnit()
         const double k = factor / unitFactor;
         tracePoint *= k;
         drawingPoint *= k;
-        for (int i = 0; i < markerCount && i < reperPoints.size(); ++i)
-            setReperPoint(i, reperPoints[i]->position() * k);
+        if (m_markers)
+            m_markers->scale(k);
         unitFactor = factor;
     }
 }

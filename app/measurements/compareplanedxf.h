@@ -2,6 +2,8 @@
 
 #include "measurements/compareplanemeasurement.h"
 #include "measurements/dxfdrawing.h"
+#include "measurements/dxfdrawingitems.h"
+#include "measurements/dxffit.h"
 
 #include <QPointF>
 #include <QPointer>
@@ -12,18 +14,17 @@
 #include <memory>
 
 class Loader;
-class QCPAbstractItem;
 class QCPCurve;
 class QCustomPlot;
 class QMouseEvent;
 class QWidget;
 
-// The drawing laid over one contour plot: its entities and, entry for entry,
-// the plot items that draw them. Each plot has its own, so a drawing in one
-// window never touches another's.
+// The drawing laid over one contour plot: its entities and the one plot item
+// that paints them all. Each plot has its own, so a drawing in one window
+// never touches another's.
 struct PlotDrawing {
     DxfDrawing drawing; // dxfEntityTypes, dxfEntityParams
-    QVector<QPointer<QCPAbstractItem>> dxfEntityItems;
+    QPointer<DxfDrawingItem> item;
     // Display units per millimetre the drawing's lengths are in; 0 while empty.
     double unitFactor = 0;
 };
@@ -46,7 +47,10 @@ double curveValueAt(const QCPCurve *curve, int index);
 // A drawing of more than kBackgroundEntities entities is registered off the
 // GUI thread behind the busy window, whose "Отмена" stops the search and
 // leaves the drawing where it was, the element waiting for the first click
-// again; a smaller one is registered at once, inside the click.
+// again; a smaller one is registered at once, inside the click. Either way
+// the search works on a copy, which replaces the drawing in one step once it
+// has succeeded: a search that fails is reported and leaves the drawing as
+// it was.
 class ComparePlaneDXF : public ComparePlaneMeasurement {
     Q_OBJECT
 public:
@@ -76,32 +80,56 @@ public:
     // The searches of the registration, over the registered trace's points.
     void fitRotation();
     void fitShift();
-    // Positions the plot item of one entity.
-    void placeEntity(QCPAbstractItem *item, const QString &type, const QVector<double> &params);
-    // Puts the entity's registration markers on it, while the element has
-    // fewer than kMaxDrawingMarkers.
-    void placeMarkers(const QString &type, const QVector<double> &params);
+
+    // The registration markers of the entities this element imported, all
+    // of them, as one curve; null once registered.
+    DxfMarkers *markers() const { return m_markers; }
+
+    // The search a registration runs: registerDrawing. A test puts a failing
+    // one in its place.
+    using RegistrationSearch = Registration (*)(DxfDrawing &drawing, const QPointF &tracePoint,
+        const QPointF &drawingPoint, const QVector<QPointF> &points, double unitFactor, bool prune,
+        const FitCancel *cancel);
+    static RegistrationSearch registrationSearch;
 
     // 0 before the first click, 1 after it, 2 once registered.
     qint16 registrationStage = 0;
     int registrationIndex = 0;
+    // The number of registration markers.
     int markerCount = 0;
     QPointF tracePoint;
     QPointF drawingPoint;
 
 private:
+    // What a search hands back: the drawing it registered, or why not.
+    struct Outcome {
+        DxfDrawing drawing;
+        bool cancelled = false;
+        // Empty unless the search failed: the operator's text and the cause.
+        QString failure;
+        QString cause;
+    };
+    static Outcome runSearch(DxfDrawing drawing, const QPointF &onTrace, const QPointF &onDrawing,
+        const QVector<QPointF> &points, double factor, const FitCancel *cancel);
+
     void onPlotMousePress(QMouseEvent *event);
     void registerInBackground();
-    void onBackgroundRegistered(const DxfDrawing &registered, bool cancelled, double startUnit);
+    void onBackgroundRegistered(Outcome outcome, double startUnit);
+    // The registered drawing takes the drawing's place, the markers go.
+    void applyRegistration(DxfDrawing registered);
+    // Back to the first click, the drawing and its markers as they were.
+    void restartRegistration();
+    void reportFailure(const Outcome &outcome);
     void finishRegistration();
+    void removeMarkers();
     bool importDrawing(QWidget *dialogParent);
-    void placeAll();
     void followUnit();
     QVector<QPointF> fitPoints() const;
     PlotDrawing *drawing() const;
 
     // The trace the first click took its point from; the fit runs over it.
     QPointer<QCPCurve> registrationCurve;
+    QPointer<DxfMarkers> m_markers;
     // Display units per millimetre of tracePoint, drawingPoint and the markers.
     double unitFactor;
     bool imported = false;

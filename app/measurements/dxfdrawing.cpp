@@ -463,29 +463,34 @@ QPointF arcPoint(double cx, double cy, double r, double degrees)
 
 } // namespace
 
-QVector<QPointF> entityMarkers(const QString &type, const QVector<double> &params)
+void appendEntityMarkers(QVector<QPointF> *markers, const QString &type, const QVector<double> &params)
 {
-    QVector<QPointF> markers;
     if (params.size() < 4)
-        return markers;
+        return;
     if (type == DxfType::line()) {
         const QPointF a(params[0], params[1]), b(params[2], params[3]);
-        markers << a << b;
+        *markers << a << b;
         // From the left end (the lower one of a vertical line) towards the other.
         const bool aFirst = a.x() < b.x() || (a.x() == b.x() && a.y() <= b.y());
         const QPointF from = aFirst ? a : b, to = aFirst ? b : a;
         for (int i = 0; i < 10; ++i)
-            markers << from + (to - from) * (i / 10.0);
+            *markers << from + (to - from) * (i / 10.0);
     } else if (type == DxfType::ellipse()) {
-        appendRoundMarkers(&markers, params[0], params[1], params[2], params[3]);
+        appendRoundMarkers(markers, params[0], params[1], params[2], params[3]);
     } else if (type == DxfType::circle() && !isArcParams(params)) {
-        appendRoundMarkers(&markers, params[0], params[1], params[2], params[2]);
+        appendRoundMarkers(markers, params[0], params[1], params[2], params[2]);
     } else if ((type == DxfType::circle() || type == DxfType::arc()) && params.size() >= 5) {
         const double cx = params[0], cy = params[1], r = params[2];
         const double start = params[3], span = arcSpanDegrees(params[3], params[4]);
-        markers << arcPoint(cx, cy, r, start) << arcPoint(cx, cy, r, params[4]);
+        *markers << arcPoint(cx, cy, r, start) << arcPoint(cx, cy, r, params[4]);
         for (int i = 0; i <= 10; ++i)
-            markers << arcPoint(cx, cy, r, start + i * span / 10);
+            *markers << arcPoint(cx, cy, r, start + i * span / 10);
     }
+}
+
+QVector<QPointF> entityMarkers(const QString &type, const QVector<double> &params)
+{
+    QVector<QPointF> markers;
+    appendEntityMarkers(&markers, type, params);
     return markers;
 }

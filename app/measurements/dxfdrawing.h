@@ -87,6 +87,5 @@ QString dxfReadErrorText(DxfReadStatus status, const QString &path);
 // 10 along it; a circle or an ellipse 4 at its extremes and 22 around it; an
 // arc 2 at its ends and 11 along it.
 QVector<QPointF> entityMarkers(const QString &type, const QVector<double> &params);
-
-// The most markers a drawing gets in all; entities beyond get none.
-constexpr int kMaxDrawingMarkers = 1000;
+// The same, appended to *markers.
+void appendEntityMarkers(QVector<QPointF> *markers, const QString &type, const QVector<double> &params);

@@ -4,6 +4,7 @@
 #include "support/contourtestplot.h"
 #include "support/contourwindowstandin.h"
 #include "support/fuzzy.h"
+#include "support/logtext.h"
 #include "support/scriptedprompts.h"
 #include "support/testmain.h"
 #include "support/windowshot.h"
@@ -11,16 +12,17 @@
 #include "dxftestfiles.h"
 #include "measurements/compareplanedxf.h"
 #include "measurements/dxffit.h"
-#include "measurements/reperpoint.h"
-#include "plot/qcpitemarc.h"
 #include "settings/settings.h"
 #include "widgets/loader.h"
 
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <cmath>
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 using namespace ContourTest;
 
@@ -95,6 +97,28 @@ QByteArray denseOutline(double spacing, double degrees, const QPointF &shift)
     return DxfText::file(DxfText::polyline(vertices, 0));
 }
 
+// A registration search that fails as told, for as long as it is installed.
+struct FailingSearch {
+    enum Failure { OutOfMemory, Error };
+    explicit FailingSearch(Failure f)
+    {
+        failure() = f;
+        ComparePlaneDXF::registrationSearch = [](DxfDrawing &, const QPointF &, const QPointF &,
+                                                  const QVector<QPointF> &, double, bool,
+                                                  const FitCancel *) -> Registration {
+            if (failure() == OutOfMemory)
+                throw std::bad_alloc();
+            throw std::runtime_error("search failed");
+        };
+    }
+    ~FailingSearch() { ComparePlaneDXF::registrationSearch = &registerDrawing; }
+    static Failure &failure()
+    {
+        static Failure f = OutOfMemory;
+        return f;
+    }
+};
+
 } // namespace
 
 class TestDxfCompare : public QObject {
@@ -103,12 +127,15 @@ private Q_SLOTS:
     void registration_data();
     void registration();
     void throughTheContourWindow();
-    void itemsFollowTheEntities();
+    void oneItemPaintsTheEntities();
     void failedImportWaits_data();
     void failedImportWaits();
-    void markersAreCapped();
+    void everyEntityHasItsMarkers();
     void largeDrawingRegistersBehindTheBusyWindow();
     void cancelLeavesTheDrawingWhereItWas();
+    void cancelBeforeTheResultIsShown();
+    void failedSearchIsReported_data();
+    void failedSearchIsReported();
     void oneDrawingPerPlot();
     void followsTheDisplayUnit();
 };
@@ -223,42 +250,64 @@ void TestDxfCompare::throughTheContourWindow()
     QCOMPARE(distanceToDrawing(w.plot(), 9, 3), 1e100);
 }
 
-// The plot items stand where the entities are: lines at their ends, arcs in
-// their box with Qt's angles, also for an arc through 0°.
-void TestDxfCompare::itemsFollowTheEntities()
+// One plot item paints every entity where it stands: lines, arcs (one
+// through 0° as well), circles and ellipses; a second import adds to it.
+// Deleting the element takes the item and the markers off the plot.
+void TestDxfCompare::oneItemPaintsTheEntities()
 {
     Bench bench;
+    bench.plot.xAxis->setRange(-3, 11);
+    bench.plot.yAxis->setRange(-3, 10);
+    const int items = bench.plot.itemCount(), curves = bench.plot.plottableCount();
     std::unique_ptr<ComparePlaneDXF> element(bench.import(bench.writeFile("items.dxf",
         DxfText::file(DxfText::line(0, 0, 10, 5) + DxfText::arc(0, 0, 2, 0, 90) + DxfText::arc(1, 1, 1, 300, 60)
             + DxfText::circle(3, 3, 1) + DxfText::ellipse(5, 5, 0, 4, 0.5)))));
-    const PlotDrawing &d = plotDrawing(&bench.plot);
-    QCOMPARE(d.dxfEntityItems.size(), 5);
-    auto *line = qobject_cast<QCPItemLine *>(d.dxfEntityItems[0].data());
-    QVERIFY(line);
-    QCOMPARE(line->start->coords(), QPointF(0, 0));
-    QCOMPARE(line->end->coords(), QPointF(10, 5));
-    QCOMPARE(line->layer()->name(), QStringLiteral("overlay"));
-
-    struct Expected {
-        QPointF topLeft, bottomRight;
-        int start, span;
-    };
-    const Expected expected[] = { { { -2, 2 }, { 2, -2 }, 0, 1440 }, { { 0, 2 }, { 2, 0 }, 4800, 1920 },
-        { { 2, 4 }, { 4, 2 }, 0, 5760 }, { { 3, 9 }, { 7, 1 }, 0, 5760 } };
-    for (int i = 0; i < 4; ++i) {
-        auto *arc = qobject_cast<QCPItemArc *>(d.dxfEntityItems[i + 1].data());
-        QVERIFY(arc);
-        QCOMPARE(arc->topLeft->coords(), expected[i].topLeft);
-        QCOMPARE(arc->bottomRight->coords(), expected[i].bottomRight);
-        QCOMPARE(arc->mStartAngle, expected[i].start);
-        QCOMPARE(arc->mSpanAngle, expected[i].span);
-    }
+    QCOMPARE(bench.plot.itemCount(), items + 1);
+    QCOMPARE(bench.plot.plottableCount(), curves + 1); // the markers
+    QVERIFY(plotDrawing(&bench.plot).item);
+    QCOMPARE(plotDrawing(&bench.plot).item->layer()->name(), QStringLiteral("overlay"));
     QCOMPARE(element->markerCount, 12 + 13 + 13 + 26 + 26);
+    std::unique_ptr<ComparePlaneDXF> second(
+        bench.import(bench.writeFile("more.dxf", DxfText::file(DxfText::line(-2, 8, 2, 8)))));
+    bench.plot.xAxis->setRange(-3, 11);
+    bench.plot.yAxis->setRange(-3, 10);
+    QCOMPARE(bench.plot.itemCount(), items + 1);
+    QCOMPARE(second->markerCount, 12);
 
-    // Deleting the element takes the drawing off the plot.
-    const int itemsWithDrawing = bench.plot.itemCount();
+    // The markers are hidden so that only the drawing's own pixels count.
+    element->markers()->setVisible(false);
+    second->markers()->setVisible(false);
+    const QImage image = bench.plot.toPixmap().toImage();
+    const QColor colour(Settings::instance().preferenses.visual_objects_color);
+    auto drawnNear = [&](double x, double y) {
+        const QPoint at = pixelOf(&bench.plot, x, y);
+        for (int dy = -2; dy <= 2; ++dy) {
+            for (int dx = -2; dx <= 2; ++dx) {
+                const QColor c = image.pixelColor(at + QPoint(dx, dy));
+                if (std::abs(c.red() - colour.red()) < 60 && std::abs(c.green() - colour.green()) < 60
+                    && std::abs(c.blue() - colour.blue()) < 60)
+                    return true;
+            }
+        }
+        return false;
+    };
+    const double r45 = std::sqrt(2.0);
+    QVERIFY(drawnNear(5, 2.5)); // the line's middle
+    QVERIFY(drawnNear(r45, r45)); // the arc from 0° to 90° at 45°
+    QVERIFY(!drawnNear(-r45, -r45)); // ... but not at 225°
+    QVERIFY(drawnNear(1 + std::sqrt(0.75), 1.5)); // the arc from 300° to 60° at 30°
+    QVERIFY(!drawnNear(0, 1)); // ... but not at 180°
+    QVERIFY(drawnNear(3, 4) && drawnNear(3, 2)); // the circle's top and bottom
+    QVERIFY(drawnNear(7, 5) && drawnNear(5, 9)); // the ellipse, 2 by 4
+    QVERIFY(drawnNear(0, 8)); // the second file's line
+    QVERIFY(!drawnNear(8, 8));
+    saveScreenshot(&bench.plot, QStringLiteral("dxf_one_item"));
+
     element.reset();
-    QCOMPARE(bench.plot.itemCount(), itemsWithDrawing - 5 - 90); // the entities and the markers' tracers
+    QCOMPARE(bench.plot.itemCount(), items);
+    QCOMPARE(bench.plot.plottableCount(), curves + 1); // the second element's markers
+    second.reset();
+    QCOMPARE(bench.plot.plottableCount(), curves);
     QVERIFY(plotDrawing(&bench.plot).drawing.isEmpty());
     QCOMPARE(distanceToDrawing(&bench.plot, 0, 0), 1e100);
 }
@@ -304,7 +353,9 @@ void TestDxfCompare::failedImportWaits()
     QVERIFY(plotDrawing(&bench.plot).drawing.isEmpty());
 }
 
-void TestDxfCompare::markersAreCapped()
+// Every marker of every entity is on the one markers curve, in key order,
+// however many entities there are.
+void TestDxfCompare::everyEntityHasItsMarkers()
 {
     Bench bench;
     QByteArray circles;
@@ -312,8 +363,13 @@ void TestDxfCompare::markersAreCapped()
         circles += DxfText::circle(i, 0, 0.4);
     std::unique_ptr<ComparePlaneDXF> element(bench.import(bench.writeFile("circles.dxf", DxfText::file(circles))));
     QCOMPARE(plotDrawing(&bench.plot).drawing.size(), 100);
-    QCOMPARE(element->markerCount, kMaxDrawingMarkers);
-    QCOMPARE(element->reperPoints.size(), kMaxDrawingMarkers);
+    QCOMPARE(element->markerCount, 100 * 26);
+    const auto data = element->markers()->data();
+    QCOMPARE(data->size(), 100 * 26);
+    QCOMPARE(data->constBegin()->key, -0.4);
+    QCOMPARE((data->constEnd() - 1)->key, 99.4);
+    for (auto it = data->constBegin() + 1; it != data->constEnd(); ++it)
+        QVERIFY((it - 1)->key <= it->key);
 }
 
 // Two contour plots each hold their own drawing; deleting one element leaves
@@ -336,8 +392,8 @@ void TestDxfCompare::oneDrawingPerPlot()
     QCOMPARE(distanceToDrawing(&first.plot, 0.5, 2), 1e100);
     QCOMPARE(distanceToDrawing(&second.plot, 0, 3), 2.0);
     QCOMPARE(second.plot.itemCount(), secondItems);
-    for (const auto &item : plotDrawing(&second.plot).dxfEntityItems)
-        QVERIFY(item && item->parentPlot() == &second.plot);
+    QVERIFY(plotDrawing(&second.plot).item);
+    QCOMPARE(plotDrawing(&second.plot).item->parentPlot(), &second.plot);
 }
 
 // After a change of the display unit the drawing and the registration point
@@ -402,11 +458,7 @@ void TestDxfCompare::largeDrawingRegistersBehindTheBusyWindow()
     QCOMPARE(element->markerCount, 0);
     QVERIFY2(bench.meanDistance() < 0.001, qPrintable(QString::number(bench.meanDistance())));
     QTRY_VERIFY(bench.plot.findChildren<Loader *>().isEmpty());
-    // The plot items moved with the entities.
-    const PlotDrawing &d = plotDrawing(&bench.plot);
-    auto *first = qobject_cast<QCPItemLine *>(d.dxfEntityItems[0].data());
-    QVERIFY(first);
-    QCOMPARE(first->start->coords(), QPointF(d.drawing.dxfEntityParams[0][0], d.drawing.dxfEntityParams[0][1]));
+    QVERIFY(!element->markers());
 }
 
 // "Отмена" of the busy window stops the search: the drawing and its markers
@@ -451,6 +503,92 @@ void TestDxfCompare::cancelLeavesTheDrawingWhereItWas()
     QVERIFY(other->isRegistering());
     other.reset();
     QVERIFY(bench.plot.findChildren<Loader *>().isEmpty());
+}
+
+// "Отмена" pressed after the search has ended but before its result is
+// applied on the window's thread: the result is dropped, the drawing and its
+// markers stay where they were.
+void TestDxfCompare::cancelBeforeTheResultIsShown()
+{
+    Bench bench;
+    std::unique_ptr<ComparePlaneDXF> element(
+        bench.import(bench.writeFile("dense.dxf", denseOutline(0.05, 6, kShift))));
+    QSignalSpy finished(element.get(), &Measurement::measumentFinished);
+    const auto params = plotDrawing(&bench.plot).drawing.dxfEntityParams;
+    const int markers = element->markerCount;
+
+    bench.click(QPointF(0, 0));
+    bench.click(kShift);
+    QVERIFY(element->isRegistering());
+    // The search ends in the pool; its result waits in the event queue.
+    QThreadPool::globalInstance()->waitForDone();
+    QVERIFY(element->isRegistering());
+    auto *loader = bench.plot.findChild<Loader *>();
+    QVERIFY(loader);
+    QTest::mouseClick(loader->findChild<QPushButton *>(QStringLiteral("cancelButton")), Qt::LeftButton);
+    QTRY_VERIFY(!element->isRegistering());
+    QCOMPARE(plotDrawing(&bench.plot).drawing.dxfEntityParams, params);
+    QCOMPARE(element->registrationStage, qint16(0));
+    QCOMPARE(element->markerCount, markers);
+    QVERIFY(element->markers() && !element->markers()->isPickable());
+    QCOMPARE(finished.count(), 0);
+}
+
+// A search that throws (out of memory, or any other error), inside the click
+// or off the window's thread, comes back as a message: the drawing and its
+// markers stay, the element waits for the first click again, and a later
+// registration goes through.
+void TestDxfCompare::failedSearchIsReported_data()
+{
+    QTest::addColumn<bool>("large");
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<QString>("text");
+    const QString memory = QStringLiteral("Не удалось совместить чертёж с трассой: не хватило памяти. "
+                                          "Чертёж оставлен на месте.");
+    const QString other = QStringLiteral("Не удалось совместить чертёж с трассой. Чертёж оставлен на месте.");
+    QTest::newRow("inside the click, out of memory") << false << int(FailingSearch::OutOfMemory) << memory;
+    QTest::newRow("in the pool, out of memory") << true << int(FailingSearch::OutOfMemory) << memory;
+    QTest::newRow("in the pool, another error") << true << int(FailingSearch::Error) << other;
+}
+
+void TestDxfCompare::failedSearchIsReported()
+{
+    QFETCH(bool, large);
+    QFETCH(int, failure);
+    QFETCH(QString, text);
+
+    Bench bench;
+    const QByteArray file = large ? denseOutline(0.05, 6, kShift) : DxfOutline::dxf(0, kShift);
+    std::unique_ptr<ComparePlaneDXF> element(bench.import(bench.writeFile("outline.dxf", file)));
+    QCOMPARE(plotDrawing(&bench.plot).drawing.size() > ComparePlaneDXF::kBackgroundEntities, large);
+    QSignalSpy finished(element.get(), &Measurement::measumentFinished);
+    QSignalSpy status(element.get(), &Measurement::statusText);
+    const auto params = plotDrawing(&bench.plot).drawing.dxfEntityParams;
+    const int markers = element->markerCount;
+    {
+        FailingSearch failing { FailingSearch::Failure(failure) };
+        bench.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        bench.click(QPointF(0, 0));
+        bench.click(kShift);
+        QTRY_VERIFY_WITH_TIMEOUT(!element->isRegistering(), 30000);
+    }
+    QVERIFY(bench.prompts.allAnswered());
+    QCOMPARE(bench.prompts.unexpectedCount(), 0);
+    QCOMPARE(bench.prompts.calls().last().title, QStringLiteral("Чертёж DXF"));
+    QCOMPARE(bench.prompts.calls().last().text, text);
+    QVERIFY(logText().contains(QStringLiteral("DXF registration failed")));
+    QCOMPARE(plotDrawing(&bench.plot).drawing.dxfEntityParams, params);
+    QCOMPARE(element->registrationStage, qint16(0));
+    QCOMPARE(element->markerCount, markers);
+    QCOMPARE(finished.count(), 0);
+    QCOMPARE(status.last().first().toString(), QStringLiteral("Выберите первую точку на трассе"));
+    QTRY_VERIFY(bench.plot.findChildren<Loader *>().isEmpty());
+
+    bench.click(QPointF(0, 0));
+    bench.click(kShift);
+    QTRY_VERIFY_WITH_TIMEOUT(!element->isRegistering(), 30000);
+    QVERIFY(element->isFinished());
+    QVERIFY2(bench.meanDistance() < 0.001, qPrintable(QString::number(bench.meanDistance())));
 }
 
 VANTOR_TEST_MAIN(TestDxfCompare)
