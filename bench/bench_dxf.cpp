@@ -244,9 +244,14 @@ QString writeDenseDxf(const QTemporaryDir &dir, const DxfDrawing &dense)
 }
 
 // A contour plot in micrometres as the contour window shows one: the trace of
-// the dense case on a 900 x 600 plot whose selection marker follows the mouse.
+// the dense case of n segments on a 900 x 600 plot whose selection marker
+// follows the mouse, and the case's drawing in a file that the file question
+// is answered with.
 struct DensePlot {
-    explicit DensePlot(const Case &c)
+    explicit DensePlot(int segments)
+        : c(makeDenseCase(10000, segments))
+        , path(writeDenseDxf(dir, c.drawing))
+        , prompts(path)
     {
         Settings::instance().axis_unit = 1; // µm: the file's millimetres become the trace's micrometres
         plot.resize(900, 600);
@@ -274,6 +279,10 @@ struct DensePlot {
         send(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
     }
 
+    const Case c;
+    QTemporaryDir dir;
+    const QString path;
+    FilePrompts prompts;
     const bool application = (BenchSupport::ensureApplication(), true);
     PlotWidget plot;
 };
@@ -290,11 +299,7 @@ double secondsSince(const QElapsedTimer &timer)
 // (the constructor's replot and the events it leaves behind).
 static void BM_ImportDenseDrawingOnWindowThread(benchmark::State &state)
 {
-    const Case c = makeDenseCase(10000, int(state.range(0)));
-    QTemporaryDir dir;
-    const QString path = writeDenseDxf(dir, c.drawing);
-    DensePlot bench(c);
-    FilePrompts prompts(path);
+    DensePlot bench(int(state.range(0)));
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
@@ -313,14 +318,10 @@ BENCHMARK(BM_ImportDenseDrawingOnWindowThread)->Arg(100000)->Iterations(3)->UseM
 // not counted.
 static void BM_ApplyDenseRegistrationOnWindowThread(benchmark::State &state)
 {
-    const Case c = makeDenseCase(10000, int(state.range(0)));
-    QTemporaryDir dir;
-    const QString path = writeDenseDxf(dir, c.drawing);
-    DensePlot bench(c);
-    FilePrompts prompts(path);
+    DensePlot bench(int(state.range(0)));
     // The outline's start, on the trace and on the turned drawing.
-    const QPointF onTrace = c.trace.first();
-    const QPointF onDrawing(c.drawing.dxfEntityParams[0][0], c.drawing.dxfEntityParams[0][1]);
+    const QPointF onTrace = bench.c.trace.first();
+    const QPointF onDrawing(bench.c.drawing.dxfEntityParams[0][0], bench.c.drawing.dxfEntityParams[0][1]);
     double clickSeconds = 0, applySeconds = 0;
     for (auto _ : state) {
         state.PauseTiming();

@@ -1,5 +1,6 @@
 #include "measurements/dxfdrawingitems.h"
 
+#include "plot/clipsegment.h"
 #include "plot/curvehittest.h"
 #include "plot/linearaxismap.h"
 #include "settings/common.h"
@@ -56,7 +57,7 @@ public:
     void add(const QPointF &a, const QPointF &b)
     {
         QPointF from = a, to = b;
-        if (!clipSegmentToRect(m_bounds, &from, &to)) {
+        if (!finite(a) || !finite(b) || !clipSegment(m_bounds, from, to)) {
             flush();
             return;
         }
@@ -99,40 +100,6 @@ private:
 };
 
 } // namespace
-
-bool clipSegmentToRect(const QRectF &rect, QPointF *a, QPointF *b)
-{
-    if (!finite(*a) || !finite(*b))
-        return false;
-    const QPointF start = *a;
-    const QPointF d = *b - start;
-    double t0 = 0, t1 = 1;
-    const double p[4] = { -d.x(), d.x(), -d.y(), d.y() };
-    const double q[4] = { start.x() - rect.left(), rect.right() - start.x(), start.y() - rect.top(),
-        rect.bottom() - start.y() };
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0)
-                return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0) {
-            if (t > t1)
-                return false;
-            t0 = std::max(t0, t);
-        } else {
-            if (t < t0)
-                return false;
-            t1 = std::min(t1, t);
-        }
-    }
-    if (t1 < 1)
-        *b = start + d * t1;
-    if (t0 > 0)
-        *a = start + d * t0;
-    return true;
-}
 
 DxfDrawingItem::DxfDrawingItem(QCustomPlot *plot, const DxfDrawing *drawing)
     : QCPAbstractItem(plot)

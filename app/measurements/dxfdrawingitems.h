@@ -56,7 +56,3 @@ public:
 protected:
     void draw(QCPPainter *painter) override;
 };
-
-// Clips the segment ab to rect (Liang-Barsky); false when no part of it lies
-// inside. Non-finite ends are outside.
-bool clipSegmentToRect(const QRectF &rect, QPointF *a, QPointF *b);

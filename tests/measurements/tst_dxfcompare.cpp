@@ -97,6 +97,27 @@ QByteArray denseOutline(double spacing, double degrees, const QPointF &shift)
     return DxfText::file(DxfText::polyline(vertices, 0));
 }
 
+// After a cancelled or failed registration: the drawing and its markers as
+// they were, the element waiting for the first click again, the busy window
+// gone; the next two clicks then register the drawing.
+void checkWaitsAgainThenRegisters(Bench &bench, ComparePlaneDXF *element, const QVector<QVector<double>> &params,
+    int markers, const QSignalSpy &finished, const QSignalSpy &status)
+{
+    QCOMPARE(plotDrawing(&bench.plot).drawing.dxfEntityParams, params);
+    QCOMPARE(element->registrationStage, qint16(0));
+    QCOMPARE(element->markerCount, markers);
+    QVERIFY(!element->isFinished());
+    QCOMPARE(finished.count(), 0);
+    QCOMPARE(status.last().first().toString(), QStringLiteral("Выберите первую точку на трассе"));
+    QTRY_VERIFY(bench.plot.findChildren<Loader *>().isEmpty());
+
+    bench.click(QPointF(0, 0));
+    bench.click(kShift);
+    QTRY_VERIFY_WITH_TIMEOUT(!element->isRegistering(), 30000);
+    QVERIFY(element->isFinished());
+    QVERIFY2(bench.meanDistance() < 0.001, qPrintable(QString::number(bench.meanDistance())));
+}
+
 // A registration search that fails as told, for as long as it is installed.
 struct FailingSearch {
     enum Failure { OutOfMemory, Error };
@@ -132,8 +153,8 @@ private Q_SLOTS:
     void failedImportWaits();
     void everyEntityHasItsMarkers();
     void largeDrawingRegistersBehindTheBusyWindow();
+    void cancelLeavesTheDrawingWhereItWas_data();
     void cancelLeavesTheDrawingWhereItWas();
-    void cancelBeforeTheResultIsShown();
     void failedSearchIsReported_data();
     void failedSearchIsReported();
     void oneDrawingPerPlot();
@@ -461,12 +482,21 @@ void TestDxfCompare::largeDrawingRegistersBehindTheBusyWindow()
     QVERIFY(!element->markers());
 }
 
-// "Отмена" of the busy window stops the search: the drawing and its markers
-// stay where they were and the element waits for the first click again; a
-// second registration then goes through. An element deleted while its search
-// runs waits for it to stop.
+// "Отмена" of the busy window, pressed while the search runs or once it has
+// ended but before its result is applied on the window's thread: the drawing
+// and its markers stay where they were and the element waits for the first
+// click again; a second registration then goes through. An element deleted
+// while its search runs waits for it to stop.
+void TestDxfCompare::cancelLeavesTheDrawingWhereItWas_data()
+{
+    QTest::addColumn<bool>("searchEnded");
+    QTest::newRow("while the search runs") << false;
+    QTest::newRow("before the result is applied") << true;
+}
+
 void TestDxfCompare::cancelLeavesTheDrawingWhereItWas()
 {
+    QFETCH(bool, searchEnded);
     Bench bench;
     std::unique_ptr<ComparePlaneDXF> element(
         bench.import(bench.writeFile("dense.dxf", denseOutline(0.05, 6, kShift))));
@@ -478,23 +508,19 @@ void TestDxfCompare::cancelLeavesTheDrawingWhereItWas()
     bench.click(QPointF(0, 0));
     bench.click(kShift);
     QVERIFY(element->isRegistering());
+    if (searchEnded) {
+        // The search ends in the pool; its result waits in the event queue.
+        QThreadPool::globalInstance()->waitForDone();
+        QVERIFY(element->isRegistering());
+    }
     auto *loader = bench.plot.findChild<Loader *>();
     QVERIFY(loader);
     QTest::mouseClick(loader->findChild<QPushButton *>(QStringLiteral("cancelButton")), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!element->isRegistering(), 30000);
-    QCOMPARE(plotDrawing(&bench.plot).drawing.dxfEntityParams, params);
-    QCOMPARE(element->registrationStage, qint16(0));
-    QCOMPARE(element->markerCount, markers);
-    QVERIFY(!element->isFinished());
-    QCOMPARE(finished.count(), 0);
-    QCOMPARE(status.last().first().toString(), QStringLiteral("Выберите первую точку на трассе"));
-    QTRY_VERIFY(bench.plot.findChildren<Loader *>().isEmpty());
-
-    bench.click(QPointF(0, 0));
-    bench.click(kShift);
-    QTRY_VERIFY_WITH_TIMEOUT(!element->isRegistering(), 30000);
-    QVERIFY(element->isFinished());
-    QVERIFY2(bench.meanDistance() < 0.001, qPrintable(QString::number(bench.meanDistance())));
+    QVERIFY(element->markers() && !element->markers()->isPickable());
+    checkWaitsAgainThenRegisters(bench, element.get(), params, markers, finished, status);
+    if (QTest::currentTestFailed())
+        return;
 
     std::unique_ptr<ComparePlaneDXF> other(
         bench.import(bench.writeFile("dense.dxf", denseOutline(0.05, 6, kShift))));
@@ -503,35 +529,6 @@ void TestDxfCompare::cancelLeavesTheDrawingWhereItWas()
     QVERIFY(other->isRegistering());
     other.reset();
     QVERIFY(bench.plot.findChildren<Loader *>().isEmpty());
-}
-
-// "Отмена" pressed after the search has ended but before its result is
-// applied on the window's thread: the result is dropped, the drawing and its
-// markers stay where they were.
-void TestDxfCompare::cancelBeforeTheResultIsShown()
-{
-    Bench bench;
-    std::unique_ptr<ComparePlaneDXF> element(
-        bench.import(bench.writeFile("dense.dxf", denseOutline(0.05, 6, kShift))));
-    QSignalSpy finished(element.get(), &Measurement::measumentFinished);
-    const auto params = plotDrawing(&bench.plot).drawing.dxfEntityParams;
-    const int markers = element->markerCount;
-
-    bench.click(QPointF(0, 0));
-    bench.click(kShift);
-    QVERIFY(element->isRegistering());
-    // The search ends in the pool; its result waits in the event queue.
-    QThreadPool::globalInstance()->waitForDone();
-    QVERIFY(element->isRegistering());
-    auto *loader = bench.plot.findChild<Loader *>();
-    QVERIFY(loader);
-    QTest::mouseClick(loader->findChild<QPushButton *>(QStringLiteral("cancelButton")), Qt::LeftButton);
-    QTRY_VERIFY(!element->isRegistering());
-    QCOMPARE(plotDrawing(&bench.plot).drawing.dxfEntityParams, params);
-    QCOMPARE(element->registrationStage, qint16(0));
-    QCOMPARE(element->markerCount, markers);
-    QVERIFY(element->markers() && !element->markers()->isPickable());
-    QCOMPARE(finished.count(), 0);
 }
 
 // A search that throws (out of memory, or any other error), inside the click
@@ -577,18 +574,7 @@ void TestDxfCompare::failedSearchIsReported()
     QCOMPARE(bench.prompts.calls().last().title, QStringLiteral("Чертёж DXF"));
     QCOMPARE(bench.prompts.calls().last().text, text);
     QVERIFY(logText().contains(QStringLiteral("DXF registration failed")));
-    QCOMPARE(plotDrawing(&bench.plot).drawing.dxfEntityParams, params);
-    QCOMPARE(element->registrationStage, qint16(0));
-    QCOMPARE(element->markerCount, markers);
-    QCOMPARE(finished.count(), 0);
-    QCOMPARE(status.last().first().toString(), QStringLiteral("Выберите первую точку на трассе"));
-    QTRY_VERIFY(bench.plot.findChildren<Loader *>().isEmpty());
-
-    bench.click(QPointF(0, 0));
-    bench.click(kShift);
-    QTRY_VERIFY_WITH_TIMEOUT(!element->isRegistering(), 30000);
-    QVERIFY(element->isFinished());
-    QVERIFY2(bench.meanDistance() < 0.001, qPrintable(QString::number(bench.meanDistance())));
+    checkWaitsAgainThenRegisters(bench, element.get(), params, markers, finished, status);
 }
 
 VANTOR_TEST_MAIN(TestDxfCompare)
