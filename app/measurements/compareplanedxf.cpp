@@ -13,6 +13,7 @@
 #include <QtConcurrent>
 
 #include <climits>
+#include <exception>
 #include <map>
 #include <new>
 
@@ -25,6 +26,11 @@ std::map<const QCustomPlot *, PlotDrawing> &drawings()
 }
 
 const QString kCaption = QStringLiteral("Чертёж DXF");
+
+QString registrationFailedText()
+{
+    return QStringLiteral("Не удалось совместить чертёж с трассой. Чертёж оставлен на месте.");
+}
 
 } // namespace
 
@@ -284,7 +290,7 @@ ComparePlaneDXF::Outcome ComparePlaneDXF::runSearch(DxfDrawing drawing, const QP
         outcome.cause = QStringLiteral("unknown exception");
     }
     if (outcome.failure.isEmpty())
-        outcome.failure = QStringLiteral("Не удалось совместить чертёж с трассой. Чертёж оставлен на месте.");
+        outcome.failure = registrationFailedText();
     outcome.drawing = DxfDrawing();
     return outcome;
 }
@@ -351,7 +357,7 @@ void ComparePlaneDXF::registerInBackground()
         } catch (...) {
             // The search hands its failures back; this is only a last guard
             // that keeps an exception out of the event loop.
-            outcome.failure = QStringLiteral("Не удалось совместить чертёж с трассой. Чертёж оставлен на месте.");
+            outcome.failure = registrationFailedText();
             outcome.cause = QStringLiteral("the search ended with an exception");
         }
         watcher->deleteLater();
