@@ -127,6 +127,29 @@ public:
     QList<bool> keysBlocked;
 };
 
+// A simulated instrument, offered as the only port while it is plugged in.
+struct SimulatedLine {
+    SimulatedInstrument sim;
+    ScriptedPortCandidates ports { [this] {
+        return sim.isConnected() ? QList<PortCandidate> { sim.candidate() } : QList<PortCandidate> {};
+    } };
+    explicit SimulatedLine(SimulatedInstrument::Kind kind)
+        : sim(kind)
+    {
+    }
+};
+
+// A profile run's 600 live samples, as a short trace streams them; with
+// cut, the stream stops after them.
+ProfileRun liveSamples(bool cut)
+{
+    ProfileRun run;
+    for (int i = 0; i < 600; ++i)
+        run.live.append(quint16(30000 + 50 * (i % 7)));
+    run.stopsBeforeBlock = cut;
+    return run;
+}
+
 ScriptedPrompts::Handler clickNo()
 {
     return [](QObject *subject) {
@@ -333,14 +356,9 @@ private Q_SLOTS:
     // the next trace after the reconnection is saved as always.
     void acquisitionInterruptedBeforeTheBlock()
     {
-        SimulatedInstrument sim(SimulatedInstrument::Profile);
-        ScriptedPortCandidates ports { [&sim] {
-            return sim.isConnected() ? QList<PortCandidate> { sim.candidate() } : QList<PortCandidate> {};
-        } };
-        ProfileRun cut;
-        for (int i = 0; i < 600; ++i)
-            cut.live.append(quint16(30000 + 50 * (i % 7)));
-        cut.stopsBeforeBlock = true;
+        SimulatedLine line(SimulatedInstrument::Profile);
+        SimulatedInstrument &sim = line.sim;
+        const ProfileRun cut = liveSamples(true);
         sim.setProfileRun(cut);
 
         // Other tests may acquire into the same folder meanwhile: the files
@@ -419,13 +437,9 @@ private Q_SLOTS:
     // additional trace rewrites its main trace's file.
     void acquisition()
     {
-        SimulatedInstrument sim(SimulatedInstrument::Profile);
-        ScriptedPortCandidates ports { [&sim] {
-            return sim.isConnected() ? QList<PortCandidate> { sim.candidate() } : QList<PortCandidate> {};
-        } };
-        ProfileRun run;
-        for (int i = 0; i < 600; ++i)
-            run.live.append(quint16(30000 + 50 * (i % 7)));
+        SimulatedLine line(SimulatedInstrument::Profile);
+        SimulatedInstrument &sim = line.sim;
+        ProfileRun run = liveSamples(false);
         run.blockDivisor = 500; // 2 µm apart
         run.blockScale = 100000; // 0.001 µm per unit
         for (int i = 0; i < 3000; ++i)
@@ -511,10 +525,8 @@ private Q_SLOTS:
     void instrumentStopThenStart()
     {
         QFETCH(bool, atTheInstrument);
-        SimulatedInstrument sim(SimulatedInstrument::Contour);
-        ScriptedPortCandidates ports { [&sim] {
-            return sim.isConnected() ? QList<PortCandidate> { sim.candidate() } : QList<PortCandidate> {};
-        } };
+        SimulatedLine line(SimulatedInstrument::Contour);
+        SimulatedInstrument &sim = line.sim;
         ProfileWindowFixture f;
         DeviceControlWidget *panel = f.window->deviceControlWidget();
         QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 11; }, 10000));
@@ -586,15 +598,9 @@ private Q_SLOTS:
     // and the controls, the tools and the menus come back.
     void silentInstrumentAfterStop()
     {
-        SimulatedInstrument sim(SimulatedInstrument::Profile);
-        ScriptedPortCandidates ports { [&sim] {
-            return sim.isConnected() ? QList<PortCandidate> { sim.candidate() } : QList<PortCandidate> {};
-        } };
-        ProfileRun run;
-        for (int i = 0; i < 600; ++i)
-            run.live.append(quint16(30000 + 50 * (i % 7)));
-        run.stopsBeforeBlock = true;
-        sim.setProfileRun(run);
+        SimulatedLine line(SimulatedInstrument::Profile);
+        SimulatedInstrument &sim = line.sim;
+        sim.setProfileRun(liveSamples(true));
         ProfileWindowFixture f;
         DeviceControlWidget *panel = f.window->deviceControlWidget();
         QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 1; }, 10000));

@@ -42,6 +42,15 @@ struct Line {
         const int state = sim.kind() == SimulatedInstrument::Profile ? 1 : 11;
         return SimulatedInstrument::waitFor([&] { return device.parserState() == state; }, 10000);
     }
+    // Starts a trace as the control panel does: the instrument first, then
+    // the provider of that trace.
+    std::unique_ptr<DeviceDataProvider> begin(AbstractTrace &trace)
+    {
+        device.startTrace(true);
+        auto provider = std::make_unique<DeviceDataProvider>(&device);
+        provider->start(&trace);
+        return provider;
+    }
 };
 
 // The batch notices of a provider, in order.
@@ -79,6 +88,16 @@ bool endsWith(const QList<QByteArray> &list, const QList<QByteArray> &tail)
     return list.size() >= tail.size() && list.mid(list.size() - tail.size()) == tail;
 }
 
+// 20 live samples; with cut, the stream stops after them.
+ProfileRun liveSamples(bool cut)
+{
+    ProfileRun run;
+    for (int i = 0; i < 20; ++i)
+        run.live.append(quint16(500 + i));
+    run.stopsBeforeBlock = cut;
+    return run;
+}
+
 ContourRecord record(int i, quint8 alarm = 2)
 {
     ContourRecord r = SimulatedInstrument::defaultContourRecord(i);
@@ -106,10 +125,8 @@ private Q_SLOTS:
     void profileTraceLiveThenBlock()
     {
         Line line(SimulatedInstrument::Profile);
-        ProfileRun run;
+        ProfileRun run = liveSamples(false);
         run.streamDivisor = 8;
-        for (int i = 0; i < 20; ++i)
-            run.live.append(quint16(500 + i));
         run.blockDivisor = 4;
         run.blockScale = 200000;
         for (int i = 0; i < 730; ++i)
@@ -339,11 +356,7 @@ private Q_SLOTS:
     void linkLostBeforeSampleBlock()
     {
         Line line(SimulatedInstrument::Profile);
-        ProfileRun cut;
-        for (int i = 0; i < 20; ++i)
-            cut.live.append(quint16(500 + i));
-        cut.stopsBeforeBlock = true;
-        line.sim.setProfileRun(cut);
+        line.sim.setProfileRun(liveSamples(true));
         QVERIFY(line.ready());
 
         ProfileTrace trace;
@@ -453,13 +466,9 @@ private Q_SLOTS:
     {
         Line line(SimulatedInstrument::Contour);
         QVERIFY(line.ready());
-        // As the panel does: the start, then the provider of that trace.
         auto begin = [&](ContourTrace &trace, int records) {
             line.sim.setContourRun(records, [](int i) { return record(i); });
-            line.device.startTrace(true);
-            auto provider = std::make_unique<DeviceDataProvider>(&line.device);
-            provider->start(&trace);
-            return provider;
+            return line.begin(trace);
         };
         QElapsedTimer clock;
         clock.start();
@@ -492,19 +501,13 @@ private Q_SLOTS:
     void profileStartedAgainBeforeItsBlock()
     {
         Line line(SimulatedInstrument::Profile);
-        ProfileRun cut;
-        for (int i = 0; i < 20; ++i)
-            cut.live.append(quint16(500 + i));
-        cut.stopsBeforeBlock = true;
-        line.sim.setProfileRun(cut);
+        line.sim.setProfileRun(liveSamples(true));
         QVERIFY(line.ready());
 
         ProfileTrace a;
-        line.device.startTrace(true);
-        DeviceDataProvider pa(&line.device);
-        WorkerNotices wa(pa);
-        pa.start(&a);
-        QVERIFY(SimulatedInstrument::waitFor([&] { return pa.pointCount() == 19; }));
+        auto pa = line.begin(a);
+        WorkerNotices wa(*pa);
+        QVERIFY(SimulatedInstrument::waitFor([&] { return pa->pointCount() == 19; }));
         line.device.stopTrace();
 
         ProfileRun whole;
@@ -512,19 +515,17 @@ private Q_SLOTS:
         whole.block = QVector<quint16>(250, 1000);
         line.sim.setProfileRun(whole);
         ProfileTrace b;
-        line.device.startTrace(true);
-        DeviceDataProvider pb(&line.device);
-        WorkerNotices wb(pb);
-        connect(&pb, &DataProvider::dataReset, this, [&] { b.clearPoints(); });
-        pb.start(&b);
+        auto pb = line.begin(b);
+        WorkerNotices wb(*pb);
+        connect(pb.get(), &DataProvider::dataReset, this, [&] { b.clearPoints(); });
         QVERIFY(wa.waitFinished(5000));
         QVERIFY(wb.waitFinished(5000));
-        QCOMPARE(pa.end(), Device::TraceRestarted);
-        QVERIFY(pa.interrupted());
-        QVERIFY(!pa.result());
+        QCOMPARE(pa->end(), Device::TraceRestarted);
+        QVERIFY(pa->interrupted());
+        QVERIFY(!pa->result());
         QCOMPARE(a.pointCount(), 19);
-        QCOMPARE(pb.end(), Device::TraceWhole);
-        QVERIFY(pb.result());
+        QCOMPARE(pb->end(), Device::TraceWhole);
+        QVERIFY(pb->result());
         QCOMPARE(b.pointCount(), 250);
     }
 
@@ -545,21 +546,16 @@ private Q_SLOTS:
         QFETCH(int, pieces);
         QFETCH(int, end);
         Line line(SimulatedInstrument::Profile);
-        ProfileRun run;
-        for (int i = 0; i < 20; ++i)
-            run.live.append(quint16(500 + i));
+        ProfileRun run = liveSamples(false);
         run.block = QVector<quint16>(300, 1200);
-        ProfileRun cut = run;
-        cut.stopsBeforeBlock = true;
-        line.sim.setProfileRun(cut);
+        line.sim.setProfileRun(liveSamples(true));
         QVERIFY(line.ready());
 
         ProfileTrace trace;
-        line.device.startTrace(true);
-        DeviceDataProvider provider(&line.device);
+        auto started = line.begin(trace);
+        DeviceDataProvider &provider = *started;
         WorkerNotices worker(provider);
         connect(&provider, &DataProvider::dataReset, this, [&] { trace.clearPoints(); });
-        provider.start(&trace);
         QVERIFY(SimulatedInstrument::waitFor([&] { return provider.pointCount() == 19; }));
         QSignalSpy stopReport(&line.device, &Device::pushButtonStopTrace);
 
@@ -613,12 +609,10 @@ private Q_SLOTS:
         line.sim.setContourRun(80, [](int i) { return record(i); });
         QVERIFY(line.ready());
         ContourTrace acquired;
-        line.device.startTrace(true);
-        DeviceDataProvider provider(&line.device);
-        WorkerNotices worker(provider);
-        provider.start(&acquired);
+        auto provider = line.begin(acquired);
+        WorkerNotices worker(*provider);
         QVERIFY(worker.waitStarted(5000));
-        QVERIFY(SimulatedInstrument::waitFor([&] { return provider.pointCount() == 80; }));
+        QVERIFY(SimulatedInstrument::waitFor([&] { return provider->pointCount() == 80; }));
 
         ProfileTrace read;
         FileDataProvider file(path);
