@@ -35,6 +35,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStatusBar>
@@ -58,6 +59,45 @@ QString proposedPath(const QString &folder)
 {
     return TraceSaving::proposedPath(
         folder, Settings::instance().default_trace_file_name, QDateTime::currentDateTime());
+}
+
+// The automatic file of a new trace: the proposed path, or, when a file is
+// there already (a trace started within the same second as the last one),
+// the path with "_2", "_3"... after the time, so no trace takes another's file.
+QString unusedPath(const QString &proposed)
+{
+    const QString suffix = QStringLiteral(".txt");
+    QString path = proposed + suffix;
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = proposed + QLatin1Char('_') + QString::number(n) + suffix;
+    return path;
+}
+
+// What the operator is told when an acquisition was cut short before its data
+// arrived: the title, the cause, and the line for the log.
+struct Interruption {
+    QString title;
+    QString cause;
+    const char *log;
+};
+
+Interruption interruption(Device::TraceEnd how)
+{
+    switch (how) {
+    case Device::NoAnswer:
+        return { QStringLiteral("Прибор не отвечает"),
+            QStringLiteral("Прибор ничего не передал в течение %1 с после остановки трассы.")
+                .arg(Device::kStopAnswerTimeoutMs / 1000),
+            "Acquired trace ended: the instrument sent nothing after the stop; not saved" };
+    case Device::TraceRestarted:
+        return { QStringLiteral("Трасса прервана"),
+            QStringLiteral("Новая трасса начата до получения данных предыдущей."),
+            "Acquired trace replaced by a new one before its sample block; not saved" };
+    default:
+        return { QStringLiteral("Трасса прервана"),
+            QStringLiteral("Связь с прибором потеряна до получения данных трассы."),
+            "Acquired trace interrupted before its sample block; not saved" };
+    }
 }
 
 } // namespace
@@ -315,7 +355,7 @@ AbstractTrace *ProfileAnalisisWidget::makeTrace(unsigned traceType)
     trace->creationDate = now;
     const QString folder = automaticTraceFolder(QCoreApplication::applicationDirPath());
     trace->setFilePath(
-        TraceSaving::proposedPath(folder + QLatin1Char('/'), s.default_trace_file_name, now) + QStringLiteral(".txt"));
+        unusedPath(TraceSaving::proposedPath(folder + QLatin1Char('/'), s.default_trace_file_name, now)));
     trace->controllerName = s.current_controller_name;
 
     const QList<PostProcessorPtr> chain = processingChain(
@@ -773,13 +813,17 @@ AbstractTrace *ProfileAnalisisWidget::senderTrace() const
     return provider ? provider->trace() : nullptr;
 }
 
-bool ProfileAnalisisWidget::isInstrumentReading() const
-{
-    return qobject_cast<DeviceDataProvider *>(sender()) != nullptr;
-}
-
 void ProfileAnalisisWidget::onNewTrace(DataProvider *provider, E_ANALISIS_TYPE type)
 {
+    // A trace started right after the previous one ended (a stop and a start
+    // at once, or the instrument's own start key): the previous reading has
+    // only its post-processing left, and its end is handled before the next
+    // reading replaces it, so it keeps its trace instead of being dropped.
+    auto *previous = qobject_cast<DeviceDataProvider *>(dataProvider());
+    if (previous && previous == m_readingProvider && previous->hasEnded()) {
+        previous->waitForFinished();
+        finishReading(previous);
+    }
     setDataProvider(provider);
     startReading(type);
 }
@@ -894,12 +938,17 @@ void ProfileAnalisisWidget::attachFileAdditionalTraces(AbstractTrace *trace)
 
 void ProfileAnalisisWidget::dataReadFinished()
 {
-    AbstractTrace *trace = senderTrace();
+    finishReading(qobject_cast<DataProvider *>(sender()));
+}
+
+void ProfileAnalisisWidget::finishReading(DataProvider *provider)
+{
+    AbstractTrace *trace = provider ? provider->trace() : nullptr;
     if (!trace)
         return;
     m_batchReplot->stop();
-    const bool instrument = isInstrumentReading();
-    if (dropsFinishedReading(trace, instrument))
+    const bool instrument = qobject_cast<DeviceDataProvider *>(provider) != nullptr;
+    if (dropsFinishedReading(provider, trace, instrument))
         return;
 
     if (instrument) {
@@ -941,9 +990,8 @@ void ProfileAnalisisWidget::dataReadFinished()
     ui->deviceControlWidget->setEnableAdditionalTraceButton(true);
 }
 
-bool ProfileAnalisisWidget::dropsFinishedReading(AbstractTrace *trace, bool instrument)
+bool ProfileAnalisisWidget::dropsFinishedReading(const DataProvider *provider, AbstractTrace *trace, bool instrument)
 {
-    const auto *provider = qobject_cast<DataProvider *>(sender());
     // An acquisition fails only when the link was lost before the sample
     // block: the trace holds raw counts, not a measurement.
     const bool interrupted = instrument && provider && !provider->result();
@@ -975,10 +1023,11 @@ bool ProfileAnalisisWidget::dropsFinishedReading(AbstractTrace *trace, bool inst
     QObject *keys = keyReceiver;
     const bool keysWereBlocked = keys ? keys->blockSignals(true) : false;
     if (interrupted) {
-        logger.log(Logger::WARNING, "Acquired trace interrupted before its sample block; not saved");
-        Prompts::instance().warning(this, QStringLiteral("Трасса прервана"),
-            QStringLiteral("Связь с прибором потеряна до получения данных трассы.\n"
-                           "Трасса не сохранена, параметры не рассчитаны. Повторите измерение."));
+        const auto *device = qobject_cast<const DeviceDataProvider *>(provider);
+        const Interruption cut = interruption(device ? device->end() : Device::LinkLost);
+        logger.log(Logger::WARNING, cut.log);
+        Prompts::instance().warning(this, cut.title,
+            cut.cause + QStringLiteral("\nТрасса не сохранена, параметры не рассчитаны. Повторите измерение."));
         ui->deviceControlWidget->setEnableAdditionalTraceButton(!ui->traceList->traces.isEmpty());
     } else if (provider && provider->result()) {
         const QString path = provider->name();

@@ -155,7 +155,6 @@ private:
     AbstractTrace *senderTrace() const;
     // The holders in ascending trace id order, visible ones only when asked.
     QList<TraceGraphsHolder *> holders(bool visibleOnly = false) const;
-    bool isInstrumentReading() const;
     QVector<QCPCurve *> visibleCurves() const;
     void drawHolder(TraceGraphsHolder *holder);
     // Redraws the main plot, or, while replots are held, only notes that it
@@ -172,7 +171,10 @@ private:
     // file without a point read, an acquisition whose link was lost before
     // its sample block) leaves the list and the plots, and the operator is
     // told; true when the trace was dropped.
-    bool dropsFinishedReading(AbstractTrace *trace, bool instrument);
+    bool dropsFinishedReading(const DataProvider *provider, AbstractTrace *trace, bool instrument);
+    // The end of a reading: the trace is drawn whole, saved when acquired,
+    // listed and selected, and the tools come back.
+    void finishReading(DataProvider *provider);
     // A save or a report while a trace is being read is refused with a
     // message; true when refused.
     bool refuseWhileReading(QWidget *parent, const QString &title);

@@ -30,7 +30,12 @@ void DataProvider::start(AbstractTrace *trace)
     m_settings = ReadingSettings::fromSettings(Settings::instance());
     setUpTrace();
     handOff(this);
-    m_future = QtConcurrent::run(QThreadPool::globalInstance(), this, &DataProvider::run);
+    m_future = QtConcurrent::run(workerPool(), this, &DataProvider::run);
+}
+
+QThreadPool *DataProvider::workerPool() const
+{
+    return QThreadPool::globalInstance();
 }
 
 void DataProvider::waitForFinished()

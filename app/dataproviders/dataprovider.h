@@ -8,10 +8,12 @@
 #include <atomic>
 
 class AbstractTrace;
+class QThreadPool;
 
 // The source that fills one trace (a trace file or the instrument). start()
-// runs the reading on a worker of Qt's global thread pool; progress reaches
-// the windows through the five signals, queued into their thread.
+// runs the reading on a worker of Qt's global thread pool, or of the pool a
+// provider names for itself; progress reaches the windows through the five
+// signals, queued into their thread.
 //
 // From start() until dataReadFinished has been delivered the trace belongs to
 // the provider: other code reads only the raw values of points announced by
@@ -71,6 +73,10 @@ protected:
     const ReadingSettings &readingSettings() const { return m_settings; }
     // Whether cancel() was called.
     bool isCancelled() const { return m_abandoned; }
+    // The pool whose thread runs the worker; Qt's global pool by default. A
+    // reader that spends its time waiting takes a thread of its own, so that
+    // it keeps no pool thread from the work that computes.
+    virtual QThreadPool *workerPool() const;
 
 private:
     void run();

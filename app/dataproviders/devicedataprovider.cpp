@@ -1,40 +1,45 @@
 #include "dataproviders/devicedataprovider.h"
 
-#include "device/device.h"
 #include "device/deviceport.h"
 #include "settings/settings.h"
 #include "traces/contourtrace.h"
 #include "traces/processors.h"
 
+#include <QThreadPool>
 
 DeviceDataProvider::DeviceDataProvider(Device *device)
     : DataProvider(QString::fromStdString(device->port()->portName()))
     , device(device)
     , m_tracing(device->tracingFlag())
+    , m_thread(std::make_unique<QThreadPool>())
 {
+    m_thread->setMaxThreadCount(1);
     dataConnection
         = connect(device, &Device::dataRecieved, this, &DeviceDataProvider::onDataRecieved, Qt::DirectConnection);
-    connect(device, &Device::dataReset, this, &DeviceDataProvider::onDataReset);
-    // The instrument reports a lost link before it clears its tracing flag,
-    // so the mark is set before the worker can see the end.
-    connect(device, &Device::deviceLost, this, [this] {
-        if (m_tracing->load())
-            m_interrupted = true;
-    });
-    connect(device, &Device::tracingEnded, this, &DeviceDataProvider::wake, Qt::DirectConnection);
+    resetConnection = connect(device, &Device::dataReset, this, &DeviceDataProvider::onDataReset);
+    connect(device, &Device::tracingEnded, this, &DeviceDataProvider::endReading, Qt::DirectConnection);
 }
 
 DeviceDataProvider::~DeviceDataProvider()
 {
-    disconnect(dataConnection);
     cancel();
     waitForFinished();
 }
 
 void DeviceDataProvider::cancel()
 {
+    disconnect(dataConnection);
+    disconnect(resetConnection);
     DataProvider::cancel();
     wake();
+}
+
+bool DeviceDataProvider::interrupted() const
+{
+    if (!m_ended)
+        return false;
+    const Device::TraceEnd how = end();
+    return how == Device::LinkLost || how == Device::NoAnswer || how == Device::TraceRestarted;
 }
 
 void DeviceDataProvider::wake()
@@ -43,6 +48,21 @@ void DeviceDataProvider::wake()
     // this call) with its test of the condition.
     { const std::lock_guard<std::mutex> lock(m_mutex); }
     m_wake.notify_all();
+}
+
+void DeviceDataProvider::endReading(Device::TraceEnd how)
+{
+    if (m_ended)
+        return;
+    m_end = how;
+    m_ended = true;
+    disconnect(dataConnection);
+    disconnect(resetConnection);
+    // A reading that ended before its trace was set up: the set-up is done
+    // here, so the worker can finish without another pass of this thread.
+    if (!m_prepared)
+        prepareTrace();
+    wake();
 }
 
 void DeviceDataProvider::prepare()
@@ -77,30 +97,30 @@ void DeviceDataProvider::prepareTrace()
         break;
     }
     m_prepared = true;
+    // Set up with no reading under way: there is nothing to wait for.
+    if (!m_tracing->load())
+        endReading(Device::TraceStopped);
     wake();
 }
 
 bool DeviceDataProvider::obtainData()
 {
     {
-        // The GUI thread sets the trace up at its next pass of the event
-        // loop; the trace ends when the instrument clears its tracing flag.
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_wake.wait(lock, [this] { return isCancelled() || (m_prepared && !m_tracing->load()); });
+        m_wake.wait(lock, [this] { return isCancelled() || (m_prepared && m_ended); });
     }
-    // Once the instrument has ended the trace the GUI thread appends no more
-    // points (it tests the flag first); cutting the feed makes that final.
-    if (dataConnection)
-        disconnect(dataConnection);
+    if (isCancelled())
+        return false;
     // A profile trace holds measured values only once its sample block has
-    // arrived; a link lost before then leaves the live samples, raw counts.
+    // arrived; a reading cut short before then leaves the live samples, raw
+    // counts.
     const int kind = trace()->traceType;
-    return !(m_interrupted && isProfileTraceKind(kind));
+    return !(interrupted() && isProfileTraceKind(kind));
 }
 
 void DeviceDataProvider::onDataRecieved(double probeHight, double consoleHight, double xpos, int kBatchNotificationSize)
 {
-    if (!m_tracing->load() || !trace())
+    if (m_ended || !m_tracing->load() || !trace())
         return;
     if (!m_prepared)
         prepareTrace();
@@ -114,7 +134,7 @@ void DeviceDataProvider::onDataRecieved(double probeHight, double consoleHight, 
 
 void DeviceDataProvider::onDataReset()
 {
-    if (!m_tracing->load())
+    if (m_ended || !m_tracing->load())
         return;
     m_pointCount = 0;
     Q_EMIT dataReset();

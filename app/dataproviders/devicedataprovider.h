@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dataproviders/dataprovider.h"
+#include "device/device.h"
 
 #include <QMetaObject>
 #include <QPointer>
@@ -9,23 +10,32 @@
 #include <memory>
 #include <mutex>
 
-class Device;
-
 // The trace being measured by the instrument. To a window it behaves like a
 // file provider; but the points are appended on the GUI thread as the
 // instrument object reports them, and the worker only waits until the
 // instrument has ended the trace, then post-processes it.
 //
-// The trace is set up on the GUI thread before its first point is appended:
-// at that point, or when the worker asks for it (whichever comes first, and
-// before dataReadStarted reaches the windows). The worker goes on only once
-// that is done, so the two threads never write the trace at the same time.
+// A provider follows one reading of the instrument: the one under way when
+// it is created, or else the next one to start. The end of that reading is
+// latched on the GUI thread the moment the instrument clears its tracing
+// flag, and the point feed is cut there and then, so a trace started right
+// after it (by the operator or at the instrument) never adds to this one,
+// however late the worker wakes.
 //
-// The worker sleeps on a condition that the set-up, the end of the trace
-// (the instrument clearing its tracing flag) and cancel() signal; it never
-// polls. A profile trace that ends because the link was lost, before its
-// sample block (which carries the measured values) has arrived, is
-// incomplete: the reading's result is then false.
+// The trace is set up on the GUI thread before its first point is appended:
+// at that point, when the worker asks for it or when the reading ends
+// (whichever comes first, and before dataReadStarted reaches the windows).
+// The worker goes on only once that is done, so the two threads never write
+// the trace at the same time.
+//
+// The worker runs on a thread of the provider's own, not of Qt's global
+// pool: it spends the whole acquisition waiting, and the pool's threads are
+// left to the work that computes (reading a file, fitting a drawing). It
+// sleeps on a condition that the set-up, the end of the reading and cancel()
+// signal; it never polls. A profile trace cut short (the link lost, the
+// instrument silent after a stop, a new trace started) before its sample
+// block, which carries the measured values, has arrived is incomplete: the
+// reading's result is then false.
 class DeviceDataProvider : public DataProvider {
     Q_OBJECT
 
@@ -36,17 +46,24 @@ public:
     // does as soon as it wakes: an abandoned trace is not post-processed.
     ~DeviceDataProvider() override;
 
-    // Ends the worker's wait at once (GUI thread).
+    // Cuts the point feed and ends the worker's wait at once (GUI thread).
     void cancel() override;
 
     // Points appended since the start or the last restart (GUI thread).
     int pointCount() const { return m_pointCount; }
-    // Whether the link was lost while the trace was being measured.
-    bool interrupted() const { return m_interrupted.load(); }
+    // Whether the reading this provider follows has ended; once it has, the
+    // worker only post-processes the trace and reports the end.
+    bool hasEnded() const { return m_ended.load(); }
+    // How the reading ended; meaningful once it has.
+    Device::TraceEnd end() const { return Device::TraceEnd(m_end.load()); }
+    // Whether the reading was cut short: the link was lost, the instrument
+    // sent nothing after a stop, or a new trace began before it had ended.
+    bool interrupted() const;
 
 protected:
     void prepare() override;
     bool obtainData() override;
+    QThreadPool *workerPool() const override { return m_thread.get(); }
 
 private Q_SLOTS:
     void onDataRecieved(double probeHight, double consoleHight, double xpos, int kBatchNotificationSize);
@@ -54,6 +71,9 @@ private Q_SLOTS:
     void prepareTrace();
 
 private:
+    // Latches the end of the reading (GUI thread): no more points or
+    // restarts reach the provider, and the worker is let go.
+    void endReading(Device::TraceEnd how);
     // Wakes the worker to test its condition again.
     void wake();
 
@@ -61,11 +81,14 @@ private:
     std::shared_ptr<const std::atomic_bool> m_tracing;
     int m_pointCount = 0;
     QMetaObject::Connection dataConnection;
-    // The worker's condition: set up, and the trace ended or the reading
-    // cancelled. Each change to it is followed by wake(), which takes m_mutex,
-    // so no wake-up is lost.
+    QMetaObject::Connection resetConnection;
+    std::unique_ptr<QThreadPool> m_thread;
+    // The worker's condition: set up, and the reading ended or cancelled.
+    // Each change to it is followed by wake(), which takes m_mutex, so no
+    // wake-up is lost.
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::atomic_bool m_prepared { false };
-    std::atomic_bool m_interrupted { false };
+    std::atomic_bool m_ended { false };
+    std::atomic_int m_end { Device::TraceStopped };
 };

@@ -6,6 +6,7 @@
 #include "settings/logger.h"
 
 #include <QDebug>
+#include <QTimer>
 
 namespace {
 
@@ -32,7 +33,11 @@ Device::Device()
     , m_tracing(std::make_shared<std::atomic_bool>(false))
     , m_demoExtremes(initialDemoExtremes())
     , m_port(new DevicePort)
+    , m_answerTimer(new QTimer(this))
 {
+    m_answerTimer->setSingleShot(true);
+    m_answerTimer->setInterval(kStopAnswerTimeoutMs);
+    connect(m_answerTimer, &QTimer::timeout, this, &Device::onNoAnswer);
     connect(m_port, &DevicePort::parseIncomingData, this, &Device::parseIncomingData, Qt::DirectConnection);
     connect(m_port, &DevicePort::portLost, this, &Device::onPortLost, Qt::DirectConnection);
     connect(m_port, &DevicePort::portOpened, this, &Device::openDevice, Qt::DirectConnection);
@@ -71,10 +76,33 @@ void Device::identify()
         Q_EMIT deviceLost();
 }
 
-void Device::setTracing(bool on)
+void Device::startTracing()
 {
-    if (m_tracing->exchange(on) && !on)
-        Q_EMIT tracingEnded();
+    // A reading that has not ended yet (a profile trace waiting for its
+    // sample block) ends here, so that its reader never takes the next
+    // trace's points for its own.
+    endTracing(TraceRestarted);
+    m_tracing->store(true);
+}
+
+void Device::endTracing(TraceEnd how)
+{
+    m_answerTimer->stop();
+    if (m_tracing->exchange(false))
+        Q_EMIT tracingEnded(how);
+}
+
+void Device::onNoAnswer()
+{
+    if (!tracing())
+        return;
+    logger.log(Logger::WARNING,
+        "The instrument sent nothing for " + std::to_string(kStopAnswerTimeoutMs)
+            + " ms after the stop; the trace is ended without its data");
+    // Whatever arrives late is not taken for the rest of a trace.
+    m_parserState = 1;
+    Q_EMIT pushButtonStopTrace();
+    endTracing(NoAnswer);
 }
 
 void Device::onPortLost()
@@ -82,7 +110,7 @@ void Device::onPortLost()
     Q_EMIT deviceLost();
     if (tracing()) {
         Q_EMIT pushButtonStopTrace();
-        setTracing(false);
+        endTracing(LinkLost);
     }
     m_parserState = 0;
 }
@@ -155,6 +183,8 @@ void Device::startTrace(bool trace_started)
 {
     qDebug() << "trace_started: " << trace_started;
     logger.log(Logger::INFO, "startTrace");
+    if (trace_started)
+        startTracing();
     m_pointCounter = 0;
     const Settings &settings = Settings::instance();
     switch (settings.device_type) {
@@ -184,7 +214,8 @@ void Device::startTrace(bool trace_started)
     default:
         break;
     }
-    setTracing(trace_started);
+    if (!trace_started)
+        endTracing(TraceStopped);
 }
 
 void Device::startTrace()
@@ -199,11 +230,13 @@ void Device::stopTrace()
     logger.log(Logger::INFO, "stopTrace");
     send("CC");
     if (Common::isProfileDevice(Settings::instance().device_type)) {
-        // A profile trace ends when its sample block has arrived.
+        // A profile trace ends when its sample block has arrived; an
+        // instrument that sends nothing at all does not keep it running.
         send("CV");
+        m_answerTimer->start();
     } else {
         send("CA");
-        setTracing(false);
+        endTracing(TraceStopped);
     }
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 
 class DevicePort;
+class QTimer;
 
 // Speed index -> text of the speed list (the last letter is a Latin "c").
 extern const QMap<int, QString> kSpeedNames;
@@ -33,6 +34,21 @@ public:
     static constexpr const char *kProfileIdentification = "OK";
     static constexpr const char *kContourIdentification = "Brix_582_V3";
     static constexpr int kIdentificationLength = 20;
+
+    // How a reading of the instrument ended.
+    enum TraceEnd {
+        TraceWhole, // a profile trace's sample block has arrived
+        TraceStopped, // the operator or the instrument stopped a contour trace
+        TraceCrashed, // the instrument reported a crash
+        LinkLost, // the port was lost
+        NoAnswer, // after a stop the instrument sent nothing
+        TraceRestarted, // a new trace was started before this one had ended
+    };
+
+    // After a stop the instrument ends a profile trace by sending its sample
+    // block; when it sends nothing at all for this long, the trace is ended
+    // without it.
+    static constexpr int kStopAnswerTimeoutMs = 3000;
 
     Device();
     ~Device() override;
@@ -89,9 +105,11 @@ Q_SIGNALS:
     void deleteAllTrace();
     void newDeviceType(int type);
     void rowDataFromDevice(QString data);
-    // The tracing flag has just been cleared: the trace has ended, whatever
-    // ended it (the end of the sample block, a stop, an alarm, a lost link).
-    void tracingEnded();
+    // The tracing flag has just been cleared: the reading has ended, whatever
+    // ended it (the end of the sample block, a stop, an alarm, a lost link,
+    // an instrument that no longer answers, the next start). Emitted once per
+    // reading, before anything of the next one.
+    void tracingEnded(Device::TraceEnd how);
 
 public Q_SLOTS:
     void openDevice();
@@ -117,8 +135,12 @@ private:
     void onPortLost();
     void initDevice();
     void sendInitCommands();
-    // Sets the tracing flag; clearing a set flag emits tracingEnded.
-    void setTracing(bool on);
+    // Sets the tracing flag for a new reading, ending one still under way.
+    void startTracing();
+    // Clears the tracing flag; when it was set, emits tracingEnded.
+    void endTracing(TraceEnd how);
+    // The instrument has sent nothing since the stop.
+    void onNoAnswer();
 
     // Reply parser
     void dispatchReply();
@@ -173,4 +195,7 @@ private:
     bool m_parsing = false;
     int m_paramsRetries = 0;
     DevicePort *m_port = nullptr;
+    // Runs from a profile trace's stop until the instrument ends the trace;
+    // every arrival starts it again.
+    QTimer *m_answerTimer = nullptr;
 };

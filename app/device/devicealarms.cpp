@@ -29,7 +29,7 @@ bool Device::handleAlarm(int alarm, int status)
         return false;
     case 4:
         send("CA");
-        setTracing(false);
+        endTracing(TraceCrashed);
         Q_EMIT crashDevice();
         return false;
     case 5:

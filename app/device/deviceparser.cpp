@@ -8,6 +8,7 @@
 #include "settings/logger.h"
 
 #include <QDebug>
+#include <QTimer>
 
 namespace {
 
@@ -44,6 +45,9 @@ void Device::parseIncomingData()
 {
     // A receiver of our signals that runs the event loop may deliver more
     // bytes; the running loop below takes them.
+    // The instrument is answering.
+    if (m_answerTimer->isActive())
+        m_answerTimer->start();
     if (m_parsing)
         return;
     m_parsing = true;
@@ -253,7 +257,7 @@ void Device::endProfileTrace()
 {
     m_parserState = 1;
     Q_EMIT pushButtonStopTrace();
-    setTracing(false);
+    endTracing(TraceWhole);
 }
 
 void Device::parseCalibrationText()

@@ -16,6 +16,7 @@
 #include "widgets/devicecontrolwidget.h"
 #include "widgets/keyreceiver.h"
 
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QSemaphore>
 #include <QTreeWidget>
@@ -125,6 +126,29 @@ public:
     QObject *keys = nullptr;
     QList<bool> keysBlocked;
 };
+
+// A simulated instrument, offered as the only port while it is plugged in.
+struct SimulatedLine {
+    SimulatedInstrument sim;
+    ScriptedPortCandidates ports { [this] {
+        return sim.isConnected() ? QList<PortCandidate> { sim.candidate() } : QList<PortCandidate> {};
+    } };
+    explicit SimulatedLine(SimulatedInstrument::Kind kind)
+        : sim(kind)
+    {
+    }
+};
+
+// A profile run's 600 live samples, as a short trace streams them; with
+// cut, the stream stops after them.
+ProfileRun liveSamples(bool cut)
+{
+    ProfileRun run;
+    for (int i = 0; i < 600; ++i)
+        run.live.append(quint16(30000 + 50 * (i % 7)));
+    run.stopsBeforeBlock = cut;
+    return run;
+}
 
 ScriptedPrompts::Handler clickNo()
 {
@@ -332,14 +356,9 @@ private Q_SLOTS:
     // the next trace after the reconnection is saved as always.
     void acquisitionInterruptedBeforeTheBlock()
     {
-        SimulatedInstrument sim(SimulatedInstrument::Profile);
-        ScriptedPortCandidates ports { [&sim] {
-            return sim.isConnected() ? QList<PortCandidate> { sim.candidate() } : QList<PortCandidate> {};
-        } };
-        ProfileRun cut;
-        for (int i = 0; i < 600; ++i)
-            cut.live.append(quint16(30000 + 50 * (i % 7)));
-        cut.stopsBeforeBlock = true;
+        SimulatedLine line(SimulatedInstrument::Profile);
+        SimulatedInstrument &sim = line.sim;
+        const ProfileRun cut = liveSamples(true);
         sim.setProfileRun(cut);
 
         // Other tests may acquire into the same folder meanwhile: the files
@@ -418,13 +437,9 @@ private Q_SLOTS:
     // additional trace rewrites its main trace's file.
     void acquisition()
     {
-        SimulatedInstrument sim(SimulatedInstrument::Profile);
-        ScriptedPortCandidates ports { [&sim] {
-            return sim.isConnected() ? QList<PortCandidate> { sim.candidate() } : QList<PortCandidate> {};
-        } };
-        ProfileRun run;
-        for (int i = 0; i < 600; ++i)
-            run.live.append(quint16(30000 + 50 * (i % 7)));
+        SimulatedLine line(SimulatedInstrument::Profile);
+        SimulatedInstrument &sim = line.sim;
+        ProfileRun run = liveSamples(false);
         run.blockDivisor = 500; // 2 µm apart
         run.blockScale = 100000; // 0.001 µm per unit
         for (int i = 0; i < 3000; ++i)
@@ -493,6 +508,134 @@ private Q_SLOTS:
         auto rewritten = readTraceFile<ProfileTrace>(main->filePath());
         QCOMPARE(rewritten->additionalTraces.size(), 1);
         QCOMPARE(*rewritten->additionalTraces.first()->rawData, *main->additionalTraces.first()->rawData);
+        sim.pullCable();
+    }
+
+    // A trace started right after one ended keeps both traces whole, each
+    // with its own points, listed and saved: the operator's stop and start
+    // clicked at once, and the instrument's own end and start keys reported
+    // in one arrival. The timing varies from run to run, so each case is
+    // repeated.
+    void instrumentStopThenStart_data()
+    {
+        QTest::addColumn<bool>("atTheInstrument");
+        QTest::newRow("operator's stop and start") << false;
+        QTest::newRow("instrument's end and start keys") << true;
+    }
+    void instrumentStopThenStart()
+    {
+        QFETCH(bool, atTheInstrument);
+        SimulatedLine line(SimulatedInstrument::Contour);
+        SimulatedInstrument &sim = line.sim;
+        ProfileWindowFixture f;
+        DeviceControlWidget *panel = f.window->deviceControlWidget();
+        QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 11; }, 10000));
+        auto *start = panel->findChild<QPushButton *>(QStringLiteral("startTraceButton"));
+        auto *stop = panel->findChild<QPushButton *>(QStringLiteral("stopTraceButton"));
+        QList<QPointer<DataProvider>> providers;
+        QObject watchers;
+        connect(panel, &DeviceControlWidget::newTrace, &watchers, [&](DataProvider *p) { providers << p; });
+        auto record = [](int i, quint8 alarm) {
+            ContourRecord r = SimulatedInstrument::defaultContourRecord(i);
+            r.alarm = alarm;
+            return r;
+        };
+        auto pointsOf = [&](int i) {
+            return providers.value(i) && providers[i]->trace() ? providers[i]->trace()->pointCount() : -1;
+        };
+
+        QList<int> expected;
+        for (int round = 0; round < 5; ++round) {
+            const int first = 200 + 8 * round;
+            const int second = 304 - 8 * round;
+            const int before = providers.size();
+            QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
+            if (atTheInstrument) {
+                // Idle, then the start key, the end, the start key again and
+                // the end, all in one arrival.
+                sim.setAnswering(false);
+                QByteArray bytes = contourRecord(record(0, 0));
+                for (int i = 0; i < first; ++i)
+                    bytes += contourRecord(record(i, 2));
+                bytes += contourRecord(record(first, 1));
+                for (int i = 0; i < second; ++i)
+                    bytes += contourRecord(record(i, 2));
+                bytes += contourRecord(record(second, 1));
+                sim.send(bytes);
+            } else {
+                sim.setContourRun(first, [&](int i) { return record(i, 2); });
+                QTest::mouseClick(start, Qt::LeftButton);
+                QVERIFY(SimulatedInstrument::waitFor([&] { return pointsOf(before) == first; }));
+                sim.setContourRun(second, [&](int i) { return record(i, 2); });
+                QTest::mouseClick(stop, Qt::LeftButton);
+                QTest::mouseClick(start, Qt::LeftButton);
+                QVERIFY(SimulatedInstrument::waitFor([&] { return pointsOf(before + 1) == second; }));
+                QTest::mouseClick(stop, Qt::LeftButton);
+            }
+            QVERIFY(SimulatedInstrument::waitFor(
+                [&] { return providers.size() == before + 2 && !f.window->isAcquiring && ended.count() > 0; },
+                10000));
+            expected << first << second;
+        }
+        QVERIFY(f.prompts.allAnswered());
+        QCOMPARE(f.prompts.unexpectedCount(), 0);
+        QList<int> listed;
+        QList<int> saved;
+        for (AbstractTrace *trace : qAsConst(f.list()->traces)) {
+            listed << trace->pointCount();
+            saved << readTraceFile<ContourTrace>(trace->filePath())->pointCount();
+            QVERIFY(f.holder(trace->id));
+        }
+        QCOMPARE(listed, expected);
+        QCOMPARE(saved, expected);
+        QVERIFY(start->isEnabled());
+        QVERIFY(!stop->isEnabled());
+        sim.pullCable();
+    }
+
+    // An instrument that sends nothing after the stop: within the stated
+    // time the operator is told, the trace is dropped as an interrupted one,
+    // and the controls, the tools and the menus come back.
+    void silentInstrumentAfterStop()
+    {
+        SimulatedLine line(SimulatedInstrument::Profile);
+        SimulatedInstrument &sim = line.sim;
+        sim.setProfileRun(liveSamples(true));
+        ProfileWindowFixture f;
+        DeviceControlWidget *panel = f.window->deviceControlWidget();
+        QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 1; }, 10000));
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        auto *start = panel->findChild<QPushButton *>(QStringLiteral("startTraceButton"));
+        auto *stop = panel->findChild<QPushButton *>(QStringLiteral("stopTraceButton"));
+        QPointer<DataProvider> provider;
+        QObject watchers;
+        connect(panel, &DeviceControlWidget::newTrace, &watchers, [&](DataProvider *p) { provider = p; });
+        QTest::mouseClick(start, Qt::LeftButton);
+        QVERIFY(SimulatedInstrument::waitFor(
+            [&] { return provider && provider->trace() && provider->trace()->pointCount() >= 599; }, 10000));
+        const QString path = provider->trace()->filePath();
+
+        f.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(stop, Qt::LeftButton);
+        QVERIFY(sim.waitForCommands(1));
+        QVERIFY(!start->isEnabled());
+        QVERIFY(ended.wait(Device::kStopAnswerTimeoutMs + 5000));
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(elapsed < Device::kStopAnswerTimeoutMs + 1500, qPrintable(QString::number(elapsed)));
+        QVERIFY(f.prompts.allAnswered());
+        QCOMPARE(f.prompts.calls().last().title, QStringLiteral("Прибор не отвечает"));
+        QVERIFY(f.prompts.calls().last().text.contains(QStringLiteral("Трасса не сохранена")));
+        QVERIFY(start->isEnabled());
+        QVERIFY(!stop->isEnabled());
+        QVERIFY(f.action("actionPAN")->isEnabled());
+        QVERIFY(!f.window->isAcquiring);
+        QVERIFY(f.list()->traces.isEmpty());
+        QVERIFY(!QFileInfo::exists(path));
+        saveWindowShot(f.window.get(), QStringLiteral("profile_window_instrument_silent"));
         sim.pullCable();
     }
 

@@ -1,14 +1,18 @@
 #include "support/testmain.h"
 
 #include "dataproviders/devicedataprovider.h"
+#include "dataproviders/filedataprovider.h"
 #include "device/device.h"
 #include "device/deviceport.h"
 #include "support/simulatedinstrument.h"
+#include "support/tracefiles.h"
 #include "traces/contourtrace.h"
 #include "traces/profiletrace.h"
+#include "traces/tracewriter.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QThreadPool>
@@ -37,6 +41,15 @@ struct Line {
     {
         const int state = sim.kind() == SimulatedInstrument::Profile ? 1 : 11;
         return SimulatedInstrument::waitFor([&] { return device.parserState() == state; }, 10000);
+    }
+    // Starts a trace as the control panel does: the instrument first, then
+    // the provider of that trace.
+    std::unique_ptr<DeviceDataProvider> begin(AbstractTrace &trace)
+    {
+        device.startTrace(true);
+        auto provider = std::make_unique<DeviceDataProvider>(&device);
+        provider->start(&trace);
+        return provider;
     }
 };
 
@@ -75,6 +88,16 @@ bool endsWith(const QList<QByteArray> &list, const QList<QByteArray> &tail)
     return list.size() >= tail.size() && list.mid(list.size() - tail.size()) == tail;
 }
 
+// 20 live samples; with cut, the stream stops after them.
+ProfileRun liveSamples(bool cut)
+{
+    ProfileRun run;
+    for (int i = 0; i < 20; ++i)
+        run.live.append(quint16(500 + i));
+    run.stopsBeforeBlock = cut;
+    return run;
+}
+
 ContourRecord record(int i, quint8 alarm = 2)
 {
     ContourRecord r = SimulatedInstrument::defaultContourRecord(i);
@@ -102,10 +125,8 @@ private Q_SLOTS:
     void profileTraceLiveThenBlock()
     {
         Line line(SimulatedInstrument::Profile);
-        ProfileRun run;
+        ProfileRun run = liveSamples(false);
         run.streamDivisor = 8;
-        for (int i = 0; i < 20; ++i)
-            run.live.append(quint16(500 + i));
         run.blockDivisor = 4;
         run.blockScale = 200000;
         for (int i = 0; i < 730; ++i)
@@ -335,11 +356,7 @@ private Q_SLOTS:
     void linkLostBeforeSampleBlock()
     {
         Line line(SimulatedInstrument::Profile);
-        ProfileRun cut;
-        for (int i = 0; i < 20; ++i)
-            cut.live.append(quint16(500 + i));
-        cut.stopsBeforeBlock = true;
-        line.sim.setProfileRun(cut);
+        line.sim.setProfileRun(liveSamples(true));
         QVERIFY(line.ready());
 
         ProfileTrace trace;
@@ -395,10 +412,11 @@ private Q_SLOTS:
 
     void destroyedBeforeItsWorkerRuns()
     {
-        // Every thread of the pool is busy, so the worker has not started
-        // when its owner deletes the provider (a window replacing it at
-        // once); waiting for it then runs the worker on the deleting GUI
-        // thread, where nothing sets the trace up. The deletion must return.
+        // Deleted right after its start (a window replacing it at once),
+        // with every thread of the global pool busy: whether the worker has
+        // started on its own thread or is run by the wait on the deleting
+        // GUI thread, where nothing sets the trace up, the deletion must
+        // return.
         Line line(SimulatedInstrument::Contour);
         QVERIFY(line.ready());
         line.device.startTrace(true);
@@ -438,6 +456,177 @@ private Q_SLOTS:
         release.release(threads);
         pool->waitForDone(10000);
         QVERIFY(line.device.tracing());
+    }
+
+    // A stop and the next start handled at once, before the first reading's
+    // worker can wake (the operator's stop key followed by the start key):
+    // each reading keeps the points of its own trace. The outcome depends on
+    // when the worker thread runs, so the pair is repeated.
+    void stopThenStartAtOnce()
+    {
+        Line line(SimulatedInstrument::Contour);
+        QVERIFY(line.ready());
+        auto begin = [&](ContourTrace &trace, int records) {
+            line.sim.setContourRun(records, [](int i) { return record(i); });
+            return line.begin(trace);
+        };
+        QElapsedTimer clock;
+        clock.start();
+        for (int round = 0; round < 20; ++round) {
+            const int first = 300 + round;
+            const int second = 500 - round;
+            ContourTrace a;
+            ContourTrace b;
+            auto pa = begin(a, first);
+            WorkerNotices wa(*pa);
+            QVERIFY(SimulatedInstrument::waitFor([&] { return pa->pointCount() == first; }));
+            line.device.stopTrace();
+            auto pb = begin(b, second);
+            WorkerNotices wb(*pb);
+            QVERIFY(SimulatedInstrument::waitFor([&] { return pb->pointCount() == second; }));
+            line.device.stopTrace();
+            QVERIFY2(wa.waitFinished(5000) && wb.waitFinished(5000), qPrintable(QString("round %1").arg(round)));
+            QCOMPARE(a.pointCount(), first);
+            QCOMPARE(b.pointCount(), second);
+            QCOMPARE(a.rawPoints(first - 1, 1).at(0).at(0), double(record(first - 1).x));
+            QVERIFY(pa->result() && pb->result());
+            QCOMPARE(pa->end(), Device::TraceStopped);
+        }
+        qInfo("20 stop-start pairs in %lld ms", clock.elapsed());
+    }
+
+    // A profile trace started again before its sample block arrived: the
+    // first reading ends there, incomplete, and the new trace's points are
+    // the second reading's alone.
+    void profileStartedAgainBeforeItsBlock()
+    {
+        Line line(SimulatedInstrument::Profile);
+        line.sim.setProfileRun(liveSamples(true));
+        QVERIFY(line.ready());
+
+        ProfileTrace a;
+        auto pa = line.begin(a);
+        WorkerNotices wa(*pa);
+        QVERIFY(SimulatedInstrument::waitFor([&] { return pa->pointCount() == 19; }));
+        line.device.stopTrace();
+
+        ProfileRun whole;
+        whole.live = { 700, 701, 702, 703 };
+        whole.block = QVector<quint16>(250, 1000);
+        line.sim.setProfileRun(whole);
+        ProfileTrace b;
+        auto pb = line.begin(b);
+        WorkerNotices wb(*pb);
+        connect(pb.get(), &DataProvider::dataReset, this, [&] { b.clearPoints(); });
+        QVERIFY(wa.waitFinished(5000));
+        QVERIFY(wb.waitFinished(5000));
+        QCOMPARE(pa->end(), Device::TraceRestarted);
+        QVERIFY(pa->interrupted());
+        QVERIFY(!pa->result());
+        QCOMPARE(a.pointCount(), 19);
+        QCOMPARE(pb->end(), Device::TraceWhole);
+        QVERIFY(pb->result());
+        QCOMPARE(b.pointCount(), 250);
+    }
+
+    // After a stop a profile instrument ends the trace by sending its sample
+    // block. One that sends nothing at all is given up after a few seconds:
+    // the trace ends incomplete and the panel's stop report comes, so the
+    // controls come back. One that keeps sending, however slowly, is waited
+    // for.
+    void stopAnsweredOrNot_data()
+    {
+        QTest::addColumn<int>("pieces"); // the block's pieces, each after most of the timeout
+        QTest::addColumn<int>("end");
+        QTest::newRow("silent") << 0 << int(Device::NoAnswer);
+        QTest::newRow("answers slowly") << 2 << int(Device::TraceWhole);
+    }
+    void stopAnsweredOrNot()
+    {
+        QFETCH(int, pieces);
+        QFETCH(int, end);
+        Line line(SimulatedInstrument::Profile);
+        ProfileRun run = liveSamples(false);
+        run.block = QVector<quint16>(300, 1200);
+        line.sim.setProfileRun(liveSamples(true));
+        QVERIFY(line.ready());
+
+        ProfileTrace trace;
+        auto started = line.begin(trace);
+        DeviceDataProvider &provider = *started;
+        WorkerNotices worker(provider);
+        connect(&provider, &DataProvider::dataReset, this, [&] { trace.clearPoints(); });
+        QVERIFY(SimulatedInstrument::waitFor([&] { return provider.pointCount() == 19; }));
+        QSignalSpy stopReport(&line.device, &Device::pushButtonStopTrace);
+
+        QElapsedTimer stopped;
+        stopped.start();
+        line.device.stopTrace();
+        const QByteArray tail = streamEnd() + sampleBlock(run);
+        const int gap = Device::kStopAnswerTimeoutMs * 7 / 10;
+        for (int i = 0; i < pieces; ++i) {
+            QTest::qWait(gap);
+            QVERIFY(line.device.tracing());
+            const int from = tail.size() * i / pieces;
+            line.sim.send(tail.mid(from, tail.size() * (i + 1) / pieces - from));
+        }
+        QVERIFY(worker.waitFinished(Device::kStopAnswerTimeoutMs + 5000));
+        const qint64 elapsed = stopped.elapsed();
+        QCOMPARE(stopReport.count(), 1);
+        QVERIFY(!line.device.tracing());
+        QCOMPARE(int(provider.end()), end);
+        if (end == Device::NoAnswer) {
+            // Not before the stated time (a coarse timer may fire a little
+            // early), and not long after it.
+            QVERIFY2(elapsed >= Device::kStopAnswerTimeoutMs * 9 / 10 && elapsed < Device::kStopAnswerTimeoutMs + 1500,
+                qPrintable(QString::number(elapsed)));
+            QVERIFY(provider.interrupted());
+            QVERIFY(!provider.result());
+            QCOMPARE(trace.pointCount(), 19);
+            // Bytes that come late are not read as a trace.
+            QCOMPARE(line.device.parserState(), 1);
+        } else {
+            QVERIFY(!provider.interrupted());
+            QVERIFY(provider.result());
+            QCOMPARE(trace.pointCount(), 300);
+        }
+    }
+
+    // The reader waits on a thread of its own: with Qt's global pool down to
+    // one thread (a one- or two-core controller PC), a trace file is read
+    // while an acquisition runs.
+    void fileReadDuringAcquisitionOnOnePoolThread()
+    {
+        const QString path = QDir::current().absoluteFilePath(QStringLiteral("during.txt"));
+        std::unique_ptr<ProfileTrace> written(sineProfile(1.0, 4000));
+        QVERIFY(TraceWriter::saveTraceFile(path, *written));
+        QThreadPool *pool = QThreadPool::globalInstance();
+        const int threads = pool->maxThreadCount();
+        pool->setMaxThreadCount(1);
+        const auto restore = qScopeGuard([pool, threads] { pool->setMaxThreadCount(threads); });
+
+        Line line(SimulatedInstrument::Contour);
+        line.sim.setContourRun(80, [](int i) { return record(i); });
+        QVERIFY(line.ready());
+        ContourTrace acquired;
+        auto provider = line.begin(acquired);
+        WorkerNotices worker(*provider);
+        QVERIFY(worker.waitStarted(5000));
+        QVERIFY(SimulatedInstrument::waitFor([&] { return provider->pointCount() == 80; }));
+
+        ProfileTrace read;
+        FileDataProvider file(path);
+        WorkerNotices fileWorker(file);
+        file.start(&read);
+        QVERIFY(fileWorker.waitFinished(10000));
+        QVERIFY(file.result());
+        QCOMPARE(read.pointCount(), written->pointCount());
+        // The acquisition is still under way.
+        QVERIFY(!worker.finished);
+        QVERIFY(line.device.tracing());
+        line.device.stopTrace();
+        QVERIFY(worker.waitFinished(5000));
+        QCOMPARE(acquired.pointCount(), 80);
     }
 
     void streamsAHundredThousandRecords()

@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 
 ScriptedPortCandidates::ScriptedPortCandidates(std::function<QList<PortCandidate>()> list)
     : m_list(std::move(list))
@@ -241,9 +242,12 @@ void SimulatedInstrument::setContourRun(int count, std::function<ContourRecord(i
 void SimulatedInstrument::startContourRun()
 {
     auto next = std::make_shared<int>(0);
-    m_producer = [this, next]() {
+    // A paced line takes a few records at a time, so that a stop ends the
+    // stream where the line is.
+    const int perChunk = m_lineRate > 0 ? qBound(1, m_lineRate / 100 / 14, 2048) : 2048;
+    m_producer = [this, next, perChunk]() {
         QByteArray chunk;
-        const int end = qMin(m_contourCount, *next + 2048);
+        const int end = qMin(m_contourCount, *next + perChunk);
         for (; *next < end; ++*next)
             chunk += contourRecord(m_contourRecord(*next));
         return chunk;
@@ -288,9 +292,60 @@ PortCandidate SimulatedInstrument::candidate() const
     return c;
 }
 
+QByteArray SimulatedInstrument::profileTail() const
+{
+    return m_profileRun.stopsBeforeBlock ? QByteArray() : streamEnd() + sampleBlock(m_profileRun);
+}
+
+void SimulatedInstrument::startPacedProfileRun()
+{
+    auto next = std::make_shared<int>(-1);
+    m_profileStreaming = true;
+    m_producer = [this, next]() {
+        const int i = (*next)++;
+        if (i < 0)
+            return streamStart(m_profileRun.streamDivisor);
+        if (i < m_profileRun.live.size())
+            return streamSample(m_profileRun.live.at(i));
+        m_profileStreaming = false;
+        return i == m_profileRun.live.size() ? profileTail() : QByteArray();
+    };
+}
+
+void SimulatedInstrument::setSilent(bool on)
+{
+    m_silent = on;
+    if (!on)
+        return;
+    m_producer = nullptr;
+    m_profileStreaming = false;
+    m_out.clear();
+    m_outHead = 0;
+}
+
+void SimulatedInstrument::setLineRate(int bytesPerSecond)
+{
+    m_lineRate = qMax(0, bytesPerSecond);
+    if (m_lineRate == 0) {
+        m_pace.reset();
+        flush();
+        return;
+    }
+    if (!m_pace) {
+        m_pace = std::make_unique<QTimer>();
+        m_pace->setInterval(10);
+        connect(m_pace.get(), &QTimer::timeout, this, [this] {
+            m_budget = qMax<qint64>(1, m_lineRate / 100);
+            flush();
+        });
+        m_pace->start();
+    }
+}
+
 void SimulatedInstrument::pullCable()
 {
     m_producer = nullptr;
+    m_profileStreaming = false;
     m_readNotifier.reset();
     m_writeNotifier.reset();
     if (m_pty)
@@ -356,6 +411,13 @@ void SimulatedInstrument::replyTo(const QByteArray &command, const QByteArray &r
 
 void SimulatedInstrument::react(const QByteArray &command)
 {
+    if (m_silent)
+        return;
+    if (command == "CC" && m_silentAfterStop) {
+        m_silentAfterStop = false;
+        setSilent(true);
+        return;
+    }
     auto scripted = m_scripted.find(command);
     if (scripted != m_scripted.end() && !scripted->isEmpty()) {
         send(scripted->takeFirst());
@@ -372,8 +434,16 @@ void SimulatedInstrument::react(const QByteArray &command)
         if (!m_consoleHeights.isEmpty())
             send(consoleHeight(m_consoleHeights.takeFirst()));
     } else if (m_kind == Profile) {
-        if (command == "CS") {
+        if (command == "CS" && m_lineRate > 0) {
+            startPacedProfileRun();
+            flush();
+        } else if (command == "CS") {
             send(profileTrace(m_profileRun));
+        } else if (command == "CC" && m_profileStreaming) {
+            // Stopped during the live samples: the trace ends where it is.
+            m_profileStreaming = false;
+            m_producer = nullptr;
+            send(profileTail());
         } else if (command.startsWith("Ka")) {
             for (const QByteArray &text : qAsConst(m_calibrationTexts))
                 send(text);
@@ -402,7 +472,7 @@ void SimulatedInstrument::react(const QByteArray &command)
 
 void SimulatedInstrument::send(const QByteArray &bytes)
 {
-    if (!isConnected())
+    if (!isConnected() || m_silent)
         return;
     m_out.append(bytes);
     flush();
@@ -417,8 +487,10 @@ void SimulatedInstrument::flush()
 {
     if (!isConnected())
         return;
-    // A running contour stream keeps the line full but the buffer small.
-    while (m_producer && pendingBytes() < 65536) {
+    // A running stream keeps the line full but the buffer small; a paced
+    // line takes only what the current tick allows.
+    const qint64 window = m_lineRate > 0 ? m_budget : 65536;
+    while (m_producer && pendingBytes() < window) {
         const QByteArray chunk = m_producer();
         if (chunk.isEmpty()) {
             m_producer = nullptr;
@@ -428,12 +500,18 @@ void SimulatedInstrument::flush()
         m_outHead = 0;
         m_out.append(chunk);
     }
-    const qint64 taken = m_pty->write(m_out.constData() + m_outHead, m_out.size() - m_outHead);
-    if (taken > 0)
+    const qint64 allowed = m_lineRate > 0 ? qMin(m_budget, pendingBytes()) : pendingBytes();
+    const qint64 taken = allowed > 0 ? m_pty->write(m_out.constData() + m_outHead, allowed) : 0;
+    if (taken > 0) {
         m_outHead += int(taken);
+        if (m_lineRate > 0)
+            m_budget -= taken;
+    }
     if (m_outHead >= m_out.size()) {
         m_out.clear();
         m_outHead = 0;
     }
-    m_writeNotifier->setEnabled(pendingBytes() > 0 || m_producer);
+    // A paced line waits for its next tick rather than for the line.
+    const bool more = pendingBytes() > 0 || m_producer;
+    m_writeNotifier->setEnabled(more && (m_lineRate == 0 || m_budget > 0));
 }

@@ -12,6 +12,7 @@
 
 class PseudoTerminal;
 class QSocketNotifier;
+class QTimer;
 
 // Installs a list of port candidates as the process-wide source for as long
 // as it lives, and counts the searches made through it.
@@ -116,6 +117,18 @@ public:
 
     // Replies. With answering off the instrument only records.
     void setAnswering(bool on) { m_answering = on; }
+    // A silent instrument (a hung controller) sends nothing at all: what it
+    // had still to send is dropped, a running stream stops, and commands are
+    // only recorded. With silentAfterStop the first "CC" makes it silent.
+    void setSilent(bool on);
+    bool isSilent() const { return m_silent; }
+    void setSilentAfterStop(bool on) { m_silentAfterStop = on; }
+    // Paces the line to this many bytes per second, as a slow line or a
+    // trace measured in real time does; 0 sends as fast as the line takes
+    // them. On a paced line a profile trace streams its live samples one by
+    // one, and a "CC" during them ends the trace at once with the end marker
+    // and the sample block, as the instrument does at a stop.
+    void setLineRate(int bytesPerSecond);
     // The identification text; padded with spaces to the reply's 20 bytes.
     void setIdentification(const QByteArray &text) { m_identification = text; }
     // Sends bytes as the line takes them.
@@ -162,6 +175,10 @@ private:
     void react(const QByteArray &command);
     void flush();
     void startContourRun();
+    void startPacedProfileRun();
+    // The end marker and sample block of the profile run (empty when it
+    // stops before them).
+    QByteArray profileTail() const;
 
     InstrumentReplies::ProfileRun m_profileRun;
     QList<QByteArray> m_calibrationTexts;
@@ -185,4 +202,12 @@ private:
     QMap<QByteArray, QList<QByteArray>> m_scripted;
     QByteArray m_identification;
     bool m_answering = true;
+    bool m_silent = false;
+    bool m_silentAfterStop = false;
+    // Paced line: bytes it may still send in the current tick, refilled by
+    // the timer.
+    int m_lineRate = 0;
+    qint64 m_budget = 0;
+    std::unique_ptr<QTimer> m_pace;
+    bool m_profileStreaming = false;
 };

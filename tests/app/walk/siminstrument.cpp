@@ -9,6 +9,12 @@
 // With --cut-first-trace the first trace stops after its live samples and the
 // line drops 1.5 s later, as a pulled cable; 1.5 s after that a new line is
 // plugged in (its path printed as a further line) and traces come whole.
+// Options for trying acquisitions by hand:
+//   --contour              answers as a contour instrument
+//   --rate <bytes/s>       paces the line, so a trace takes time to measure
+//   --live <n>             a profile trace's live samples (default 5)
+//   --silent-after-stop    the first stop hangs the instrument: it sends
+//                          nothing for 8 s, then answers again
 #include "support/simulatedinstrument.h"
 #include "support/tracefiles.h"
 #include "terminatesignal.h"
@@ -46,7 +52,30 @@ int main(int argc, char *argv[])
 
     // SIGTERM ends the event loop, so the pseudo-terminal is closed cleanly.
     onTerminateSignal(app, [] { QCoreApplication::quit(); });
-    SimulatedInstrument instrument(SimulatedInstrument::Profile);
+    SimulatedInstrument instrument(
+        args.contains(QLatin1String("--contour")) ? SimulatedInstrument::Contour : SimulatedInstrument::Profile);
+    const auto value = [&args](const char *option, int otherwise) {
+        const int at = args.indexOf(QLatin1String(option));
+        return at > 0 && at + 1 < args.size() ? args.at(at + 1).toInt() : otherwise;
+    };
+    instrument.setLineRate(value("--rate", 0));
+    if (args.contains(QLatin1String("--live"))) {
+        InstrumentReplies::ProfileRun run = instrument.profileRun();
+        run.live.clear();
+        for (int i = 0, n = value("--live", 5); i < n; ++i)
+            run.live.append(quint16(30000 + 40 * (i % 9)));
+        instrument.setProfileRun(run);
+    }
+    if (args.contains(QLatin1String("--silent-after-stop"))) {
+        instrument.setSilentAfterStop(true);
+        QObject::connect(&instrument, &SimulatedInstrument::commandReceived, &app, [&instrument] {
+            static bool woken = false;
+            if (!instrument.isSilent() || woken)
+                return;
+            woken = true;
+            QTimer::singleShot(8000, &instrument, [&instrument] { instrument.setSilent(false); });
+        });
+    }
     QTextStream out(stdout);
     out << instrument.slavePath() << Qt::endl;
     QObject::connect(&instrument, &SimulatedInstrument::commandReceived,
