@@ -12,6 +12,7 @@
 #include "traces/tracewriter.h"
 #include "widgets/devicecontrolwidget.h"
 #include "widgets/fastsettingswidget.h"
+#include "widgets/keyreceiver.h"
 #include "widgets/prompts.h"
 
 #include <QContextMenuEvent>
@@ -147,10 +148,15 @@ public:
         return then(QStringLiteral("press %1").arg(QKeySequence(key).toString()),
             [this, key, modifiers] { send(true, key, modifiers); });
     }
+    // A release acts once its grace has passed; the next step waits for that.
     KeyScript &release(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        return then(QStringLiteral("release %1").arg(QKeySequence(key).toString()),
+        then(QStringLiteral("release %1").arg(QKeySequence(key).toString()),
             [this, key, modifiers] { send(false, key, modifiers); });
+        return until(QStringLiteral("release acted on"), [this] {
+            auto *main = qobject_cast<MainWindow *>(m_main);
+            return !main || !main->profileWindow->keyReceiver->releasePending();
+        });
     }
     KeyScript &key(Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
@@ -398,6 +404,8 @@ struct Program {
     // waited for, so nothing still under way is missed.
     QList<QByteArray> received()
     {
+        // A key's release acts once its grace has passed.
+        SimulatedInstrument::waitFor([&] { return !window->profileWindow->keyReceiver->releasePending(); }, 5000);
         device().sendRawText(QStringLiteral("Z"));
         SimulatedInstrument::waitFor([&] { return sim.commands().contains("Z"); }, 5000);
         QList<QByteArray> commands = sim.commands();
