@@ -12,7 +12,7 @@ packages=(g++ make cmake pkg-config
 build=build-run
 tests=OFF
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(libbenchmark-dev chromium xvfb xdotool imagemagick)
+    packages+=(libbenchmark-dev chromium xvfb xdotool imagemagick x11-utils)
     build=build
     tests=ON
 fi

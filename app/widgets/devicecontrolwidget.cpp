@@ -9,6 +9,7 @@
 #include "widgets/loader.h"
 #include "widgets/prompts.h"
 
+#include <QApplication>
 #include <QGraphicsOpacityEffect>
 #include <QIcon>
 #include <QPointer>
@@ -109,6 +110,23 @@ void DeviceControlWidget::connectSignals()
     connect(&device, &Device::openLoader, this, &DeviceControlWidget::onOpenLoader);
     connect(&device, &Device::setStatusProgressBar, this,
         [this](int status, QString statusName) { Q_EMIT setStatusProgressBar(status, statusName); });
+    connect(qApp, &QApplication::focusChanged, this, &DeviceControlWidget::onFocusChanged);
+}
+
+// Qt hands the focus of a widget being disabled or hidden (a button locked
+// at a trace's start or end, a row of the trace list) to the next widget of
+// the tab chain. Where that is a field or a list, it would take the keys
+// meant for the instrument and a typed key would change it; the panel takes
+// the focus instead.
+void DeviceControlWidget::onFocusChanged(QWidget *old, QWidget *now)
+{
+    if (!old || !now || (old->isEnabled() && old->isVisible()) || now->window() != window()
+        || !KeyReceiver::takesTypedKeys(now))
+        return;
+    if (isEnabled() && isVisible())
+        setFocus(Qt::OtherFocusReason);
+    else
+        now->clearFocus();
 }
 
 // A jog button shows its red icon and moves its axis while held; released,
@@ -178,6 +196,10 @@ KeyReceiver *DeviceControlWidget::setupKeyReceiver()
     map.insert(Qt::Key_PageDown, pagesDown);
 
     keyReceiver->keyMap = map;
+    // The stop key stops a trace whatever widget has the focus; the start
+    // key starts one only on a release the program saw.
+    keyReceiver->priorityKeys = { Qt::Key_Space };
+    keyReceiver->releaseActionKeys = { Qt::Key_Return };
     return keyReceiver;
 }
 

@@ -108,6 +108,7 @@ private:
     void onBarValue(int value);
     void onDeviceTypeChanged(int type);
     void onStatusTimer();
+    void onFocusChanged(QWidget *old, QWidget *now);
 
     void sendTraceParameters();
     void startAcquisition(E_ANALISIS_TYPE type);

@@ -8,12 +8,16 @@
 #include "mainwindow.h"
 #include "plot/plotwidget.h"
 #include "settings/settings.h"
+#include "tracelist.h"
 #include "traces/tracereaders.h"
 #include "traces/tracewriter.h"
 #include "widgets/devicecontrolwidget.h"
 #include "widgets/fastsettingswidget.h"
+#include "widgets/keyreceiver.h"
 #include "widgets/prompts.h"
 
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -147,10 +151,15 @@ public:
         return then(QStringLiteral("press %1").arg(QKeySequence(key).toString()),
             [this, key, modifiers] { send(true, key, modifiers); });
     }
+    // A release acts once its grace has passed; the next step waits for that.
     KeyScript &release(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        return then(QStringLiteral("release %1").arg(QKeySequence(key).toString()),
+        then(QStringLiteral("release %1").arg(QKeySequence(key).toString()),
             [this, key, modifiers] { send(false, key, modifiers); });
+        return until(QStringLiteral("release acted on"), [this] {
+            auto *main = qobject_cast<MainWindow *>(m_main);
+            return !main || !main->profileWindow->keyReceiver->releasePending();
+        });
     }
     KeyScript &key(Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
@@ -355,13 +364,8 @@ struct Program {
                 dialog->reject();
         });
         closer.start(50);
-        if (!window->menuBar()->isEnabled()) {
-            ProfileRun flat;
-            flat.live = QVector<quint16>(20, 30000);
-            flat.block = QVector<quint16>(400, 30000);
-            sim.send(profileTrace(flat));
-            SimulatedInstrument::waitFor([this] { return window->menuBar()->isEnabled(); }, 10000);
-        }
+        if (!window->menuBar()->isEnabled())
+            endTrace();
         sim.pullCable();
         window.reset();
     }
@@ -376,6 +380,26 @@ struct Program {
         QTest::qWait(100);
         sim.clearCommands();
         return true;
+    }
+
+    // The instrument ends the trace under way with a flat sample block; true
+    // once the window has taken it and unlocked.
+    bool endTrace()
+    {
+        ProfileRun flat;
+        flat.live = QVector<quint16>(20, 30000);
+        flat.block = QVector<quint16>(400, 30000);
+        sim.send(profileTrace(flat));
+        return SimulatedInstrument::waitFor([this] { return window->menuBar()->isEnabled(); }, 10000);
+    }
+
+    KeyReceiver *keys() const { return window->profileWindow->keyReceiver; }
+    // A key event to the main window, stamped as the window system stamps it.
+    void sendStamped(QEvent::Type type, Qt::Key key, ulong stamp)
+    {
+        QKeyEvent e(type, key, Qt::NoModifier);
+        e.setTimestamp(stamp);
+        QCoreApplication::sendEvent(window->windowHandle(), &e);
     }
 
     Device &device() const { return window->profileWindow->deviceControlWidget()->device; }
@@ -398,6 +422,8 @@ struct Program {
     // waited for, so nothing still under way is missed.
     QList<QByteArray> received()
     {
+        // A key's release acts once its grace has passed.
+        SimulatedInstrument::waitFor([&] { return !window->profileWindow->keyReceiver->releasePending(); }, 5000);
         device().sendRawText(QStringLiteral("Z"));
         SimulatedInstrument::waitFor([&] { return sim.commands().contains("Z"); }, 5000);
         QList<QByteArray> commands = sim.commands();
@@ -423,6 +449,9 @@ QList<QByteArray> keyCommands(const QList<QByteArray> &commands)
             found << c;
     return found;
 }
+
+// What the stop sends a profile instrument.
+const QList<QByteArray> kStop { "CC", "CV" };
 
 QString joined(const QList<QByteArray> &commands)
 {
@@ -711,6 +740,286 @@ private Q_SLOTS:
         QCOMPARE(keyCommands(seen[7]), QList<QByteArray>()); // Return starts on its release
         QVERIFY2(seen[8].contains("CS"), qPrintable(joined(seen[8])));
         QVERIFY2(seen[9].contains("CC"), qPrintable(joined(seen[9])));
+    }
+
+    // A jog held at the main window stops as soon as the program can no
+    // longer see its key's release; the release, when it comes, sends
+    // nothing more, and the next keystroke at the main window jogs again.
+    void heldJogStopsWhenItsReleaseCannotBeSeen_data()
+    {
+        QTest::addColumn<QString>("situation");
+        for (const char *s : { "application deactivated", "another window takes the keyboard", "a dialog opens",
+                 "its button disabled by a trace started with the mouse" })
+            QTest::newRow(s) << QString::fromUtf8(s);
+    }
+    void heldJogStopsWhenItsReleaseCannotBeSeen()
+    {
+        QFETCH(QString, situation);
+        Program p;
+        QVERIFY(p.ready());
+        p.sim.setAnswering(false); // a trace started stays under way
+        MainWindow *w = p.window.get();
+        KeyScript script(w, ThroughWindow);
+        QList<QList<QByteArray>> seen;
+        const auto note = [&] { seen << p.received(); };
+        QWidget other;
+        other.setObjectName(QStringLiteral("Terminal"));
+
+        script.press(Qt::Key_Right).then("", note);
+        if (situation == "application deactivated") {
+            script.then("deactivate", [] { QApplication::setActiveWindow(nullptr); })
+                .then("", note)
+                .release(Qt::Key_Right)
+                .then("", note)
+                .then("reactivate", [w] { QApplication::setActiveWindow(w); })
+                .backAtMainWindow();
+        } else if (situation == "another window takes the keyboard") {
+            script
+                .then("another window",
+                    [&other] {
+                        other.show();
+                        other.activateWindow();
+                    })
+                .until("other window active", [&other] { return QApplication::activeWindow() == &other; })
+                .then("", note)
+                .release(Qt::Key_Right)
+                .then("", note)
+                .then("close it", [&other] { other.close(); })
+                .backAtMainWindow();
+        } else if (situation == "a dialog opens") {
+            script.then("open", [w] { w->findChild<QAction *>("actionProgramInfo")->trigger(); })
+                .dialogUp("О программе")
+                .then("", note)
+                .release(Qt::Key_Right)
+                .then("", note)
+                .key(Qt::Key_Escape)
+                .backAtMainWindow();
+        } else {
+            script.then("click ТРАССА", [&p] { QTest::mouseClick(p.panelButton("startTraceButton"), Qt::LeftButton); })
+                .then("", note)
+                .release(Qt::Key_Right)
+                .then("", note);
+        }
+        const bool tracing = situation.startsWith("its button");
+        script.then("a new keystroke", [] { QTest::qWait(2); }).key(tracing ? Qt::Key_Space : Qt::Key_Right);
+        script.then("", note);
+        QVERIFY2(script.run(), qPrintable("stuck at: " + script.stuck));
+
+        QCOMPARE(seen.size(), 4);
+        QCOMPARE(seen[0], QList<QByteArray> { "DX-" });
+        QVERIFY2(seen[1].contains("DX0"), qPrintable(joined(seen[1])));
+        if (tracing) // stopped before the trace starts
+            QVERIFY2(seen[1].indexOf("DX0") < seen[1].indexOf("CS"), qPrintable(joined(seen[1])));
+        else
+            QCOMPARE(seen[1], QList<QByteArray> { "DX0" });
+        QVERIFY2(seen[2].isEmpty(), qPrintable(joined(seen[2])));
+        QCOMPARE(seen[3], tracing ? kStop : (QList<QByteArray> { "DX-", "DX0" }));
+    }
+
+    // While a trace runs only the stop key acts: the jog keys and Return
+    // send nothing, and reach no widget.
+    void onlyTheStopKeyActsDuringATrace()
+    {
+        Program p;
+        QVERIFY(p.ready());
+        p.sim.setAnswering(false);
+        KeyScript script(p.window.get(), ThroughWindow);
+        QList<QList<QByteArray>> seen;
+        const auto note = [&] { seen << p.received(); };
+        script.key(Qt::Key_Return).then("", note);
+        const QList<Qt::Key> keys { Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp,
+            Qt::Key_PageDown, Qt::Key_Return };
+        for (Qt::Key k : keys)
+            script.press(k).then("", note).release(k).then("", note);
+        script.key(Qt::Key_Space).then("", note);
+        QVERIFY2(script.run(), qPrintable("stuck at: " + script.stuck));
+
+        QCOMPARE(seen.size(), 2 * keys.size() + 2);
+        QVERIFY2(seen.first().contains("CS"), qPrintable(joined(seen.first())));
+        for (int i = 1; i <= 2 * keys.size(); ++i)
+            QVERIFY2(seen[i].isEmpty(),
+                qPrintable(QKeySequence(keys[(i - 1) / 2]).toString() + " sent " + joined(seen[i])));
+        QVERIFY2(seen.last() == kStop, qPrintable(joined(seen.last())));
+    }
+
+    // The window system repeats a held key as release and press pairs with
+    // one time stamp; on a busy machine the press comes late. A jog held so
+    // moves once and stops once; Return held so starts one trace, on its
+    // real release, and sends nothing while the trace runs.
+    void heldKeyRepeatedLateIsOneCommand_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QList<QByteArray>>("whileHeld");
+        QTest::newRow("Up") << int(Qt::Key_Up) << QList<QByteArray> { "DZ+" };
+        QTest::newRow("Return") << int(Qt::Key_Return) << QList<QByteArray>();
+    }
+    void heldKeyRepeatedLateIsOneCommand()
+    {
+        QFETCH(int, key);
+        QFETCH(QList<QByteArray>, whileHeld);
+        Program p;
+        QVERIFY(p.ready());
+        p.sim.setAnswering(false);
+        ulong stamp = 10000000;
+        p.sendStamped(QEvent::KeyPress, Qt::Key(key), stamp);
+        for (int i = 0; i < 12; ++i) {
+            stamp += 33;
+            p.sendStamped(QEvent::KeyRelease, Qt::Key(key), stamp);
+            QTest::qWait(20); // the press comes late
+            p.sendStamped(QEvent::KeyPress, Qt::Key(key), stamp);
+            QTest::qWait(13);
+        }
+        QCOMPARE(p.received(), whileHeld);
+        p.sendStamped(QEvent::KeyRelease, Qt::Key(key), stamp + 100);
+        const QList<QByteArray> afterRelease = p.received();
+        if (key == Qt::Key_Up) {
+            QCOMPARE(afterRelease, QList<QByteArray> { "DZ0" });
+            return;
+        }
+        QCOMPARE(afterRelease.count("CS"), 1);
+        QCOMPARE(afterRelease.size(), 4); // the three trace parameters, then the start
+        // Held again during the trace: nothing at all.
+        p.sendStamped(QEvent::KeyPress, Qt::Key(key), stamp + 500);
+        for (int i = 0; i < 6; ++i) {
+            p.sendStamped(QEvent::KeyRelease, Qt::Key(key), stamp + 533 + 33 * i);
+            QTest::qWait(20);
+            p.sendStamped(QEvent::KeyPress, Qt::Key(key), stamp + 533 + 33 * i);
+        }
+        p.sendStamped(QEvent::KeyRelease, Qt::Key(key), stamp + 900);
+        QCOMPARE(p.received(), QList<QByteArray>());
+    }
+
+    // Space stops a running trace whichever field of the main window has the
+    // focus, and types nothing into it.
+    void stopKeyStopsATraceFromEveryField()
+    {
+        Program p;
+        QVERIFY(p.ready());
+        p.sim.setAnswering(false);
+        MainWindow *w = p.window.get();
+        QStringList tried;
+        QList<QPointer<QWidget>> fields;
+        for (int round = 0; round == 0 || !fields.isEmpty(); ++round) {
+            w->profileWindow->mainPlot()->setFocus();
+            QTest::qWait(2);
+            QTest::keyClick(w->windowHandle(), Qt::Key_Return);
+            QVERIFY2(p.received().contains("CS"), qPrintable(tried.join(", ")));
+            if (round == 0) {
+                // The fields that can have the focus while a trace runs.
+                for (QWidget *child : w->findChildren<QWidget *>()) {
+                    QWidget *parent = child->parentWidget();
+                    const bool part = parent && KeyReceiver::takesTypedKeys(parent);
+                    if (!part && KeyReceiver::takesTypedKeys(child) && child->isVisible() && child->isEnabled()
+                        && child->focusPolicy() != Qt::NoFocus)
+                        fields << child;
+                }
+                QVERIFY(!fields.isEmpty());
+            }
+            QWidget *field = fields.takeFirst();
+            QVERIFY(field);
+            const QString name = field->objectName().isEmpty() ? field->metaObject()->className() : field->objectName();
+            tried << name;
+            field->setFocus(Qt::MouseFocusReason);
+            QVERIFY2(field->hasFocus(), qPrintable(name));
+            auto *edit = qobject_cast<QLineEdit *>(field);
+            auto *spin = qobject_cast<QAbstractSpinBox *>(field);
+            const QString before = edit ? edit->text() : spin ? spin->text() : QString();
+            QTest::qWait(2);
+            QTest::keyClick(w->windowHandle(), Qt::Key_Space);
+            QCOMPARE(p.received(), kStop);
+            QCOMPARE(edit ? edit->text() : spin ? spin->text() : QString(), before);
+            QVERIFY2(p.endTrace(), qPrintable(name));
+        }
+        qInfo("fields tried: %s", qPrintable(tried.join(", ")));
+        QVERIFY(tried.contains("histogramDensitySpinBox"));
+    }
+
+    // Starting, stopping and ending a trace never leaves the focus in a
+    // field, however the focus got where it was: the keys that follow go to
+    // the instrument, and the stop key stops.
+    void focusAfterATraceIsInNoField_data()
+    {
+        QTest::addColumn<QString>("way");
+        for (const char *s : { "ТРАССА and СТОП clicked", "trace ended by the instrument with the focus on СТОП",
+                 "calibration dialog escaped, then Return and Space",
+                 "trace's cut-off list escaped, then Return and Space" })
+            QTest::newRow(s) << QString::fromUtf8(s);
+    }
+    void focusAfterATraceIsInNoField()
+    {
+        QFETCH(QString, way);
+        Program p;
+        QVERIFY(p.ready());
+        p.sim.setAnswering(false);
+        MainWindow *w = p.window.get();
+        auto *fileName = w->findChild<QLineEdit *>("traceFileNameLineEdit");
+        const QString nameBefore = fileName->text();
+        QStringList where;
+        const auto focusInNoField = [&where](const QString &when) {
+            QWidget *focus = QApplication::focusWidget();
+            where << when + ": " + (focus ? focus->metaObject()->className() + QStringLiteral(" ") + focus->objectName() : "none");
+            return !KeyReceiver::takesTypedKeys(focus);
+        };
+        QList<QList<QByteArray>> seen;
+        const auto note = [&] { seen << p.received(); };
+        QList<bool> noField;
+        const auto check = [&](const QString &when) { noField << focusInNoField(when); };
+        KeyScript script(w, ThroughWindow);
+        QPushButton *start = p.panelButton("startTraceButton");
+        QPushButton *stop = p.panelButton("stopTraceButton");
+        QPointer<QComboBox> cutOff;
+
+        if (way == "ТРАССА and СТОП clicked") {
+            script.then("click ТРАССА", [start] { QTest::mouseClick(start, Qt::LeftButton); })
+                .then("", [&] { check("started"); })
+                .then("click СТОП", [stop] { QTest::mouseClick(stop, Qt::LeftButton); })
+                .then("", [&] { check("stopped"); })
+                .then("end", [&] { p.endTrace(); })
+                .then("", [&] { check("ended"); });
+        } else if (way == "trace ended by the instrument with the focus on СТОП") {
+            script.key(Qt::Key_Return)
+                .then("", [&] { check("started"); })
+                .then("tab to СТОП", [stop] { stop->setFocus(Qt::TabFocusReason); })
+                .then("end", [&] { p.endTrace(); })
+                .then("", [&] { check("ended"); });
+        } else {
+            if (way.startsWith("calibration")) {
+                script.then("click Калибровка", [&p] { QTest::mouseClick(p.panelButton("calibPushButton"), Qt::LeftButton); })
+                    .dialogUp("Калибровка")
+                    .key(Qt::Key_Escape)
+                    .backAtMainWindow();
+            } else if (way.startsWith("trace's")) {
+                QVERIFY(p.read(writeProfile("shaft.txt")));
+                p.received();
+                cutOff = w->profileWindow->traceList()->findChild<QComboBox *>("filterComboBox");
+                QVERIFY(cutOff && cutOff->isVisible());
+                script.then("click the cut-off list", [&cutOff] { QTest::mouseClick(cutOff, Qt::LeftButton); })
+                    .popupUp()
+                    .key(Qt::Key_Escape)
+                    .nothingOpen()
+                    .until("list focused", [&cutOff] { return cutOff->hasFocus(); });
+            } else {
+                QFAIL("unknown way");
+            }
+            script.then("a new keystroke", [] { QTest::qWait(2); })
+                .key(Qt::Key_Return)
+                // The list the operator had chosen keeps the focus: the
+                // start did not move it.
+                .then("", [&] { noField << (focusInNoField("started") || QApplication::focusWidget() == cutOff); })
+                .then("", note)
+                .key(Qt::Key_Space)
+                .then("", note)
+                .then("end", [&] { p.endTrace(); })
+                .then("", [&] { check("ended"); });
+        }
+        QVERIFY2(script.run(30000), qPrintable("stuck at: " + script.stuck));
+        QVERIFY2(!noField.contains(false), qPrintable(where.join("; ")));
+        if (!seen.isEmpty()) {
+            QCOMPARE(seen.size(), 2);
+            QVERIFY2(seen[0].contains("CS"), qPrintable(joined(seen[0])));
+            QCOMPARE(seen[1], kStop);
+        }
+        QCOMPARE(fileName->text(), nameBefore);
     }
 };
 

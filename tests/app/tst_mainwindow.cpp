@@ -347,6 +347,8 @@ private Q_SLOTS:
                 QTest::qWait(1);
             QTest::keyClick(w.windowHandle(), Qt::Key_Left);
             sinceLastKey.start();
+            // The release acts once its grace has passed.
+            SimulatedInstrument::waitFor([&] { return !w.profileWindow->keyReceiver->releasePending(); }, 5000);
             // A marker behind whatever the key sent: all of it has arrived.
             device.sendRawText(QStringLiteral("DZ9"));
             QList<QByteArray> moves;

@@ -605,11 +605,13 @@ private Q_SLOTS:
         QCOMPARE(place("xplusButton"), QPoint(4, 2));
 
         QTest::keyClick(b.host.windowHandle(), Qt::Key(key));
+        QTRY_VERIFY(!receiver->releasePending());
         QVERIFY2(b.commandsAre(commands), qPrintable(commandList(b.sim.commands())));
         if (key == Qt::Key_Return) {
             // Space stops the trace Return started.
             b.sim.clearCommands();
             QTest::keyClick(b.host.windowHandle(), Qt::Key_Space);
+            QTRY_VERIFY(!receiver->releasePending());
             QVERIFY(b.commandsAre({ "CC", "CA" }));
         }
     }

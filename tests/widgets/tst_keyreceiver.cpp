@@ -30,21 +30,26 @@ protected:
     void keyPressEvent(QKeyEvent *e) override { keys << e->key(); }
 };
 
-// A top-level window named as the main window, with two mapped buttons, a
-// plain widget that holds the focus and a line edit; the receiver is
-// installed on the application for as long as the fixture lives.
+// A top-level window named as the main window, with three mapped buttons (a
+// jog, a start acting on its release and a stop acting from every widget), a
+// plain widget that holds the focus, a line edit and a combo box; the
+// receiver is installed on the application for as long as the fixture lives.
 struct MainWindowFixture {
     QWidget window;
     QPushButton *right = new QPushButton(QStringLiteral("→"), &window);
     QPushButton *start = new QPushButton(QStringLiteral("ТРАССА"), &window);
+    QPushButton *stop = new QPushButton(QStringLiteral("СТОП"), &window);
     KeyLog *log = new KeyLog(&window);
     QLineEdit *edit = new QLineEdit(QStringLiteral("abc"), &window);
+    QComboBox *choice = new QComboBox(&window);
     KeyReceiver receiver;
     QSignalSpy rightPressed { right, &QAbstractButton::pressed };
     QSignalSpy rightReleased { right, &QAbstractButton::released };
     QSignalSpy rightClicked { right, &QAbstractButton::clicked };
     QSignalSpy startPressed { start, &QAbstractButton::pressed };
     QSignalSpy startReleased { start, &QAbstractButton::released };
+    QSignalSpy stopPressed { stop, &QAbstractButton::pressed };
+    QSignalSpy stopReleased { stop, &QAbstractButton::released };
     QSignalSpy ctrl { &receiver, &KeyReceiver::ctrlStateChanged };
 
     MainWindowFixture()
@@ -53,9 +58,15 @@ struct MainWindowFixture {
         auto *layout = new QVBoxLayout(&window);
         layout->addWidget(right);
         layout->addWidget(start);
+        layout->addWidget(stop);
         layout->addWidget(log);
         layout->addWidget(edit);
-        receiver.keyMap = { { Qt::Key_Right, right }, { Qt::Key_Return, start } };
+        layout->addWidget(choice);
+        choice->addItems({ QStringLiteral("8 мм"), QStringLiteral("2.5 мм"), QStringLiteral("0.8 мм") });
+        receiver.keyMap = { { Qt::Key_Right, right }, { Qt::Key_Up, right }, { Qt::Key_Return, start },
+            { Qt::Key_Space, stop } };
+        receiver.priorityKeys = { Qt::Key_Space };
+        receiver.releaseActionKeys = { Qt::Key_Return };
         window.show();
         window.activateWindow();
         log->setFocus();
@@ -69,6 +80,18 @@ struct MainWindowFixture {
     {
         window.activateWindow();
         return QTest::qWaitForWindowActive(&window);
+    }
+    // A key event with the time stamp the window system gave it.
+    void send(QEvent::Type type, Qt::Key key, ulong stamp, bool repeat = false)
+    {
+        QKeyEvent e(type, key, Qt::NoModifier, QString(), repeat);
+        e.setTimestamp(stamp);
+        QCoreApplication::sendEvent(handle(), &e);
+    }
+    // Every release seen has waited out its grace.
+    bool settled()
+    {
+        return QTest::qWaitFor([this] { return !receiver.releasePending(); });
     }
 };
 
@@ -109,6 +132,9 @@ private Q_SLOTS:
         QVERIFY(f.right->isDown());
 
         QTest::keyRelease(f.handle(), Qt::Key_Right);
+        // The release waits out its grace for a press that would make it a repeat.
+        QCOMPARE(f.rightReleased.count(), 0);
+        QVERIFY(f.settled());
         QCOMPARE(f.rightPressed.count(), 1);
         QCOMPARE(f.rightReleased.count(), 1);
         QVERIFY(!f.right->isDown());
@@ -122,16 +148,60 @@ private Q_SLOTS:
         QCOMPARE(f.log->keys, QList<int>());
     }
 
-    // Disabled or hidden buttons are still driven: the panel's own handlers decide.
-    void drivesDisabledButtons()
+    // A disabled button is never driven: its key is swallowed at the main
+    // window and reaches no widget. A hidden one is still driven (the
+    // profile instrument's jogs have no buttons on the panel).
+    void disabledButtonsAreNotDriven()
     {
         MainWindowFixture f;
         QVERIFY(f.active());
         f.right->setEnabled(false);
-        f.right->hide();
         QTest::keyClick(f.handle(), Qt::Key_Right);
+        QVERIFY(f.settled());
+        QCOMPARE(f.rightPressed.count() + f.rightReleased.count(), 0);
+        QCOMPARE(f.log->keys, QList<int>());
+
+        f.right->setEnabled(true);
+        f.right->hide();
+        QTest::qWait(2); // a new keystroke, not a repeat
+        QTest::keyClick(f.handle(), Qt::Key_Right);
+        QVERIFY(f.settled());
         QCOMPARE(f.rightPressed.count(), 1);
         QCOMPARE(f.rightReleased.count(), 1);
+    }
+
+    // The stop key acts from every widget while its button is enabled; a
+    // field keeps it otherwise. A combo box keeps the keys that move its
+    // choice, and only those.
+    void stopKeyAndChoiceKeys()
+    {
+        MainWindowFixture f;
+        QVERIFY(f.active());
+        f.edit->setFocus();
+        f.edit->selectAll();
+        QTest::keyClick(f.handle(), Qt::Key_Space);
+        QVERIFY(f.settled());
+        QCOMPARE(f.stopPressed.count(), 1);
+        QCOMPARE(f.stopReleased.count(), 1);
+        QCOMPARE(f.edit->text(), QStringLiteral("abc"));
+
+        f.stop->setEnabled(false);
+        QTest::keyClick(f.handle(), Qt::Key_Space);
+        QCOMPARE(f.edit->text(), QStringLiteral(" "));
+        QCOMPARE(f.stopPressed.count(), 1);
+
+        f.choice->setFocus();
+        QTest::qWait(2);
+        QTest::keyClick(f.handle(), Qt::Key_Down);
+        QCOMPARE(f.choice->currentIndex(), 1);
+        QTest::keyClick(f.handle(), Qt::Key_Up);
+        QCOMPARE(f.choice->currentIndex(), 0);
+        QCOMPARE(f.rightPressed.count(), 0);
+        QTest::keyClick(f.handle(), Qt::Key_Right);
+        QVERIFY(f.settled());
+        QCOMPARE(f.rightPressed.count(), 1);
+        QCOMPARE(f.rightReleased.count(), 1);
+        QCOMPARE(f.choice->currentIndex(), 0);
     }
 
     void switchedOffPassesKeysOn()
@@ -157,6 +227,7 @@ private Q_SLOTS:
         // release: one with the same time stamp would be a repeat.
         QTest::qWait(2);
         QTest::keyClick(f.handle(), Qt::Key_Right);
+        QVERIFY(f.settled());
         QCOMPARE(f.rightPressed.count(), 1);
         QCOMPARE(f.rightReleased.count(), 1);
     }
@@ -265,6 +336,7 @@ private Q_SLOTS:
         f.log->setFocus();
         QTest::qWait(2); // a new keystroke, not a repeat
         QTest::keyClick(f.handle(), Qt::Key_Right);
+        QVERIFY(f.settled());
         QCOMPARE(f.rightPressed.count(), 1);
         QCOMPARE(f.rightReleased.count(), 1);
     }
@@ -279,7 +351,6 @@ private Q_SLOTS:
         QTest::newRow("release at a dialog") << "dialog";
         QTest::newRow("switched off in between") << "blocked";
         QTest::newRow("map replaced in between") << "remapped";
-        QTest::newRow("modal dialog opened in between") << "modal";
     }
     void releaseOfAHandledPressAlwaysArrives()
     {
@@ -297,17 +368,12 @@ private Q_SLOTS:
             target = dialog.windowHandle();
         } else if (between == "blocked") {
             f.receiver.blockSignals(true);
-        } else if (between == "remapped") {
-            f.receiver.keyMap = { { Qt::Key_Right, f.start } };
         } else {
-            dialog.hide();
-            dialog.setModal(true);
-            dialog.show();
-            QVERIFY(QTest::qWaitForWindowActive(&dialog));
-            target = dialog.windowHandle();
+            f.receiver.keyMap = { { Qt::Key_Right, f.start } };
         }
 
         QTest::keyRelease(target, Qt::Key_Right);
+        QVERIFY(f.settled());
         QCOMPARE(f.rightReleased.count(), 1);
         QVERIFY(!f.right->isDown());
         QCOMPARE(f.startReleased.count(), 0);
@@ -340,8 +406,139 @@ private Q_SLOTS:
         // A new keystroke acts.
         send(QEvent::KeyPress, 900);
         send(QEvent::KeyRelease, 990);
+        QVERIFY(f.settled());
         QCOMPARE(f.startPressed.count(), 1);
         QCOMPARE(f.startReleased.count(), 1);
+    }
+
+    // One hold is one press and one release, however the window system's
+    // repeats come: marked as repeats, as release and press pairs with one
+    // time stamp, or with the press arriving late on a busy machine. Two
+    // keystrokes in quick succession stay two.
+    void oneHoldIsOnePressAndOneRelease_data()
+    {
+        QTest::addColumn<QString>("repeats");
+        QTest::addColumn<int>("keystrokes");
+        QTest::newRow("marked repeats") << "marked" << 1;
+        QTest::newRow("pairs with one stamp") << "pairs" << 1;
+        QTest::newRow("pairs whose press comes 20 ms late") << "late" << 1;
+        QTest::newRow("a second keystroke within the grace") << "again" << 2;
+    }
+    void oneHoldIsOnePressAndOneRelease()
+    {
+        QFETCH(QString, repeats);
+        QFETCH(int, keystrokes);
+        for (Qt::Key key : { Qt::Key_Right, Qt::Key_Return }) {
+            MainWindowFixture f;
+            QVERIFY(f.active());
+            QSignalSpy pressed(f.receiver.keyMap.value(key), &QAbstractButton::pressed);
+            QSignalSpy released(f.receiver.keyMap.value(key), &QAbstractButton::released);
+            ulong stamp = 1000;
+            f.send(QEvent::KeyPress, key, stamp);
+            for (int i = 0; i < 5; ++i) {
+                stamp += 33;
+                if (repeats == "marked") {
+                    f.send(QEvent::KeyRelease, key, stamp, true);
+                    f.send(QEvent::KeyPress, key, stamp, true);
+                } else if (repeats == "pairs") {
+                    f.send(QEvent::KeyRelease, key, stamp);
+                    f.send(QEvent::KeyPress, key, stamp);
+                } else if (repeats == "late") {
+                    f.send(QEvent::KeyRelease, key, stamp);
+                    QTest::qWait(20);
+                    f.send(QEvent::KeyPress, key, stamp);
+                }
+            }
+            if (repeats == "again") {
+                f.send(QEvent::KeyRelease, key, stamp + 60);
+                f.send(QEvent::KeyPress, key, stamp + 75);
+            }
+            QCOMPARE(pressed.count(), keystrokes);
+            QCOMPARE(released.count(), keystrokes - 1);
+            f.send(QEvent::KeyRelease, key, stamp + 200);
+            QVERIFY(f.settled());
+            QCOMPARE(pressed.count(), keystrokes);
+            QCOMPARE(released.count(), keystrokes);
+            QCOMPARE(f.log->keys, QList<int>());
+        }
+    }
+
+    // A held key whose release the program can no longer see is let go at
+    // once: a jog's release runs (its axis stops), a start acting on its
+    // release is cancelled. The key's repeats and its real release, wherever
+    // they land, do nothing more; the next keystroke at the main window acts.
+    void heldKeyLetGoWhenItsReleaseCannotBeSeen_data()
+    {
+        QTest::addColumn<QString>("situation");
+        for (const char *s : { "application deactivated", "another window activated", "modal dialog opened",
+                 "popup opened", "button disabled", "button hidden", "buttons' parent disabled" })
+            QTest::newRow(s) << QString::fromLatin1(s);
+    }
+    void heldKeyLetGoWhenItsReleaseCannotBeSeen()
+    {
+        QFETCH(QString, situation);
+        for (Qt::Key key : { Qt::Key_Right, Qt::Key_Return }) {
+            MainWindowFixture f;
+            auto *group = new QWidget(&f.window);
+            f.window.layout()->addWidget(group);
+            QAbstractButton *button = f.receiver.keyMap.value(key);
+            button->setParent(group);
+            button->show();
+            QSignalSpy released(button, &QAbstractButton::released);
+            QDialog dialog(&f.window);
+            QMenu popup;
+            popup.addAction(QStringLiteral("Открыть"));
+            QWidget other;
+            QVERIFY(f.active());
+
+            QTest::keyPress(f.handle(), key);
+            QVERIFY(button->isDown());
+            QWindow *elsewhere = f.handle();
+            if (situation == "application deactivated") {
+                QApplication::setActiveWindow(nullptr);
+            } else if (situation == "another window activated") {
+                other.show();
+                other.activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(&other));
+                elsewhere = other.windowHandle();
+            } else if (situation == "modal dialog opened") {
+                dialog.open();
+                QVERIFY(QTest::qWaitForWindowActive(&dialog));
+                elsewhere = dialog.windowHandle();
+            } else if (situation == "popup opened") {
+                popup.popup(f.window.mapToGlobal(QPoint(10, 10)));
+                QVERIFY(QTest::qWaitForWindowExposed(&popup));
+            } else if (situation == "button disabled") {
+                button->setEnabled(false);
+            } else if (situation == "button hidden") {
+                button->hide();
+            } else {
+                group->setEnabled(false);
+            }
+            QVERIFY(!button->isDown());
+            QCOMPARE(released.count(), key == Qt::Key_Return ? 0 : 1);
+
+            autoRepeat(elsewhere, false, key);
+            autoRepeat(elsewhere, true, key);
+            QTest::keyRelease(elsewhere, key);
+            QVERIFY(f.settled());
+            QCOMPARE(released.count(), key == Qt::Key_Return ? 0 : 1);
+            QCOMPARE(f.startReleased.count(), 0);
+            QVERIFY(!popup.isVisible() || popup.activeAction() == nullptr);
+            QVERIFY(dialog.result() != QDialog::Accepted);
+
+            popup.close();
+            dialog.reject();
+            other.close();
+            group->setEnabled(true);
+            button->show();
+            button->setEnabled(true);
+            QVERIFY(f.active());
+            QTest::qWait(2);
+            QTest::keyClick(f.handle(), key);
+            QVERIFY(f.settled());
+            QCOMPARE(released.count(), key == Qt::Key_Return ? 1 : 2);
+        }
     }
 
     // A release whose press the receiver did not act on is never acted on,

@@ -13,7 +13,7 @@ rm -rf "$walk" "$shots"
 mkdir -p "$walk" "$shots"
 cd "$walk"
 
-for tool in Xvfb xdotool import; do
+for tool in Xvfb xdotool import xmessage; do
     command -v $tool >/dev/null || { echo "missing $tool: run tools/setup.sh --tests"; exit 1; }
 done
 
@@ -218,6 +218,34 @@ auto=$(find "$build/Профили" -name '*.txt' -newer "$walk/shaft.txt" | hea
 "$simulator" --count "$auto" >/dev/null || fail "acquired trace does not read back"
 log_has "INFO: startTrace" || fail "no trace started"
 shot acquired
+
+# 9. Down held on the main window jogs the column; another program's window
+#    (a message) takes the keyboard and the key is let go there, out of the
+#    program's sight. The jog stops all the same: one move, one stop.
+count_since_mark() { commands_since_mark | grep -cx -- "$1" || true; }
+wait_for 20 bash -c "xdotool search --onlyvisible --name 'Vantor' >/dev/null" || fail "main window gone"
+xdotool windowfocus "$window" 2>/dev/null || true
+wait_for 10 bash -c "[[ \$(xdotool getwindowfocus 2>/dev/null) == $window ]]" || fail "main window not focused"
+mark
+xdotool keydown Down
+wait_for 10 bash -c "(( \$(tail -n +2 '$walk/simulator.out' | tail -n +$((mark_at + 1)) | grep -cx DZ-) >= 1 ))" \
+    || { xdotool keyup Down; fail "Down held on the main window sent no jog"; }
+xmessage -geometry 400x120+700+400 "another program" &
+message_pid=$!
+pids+=($message_pid)
+wait_for 10 xdotool search --onlyvisible --name xmessage >/dev/null || { xdotool keyup Down; fail "no other window"; }
+message=$(xdotool search --onlyvisible --name xmessage | head -1)
+xdotool windowfocus "$message"
+wait_for 10 bash -c "(( \$(tail -n +2 '$walk/simulator.out' | tail -n +$((mark_at + 1)) | grep -cx DZ0) >= 1 ))" \
+    || { xdotool keyup Down; fail "the jog went on after another window took the keyboard: $(commands_since_mark | tr '\n' ' ')"; }
+sleep 1
+xdotool keyup Down
+shot jog-stopped
+xdotool windowfocus "$window" 2>/dev/null || true
+sleep 1
+[[ $(count_since_mark DZ-) == 1 && $(count_since_mark DZ0) == 1 ]] \
+    || fail "one hold of Down sent $(commands_since_mark | tr '\n' ' ')"
+kill "$message_pid" 2>/dev/null || true
 
 kill -TERM "$program_pid"
 wait_for 10 log_has "INFO: End programm" || fail "program did not end"
