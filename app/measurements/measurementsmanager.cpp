@@ -118,7 +118,7 @@ void MeasurementsManager::setKind(
     this->parameter = parameter;
     if (current) {
         if (newKind != kind && !current->isFinished())
-            dropCurrent();
+            settleCurrent();
         else
             current->updateSelectionMarker();
     }
@@ -243,6 +243,16 @@ void MeasurementsManager::dropCurrent()
     Q_EMIT statusText(QString());
 }
 
+void MeasurementsManager::settleCurrent()
+{
+    if (!current || current->isFinished())
+        return;
+    if (current->placingLabel)
+        current->finishPlacing();
+    if (current && !current->isFinished())
+        dropCurrent();
+}
+
 void MeasurementsManager::cancelCurrent()
 {
     if (!current || current->isFinished())
@@ -276,9 +286,34 @@ void MeasurementsManager::removeMeasurement(int id)
     measurements.removeOne(m);
     if (current == m)
         current = nullptr;
-    if (m->name() == MeasurementCaption::kDrawing)
+    if (m->name() == MeasurementCaption::kDrawing) {
+        // The plot's drawing goes with any comparison element; nothing is
+        // left to measure the deviations against.
+        removeDrawingDeviations();
         Q_EMIT enableButton(false);
+    }
     delete m;
+}
+
+void MeasurementsManager::removeDrawingDeviations()
+{
+    QList<QPointer<Measurement>> deviations;
+    for (Measurement *m : qAsConst(measurements))
+        if (m->type() == ERROR_PLANE)
+            deviations << m;
+    if (current && current->type() == ERROR_PLANE && !measurements.contains(current))
+        deviations << current;
+    for (const QPointer<Measurement> &m : qAsConst(deviations)) {
+        if (!m)
+            continue;
+        const int id = m->id();
+        Q_EMIT deleteMeasurement(m);
+        // As a dropped measurement: gone even when the window does not answer.
+        removeMeasurement(id);
+        if (current == m)
+            current = nullptr;
+        delete m.data();
+    }
 }
 
 void MeasurementsManager::recalculateAll()
@@ -340,8 +375,8 @@ void MeasurementsManager::addEquidistant(int id, E_MEASUREMENTS lineKind, double
     // The copy replaces the current measurement: an unfinished one is dropped
     // as a change of kind drops it, a finished unlisted one is deleted.
     if (current && !current->isFinished())
-        dropCurrent();
-    else if (current)
+        settleCurrent();
+    if (current)
         releaseCurrent();
 
     current = copier.create(plot, coefficients);
