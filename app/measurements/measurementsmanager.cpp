@@ -303,9 +303,11 @@ void MeasurementsManager::removeDrawingDeviations()
             deviations << m;
     if (current && current->type() == ERROR_PLANE && !measurements.contains(current))
         deviations << current;
+    bool wasPlaced = false;
     for (const QPointer<Measurement> &m : qAsConst(deviations)) {
         if (!m)
             continue;
+        wasPlaced = wasPlaced || (current == m && !m->isFinished());
         const int id = m->id();
         Q_EMIT deleteMeasurement(m);
         // As a dropped measurement: gone even when the window does not answer.
@@ -314,6 +316,9 @@ void MeasurementsManager::removeDrawingDeviations()
             current = nullptr;
         delete m.data();
     }
+    // The stretch the one being placed had selected is no longer shown.
+    if (wasPlaced)
+        enableSegmentSelectionForKind();
 }
 
 void MeasurementsManager::recalculateAll()

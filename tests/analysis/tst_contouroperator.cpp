@@ -833,6 +833,8 @@ private Q_SLOTS:
         for (int id : ids)
             QVERIFY(!win.w.rowOf(id));
         QVERIFY(!graphs[0] && !graphs[1]);
+        // Nor is the stretch the second had selected still shown.
+        QVERIFY(win.curve()->selection().isEmpty());
         QVERIFY(line);
         QCOMPARE(win.w.rowOf(line->id())->text(0), QStringLiteral("Отклонение от прямой"));
         QCOMPARE(win.manager()->measurementList(), QList<Measurement *>({ line.data() }));
