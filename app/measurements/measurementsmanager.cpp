@@ -226,9 +226,8 @@ void MeasurementsManager::releaseCurrent()
         delete m;
 }
 
-void MeasurementsManager::dropCurrent()
+void MeasurementsManager::deleteAnnounced(QPointer<Measurement> m)
 {
-    QPointer<Measurement> m = current.data();
     if (!m)
         return;
     const int id = m->id();
@@ -239,6 +238,13 @@ void MeasurementsManager::dropCurrent()
     if (current == m)
         current = nullptr;
     delete m.data();
+}
+
+void MeasurementsManager::dropCurrent()
+{
+    if (!current)
+        return;
+    deleteAnnounced(current.data());
     // Its prompt no longer asks for anything.
     Q_EMIT statusText(QString());
 }
@@ -305,16 +311,8 @@ void MeasurementsManager::removeDrawingDeviations()
         deviations << current;
     bool wasPlaced = false;
     for (const QPointer<Measurement> &m : qAsConst(deviations)) {
-        if (!m)
-            continue;
-        wasPlaced = wasPlaced || (current == m && !m->isFinished());
-        const int id = m->id();
-        Q_EMIT deleteMeasurement(m);
-        // As a dropped measurement: gone even when the window does not answer.
-        removeMeasurement(id);
-        if (current == m)
-            current = nullptr;
-        delete m.data();
+        wasPlaced = wasPlaced || (m && current == m && !m->isFinished());
+        deleteAnnounced(m);
     }
     // The stretch the one being placed had selected is no longer shown.
     if (wasPlaced)

@@ -90,8 +90,11 @@ private:
     void createMeasurement(QWidget *parentWidget);
     void attachCurrent(bool list);
     void recalculateAll();
-    // Announces the unfinished current measurement with deleteMeasurement,
-    // then makes sure it is unlisted and deleted, once.
+    // Announces the measurement with deleteMeasurement, then makes sure it is
+    // unlisted and deleted, once (and no longer current).
+    void deleteAnnounced(QPointer<Measurement> m);
+    // deleteAnnounced for the unfinished current measurement; its prompt is
+    // cleared.
     void dropCurrent();
     // The operator turns away from an unfinished current measurement: one
     // that has all it measures, its value shown and only its place left to

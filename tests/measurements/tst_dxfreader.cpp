@@ -15,6 +15,15 @@ using DxfText::file;
 
 Q_DECLARE_METATYPE(QVector<double>)
 
+// Writes text into a file of the folder; returns its path.
+static QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &text)
+{
+    QFile f(dir.filePath(name));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(text);
+    return f.fileName();
+}
+
 static QStringList lines(int n)
 {
     return QVector<QString>(n, QStringLiteral("AcDbLine")).toList();
@@ -299,17 +308,14 @@ void TestDxfReader::malformedNumbersRefused()
     // The file: refused, the drawing held before left alone, and the message
     // names the file, the line and the cause.
     QTemporaryDir dir;
-    QFile f(dir.filePath("чертёж.dxf"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(text);
-    f.close();
+    const QString path = writeFile(dir, "чертёж.dxf", text);
     DxfDrawing drawing;
     drawing.append(DxfType::line(), { 9, 9, 9, 9 });
     DxfParseError fromFile;
-    QCOMPARE(readDxfFile(f.fileName(), 1, &drawing, &fromFile), DxfReadStatus::Malformed);
+    QCOMPARE(readDxfFile(path, 1, &drawing, &fromFile), DxfReadStatus::Malformed);
     QCOMPARE(drawing.size(), 1);
     QCOMPARE(fromFile.line, line);
-    const QString message = dxfReadErrorText(DxfReadStatus::Malformed, f.fileName(), fromFile);
+    const QString message = dxfReadErrorText(DxfReadStatus::Malformed, path, fromFile);
     QVERIFY2(message.contains("чертёж.dxf") && message.contains(QStringLiteral("строке %1 ").arg(line))
             && message.contains(cause),
         qPrintable(message));
@@ -474,15 +480,12 @@ void TestDxfReader::refusedDrawingTakesLittleMemory()
     QVERIFY2(timer.elapsed() < (kSanitized ? 60000 : 5000), "the refusal is quick");
 
     QTemporaryDir dir;
-    QFile big(dir.filePath("огромный.dxf"));
-    QVERIFY(big.open(QIODevice::WriteOnly));
-    big.write(text);
-    big.close();
+    const QString bigPath = writeFile(dir, "огромный.dxf", text);
     DxfDrawing drawing;
     drawing.append(DxfType::line(), { 9, 9, 9, 9 });
-    QCOMPARE(readDxfFile(big.fileName(), 1, &drawing), DxfReadStatus::TooManyEntities);
+    QCOMPARE(readDxfFile(bigPath, 1, &drawing), DxfReadStatus::TooManyEntities);
     QCOMPARE(drawing.dxfEntityParams, QVector<QVector<double>>({ { 9, 9, 9, 9 } }));
-    const QString message = dxfReadErrorText(DxfReadStatus::TooManyEntities, big.fileName());
+    const QString message = dxfReadErrorText(DxfReadStatus::TooManyEntities, bigPath);
     QVERIFY2(message.contains(QStringLiteral("огромный.dxf")) && message.contains(QLocale().toString(kMaxDxfEntities)),
         qPrintable(message));
 }
