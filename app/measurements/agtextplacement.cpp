@@ -1,6 +1,7 @@
 #include "measurements/agtextplacement.h"
 
 #include "measurements/dimensionitems.h"
+#include "plot/plotlabel.h"
 #include "plot/plotwidget.h"
 #include "widgets/prompts.h"
 
@@ -13,7 +14,7 @@ AgTextPlacement::AgTextPlacement(QWidget *dialogParent, PlotWidget *plot)
     , caption(QStringLiteral("Текст"))
 {
     isMeasurement = false;
-    textItem = new QCPItemText(plot);
+    textItem = new PlotLabel(plot);
     textItem->setFont(DimensionItems::labelFont(false));
     QPointer<QWidget> parent(dialogParent);
     addConnection(connect(plot, &QCustomPlot::mouseRelease, this,
@@ -47,7 +48,8 @@ void AgTextPlacement::onPlotMouseRelease(QMouseEvent *event, QWidget *dialogPare
     if (event->button() != Qt::LeftButton)
         return;
     PlotWidget *p = plot();
-    if (!p)
+    // The text goes where a click puts it; a drag has no one place.
+    if (!p || p->releaseEndsDrag(event->pos()))
         return;
     // Whole pixels, halves rounded up.
     const double px = std::floor(event->localPos().x() + 0.5);

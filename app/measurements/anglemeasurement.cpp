@@ -2,6 +2,7 @@
 
 #include "measurements/dimensionitems.h"
 #include "measurements/distanceanglegeometry.h"
+#include "plot/plotlabel.h"
 #include "plot/plotwidget.h"
 #include "plot/qcpitemarc.h"
 #include "settings/common.h"
@@ -37,7 +38,7 @@ void AngleMeasurement::createItems()
     }
     arc = new QCPItemArc(p);
     arc->setPen(Common::kBlackPen);
-    label = new QCPItemText(p);
+    label = new PlotLabel(p);
     label->setFont(Common::kMonospaceFont);
     DimensionItems::moveToOverlay({ label, arc, sideLines[0], sideLines[1] });
     setItemsVisible(false);
@@ -104,12 +105,19 @@ void AngleMeasurement::onPlotMouseRelease(QMouseEvent *event, int segmentsNeeded
             return;
         }
         Q_EMIT stopSelection();
-        Q_EMIT statusText(QStringLiteral("Расположите значение"));
         placingLabel = true;
+        Q_EMIT statusText(kPlaceLabelPrompt);
         plot()->setSelectionMarkerVisible(false);
         plot()->replot(QCustomPlot::rpRefreshHint);
         return;
     }
+    finishPlacing();
+}
+
+void AngleMeasurement::finishPlacing()
+{
+    if (isFinished())
+        return;
     finishMeasurement();
     Q_EMIT statusText(m_name + ": " + valueText());
     Q_EMIT measumentFinished();
@@ -130,7 +138,7 @@ void AngleMeasurement::drawAngle(const QPointF &vertex, const QPointF &dir1, con
     DimensionItems::setLine(sideLines[0], a.side1);
     DimensionItems::setLine(sideLines[1], a.side2);
     setItemsVisible(true);
-    Q_EMIT statusText(m_name + ": " + valueText());
+    showValueStatus(m_name + ": " + valueText());
 }
 
 void AngleMeasurement::setArcGeometry(const QPointF &topLeft, const QPointF &bottomRight, int startAngle, int spanAngle)

@@ -27,13 +27,13 @@ public:
     void setHighlighted(bool on) override;
     void updateSettings() override;
     double nominal() const override;
+    void finishPlacing() override;
 
     QCPItemLine *sideLines[2] = { nullptr, nullptr };
     QCPItemArc *arc = nullptr;
     QCPItemText *label = nullptr;
     double angle = 0;
     bool decimalAngles = false;
-    bool placingLabel = false;
 
 protected:
     // Computes the angle between the two directions at the vertex and draws

@@ -94,9 +94,25 @@ std::unique_ptr<PickedPoint> ClickDistaceMeasurement::pointUnderMarker() const
     return point;
 }
 
+std::unique_ptr<PickedPoint> ClickDistaceMeasurement::pointUnderPress() const
+{
+    auto point = std::make_unique<PickedPoint>();
+    if (PlotWidget *p = plot()) {
+        point->index = p->pressedDataIndex();
+        point->curve = p->pressedCurve();
+    }
+    return point;
+}
+
 bool ClickDistaceMeasurement::isLeftButton(QMouseEvent *event)
 {
     return event->button() == Qt::LeftButton;
+}
+
+bool ClickDistaceMeasurement::isDragRelease(QMouseEvent *event) const
+{
+    const PlotWidget *p = plot();
+    return p && isLeftButton(event) && p->releaseEndsDrag(event->pos());
 }
 
 void ClickDistaceMeasurement::pickAndFinish(std::unique_ptr<PickedPoint> &slot)
@@ -162,7 +178,7 @@ void ClickAxisLine::updateLine()
 
 void ClickAxisLine::onPlotMouseRelease(QMouseEvent *event)
 {
-    if (isLeftButton(event))
+    if (isLeftButton(event) && !isDragRelease(event))
         pickAndFinish(firstPoint);
 }
 
@@ -237,14 +253,17 @@ void ClickDoubleLine::onPlotMouseRelease(QMouseEvent *event)
 {
     if (!isLeftButton(event))
         return;
+    const bool drag = isDragRelease(event);
     if (pickedCount == 1) {
         // A second point at the first one's key gives no finite line.
-        if (curvePointAt(pointUnderMarker().get()).x() != curvePointAt(firstPoint.get()).x())
+        if (!drag && curvePointAt(pointUnderMarker().get()).x() != curvePointAt(firstPoint.get()).x())
             pickAndFinish(secondPoint);
         return;
     }
     pickedCount += 1;
-    firstPoint = pointUnderMarker();
+    firstPoint = drag ? pointUnderPress() : pointUnderMarker();
+    if (drag && curvePointAt(pointUnderMarker().get()).x() != curvePointAt(firstPoint.get()).x())
+        pickAndFinish(secondPoint);
 }
 
 void ClickDoubleLine::previewLine(QMouseEvent *)
@@ -273,7 +292,7 @@ void ClickPoint::calculate()
 
 void ClickPoint::onPlotMouseRelease(QMouseEvent *event)
 {
-    if (isLeftButton(event))
+    if (isLeftButton(event) && !isDragRelease(event))
         pickAndFinish(firstPoint);
 }
 
@@ -304,15 +323,20 @@ void MiddlePoint::onPlotMouseRelease(QMouseEvent *event)
 {
     if (!isLeftButton(event))
         return;
-    if (pickedCount == 1) {
-        secondPoint = pointUnderMarker();
-        calculate();
-        finishMeasurement();
-        makeReperPointsPickable();
-        Q_EMIT measumentFinished();
+    const bool drag = isDragRelease(event);
+    if (pickedCount == 0) {
+        pickedCount += 1;
+        firstPoint = drag ? pointUnderPress() : pointUnderMarker();
+        if (!drag) {
+            Q_EMIT statusText(QStringLiteral("Укажите вторую точку"));
+            return;
+        }
+    } else if (drag) {
         return;
     }
-    pickedCount += 1;
-    firstPoint = pointUnderMarker();
-    Q_EMIT statusText(QStringLiteral("Укажите вторую точку"));
+    secondPoint = pointUnderMarker();
+    calculate();
+    finishMeasurement();
+    makeReperPointsPickable();
+    Q_EMIT measumentFinished();
 }

@@ -135,9 +135,10 @@ bool ComparePlaneDXF::importDrawing(QWidget *dialogParent)
     if (path.isEmpty())
         return false; // cancelled
     DxfDrawing read;
-    const DxfReadStatus status = readDxfFile(path, unitFactor, &read);
+    DxfParseError malformed;
+    const DxfReadStatus status = readDxfFile(path, unitFactor, &read, &malformed);
     if (status != DxfReadStatus::Ok) {
-        const QString message = dxfReadErrorText(status, path);
+        const QString message = dxfReadErrorText(status, path, malformed);
         logger.log(Logger::ERROR, message.toStdString());
         Prompts::instance().warning(dialogParent, kCaption, message);
         return false;

@@ -4,6 +4,7 @@
 #include "measurements/circlegeometry.h"
 #include "measurements/dimensionitems.h"
 #include "measurements/displayunit.h"
+#include "plot/plotlabel.h"
 #include "plot/plotwidget.h"
 #include "settings/common.h"
 #include "settings/logger.h"
@@ -37,7 +38,6 @@ CurvatureMeasurement::CurvatureMeasurement(int type, PlotWidget *plot, const QSt
     , circle(nullptr)
     , label(nullptr)
     , radius(0)
-    , placingLabel(false)
     , caption(name)
 {
     createItems();
@@ -64,7 +64,7 @@ void CurvatureMeasurement::createItems()
     radiusLine->setHead(QCPLineEnding(QCPLineEnding::esSpikeArrow, 8, 10, false));
     circle = new QCPItemEllipse(p);
     circle->setPen(Common::kBlackPen);
-    label = new QCPItemText(p);
+    label = new PlotLabel(p);
     label->setFont(Common::kMonospaceFont);
     for (QCPAbstractItem *item : { static_cast<QCPAbstractItem *>(label), static_cast<QCPAbstractItem *>(circle),
              static_cast<QCPAbstractItem *>(radiusLine) }) {
@@ -136,8 +136,8 @@ void CurvatureMeasurement::onPlotMouseRelease(QMouseEvent *event, int segmentsNe
         }
         Q_EMIT stopSelection();
         if (isMeasurement) {
-            Q_EMIT statusText(QStringLiteral("Расположите значение"));
             placingLabel = true;
+            Q_EMIT statusText(kPlaceLabelPrompt);
             p->setSelectionMarkerVisible(false);
             p->replot(QCustomPlot::rpRefreshHint);
         } else {
@@ -149,6 +149,14 @@ void CurvatureMeasurement::onPlotMouseRelease(QMouseEvent *event, int segmentsNe
         }
         return;
     }
+    finishPlacing();
+}
+
+void CurvatureMeasurement::finishPlacing()
+{
+    PlotWidget *p = plot();
+    if (isFinished() || !p)
+        return;
     finishMeasurement();
     Q_EMIT statusText(name() + QStringLiteral(": ") + valueText());
     Q_EMIT measumentFinished();
@@ -172,7 +180,7 @@ void CurvatureMeasurement::drawCircle(QPointF centre, double r)
     radiusLine->end->setCoords(
         float(centre.x() + double(towards.x() * length)), float(centre.y() + double(towards.y() * length)));
     setItemsVisible(true);
-    Q_EMIT statusText(name() + QStringLiteral(": ") + valueText());
+    showValueStatus(name() + QStringLiteral(": ") + valueText());
 }
 
 void CurvatureMeasurement::setCircle(QPointF centre, double r)

@@ -31,6 +31,7 @@ public:
     void updateSelectionMarker() override;
     void setHighlighted(bool on) override;
     void updateSettings() override;
+    void finishPlacing() override;
 
     // Draws a measured circle: centre point, circle, radius line towards the
     // label, label with the value.
@@ -44,7 +45,6 @@ public:
     QCPItemText *label;
     // The shown radius in display units.
     double radius;
-    bool placingLabel;
     QString caption;
     // "мм", "мкм" or "нм", the display unit of radius.
     QString unitSuffix;

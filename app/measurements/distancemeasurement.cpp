@@ -2,6 +2,7 @@
 
 #include "measurements/dimensionitems.h"
 #include "measurements/displayunit.h"
+#include "plot/plotlabel.h"
 #include "plot/plotwidget.h"
 #include "settings/common.h"
 #include "settings/settings.h"
@@ -57,7 +58,7 @@ void DistanceMeasurement::createItems()
     const QCPLineEnding arrow(QCPLineEnding::esLineArrow, 8, 10, false);
     dimensionLine->setHead(arrow);
     dimensionLine->setTail(arrow);
-    label = new QCPItemText(p);
+    label = new PlotLabel(p);
     label->setFont(Common::kMonospaceFont);
     DimensionItems::moveToOverlay({ extensionLines[0], extensionLines[1], dimensionLine, label });
     setHighlighted(true);
@@ -161,7 +162,7 @@ void DistanceMeasurement::onPlotMouseRelease(QMouseEvent *event, bool releaseCom
     if (event->button() != Qt::LeftButton)
         return;
     if (placingLabel) {
-        finish();
+        finishPlacing();
         return;
     }
     // The two-line kinds open their second segment on the first release; the
@@ -173,15 +174,15 @@ void DistanceMeasurement::onPlotMouseRelease(QMouseEvent *event, bool releaseCom
     if (releaseCompletes)
         pointsComplete();
     else
-        pickPoint(clickCount);
+        pickPoint(clickCount, event->pos());
 }
 
-void DistanceMeasurement::pickPoint(int clickCount)
+void DistanceMeasurement::pickPoint(int clickCount, const QPoint &releasedAt)
 {
     if (Settings::instance().preferenses.alternative_measurement)
         pickByClicks(clickCount);
     else
-        pickBySegment();
+        pickBySegment(releasedAt);
 }
 
 void DistanceMeasurement::pickByClicks(int clickCount)
@@ -196,14 +197,21 @@ void DistanceMeasurement::pickByClicks(int clickCount)
     pointsComplete();
 }
 
-void DistanceMeasurement::pickBySegment()
+void DistanceMeasurement::pickBySegment(const QPoint &releasedAt)
 {
     const PickedPoint p = pointUnderCursor();
+    const PlotWidget *plot = this->plot();
+    const bool drag = plot && plot->releaseEndsDrag(releasedAt);
     if (clickStage == 0) {
-        setPoint(firstPoint, p);
+        // A drag picks its press point first and its release point second.
+        setPoint(firstPoint, drag ? PickedPoint { plot->pressedDataIndex(), plot->pressedCurve() } : p);
         pickedCount += 1;
         addSegment();
         clickStage += 1;
+        if (!drag)
+            return;
+    } else if (drag) {
+        // One point is left to pick: a drag would have to drop one of its ends.
         return;
     }
     setPoint(secondPoint, p);
@@ -213,14 +221,16 @@ void DistanceMeasurement::pickBySegment()
 void DistanceMeasurement::pointsComplete()
 {
     Q_EMIT stopSelection();
-    Q_EMIT statusText(QStringLiteral("Расположите значение"));
-    plot()->setSelectionMarkerVisible(false);
     placingLabel = true;
+    Q_EMIT statusText(kPlaceLabelPrompt);
+    plot()->setSelectionMarkerVisible(false);
     plot()->replot(QCustomPlot::rpRefreshHint);
 }
 
-void DistanceMeasurement::finish()
+void DistanceMeasurement::finishPlacing()
 {
+    if (isFinished())
+        return;
     finishMeasurement();
     plot()->setSelectionMarkerVisible(true);
     Q_EMIT measumentFinished();
@@ -256,7 +266,7 @@ void DistanceMeasurement::showDimension(const Dimension &d)
     labelAlignment = d.labelAlignment;
     placeLabel(valueText(), d.labelPosition, d.labelRotation, d.labelAlignment);
     setItemsVisible(true);
-    Q_EMIT statusText(m_name + ": " + valueText());
+    showValueStatus(m_name + ": " + valueText());
 }
 
 void DistanceMeasurement::calculateTwoLineHeight(LineSide side)

@@ -19,8 +19,10 @@ class QMouseEvent;
 //
 // Picking: the points follow the plot's selection marker; releases fix them
 // (by clicks or, in the alternative mode, one release) or the kind completes
-// on the release after its segments. Then the label is placed with one more
-// click, which finishes the measurement.
+// on the release after its segments. A drag picks the points under its press
+// and its release while both points are still to pick, and is ignored once
+// the first is. Then the label is placed with one more click, which finishes
+// the measurement.
 class DistanceMeasurement : public Measurement {
     Q_OBJECT
 public:
@@ -38,6 +40,7 @@ public:
     void updateSelectionMarker() override;
     void setHighlighted(bool on) override;
     void updateSettings() override;
+    void finishPlacing() override;
 
     // The point the kind takes as the one under the cursor.
     virtual PickedPoint pointUnderCursor() const;
@@ -51,7 +54,6 @@ public:
     QCPItemLine *dimensionLine = nullptr;
     QCPItemText *label = nullptr;
     int clickStage = 0;
-    bool placingLabel = false;
 
 protected:
     // (key, value) of the picked data point; (0, 0) when there is none.
@@ -77,11 +79,10 @@ private:
     void createItems();
     void trackPickedPoint(int clickCount);
     void onPlotMouseRelease(QMouseEvent *event, bool releaseCompletes, int clickCount);
-    void pickPoint(int clickCount);
+    void pickPoint(int clickCount, const QPoint &releasedAt);
     void pickByClicks(int clickCount);
-    void pickBySegment();
+    void pickBySegment(const QPoint &releasedAt);
     void pointsComplete();
-    void finish();
 
     QString m_name;
 };

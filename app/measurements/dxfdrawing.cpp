@@ -100,6 +100,7 @@ public:
     {
         if (m_p >= m_end)
             return false;
+        ++m_number;
         const char *b = m_p;
         const char *e = static_cast<const char *>(memchr(m_p, '\n', size_t(m_end - m_p)));
         if (!e)
@@ -113,9 +114,13 @@ public:
         return true;
     }
 
+    // The number of the line last returned, counted from 1.
+    int lineNumber() const { return m_number; }
+
 private:
     const char *m_p;
     const char *m_end;
+    int m_number = 0;
 };
 
 // A group code line: an integer of at most six digits, maybe negative.
@@ -138,6 +143,37 @@ bool parseGroupCode(const QByteArray &line, int *code)
 bool sane(double v)
 {
     return std::isfinite(v) && std::abs(v) <= kMaxDxfValue;
+}
+
+// The text of a file's line as the operator's message quotes it: printable
+// characters only, and not too many of them.
+QString quoted(const QByteArray &text)
+{
+    constexpr int kMaxQuoted = 40;
+    QString shown = QString::fromUtf8(text.left(kMaxQuoted));
+    for (QChar &c : shown)
+        if (!c.isPrint())
+            c = QLatin1Char('?');
+    if (text.size() > kMaxQuoted)
+        shown += QStringLiteral("…");
+    return QStringLiteral("«") + shown + QStringLiteral("»");
+}
+
+// What is wrong with a number read for group code `code`; empty when nothing.
+QString numberProblem(int code, const QByteArray &text, bool parsed, double v)
+{
+    const QString where = QStringLiteral(" (код %1)").arg(code);
+    if (!parsed)
+        return quoted(text) + QStringLiteral(" не является числом") + where;
+    if (!std::isfinite(v))
+        return quoted(text) + QStringLiteral(" не является конечным числом") + where;
+    if (std::abs(v) > kMaxDxfValue) {
+        const bool coordinate = code == 10 || code == 20 || code == 11 || code == 21;
+        return (coordinate ? QStringLiteral("координата ") : QStringLiteral("число ")) + quoted(text)
+            + QStringLiteral(" по модулю больше %1").arg(QLocale().toString(kMaxDxfValue, 'f', 0))
+            + (coordinate ? QStringLiteral(" мм") : QString()) + where;
+    }
+    return QString();
 }
 
 // Where each code the entities read keeps its last value.
@@ -191,7 +227,8 @@ public:
         m_firstBadVertex = -1;
     }
 
-    void add(int code, const QByteArray &value)
+    // The value of a pair; line is the value's line in the text.
+    void add(int code, const QByteArray &value, int line)
     {
         if (!m_active)
             return;
@@ -205,14 +242,20 @@ public:
         bool ok = false;
         double v = value.toDouble(&ok);
         if (!ok)
-            v = 0; // a value that is not a number reads as 0, like a missing one
+            v = 0;
         m_seen[slot] = true;
         m_values[slot] = v;
+        m_lines[slot] = line;
+        // Only a value the entity turns out to use refuses the drawing: what
+        // is wrong is noted here and reported when it is used.
+        m_problems[slot] = ok && sane(v) ? QString() : numberProblem(code, value, ok, v);
         if (code == 10 || code == 20) {
             // A bad coordinate spoils a polyline only when it belongs to one
             // of the vertices its count takes: note where it came.
-            if (!sane(v) && m_firstBadVertex < 0)
+            if (!m_problems[slot].isEmpty() && m_firstBadVertex < 0) {
                 m_firstBadVertex = m_vertexCount;
+                m_firstBadVertexError = { line, m_problems[slot] };
+            }
             if (code == 10) {
                 m_vertexX = v;
             } else {
@@ -243,6 +286,8 @@ public:
     }
 
     bool tooMany() const { return m_tooMany; }
+    // The first value of a drawn entity that refused the text.
+    const DxfParseError &error() const { return m_error; }
 
 private:
     enum Subclass { kLine = 1, kCircle = 2, kArc = 4, kEllipse = 8, kPolyline = 16 };
@@ -265,16 +310,24 @@ private:
         return 0;
     }
 
-    // The last value of a code (0 when it did not occur), checked for bounds.
+    // The last value of a code (0 when it did not occur); one that does not
+    // parse or lies out of bounds refuses the text.
     double last(int code)
     {
         const int slot = valueSlot(code);
         if (!m_seen[slot])
             return 0.0;
-        const double v = m_values[slot];
-        if (!sane(v))
-            m_bad = true;
-        return v;
+        if (!m_problems[slot].isEmpty())
+            refuse({ m_lines[slot], m_problems[slot] });
+        return m_values[slot];
+    }
+
+    // Of the entity's bad values, the one on the earliest line is reported.
+    void refuse(const DxfParseError &error)
+    {
+        m_bad = true;
+        if (!m_error.isError() || error.line < m_error.line)
+            m_error = error;
     }
 
     // Room for n more entities within the bound.
@@ -332,8 +385,10 @@ private:
             return;
         const bool counted = count > 0;
         const qint64 taken = counted ? std::min(m_vertexCount, qint64(std::ceil(count))) : m_vertexCount;
-        if (m_firstBadVertex >= 0 && (!counted || double(m_firstBadVertex) < count))
+        if (m_firstBadVertex >= 0 && (!counted || double(m_firstBadVertex) < count)) {
+            refuse(m_firstBadVertexError);
             return;
+        }
         const bool closed = (qint64(flagsValue) & 1) && taken >= 3;
         const qint64 edges = std::max<qint64>(taken - 1, 0) + (closed ? 1 : 0);
         if (!room(edges))
@@ -358,26 +413,37 @@ private:
     int m_subclasses = 0;
     bool m_seen[kValueSlots] = {};
     double m_values[kValueSlots] = {};
+    int m_lines[kValueSlots] = {};
+    QString m_problems[kValueSlots];
     QVector<QPointF> m_vertices;
     qint64 m_vertexCount = 0; // vertices read, kept or not
     double m_vertexX = 0;
     qint64 m_firstBadVertex = -1;
+    DxfParseError m_firstBadVertexError;
+    DxfParseError m_error;
 };
 
 } // namespace
 
-DxfDrawing parseDxf(const QByteArray &bytes, double unitFactor, bool *tooMany)
+DxfDrawing parseDxf(const QByteArray &bytes, double unitFactor, bool *tooMany, DxfParseError *error)
 {
     DxfDrawing drawing;
     EntityReader entity(unitFactor, &drawing);
     LineReader lines(bytes);
     bool inEntities = false;
     bool sectionStarts = false;
+    DxfParseError refused;
     QByteArray codeLine, value;
     int code = 0;
-    // A line that is not a group code ends the reading: past it the pairs
-    // cannot be told apart. A code without its value line ends it too.
-    while (lines.next(&codeLine) && parseGroupCode(codeLine, &code) && lines.next(&value)) {
+    // Past a line that is no group code the pairs cannot be told apart: the
+    // text is refused. A code without its value line ends the reading.
+    while (lines.next(&codeLine)) {
+        if (!parseGroupCode(codeLine, &code)) {
+            refused = { lines.lineNumber(), quoted(codeLine) + QStringLiteral(" не является кодом группы") };
+            break;
+        }
+        if (!lines.next(&value))
+            break;
         if (!inEntities) {
             if (code == 0)
                 sectionStarts = value == "SECTION";
@@ -389,20 +455,26 @@ DxfDrawing parseDxf(const QByteArray &bytes, double unitFactor, bool *tooMany)
         }
         if (code == 0) {
             entity.finish();
-            if (value == "ENDSEC" || value == "EOF" || entity.tooMany())
+            if (value == "ENDSEC" || value == "EOF" || entity.tooMany() || entity.error().isError())
                 break;
             entity.start();
         } else {
-            entity.add(code, value);
+            entity.add(code, value, lines.lineNumber());
         }
     }
     entity.finish(); // an entity cut off by the end keeps what was read
+    if (!refused.isError())
+        refused = entity.error();
+    if (refused.isError())
+        drawing.clear();
     if (tooMany)
         *tooMany = entity.tooMany();
+    if (error)
+        *error = refused;
     return drawing;
 }
 
-DxfReadStatus readDxfFile(const QString &path, double unitFactor, DxfDrawing *drawing)
+DxfReadStatus readDxfFile(const QString &path, double unitFactor, DxfDrawing *drawing, DxfParseError *error)
 {
     // Drawings are text files of a few megabytes; a larger file is not read.
     constexpr qint64 kMaxFileSize = qint64(256) << 20;
@@ -415,7 +487,13 @@ DxfReadStatus readDxfFile(const QString &path, double unitFactor, DxfDrawing *dr
     if (file.error() != QFileDevice::NoError)
         return DxfReadStatus::CannotRead;
     bool tooMany = false;
-    DxfDrawing read = parseDxf(bytes, unitFactor, &tooMany);
+    DxfParseError malformed;
+    DxfDrawing read = parseDxf(bytes, unitFactor, &tooMany, &malformed);
+    if (malformed.isError()) {
+        if (error)
+            *error = malformed;
+        return DxfReadStatus::Malformed;
+    }
     if (tooMany)
         return DxfReadStatus::TooManyEntities;
     if (read.isEmpty())
@@ -424,7 +502,7 @@ DxfReadStatus readDxfFile(const QString &path, double unitFactor, DxfDrawing *dr
     return DxfReadStatus::Ok;
 }
 
-QString dxfReadErrorText(DxfReadStatus status, const QString &path)
+QString dxfReadErrorText(DxfReadStatus status, const QString &path, const DxfParseError &error)
 {
     const QString name = QDir::toNativeSeparators(path);
     switch (status) {
@@ -437,6 +515,9 @@ QString dxfReadErrorText(DxfReadStatus status, const QString &path)
     case DxfReadStatus::TooManyEntities:
         return QStringLiteral("В файле %1 больше %2 элементов чертежа: такой чертёж не загружается")
             .arg(name, QLocale().toString(kMaxDxfEntities));
+    case DxfReadStatus::Malformed:
+        return QStringLiteral("Чертёж %1 не загружен: в строке %2 %3")
+            .arg(name, QString::number(error.line), error.cause);
     case DxfReadStatus::Ok:
         break;
     }

@@ -62,12 +62,20 @@ double cosDegrees(double degrees);
 double sinDegrees(double degrees);
 
 // The largest magnitude a number of a drawing may have in the file (its units
-// are millimetres); entities with a larger or non-finite number are skipped.
+// are millimetres); a drawing with a larger or non-finite number is refused.
 constexpr double kMaxDxfValue = 1e7;
 
 // The most entities a drawing may hold, far above any part's drawing: a text
 // that makes more is refused whole, so that its memory stays bounded.
 constexpr int kMaxDxfEntities = 100000;
+
+// Why a DXF text was refused: the line (counted from 1) and the cause, in
+// words for the operator. line is 0 while nothing is wrong.
+struct DxfParseError {
+    int line = 0;
+    QString cause;
+    bool isError() const { return line > 0; }
+};
 
 // The entities of the ENTITIES section of a DXF text: lines, circles, arcs,
 // ellipses and lightweight polylines (one line entity per edge). Every length
@@ -75,13 +83,20 @@ constexpr int kMaxDxfEntities = 100000;
 // value pairs strictly; whatever the bytes, it ends without reading past them.
 // A text that makes more than kMaxDxfEntities entities gives an empty drawing
 // and sets *tooMany; reading stops as soon as it is known.
-DxfDrawing parseDxf(const QByteArray &bytes, double unitFactor, bool *tooMany = nullptr);
+// A group code line that is no code, or a number of a drawn entity that does
+// not parse, is not finite or lies beyond kMaxDxfValue, refuses the whole
+// text: the drawing is empty and *error names the line and the cause.
+DxfDrawing parseDxf(
+    const QByteArray &bytes, double unitFactor, bool *tooMany = nullptr, DxfParseError *error = nullptr);
 
-enum class DxfReadStatus { Ok, CannotOpen, CannotRead, NoEntities, TooManyEntities };
-// Reads the file at path into *drawing (which is left alone unless Ok).
-DxfReadStatus readDxfFile(const QString &path, double unitFactor, DxfDrawing *drawing);
-// The operator's text for a failed read, naming the file.
-QString dxfReadErrorText(DxfReadStatus status, const QString &path);
+enum class DxfReadStatus { Ok, CannotOpen, CannotRead, NoEntities, TooManyEntities, Malformed };
+// Reads the file at path into *drawing (which is left alone unless Ok). A
+// Malformed text's line and cause go to *error.
+DxfReadStatus readDxfFile(
+    const QString &path, double unitFactor, DxfDrawing *drawing, DxfParseError *error = nullptr);
+// The operator's text for a failed read, naming the file (and, for a
+// malformed text, the line and the cause).
+QString dxfReadErrorText(DxfReadStatus status, const QString &path, const DxfParseError &error = DxfParseError());
 
 // Where the registration markers of one entity go: a line 2 at its ends and
 // 10 along it; a circle or an ellipse 4 at its extremes and 22 around it; an

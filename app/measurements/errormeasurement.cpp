@@ -5,6 +5,7 @@
 #include "measurements/displayunit.h"
 #include "measurements/dxffit.h"
 #include "plot/errorgraph.h"
+#include "plot/plotlabel.h"
 #include "plot/plotwidget.h"
 #include "settings/common.h"
 #include "settings/logger.h"
@@ -89,7 +90,7 @@ void ErrorMeasurement::updateUnitSuffix()
 
 void ErrorMeasurement::createLabel()
 {
-    label = new QCPItemText(plot());
+    label = new PlotLabel(plot());
     label->setFont(Common::kMonospaceFont);
     label->setLayer(QStringLiteral("background"));
 }
@@ -112,20 +113,29 @@ void ErrorMeasurement::onPlotMouseRelease(QMouseEvent *event)
     if (!p)
         return;
     if (placingLabel) {
-        p->setSelectionMarkerVisible(true);
-        finishMeasurement();
-        Q_EMIT measumentFinished();
-        Q_EMIT statusText(caption + QStringLiteral(": ") + valueText());
+        finishPlacing();
         return;
     }
     if (segmentCount() == segmentsNeeded) {
         Q_EMIT stopSelection();
         placingLabel = true;
+        Q_EMIT statusText(kPlaceLabelPrompt);
         p->setSelectionMarkerVisible(false);
         p->replot(QCustomPlot::rpRefreshHint);
     }
     if (segmentCount() < segmentsNeeded)
         addSegment();
+}
+
+void ErrorMeasurement::finishPlacing()
+{
+    PlotWidget *p = plot();
+    if (isFinished() || !p)
+        return;
+    p->setSelectionMarkerVisible(true);
+    finishMeasurement();
+    Q_EMIT measumentFinished();
+    Q_EMIT statusText(caption + QStringLiteral(": ") + valueText());
 }
 
 void ErrorMeasurement::updateGraphFrame()
@@ -266,7 +276,7 @@ void RMSEMeasurement::calculate()
     setGraphPoints(first, end);
     showDeviationGraph(residuals.keys, residuals.values, lowestY - baselineY);
     placeLabelOnBaseline();
-    Q_EMIT statusText(caption + QStringLiteral(": ") + valueText());
+    showValueStatus(caption + QStringLiteral(": ") + valueText());
     label->setVisible(true);
 }
 
@@ -333,6 +343,6 @@ void ErrorPlane::calculate()
     errorValue = sum / distances.values.size();
     showDeviationGraph(distances.keys, distances.values, lowestY - baselineY);
     placeLabelOnBaseline();
-    Q_EMIT statusText(caption + QStringLiteral(": ") + valueText());
+    showValueStatus(caption + QStringLiteral(": ") + valueText());
     label->setVisible(true);
 }

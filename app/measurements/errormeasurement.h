@@ -20,8 +20,8 @@ extern const QString kCircle; // "Отклонение от окружности
 // mouse, a graph of the deviation along the stretch.
 //
 // Placing: with the segments the kind needs selected, the next left release
-// stops the selection and the graph follows the cursor's height; the release
-// after that finishes.
+// stops the selection, asks for the value's place, and the graph follows the
+// cursor's height; the release after that finishes.
 class ErrorMeasurement : public Measurement {
     Q_OBJECT
 public:
@@ -36,6 +36,7 @@ public:
     void updateSelectionMarker() override;
     void updateSettings() override;
     double tolerance() const override { return 5.0; }
+    void finishPlacing() override;
 
     void updateUnitSuffix();
     // Selection ends, lowest selected point and baseline from the segments and
@@ -63,7 +64,6 @@ public:
     ErrorGraph *graph = nullptr;
     QString unitSuffix;
     QCPItemText *label = nullptr;
-    bool placingLabel = false;
     int segmentsNeeded = 1;
     double lowestY = 0;
     double baselineY = 0;

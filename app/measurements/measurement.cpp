@@ -9,6 +9,7 @@
 #include <cmath>
 
 int Measurement::idCounter = 0;
+const QString Measurement::kPlaceLabelPrompt = QStringLiteral("Расположите значение");
 
 namespace {
 
@@ -62,6 +63,22 @@ double Measurement::nominal() const
 double Measurement::tolerance() const
 {
     return 1.0;
+}
+
+void Measurement::finishPlacing()
+{
+    if (finished)
+        return;
+    finishMeasurement();
+    Q_EMIT measumentFinished();
+}
+
+void Measurement::showValueStatus(const QString &text)
+{
+    if (placingLabel && !finished)
+        Q_EMIT statusText(text + QStringLiteral(". ") + kPlaceLabelPrompt);
+    else
+        Q_EMIT statusText(text);
 }
 
 QPointF Measurement::labelPosition() const

@@ -62,6 +62,11 @@ public:
     virtual void updateSettings();
     virtual double nominal() const;
     virtual double tolerance() const;
+    // Ends placing with the label where it stands now, as the kind's own
+    // placing click does. The manager calls it for a measurement that has all
+    // it measures (placingLabel set) when the operator turns to another tool,
+    // so that a value already shown is kept. The base finishes and announces.
+    virtual void finishPlacing();
 
     int type() const { return m_type; }
     int id() const { return m_id; }
@@ -104,6 +109,9 @@ public:
     // Process-wide id source: ids start at 1 and are never reused.
     static int idCounter;
 
+    // The status bar's request to place the value.
+    static const QString kPlaceLabelPrompt;
+
     // Additional-geometry elements (kinds 22 to 29 and 32) set this to false.
     bool isMeasurement;
     QVector<SegmentSelection> segments;
@@ -115,6 +123,8 @@ public:
     QList<QMetaObject::Connection> connections;
     bool finished;
     QList<ReperPoint *> reperPoints;
+    // Everything is measured; only the value's place is still to be clicked.
+    bool placingLabel = false;
 
 Q_SIGNALS:
     void stopSelection();
@@ -131,6 +141,10 @@ public Q_SLOTS:
     void onSegmentSelected(QCPDataRange r, QCPCurve *curve);
 
 protected:
+    // Announces the value for the status bar; while the label is being placed
+    // the request to place it stays beside the value.
+    void showValueStatus(const QString &text);
+
     // While placing: the label follows the cursor, the kind recalculates, the
     // plot is replotted and measumentChanged() is emitted.
     void onPlotMouseMove(QMouseEvent *event);

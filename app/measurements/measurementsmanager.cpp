@@ -118,7 +118,7 @@ void MeasurementsManager::setKind(
     this->parameter = parameter;
     if (current) {
         if (newKind != kind && !current->isFinished())
-            dropCurrent();
+            settleCurrent();
         else
             current->updateSelectionMarker();
     }
@@ -226,9 +226,8 @@ void MeasurementsManager::releaseCurrent()
         delete m;
 }
 
-void MeasurementsManager::dropCurrent()
+void MeasurementsManager::deleteAnnounced(QPointer<Measurement> m)
 {
-    QPointer<Measurement> m = current.data();
     if (!m)
         return;
     const int id = m->id();
@@ -239,8 +238,25 @@ void MeasurementsManager::dropCurrent()
     if (current == m)
         current = nullptr;
     delete m.data();
+}
+
+void MeasurementsManager::dropCurrent()
+{
+    if (!current)
+        return;
+    deleteAnnounced(current.data());
     // Its prompt no longer asks for anything.
     Q_EMIT statusText(QString());
+}
+
+void MeasurementsManager::settleCurrent()
+{
+    if (!current || current->isFinished())
+        return;
+    if (current->placingLabel)
+        current->finishPlacing();
+    if (current && !current->isFinished())
+        dropCurrent();
 }
 
 void MeasurementsManager::cancelCurrent()
@@ -276,9 +292,31 @@ void MeasurementsManager::removeMeasurement(int id)
     measurements.removeOne(m);
     if (current == m)
         current = nullptr;
-    if (m->name() == MeasurementCaption::kDrawing)
+    if (m->name() == MeasurementCaption::kDrawing) {
+        // The plot's drawing goes with any comparison element; nothing is
+        // left to measure the deviations against.
+        removeDrawingDeviations();
         Q_EMIT enableButton(false);
+    }
     delete m;
+}
+
+void MeasurementsManager::removeDrawingDeviations()
+{
+    QList<QPointer<Measurement>> deviations;
+    for (Measurement *m : qAsConst(measurements))
+        if (m->type() == ERROR_PLANE)
+            deviations << m;
+    if (current && current->type() == ERROR_PLANE && !measurements.contains(current))
+        deviations << current;
+    bool wasPlaced = false;
+    for (const QPointer<Measurement> &m : qAsConst(deviations)) {
+        wasPlaced = wasPlaced || (m && current == m && !m->isFinished());
+        deleteAnnounced(m);
+    }
+    // The stretch the one being placed had selected is no longer shown.
+    if (wasPlaced)
+        enableSegmentSelectionForKind();
 }
 
 void MeasurementsManager::recalculateAll()
@@ -340,8 +378,8 @@ void MeasurementsManager::addEquidistant(int id, E_MEASUREMENTS lineKind, double
     // The copy replaces the current measurement: an unfinished one is dropped
     // as a change of kind drops it, a finished unlisted one is deleted.
     if (current && !current->isFinished())
-        dropCurrent();
-    else if (current)
+        settleCurrent();
+    if (current)
         releaseCurrent();
 
     current = copier.create(plot, coefficients);

@@ -40,11 +40,14 @@ public:
     // The window's traces; their curves are the plot's first curves.
     void setTraces(const QVector<AbstractTrace *> &traces);
     // Arms the kind the next press creates. An unfinished measurement of
-    // another kind is dropped.
+    // another kind is finished in place when only its label was left to
+    // place, and dropped otherwise.
     void setKind(E_MEASUREMENTS kind, bool keepInList, bool pickReperPoints, const QString &parameter);
     // The first listed measurement with that id, or null.
     Measurement *measurementById(int id) const;
-    // Unlists and deletes that measurement; an unknown id does nothing.
+    // Unlists and deletes that measurement; an unknown id does nothing. The
+    // deviations from a drawing go with the drawing ("Чертёж DXF"), each
+    // announced with deleteMeasurement first.
     void removeMeasurement(int id);
     // Lists a copy of the listed line element id, shifted by distance
     // (kind 24, 25 or 26: the line kind of the element's caption).
@@ -87,9 +90,19 @@ private:
     void createMeasurement(QWidget *parentWidget);
     void attachCurrent(bool list);
     void recalculateAll();
-    // Announces the unfinished current measurement with deleteMeasurement,
-    // then makes sure it is unlisted and deleted, once.
+    // Announces the measurement with deleteMeasurement, then makes sure it is
+    // unlisted and deleted, once (and no longer current).
+    void deleteAnnounced(QPointer<Measurement> m);
+    // deleteAnnounced for the unfinished current measurement; its prompt is
+    // cleared.
     void dropCurrent();
+    // The operator turns away from an unfinished current measurement: one
+    // that has all it measures, its value shown and only its place left to
+    // click, is finished where its label stands; one still missing a point or
+    // a stretch is dropped.
+    void settleCurrent();
+    // Drops or removes every deviation measured against the plot's drawing.
+    void removeDrawingDeviations();
     // Forgets the current measurement; deletes it when it is not listed.
     void releaseCurrent();
     void enableSegmentSelectionForKind();

@@ -69,7 +69,7 @@ void RadiusDisplacementErrorMeasurement::placeCircleLabel(QPointF centre, double
         Qt::AlignTop | Qt::AlignHCenter);
     circle->setVisible(true);
     label->setVisible(true);
-    Q_EMIT statusText(name() + QStringLiteral(": ") + valueText());
+    showValueStatus(name() + QStringLiteral(": ") + valueText());
 }
 
 bool RadiusDisplacementErrorMeasurement::fitRange(

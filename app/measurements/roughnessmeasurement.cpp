@@ -4,6 +4,7 @@
 #include "algos/profileutils.h"
 #include "measurements/dimensionitems.h"
 #include "plot/curveregistry.h"
+#include "plot/plotlabel.h"
 #include "plot/plotwidget.h"
 #include "settings/common.h"
 #include "settings/logger.h"
@@ -81,7 +82,7 @@ void RoughnessMeasurement::createItems()
         line->setPen(Common::kBlackPen);
     dimensionLine->setHead(QCPLineEnding(QCPLineEnding::esLineArrow, 8, 10, false));
     dimensionLine->setTail(QCPLineEnding(QCPLineEnding::esLineArrow, 8, 10, false));
-    label = new QCPItemText(p);
+    label = new PlotLabel(p);
     label->setFont(Common::kMonospaceFont);
     for (QCPAbstractItem *item : { static_cast<QCPAbstractItem *>(label), static_cast<QCPAbstractItem *>(dimensionLine),
              static_cast<QCPAbstractItem *>(extensionLines[0]), static_cast<QCPAbstractItem *>(extensionLines[1]) })
@@ -140,12 +141,7 @@ void RoughnessMeasurement::onPlotMouseRelease(QMouseEvent *event, int segmentCou
     if (!p)
         return;
     if (placingLabel) {
-        finishMeasurement();
-        p->setSelectionMarkerVisible(true);
-        Q_EMIT statusText(caption + QStringLiteral(": ") + valueText());
-        Q_EMIT measumentFinished();
-        logInfo(QStringLiteral("Finished"));
-        logInfo(QStringLiteral("Result - ") + caption + QStringLiteral(": ") + valueText());
+        finishPlacing();
         return;
     }
     if (segmentCount > 1 && pickedCount < segmentCount - 1) {
@@ -154,10 +150,23 @@ void RoughnessMeasurement::onPlotMouseRelease(QMouseEvent *event, int segmentCou
         return;
     }
     Q_EMIT stopSelection();
-    Q_EMIT statusText(QStringLiteral("Расположите значение"));
-    p->setSelectionMarkerVisible(false);
     placingLabel = true;
+    Q_EMIT statusText(kPlaceLabelPrompt);
+    p->setSelectionMarkerVisible(false);
     p->replot(QCustomPlot::rpRefreshHint);
+}
+
+void RoughnessMeasurement::finishPlacing()
+{
+    PlotWidget *p = plot();
+    if (isFinished() || !p)
+        return;
+    finishMeasurement();
+    p->setSelectionMarkerVisible(true);
+    Q_EMIT statusText(caption + QStringLiteral(": ") + valueText());
+    Q_EMIT measumentFinished();
+    logInfo(QStringLiteral("Finished"));
+    logInfo(QStringLiteral("Result - ") + caption + QStringLiteral(": ") + valueText());
 }
 
 void RoughnessMeasurement::placeLabel(const QString &text, QVector2D position, double rotation, int alignment)
@@ -216,7 +225,7 @@ void RoughnessMeasurement::calculate()
     const int alignment = b.y() > ly ? (Qt::AlignTop | Qt::AlignHCenter) : (Qt::AlignBottom | Qt::AlignHCenter);
     placeLabel(text, QVector2D(e.x() - (e.x() - b.x()) * 0.5f, ly), 0, alignment);
     setItemsVisible(true);
-    Q_EMIT statusText(caption + QStringLiteral(": ") + valueText());
+    showValueStatus(caption + QStringLiteral(": ") + valueText());
 }
 
 AbstractTrace *RoughnessMeasurement::selectedTrace(const QVector<AbstractTrace *> &traces)

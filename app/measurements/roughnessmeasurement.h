@@ -33,6 +33,7 @@ public:
     void updateLabel() override;
     void updateSelectionMarker() override;
     void setHighlighted(bool on) override;
+    void finishPlacing() override;
 
     // The parameter of a filtered stretch (µm) at a cut-off, corrected for the
     // trace the stretch belongs to.
@@ -52,7 +53,6 @@ public:
     QCPItemLine *dimensionLine = nullptr;
     QCPItemText *label = nullptr;
     double roughness = 0;
-    bool placingLabel = false;
     QString caption;
 
 protected:

@@ -1,6 +1,7 @@
 #include "plot/errorgraph.h"
 
 #include "plot/adaptivecurve.h"
+#include "plot/plotlabel.h"
 #include "plot/suffixaxisticker.h"
 #include "settings/common.h"
 #include "settings/settings.h"
@@ -208,6 +209,7 @@ void ErrorGraph::drawRuler(double length, const QString &unit)
         alignment = Qt::AlignVCenter | (outX >= 0 ? Qt::AlignLeft : Qt::AlignRight);
     else
         alignment = Qt::AlignHCenter | (outY >= 0 ? Qt::AlignTop : Qt::AlignBottom);
+    mLabelAlignment = alignment;
 
     QVector<double> values;
     for (double v : ticks.values)
@@ -227,7 +229,7 @@ void ErrorGraph::drawRuler(double length, const QString &unit)
         tick->end->setCoords((b + t).toPointF());
         mTicks.append(tick);
 
-        auto *label = new QCPItemText(mPlot);
+        auto *label = new PlotLabel(mPlot);
         label->setLayer(QStringLiteral("overlay"));
         label->setText(locale.toString(v, 'f', decimals) + suffix);
         label->setPositionAlignment(alignment);
@@ -240,13 +242,42 @@ void ErrorGraph::drawRuler(double length, const QString &unit)
         mCurve->setPen(deviationPen());
 }
 
+namespace {
+
+Qt::Alignment otherSide(Qt::Alignment a)
+{
+    Qt::Alignment flipped = a & ~(Qt::AlignLeft | Qt::AlignRight | Qt::AlignTop | Qt::AlignBottom);
+    if (a & Qt::AlignLeft)
+        flipped |= Qt::AlignRight;
+    if (a & Qt::AlignRight)
+        flipped |= Qt::AlignLeft;
+    if (a & Qt::AlignTop)
+        flipped |= Qt::AlignBottom;
+    if (a & Qt::AlignBottom)
+        flipped |= Qt::AlignTop;
+    return flipped;
+}
+
+bool fitsInside(const PlotLabel *label)
+{
+    return QRectF(label->area()).contains(label->naturalRect());
+}
+
+} // namespace
+
 void ErrorGraph::arrangeLabels()
 {
     QVector<QRectF> shown;
     for (const auto &label : qAsConst(mTickLabels)) {
         if (!label)
             continue;
-        const QRectF box = QRectF(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition()).normalized();
+        label->setPositionAlignment(mLabelAlignment);
+        if (!fitsInside(label)) {
+            label->setPositionAlignment(otherSide(mLabelAlignment));
+            if (!fitsInside(label))
+                label->setPositionAlignment(mLabelAlignment);
+        }
+        const QRectF box = label->drawnRect();
         const bool overlaps = std::any_of(shown.cbegin(), shown.cend(), [&box](const QRectF &r) { return r.intersects(box); });
         label->setVisible(!overlaps);
         if (!overlaps)

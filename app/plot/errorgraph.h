@@ -6,6 +6,8 @@
 #include <QVector>
 #include <qcustomplot.h>
 
+#include "plot/plotlabel.h"
+
 class AdaptiveCurve;
 
 // The step of a deviation ruler over min .. max: a fifth, a half or one power
@@ -47,16 +49,20 @@ public:
     // with the decimals the step needs, each followed by the unit. A redraw
     // after a zoom keeps the unit last given.
     void drawRuler(double length, const QString &unit);
-    // Shows the labels that fit: going along the ruler, a label whose box
-    // would overlap one already shown is hidden (its tick stays). Runs after
-    // every layout of the plot, so that zooming out thins the labels.
+    // Shows the labels that fit: a label that would cross the plot's edge on
+    // its side of the ruler stands on the other side when it fits there (else
+    // it is drawn moved in, as every plot label); then, going along the ruler,
+    // a label whose box would overlap one already shown is hidden (its tick
+    // stays). Runs after every layout of the plot, so that zooming out thins
+    // the labels and a zoom or a resize moves them back out when there is
+    // room.
     void arrangeLabels();
 
     AdaptiveCurve *curve() const;
     QCPItemLine *axisLine(int index) const;
     int tickCount() const { return mTicks.size(); }
     QCPItemLine *tick(int index) const { return mTicks.value(index); }
-    QCPItemText *tickLabel(int index) const { return mTickLabels.value(index); }
+    PlotLabel *tickLabel(int index) const { return mTickLabels.value(index); }
 
     QVector2D mAxisEnd[2];
     QVector2D mAxisStart[2];
@@ -83,6 +89,8 @@ private:
     QPointer<QCustomPlot> mPlot;
     QPointer<AdaptiveCurve> mCurve;
     QVector<QPointer<QCPItemLine>> mTicks;
-    QVector<QPointer<QCPItemText>> mTickLabels;
+    QVector<QPointer<PlotLabel>> mTickLabels;
+    // The labels' side of the ruler: away from the graph.
+    Qt::Alignment mLabelAlignment = Qt::AlignLeft | Qt::AlignVCenter;
     QString mUnit;
 };

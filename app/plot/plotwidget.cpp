@@ -5,6 +5,7 @@
 #include "plot/rangeselectionrect.h"
 #include "plot/suffixaxisticker.h"
 
+#include <QApplication>
 #include <QMultiMap>
 #include <cmath>
 
@@ -211,6 +212,21 @@ QCPCurve *PlotWidget::nearestSelectableCurve(const QPointF &pos, int *index) con
     if (index)
         *index = best ? detailsIndex(bestDetails) : -1;
     return best;
+}
+
+void PlotWidget::mousePressEvent(QMouseEvent *event)
+{
+    // Kept before the library announces the press, so that its receivers
+    // (a measurement created by this very press among them) can read it.
+    mPressPosition = event->pos();
+    mPressedDataIndex = mSelectedDataIndex;
+    mPressedCurve = mSelectedCurve;
+    QCustomPlot::mousePressEvent(event);
+}
+
+bool PlotWidget::releaseEndsDrag(const QPoint &pos) const
+{
+    return (pos - mPressPosition).manhattanLength() > QApplication::startDragDistance();
 }
 
 void PlotWidget::mouseMoveEvent(QMouseEvent *event)

@@ -64,6 +64,15 @@ public:
     qint64 selectedDataIndex() const { return mSelectedDataIndex; }
     QCPCurve *selectedCurve() const { return mSelectedCurve; }
 
+    // The last press of any button: where it was and the point the marker
+    // named then (what selectedDataIndex() and selectedCurve() gave).
+    QPoint pressPosition() const { return mPressPosition; }
+    qint64 pressedDataIndex() const { return mPressedDataIndex; }
+    QCPCurve *pressedCurve() const { return mPressedCurve; }
+    // True when a release at pos ends a drag rather than a click: it lies
+    // farther from the last press than the platform's drag distance.
+    bool releaseEndsDrag(const QPoint &pos) const;
+
     // The curve registry of this plot.
     QCPCurve *curve(int index) const;
     QCPCurve *curve() const;
@@ -76,6 +85,7 @@ public:
     QCPCurve *nearestSelectableCurve(const QPointF &pos, int *index = nullptr) const;
 
 protected:
+    void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void processRectSelection(QRect rect, QMouseEvent *event) override;
 
@@ -93,6 +103,9 @@ private:
     QPointer<QCPItemLine> mSelectionMarker;
     qint64 mSelectedDataIndex = -1;
     QPointer<QCPCurve> mSelectedCurve;
+    QPoint mPressPosition;
+    qint64 mPressedDataIndex = -1;
+    QPointer<QCPCurve> mPressedCurve;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(PlotWidget::Interactions)

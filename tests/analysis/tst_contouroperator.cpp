@@ -6,6 +6,7 @@
 // font around a protocol, and the protocol itself rendered in Chromium.
 
 #include "analysis/contouranalisiswidget.h"
+#include "measurements/anglemeasurement.h"
 #include "measurements/compareplanedxf.h"
 #include "measurements/dxfdrawing.h"
 #include "measurements/errormeasurement.h"
@@ -13,7 +14,9 @@
 #include "measurements/measurementsmanager.h"
 #include "measurements/measurementtreewidget.h"
 #include "measurements/plotsegmentselection.h"
+#include "plot/adaptivecurve.h"
 #include "plot/errorgraph.h"
+#include "plot/plotlabel.h"
 #include "plot/plotwidget.h"
 #include "settings/settings.h"
 
@@ -227,6 +230,46 @@ const KindRow kSegmentKinds[] = {
     { "actionCircumferenceAdditionalGeometry", "pushButtonAGCircumSpecified", CIRCUMF_AG_SPECIFIED },
 };
 
+// Every kind of the window: the group action and the button that arm it
+// (the average diameter has no button: its action arms it).
+const KindRow kEveryKind[] = {
+    { "actionDistance", "pushButtonVerticalDistance", VERTICAL_DISTANCE },
+    { "actionDistance", "pushButtonHorisontalDistance", HORIZONTAL_DISTANCE },
+    { "actionDistance", "pushButtonMinMaxDistance", MAX_MIN_DISTANCE },
+    { "actionDistance", "pushButtonDirectDistance", DIRECT_DISTANCE },
+    { "actionAngle", "pushButtonVHorizonAngle", VERTICAL_ANGLE },
+    { "actionAngle", "pushButtonHHorizonAngle", HORIZONTAL_ANGLE },
+    { "actionAngle", "pushButtonDirectAngle", REGULAR_ANGLE },
+    { "actionRadius", "pushButtonRadius", REGULAR_RADIUS },
+    { "actionRadius", "pushButtonMultiRadius", ARCS_RADIUS },
+    { "actionLayFlat", "pushButtonlayFlat", LAY_FLAT },
+    { "actionLayFlat", "pushButtonLayFlatByTwo", LAY_FLAT_BY_TWO },
+    { "actionDistance", "pushButtonMeanHeight", MEAN_HEIGHT },
+    { "actionErrors", "pushButtonRMSE", RMSE },
+    { "actionErrors", "pushButtonRadiusError", RDEM },
+    { "actionErrors", "pushButtonRDESpecified", RDEM_SPECIFIED },
+    { "actionErrors", "pushButtonRadiusErrorFilter", RADIUS_DISPLACEMENT_FILTER_ERROR },
+    { "actionErrors", "pushButtonRadiusErrorByTwoSegment", RADIUS_DISPLACEMENT_ERROR_BY_TWO_SEGMENT },
+    { "actionErrors", "pushButtonRadiusErrorFilterMultypleSegments", RDEM_FILTER_BY_TWO_SEGMENT },
+    { "actionErrors", "pushButtonRadiusErrorWithRadianGraph", RDEM_WITH_POLAR_GRAPH },
+    { "actionAvgDiameter", nullptr, AVG_DIAMETER },
+    { "actionR", "pushButtonCalculateRA", RA },
+    { "actionR", "pushButtonCalculateRZ", RZ },
+    { "actionCircumferenceAdditionalGeometry", "pushButtonCircumSelect", CIRCUMF_AG },
+    { "actionCircumferenceAdditionalGeometry", "pushButtonAGCircumSpecified", CIRCUMF_AG_SPECIFIED },
+    { "actionLineAdditionalGeometry", "pushButtonAddGeomHorizontalLine", CLICK_HORIZONTAL_LINE },
+    { "actionLineAdditionalGeometry", "pushButtonAddGeomVerticlaLine", CLICK_VERTICAL_LINE },
+    { "actionLineAdditionalGeometry", "pushButtonAddGeomDoubleClickLine", CLICK_DOUBLE_LINE },
+    { "actionLineAdditionalGeometry", "pushButtonAddGeomPoint", CLICK_POINT },
+    { "actionLineAdditionalGeometry", "pushButtonAddGoemMiddlePoint", MIDDLE_POINT },
+    { "actionLineAdditionalGeometry", "pushButtonAddGeomThread", THREAD },
+    { "actionLineAdditionalGeometry", "pushButtonFindMaxPoint", FIND_MAX_POINT },
+    { "actionLineAdditionalGeometry", "pushButtonFindMinPoint", FIND_MIN_POINT },
+    { "actionLineAdditionalGeometry", "pushButtonAddGeomText", AG_TEXT_PLACEMENT },
+    { "actionDXF", "pushButtonDXFPlane", COMPARE_PLANE_DXF },
+    { "actionDXF", "pushButtonErrorPlane", ERROR_PLANE },
+};
+
 // Answers the question a kind asks when it is armed.
 void expectParameter(ScriptedPrompts &prompts, E_MEASUREMENTS kind)
 {
@@ -247,14 +290,11 @@ QList<QFont> labelFonts(PlotWidget *plot)
     return fonts;
 }
 
-QRectF labelBox(const QCPItemText *label)
-{
-    return QRectF(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition()).normalized();
-}
-
 // The visible labels of a ruler: each reads back to its tick's value (within
-// the last decimal written) and carries the unit; no two overlap and none
-// reaches into the graph between the two axis lines. Returns how many show.
+// the last decimal written) and carries the unit; each is drawn inside the
+// plot, no two overlap, and none reaches into the graph between the two axis
+// lines unless the plot has no room for it on the other side of the ruler.
+// Returns how many show.
 int checkRuler(const ErrorGraph *graph, const QString &unit, const QLocale &locale, PlotWidget *plot)
 {
     const QCPAxis *x = plot->xAxis;
@@ -264,7 +304,7 @@ int checkRuler(const ErrorGraph *graph, const QString &unit, const QLocale &loca
     const double baseline = graph->mAxisEnd[1].y();
     QVector<QRectF> shown;
     for (int k = 0; k < graph->tickCount(); ++k) {
-        const QCPItemText *label = graph->tickLabel(k);
+        const PlotLabel *label = graph->tickLabel(k);
         QString text = label->text();
         if (!text.endsWith(unit)) {
             qWarning() << "no unit:" << text;
@@ -284,7 +324,12 @@ int checkRuler(const ErrorGraph *graph, const QString &unit, const QLocale &loca
         }
         if (!label->visible())
             continue;
-        const QRectF box = labelBox(label);
+        const QRectF box = label->drawnRect();
+        const QRectF inside = plot->axisRect()->rect();
+        if (!inside.contains(box)) {
+            qWarning() << "label" << label->text() << box << "outside the plot" << inside;
+            return -1;
+        }
         for (const QRectF &other : shown) {
             if (other.intersects(box)) {
                 qWarning() << "labels overlap:" << other << box;
@@ -292,8 +337,12 @@ int checkRuler(const ErrorGraph *graph, const QString &unit, const QLocale &loca
             }
         }
         if (box.left() < std::max(axis0, axis1) && box.right() > std::min(axis0, axis1)) {
-            qWarning() << "label in the graph:" << box << axis0 << axis1;
-            return -1;
+            const double ruler = x->coordToPixel(label->position->coords().x());
+            const QRectF outside(2 * ruler - box.right(), box.top(), box.width(), box.height());
+            if (inside.contains(outside)) {
+                qWarning() << "label in the graph:" << box << axis0 << axis1;
+                return -1;
+            }
         }
         shown << box;
     }
@@ -385,15 +434,30 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("text");
-        QTest::newRow("cancelled") << QString() << QByteArray();
-        QTest::newRow("points only") << "points.dxf" << DxfText::file(DxfText::point(1, 1) + DxfText::point(2, 2));
-        QTest::newRow("corrupt") << "corrupt.dxf" << QByteArray("\x7f\x45\x4c\x46\x02\x01\n\n  0\nSECTION\n");
-        QTest::newRow("missing") << "missing.dxf" << QByteArray();
+        // What the message must say besides the reader's text.
+        QTest::addColumn<QStringList>("says");
+        QTest::newRow("cancelled") << QString() << QByteArray() << QStringList();
+        QTest::newRow("points only") << "points.dxf" << DxfText::file(DxfText::point(1, 1) + DxfText::point(2, 2))
+                                     << QStringList { "нет отрезков" };
+        QTest::newRow("corrupt") << "corrupt.dxf" << QByteArray("\x7f\x45\x4c\x46\x02\x01\n\n  0\nSECTION\n")
+                                 << QStringList { "строке 1 ", "не является кодом группы" };
+        QTest::newRow("missing") << "missing.dxf" << QByteArray() << QStringList { "Не удалось открыть" };
+        // A malformed number anywhere refuses the whole drawing, the good
+        // entities around it included.
+        const QByteArray good = DxfText::line(0, 0, 3, 0) + DxfText::arc(5, 0, 2, 0, 180);
+        QByteArray abc = DxfText::line(7, 0, 10, 0);
+        abc.replace(DxfText::pair(11, "10"), DxfText::pair(11, "abc"));
+        QTest::newRow("end x abc") << "abc.dxf" << DxfText::file(good + abc)
+                                   << QStringList { "строке 68 ", "«abc» не является числом (код 11)" };
+        QTest::newRow("coordinate 1e9 mm")
+            << "far.dxf" << DxfText::file(good + DxfText::line(7, 0, 1e9, 0))
+            << QStringList { "строке 68 ", "координата «1000000000» по модулю больше" };
     }
     void failedImportLeavesWindowAsBefore()
     {
         QFETCH(QString, file);
         QFETCH(QByteArray, text);
+        QFETCH(QStringList, says);
         QTemporaryDir dir;
         QString path;
         if (!file.isEmpty())
@@ -437,9 +501,13 @@ private Q_SLOTS:
         QVERIFY(plotDrawing(win.plot()).drawing.isEmpty());
         if (!path.isEmpty()) {
             DxfDrawing unused;
-            const QString cause = dxfReadErrorText(readDxfFile(path, displayUnitFactor(), &unused), path);
+            DxfParseError malformed;
+            const QString cause
+                = dxfReadErrorText(readDxfFile(path, displayUnitFactor(), &unused, &malformed), path, malformed);
             QCOMPARE(prompts.calls().last().text, cause);
             QVERIFY(logText().contains(cause));
+            for (const QString &part : says)
+                QVERIFY2(cause.contains(part), qPrintable(cause));
         }
         QVERIFY(!logText().contains("Can't open file"));
 
@@ -542,6 +610,269 @@ private Q_SLOTS:
         QVERIFY(m);
         QVERIFY(m->segments.value(0).curve);
         QCOMPARE(m->segments.value(0).end - m->segments.value(0).begin, quint64(70));
+    }
+
+    // Every kind, given what it measures as an operator gives it (clicks on
+    // the trace, one or two dragged stretches, a drawing), has either
+    // finished or says that its value is to be placed; opening another tool
+    // then keeps it, finished where it stands, with the value it showed.
+    void valueKeptOnToolChange_data()
+    {
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < int(std::size(kEveryKind)); ++i)
+            QTest::newRow(qPrintable(QString::number(kEveryKind[i].kind))) << i;
+    }
+    void valueKeptOnToolChange()
+    {
+        QFETCH(int, row);
+        const KindRow &k = kEveryKind[row];
+        QTemporaryDir dir;
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        const int logBefore = logText().size();
+        QPointer<Measurement> m;
+        if (k.kind == COMPARE_PLANE_DXF || k.kind == ERROR_PLANE) {
+            m = win.importAndRegister(prompts, writeFile(dir, "bump.dxf", bumpDrawing()));
+            QVERIFY(m);
+        }
+        if (k.kind != COMPARE_PLANE_DXF) {
+            expectParameter(prompts, k.kind);
+            if (k.button)
+                win.arm(k.action, k.button);
+            else
+                win.action(k.action)->setChecked(true);
+            QCOMPARE(win.manager()->currentKind(), int(k.kind));
+            switch (k.kind) {
+            case VERTICAL_DISTANCE:
+            case HORIZONTAL_DISTANCE:
+            case DIRECT_DISTANCE:
+            case CLICK_DOUBLE_LINE:
+            case MIDDLE_POINT:
+                win.clickAt(win.pixel(60));
+                win.clickAt(win.pixel(190));
+                break;
+            case CLICK_HORIZONTAL_LINE:
+            case CLICK_VERTICAL_LINE:
+            case CLICK_POINT:
+            case THREAD:
+                win.clickAt(win.pixel(100));
+                break;
+            case AG_TEXT_PLACEMENT:
+                prompts.expect(ScriptedPrompts::Text, QStringLiteral("Ø 12"));
+                win.clickAt(win.pixel(100) + QPoint(0, -40));
+                break;
+            case REGULAR_ANGLE:
+            case ARCS_RADIUS:
+            case LAY_FLAT_BY_TWO:
+            case MEAN_HEIGHT:
+            case AVG_DIAMETER:
+            case RADIUS_DISPLACEMENT_ERROR_BY_TWO_SEGMENT:
+            case RDEM_FILTER_BY_TWO_SEGMENT:
+                ContourTest::drag(win.plot(), win.curve(), 90, 110);
+                ContourTest::drag(win.plot(), win.curve(), 140, 160);
+                break;
+            default:
+                ContourTest::drag(win.plot(), win.curve(), 90, 160);
+                break;
+            }
+            m = win.manager()->currentMeasurement();
+        }
+        QVERIFY(prompts.allAnswered());
+        QVERIFY(m);
+        if (!m->isFinished()) {
+            QVERIFY(m->placingLabel);
+            // Moving the mouse to place the value keeps the request in view.
+            moveAt(win.plot(), win.pixel(125) + QPoint(0, -60));
+            QVERIFY2(win.status().contains(QStringLiteral("Расположите значение")), qPrintable(win.status()));
+        }
+        const bool listed = k.kind != LAY_FLAT && k.kind != LAY_FLAT_BY_TWO;
+        const QString shown = m->valueText();
+        if (listed)
+            QCOMPARE(win.w.rowOf(m->id())->text(1), shown);
+
+        win.arm("actionScale", "pushButtonPAN");
+        QVERIFY(m);
+        QVERIFY(m->isFinished());
+        QCOMPARE(m->valueText(), shown);
+        if (listed) {
+            QVERIFY(win.manager()->measurementList().contains(m));
+            QCOMPARE(win.w.rowOf(m->id())->text(1), shown);
+        }
+        QVERIFY(!logText().mid(logBefore).contains(QStringLiteral("delete with value")));
+    }
+
+    // The deviation from the drawing, its stretch dragged: the status bar
+    // asks for the value's place beside the value, and whatever the
+    // operator turns to next keeps it; only Escape drops it.
+    void deviationKeptAfterToolChange_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("zoom tool") << "zoom";
+        QTest::newRow("another kind") << "kind";
+        QTest::newRow("drawing import, cancelled") << "import";
+        QTest::newRow("Escape") << "escape";
+    }
+    void deviationKeptAfterToolChange()
+    {
+        QFETCH(QString, change);
+        QTemporaryDir dir;
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        QVERIFY(win.importAndRegister(prompts, writeFile(dir, "bump.dxf", bumpDrawing())));
+        win.arm("actionDXF", "pushButtonErrorPlane");
+        ContourTest::drag(win.plot(), win.curve(), 180, 240);
+        QPointer<Measurement> m = win.manager()->currentMeasurement();
+        QVERIFY(qobject_cast<ErrorPlane *>(m));
+        QVERIFY(!m->isFinished());
+        QCOMPARE(win.status(), QStringLiteral("Расположите значение"));
+        moveAt(win.plot(), win.pixel(210) + QPoint(0, 70));
+        QCOMPARE(win.status(), "Отклонение от чертежа: " + m->valueText() + ". Расположите значение");
+        const QString shown = m->valueText();
+        const int id = m->id();
+        const int plottables = win.plot()->plottableCount();
+        const int logBefore = logText().size();
+
+        if (change == "zoom") {
+            win.arm("actionScale", "pushButtonPAN");
+        } else if (change == "kind") {
+            win.arm("actionDistance", "pushButtonHorisontalDistance");
+        } else if (change == "import") {
+            win.arm("actionDXF", "pushButtonDXFPlane");
+            prompts.expect(ScriptedPrompts::OpenFile, QString());
+            win.clickAt(win.pixel(100));
+            QVERIFY(prompts.allAnswered());
+        } else {
+            QTest::keyClick(&win.w, Qt::Key_Escape);
+            QVERIFY(!m);
+            QVERIFY(!win.w.rowOf(id));
+            QCOMPARE(win.plot()->plottableCount(), plottables - 1);
+            return;
+        }
+        QVERIFY(m && m->isFinished());
+        QVERIFY(win.manager()->measurementList().contains(m));
+        QCOMPARE(win.w.rowOf(id)->text(1), shown);
+        QCOMPARE(m->valueText(), shown);
+        QCOMPARE(win.plot()->plottableCount(), plottables);
+        QVERIFY(!logText().mid(logBefore).contains(QStringLiteral("delete with value")));
+        ContourTest::saveScreenshot(&win.w, "contour_operator_deviation_kept_" + change);
+    }
+
+    // "Длина" on a straight trace 5 mm long: a drag from the first point to the
+    // last takes both ends, the same as two clicks; a drag after the first
+    // point is picked takes nothing.
+    void lengthByDragOrClicks_data()
+    {
+        QTest::addColumn<QString>("gestures");
+        QTest::newRow("drag") << "d0-250";
+        QTest::newRow("clicks") << "c0 c250";
+        QTest::newRow("drag backwards") << "d250-0";
+        QTest::newRow("click, drag ignored, click") << "c0 d100-200 c250";
+    }
+    void lengthByDragOrClicks()
+    {
+        QFETCH(QString, gestures);
+        Settings::instance().axis_unit = 1;
+        // 5 mm along x, rising 1 mm.
+        Window win(contourFile("straight.trace", [](double x) { return 0.2 * x; }, 251, 20));
+        ScriptedPrompts prompts;
+        win.arm("actionDistance", "pushButtonHorisontalDistance");
+        for (const QString &g : gestures.split(' ')) {
+            const QStringList ends = g.mid(1).split('-');
+            const int from = ends.first().toInt();
+            if (g.startsWith('c')) {
+                win.clickAt(win.pixel(from));
+            } else {
+                moveAt(win.plot(), win.pixel(from));
+                ContourTest::drag(win.plot(), win.curve(), from, ends.last().toInt());
+            }
+        }
+        QCOMPARE(win.status(), QStringLiteral("Расположите значение"));
+        win.clickAt(win.pixel(125) + QPoint(0, -80));
+        Measurement *m = win.manager()->measurementList().value(0);
+        QVERIFY(m && m->isFinished());
+        QCOMPARE(m->valueText(), QStringLiteral("5000.0000мкм"));
+        QCOMPARE(win.w.rowOf(m->id())->text(1), QStringLiteral("5000.0000мкм"));
+        // Two more clicks, as the operator of the report gave: a second
+        // length is begun, the first keeps its value.
+        win.clickAt(win.pixel(10));
+        win.clickAt(win.pixel(20));
+        QCOMPARE(m->valueText(), QStringLiteral("5000.0000мкм"));
+    }
+
+    // Deleting the drawing's row deletes the deviations measured against
+    // it, rows and graphs; other deviations stay.
+    void deviationGoneWithItsDrawing()
+    {
+        QTemporaryDir dir;
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        ComparePlaneDXF *drawing = win.importAndRegister(prompts, writeFile(dir, "bump.dxf", bumpDrawing()));
+        QVERIFY(drawing && drawing->isFinished());
+        const int drawingId = drawing->id();
+        win.arm("actionErrors", "pushButtonRMSE");
+        QPointer<Measurement> line = win.place(10, 60);
+        win.arm("actionDXF", "pushButtonErrorPlane");
+        QPointer<Measurement> first = win.place(180, 240);
+        win.arm("actionDXF", "pushButtonErrorPlane");
+        // The second one still being placed when the drawing goes.
+        ContourTest::drag(win.plot(), win.curve(), 100, 150);
+        QPointer<Measurement> second = win.manager()->currentMeasurement();
+        QVERIFY(line && first && second && first->isFinished() && !second->isFinished());
+        const int ids[] = { first->id(), second->id() };
+        QPointer<QCPAbstractPlottable> graphs[] = { qobject_cast<ErrorMeasurement *>(first)->deviationGraph()->curve(),
+            qobject_cast<ErrorMeasurement *>(second)->deviationGraph()->curve() };
+        QVERIFY(graphs[0] && graphs[1]);
+
+        QTreeWidgetItem *row = win.w.rowOf(drawingId);
+        win.w.tree()->scrollToItem(row);
+        QTest::mouseClick(
+            win.w.tree()->viewport(), Qt::LeftButton, Qt::NoModifier, win.w.tree()->visualItemRect(row).center());
+        QTest::keyClick(&win.w, Qt::Key_Delete);
+        QVERIFY(!win.w.rowOf(drawingId));
+        QVERIFY(!first && !second);
+        for (int id : ids)
+            QVERIFY(!win.w.rowOf(id));
+        QVERIFY(!graphs[0] && !graphs[1]);
+        // Nor is the stretch the second had selected still shown.
+        QVERIFY(win.curve()->selection().isEmpty());
+        QVERIFY(line);
+        QCOMPARE(win.w.rowOf(line->id())->text(0), QStringLiteral("Отклонение от прямой"));
+        QCOMPARE(win.manager()->measurementList(), QList<Measurement *>({ line.data() }));
+        QVERIFY(!win.button("pushButtonErrorPlane")->isEnabled());
+        QVERIFY(plotDrawing(win.plot()).drawing.isEmpty());
+        ContourTest::saveScreenshot(&win.w, "contour_operator_drawing_deleted");
+    }
+
+    // Labels near the plot's edge are drawn whole inside it: the ruler of a
+    // deviation that runs to the trace's last point, at the default view in
+    // mm, and an angle whose value is placed at the right edge.
+    void labelsInsidePlot()
+    {
+        Settings::instance().axis_unit = 0;
+        Window win(contourFile("wavy.trace", [](double x) { return 0.05 * x + 2 * std::sin(x / 300); }));
+        ScriptedPrompts prompts;
+        win.arm("actionErrors", "pushButtonRMSE");
+        ContourTest::drag(win.plot(), win.curve(), 120, 250);
+        win.clickAt(win.pixel(250) + QPoint(0, 120));
+        auto *m = qobject_cast<ErrorMeasurement *>(win.manager()->measurementList().value(0));
+        QVERIFY(m && m->isFinished());
+        win.plot()->replot();
+        QVERIFY(checkRuler(m->deviationGraph(), "мм", win.plot()->locale(), win.plot()) >= 2);
+
+        win.arm("actionAngle", "pushButtonHHorizonAngle");
+        ContourTest::drag(win.plot(), win.curve(), 200, 240);
+        const QRect area = win.plot()->axisRect()->rect();
+        win.clickAt(QPoint(area.right() - 3, area.top() + 40));
+        auto *angle = qobject_cast<AngleMeasurement *>(win.manager()->measurementList().value(1));
+        QVERIFY(angle && angle->isFinished());
+        win.plot()->replot();
+        auto *label = qobject_cast<PlotLabel *>(angle->label);
+        QVERIFY(label);
+        QVERIFY2(QRectF(area).contains(label->drawnRect()), qPrintable(QString("%1 %2 %3 %4")
+            .arg(label->drawnRect().left()).arg(label->drawnRect().right()).arg(area.left()).arg(area.right())));
+        // Not where its position alone would put it.
+        QVERIFY(!QRectF(area).contains(label->naturalRect()));
+        ContourTest::saveScreenshot(&win.w, "contour_operator_labels_at_the_edge");
     }
 
     // The deviation from a drawing and the deviation from a straight line

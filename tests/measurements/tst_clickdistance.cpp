@@ -5,8 +5,12 @@
 #include "support/contourwindowstandin.h"
 #include "support/testmain.h"
 
+#include "support/scriptedprompts.h"
+
+#include "measurements/agtextplacement.h"
 #include "measurements/circlegeometry.h"
 #include "measurements/clickdistacemeasurement.h"
+#include "measurements/distancemeasurement.h"
 #include "measurements/reperpoint.h"
 
 #include <limits>
@@ -39,6 +43,51 @@ ContourTrace *upperTrace()
 QPointF coords(const QCPItemPosition *p)
 {
     return p->coords();
+}
+
+qint64 indexOf(const std::unique_ptr<PickedPoint> &p)
+{
+    return p ? p->index : -1;
+}
+
+// What a click kind has taken so far: whether it has every point it needs
+// (a distance then places its label, an element is finished), and the data
+// indices of its points in ascending order. The text takes no trace point:
+// the index of the trace point at its place stands for it.
+struct Picked {
+    bool complete = false;
+    QList<qint64> indices;
+};
+
+Picked pickedBy(ContourWindowStandIn &w, Measurement *m)
+{
+    Picked p;
+    if (!m)
+        return p;
+    if (auto *d = qobject_cast<DistanceMeasurement *>(m)) {
+        p.complete = d->placingLabel;
+        p.indices = { indexOf(d->firstPoint), indexOf(d->secondPoint) };
+    } else if (auto *line = qobject_cast<ClickDoubleLine *>(m)) {
+        p.complete = m->isFinished();
+        p.indices = { indexOf(line->firstPoint), indexOf(line->secondPoint) };
+    } else if (auto *middle = qobject_cast<MiddlePoint *>(m)) {
+        p.complete = m->isFinished();
+        p.indices = { indexOf(middle->firstPoint), indexOf(middle->secondPoint) };
+    } else if (auto *axisLine = qobject_cast<ClickAxisLine *>(m)) {
+        p.complete = m->isFinished();
+        p.indices = { indexOf(axisLine->firstPoint) };
+    } else if (auto *point = qobject_cast<ClickPoint *>(m)) {
+        p.complete = m->isFinished();
+        p.indices = { indexOf(point->firstPoint) };
+    } else if (auto *text = qobject_cast<AgTextPlacement *>(m)) {
+        p.complete = m->isFinished();
+        const double x = text->textItem->position->coords().x();
+        for (int i = 0; p.complete && i < w.traceCurve(0)->dataCount(); ++i)
+            if (std::abs(w.tracePoint(0, i).x() - x) < 0.05)
+                p.indices = { i };
+    }
+    std::sort(p.indices.begin(), p.indices.end());
+    return p;
 }
 
 } // namespace
@@ -262,6 +311,63 @@ private Q_SLOTS:
                 QVERIFY2(std::abs(p.y() - (expected[0] * p.x() + expected[1])) < 1e-6 * std::max(1.0, std::abs(p.y())),
                     qPrintable(QStringLiteral("(%1, %2)").arg(p.x()).arg(p.y())));
         }
+    }
+
+    // Every kind whose points are clicked on the trace, by clicks and by a
+    // press, drag and release. A drag picks the points under its press and
+    // its release where two points are still to pick, and is ignored where
+    // one is: it never replaces a point picked before it. Gestures: "c4" a
+    // click on point 4, "d4-30" a drag from point 4 to point 30; every one
+    // but the last leaves the kind still picking.
+    void clicksOrDrag_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("gestures");
+        QTest::addColumn<QList<qint64>>("picked");
+        const QList<qint64> both { 4, 30 };
+        for (int kind : { VERTICAL_DISTANCE, HORIZONTAL_DISTANCE, DIRECT_DISTANCE, CLICK_DOUBLE_LINE, MIDDLE_POINT }) {
+            auto row = [kind](const char *name) -> QTestData & {
+                return QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(kind).arg(name)));
+            };
+            row("clicks") << kind << "c4 c30" << both;
+            row("drag") << kind << "d4-30" << both;
+            row("drag backwards") << kind << "d30-4" << both;
+            row("click, drag ignored, click") << kind << "c4 d20-10 c30" << both;
+        }
+        for (int kind : { CLICK_HORIZONTAL_LINE, CLICK_VERTICAL_LINE, CLICK_POINT, AG_TEXT_PLACEMENT }) {
+            auto row = [kind](const char *name) -> QTestData & {
+                return QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(kind).arg(name)));
+            };
+            row("click") << kind << "c30" << QList<qint64> { 30 };
+            row("drag ignored, click") << kind << "d4-30 c20" << QList<qint64> { 20 };
+        }
+    }
+
+    void clicksOrDrag()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, gestures);
+        QFETCH(QList<qint64>, picked);
+        ContourWindowStandIn w({ waveThrough12_5() });
+        ScriptedPrompts prompts;
+        if (kind == AG_TEXT_PLACEMENT)
+            prompts.expect(ScriptedPrompts::Text, QStringLiteral("Ø 12"));
+        w.arm(kind);
+        const QStringList steps = gestures.split(' ');
+        for (int s = 0; s < steps.size(); ++s) {
+            const QString &g = steps[s];
+            const QStringList ends = g.mid(1).split('-');
+            const int from = ends.first().toInt();
+            w.move(w.tracePoint(0, from));
+            if (g.startsWith('c'))
+                w.click(w.tracePoint(0, from));
+            else
+                w.drag(0, from, ends.last().toInt());
+            const Picked now = pickedBy(w, w.manager()->currentMeasurement());
+            QVERIFY2(now.complete == (s == steps.size() - 1), qPrintable("after " + g));
+        }
+        QVERIFY(prompts.allAnswered());
+        QCOMPARE(pickedBy(w, w.manager()->currentMeasurement()).indices, picked);
     }
 
     // A finished line follows the trace data at its stored index when the

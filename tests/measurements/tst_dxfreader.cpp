@@ -15,6 +15,15 @@ using DxfText::file;
 
 Q_DECLARE_METATYPE(QVector<double>)
 
+// Writes text into a file of the folder; returns its path.
+static QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &text)
+{
+    QFile f(dir.filePath(name));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(text);
+    return f.fileName();
+}
+
 static QStringList lines(int n)
 {
     return QVector<QString>(n, QStringLiteral("AcDbLine")).toList();
@@ -30,6 +39,8 @@ private Q_SLOTS:
     void arcMarkers();
     void roundMarkersAreFinite_data();
     void roundMarkersAreFinite();
+    void malformedNumbersRefused_data();
+    void malformedNumbersRefused();
     void malformedInputEndsQuickly_data();
     void malformedInputEndsQuickly();
     void randomBytes();
@@ -99,25 +110,11 @@ void TestDxfReader::entities_data()
     QTest::newRow("missing code") << file(noY2 + DxfText::circle(9, 9, 1)) << 1.0
                                   << QStringList { "AcDbLine", "AcDbCircle" }
                                   << QVector<double> { 1, 2, 3, 0, 9, 9, 1, -1, -1 } << 38;
-    QTest::newRow("infinite angle") << file(DxfText::arc(0, 0, 1, "inf", "90") + DxfText::line(0, 0, 1, 1)) << 1.0
-                                    << line1 << QVector<double> { 0, 0, 1, 1 } << 12;
-    QTest::newRow("angle 1e300") << file(DxfText::arc(0, 0, 1, "0", "1e300") + DxfText::line(0, 0, 1, 1)) << 1.0
-                                 << line1 << QVector<double> { 0, 0, 1, 1 } << 12;
-    QTest::newRow("nan coordinate") << file(DxfText::line(0, NAN, 1, 1) + DxfText::circle(0, 0, 1)) << 1.0
-                                    << QStringList { "AcDbCircle" } << QVector<double> { 0, 0, 1, -1, -1 } << 26;
-    // Flags and vertex counts are integers only once they are known to be
-    // usable numbers: one that is not spoils its polyline like a coordinate.
-    const QVector<QPointF> corner { { 0, 0 }, { 1, 0 }, { 1, 1 } };
-    for (const char *bad : { "1e300", "-1e300", "nan", "inf", "4294967297" }) {
-        QByteArray flags = DxfText::polyline(corner, 1);
-        flags.replace(DxfText::pair(70, "1"), DxfText::pair(70, bad));
-        QTest::newRow(qPrintable(QStringLiteral("polyline flags %1").arg(bad)))
-            << file(flags + DxfText::line(0, 0, 1, 1)) << 1.0 << line1 << QVector<double> { 0, 0, 1, 1 } << 12;
-        QByteArray count = DxfText::polyline(corner, 1);
-        count.replace(DxfText::pair(90, "3"), DxfText::pair(90, bad));
-        QTest::newRow(qPrintable(QStringLiteral("polyline count %1").arg(bad)))
-            << file(count + DxfText::line(0, 0, 1, 1)) << 1.0 << line1 << QVector<double> { 0, 0, 1, 1 } << 12;
-    }
+    // Only the numbers of the entities drawn count: a point is not drawn.
+    QByteArray badPoint = DxfText::point(3, 3);
+    badPoint.replace(DxfText::pair(10, "3"), DxfText::pair(10, "abc"));
+    QTest::newRow("bad number of a point") << file(badPoint + DxfText::line(0, 0, 1, 0)) << 1.0 << line1
+                                           << QVector<double> { 0, 0, 1, 0 } << 12;
     // A count of 2.5 takes three vertices; a bad vertex past the count does
     // not matter.
     QByteArray partCount = DxfText::polyline({ { 0, 0 }, { 1, 0 }, { 1, 1 }, { 5, 5 } }, 0);
@@ -125,7 +122,6 @@ void TestDxfReader::entities_data()
     partCount.replace(DxfText::pair(10, "5"), DxfText::pair(10, "nan"));
     QTest::newRow("count 2.5, bad vertex past it")
         << file(partCount) << 1.0 << lines(2) << QVector<double> { 0, 0, 1, 0, 1, 0, 1, 1 } << 24;
-    QTest::newRow("radius 1e12") << file(DxfText::circle(0, 0, 1e12)) << 1.0 << QStringList() << QVector<double>() << 0;
     QTest::newRow("no ENTITIES section") << QByteArray(
         DxfText::pair(0, "SECTION") + DxfText::pair(2, "HEADER") + DxfText::pair(0, "ENDSEC") + DxfText::pair(0, "EOF"))
                                          << 1.0 << QStringList() << QVector<double>() << 0;
@@ -235,6 +231,96 @@ void TestDxfReader::roundMarkersAreFinite()
 }
 
 // Damaged texts end without a crash and give only finite parameters.
+namespace {
+
+// The number (from 1) of the first line of text that reads `value`.
+int lineOf(const QByteArray &text, const QByteArray &value)
+{
+    const int at = ('\n' + text).indexOf('\n' + value + '\n');
+    return at < 0 ? -1 : text.left(at).count('\n') + 1;
+}
+
+QByteArray withValue(QByteArray entity, int code, const QByteArray &from, const QByteArray &to)
+{
+    return entity.replace(DxfText::pair(code, from), DxfText::pair(code, to));
+}
+
+} // namespace
+
+// A number of a drawn entity that does not parse or is out of bounds refuses
+// the whole text, whatever follows it: nothing is drawn, and the error names
+// the line the number stands on and what is wrong with it.
+void TestDxfReader::malformedNumbersRefused_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("badLine");
+    QTest::addColumn<QString>("cause");
+
+    const QByteArray after = DxfText::line(0, 0, 1, 1) + DxfText::circle(0, 0, 1);
+    auto row = [&](const char *name, const QByteArray &entity, const QByteArray &bad, const QString &cause) {
+        QTest::newRow(name) << file(entity + after) << bad << cause;
+    };
+    row("end x abc", withValue(DxfText::line(0, 0, 5, 0), 11, "5", "abc"), "abc",
+        "«abc» не является числом (код 11)");
+    row("decimal comma", withValue(DxfText::line(0, 0, 5, 0), 20, "0", "1,5"), "1,5",
+        "«1,5» не является числом (код 20)");
+    row("coordinate 1e9 mm", DxfText::line(0, 0, 1e9, 0), "1000000000",
+        "координата «1000000000» по модулю больше " + QLocale().toString(kMaxDxfValue, 'f', 0) + " мм (код 11)");
+    row("nan coordinate", withValue(DxfText::line(0, 0, 1, 1), 20, "0", "nan"), "nan", "«nan»");
+    row("radius 1e12", DxfText::circle(0, 0, 1e12), "1000000000000", "число «1000000000000» по модулю больше");
+    row("infinite angle", DxfText::arc(0, 0, 1, "inf", "90"), "inf", "«inf»");
+    row("angle 1e300", DxfText::arc(0, 0, 1, "0", "1e300"), "1e300", "«1e300»");
+    row("ellipse ratio text", withValue(DxfText::ellipse(5, 5, 4, 0, 0.5), 40, "0.5", "half"), "half",
+        "«half» не является числом (код 40)");
+    const QVector<QPointF> corner { { 0, 0 }, { 1, 0 }, { 1, 1 } };
+    row("polyline vertex", withValue(DxfText::polyline(corner, 1), 20, "1", "1.0.0"), "1.0.0",
+        "«1.0.0» не является числом (код 20)");
+    // Flags and vertex counts are integers only once they are known to be
+    // usable numbers.
+    for (const char *bad : { "1e300", "nan", "4294967297", "x" }) {
+        row(qPrintable(QStringLiteral("polyline flags %1").arg(bad)), withValue(DxfText::polyline(corner, 1), 70, "1", bad),
+            bad, QStringLiteral("«%1»").arg(bad));
+        row(qPrintable(QStringLiteral("polyline count %1").arg(bad)), withValue(DxfText::polyline(corner, 1), 90, "3", bad),
+            bad, QStringLiteral("«%1»").arg(bad));
+    }
+    // A code line that is no code: the pairs after it cannot be read.
+    QByteArray badCode = DxfText::line(0, 0, 5, 0);
+    badCode.replace(" 21\n", "2l\n");
+    row("group code 2l", badCode, "2l", "«2l» не является кодом группы");
+    QTest::newRow("group code before the entities")
+        << QByteArray("  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\nAC1015\n  1\n") + file(after) << QByteArray("AC1015")
+        << QString("«AC1015» не является кодом группы");
+}
+
+void TestDxfReader::malformedNumbersRefused()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, badLine);
+    QFETCH(QString, cause);
+    const int line = lineOf(text, badLine);
+    QVERIFY(line > 0);
+
+    DxfParseError error;
+    QVERIFY(parseDxf(text, 1000, nullptr, &error).isEmpty());
+    QCOMPARE(error.line, line);
+    QVERIFY2(error.cause.contains(cause), qPrintable(error.cause));
+
+    // The file: refused, the drawing held before left alone, and the message
+    // names the file, the line and the cause.
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "чертёж.dxf", text);
+    DxfDrawing drawing;
+    drawing.append(DxfType::line(), { 9, 9, 9, 9 });
+    DxfParseError fromFile;
+    QCOMPARE(readDxfFile(path, 1, &drawing, &fromFile), DxfReadStatus::Malformed);
+    QCOMPARE(drawing.size(), 1);
+    QCOMPARE(fromFile.line, line);
+    const QString message = dxfReadErrorText(DxfReadStatus::Malformed, path, fromFile);
+    QVERIFY2(message.contains("чертёж.dxf") && message.contains(QStringLiteral("строке %1 ").arg(line))
+            && message.contains(cause),
+        qPrintable(message));
+}
+
 void TestDxfReader::malformedInputEndsQuickly_data()
 {
     QTest::addColumn<QByteArray>("text");
@@ -394,15 +480,12 @@ void TestDxfReader::refusedDrawingTakesLittleMemory()
     QVERIFY2(timer.elapsed() < (kSanitized ? 60000 : 5000), "the refusal is quick");
 
     QTemporaryDir dir;
-    QFile big(dir.filePath("огромный.dxf"));
-    QVERIFY(big.open(QIODevice::WriteOnly));
-    big.write(text);
-    big.close();
+    const QString bigPath = writeFile(dir, "огромный.dxf", text);
     DxfDrawing drawing;
     drawing.append(DxfType::line(), { 9, 9, 9, 9 });
-    QCOMPARE(readDxfFile(big.fileName(), 1, &drawing), DxfReadStatus::TooManyEntities);
+    QCOMPARE(readDxfFile(bigPath, 1, &drawing), DxfReadStatus::TooManyEntities);
     QCOMPARE(drawing.dxfEntityParams, QVector<QVector<double>>({ { 9, 9, 9, 9 } }));
-    const QString message = dxfReadErrorText(DxfReadStatus::TooManyEntities, big.fileName());
+    const QString message = dxfReadErrorText(DxfReadStatus::TooManyEntities, bigPath);
     QVERIFY2(message.contains(QStringLiteral("огромный.dxf")) && message.contains(QLocale().toString(kMaxDxfEntities)),
         qPrintable(message));
 }

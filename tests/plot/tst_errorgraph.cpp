@@ -85,6 +85,7 @@ private Q_SLOTS:
     void rulerTicks_data();
     void rulerTicks();
     void rulerOnPlot();
+    void labelsStayInsideThePlot();
     void constructionAndRemoval();
     void mismatchedDataChangesNothing();
     void followsWheelZoomKeepingPixelOffsets();
@@ -196,6 +197,34 @@ void TestErrorGraph::rulerOnPlot()
     QCOMPARE(f.graph->axisLine(1)->pen(), Common::kGreenPen);
     f.graph->setHighlighted(false);
     QCOMPARE(f.graph->axisLine(1)->pen(), Common::kBlackPen);
+}
+
+// A ruler at the plot's right edge: its labels stand on the other side of it
+// rather than run past the edge, and go back out once there is room again.
+// A label whose position has left the plot is not pulled back into view.
+void TestErrorGraph::labelsStayInsideThePlot()
+{
+    Fixture f;
+    f.graph->drawRuler(3, QString::fromUtf8("мкм"));
+    const QRectF area = f.plot->axisRect()->rect();
+    auto check = [&](Qt::Alignment side) {
+        f.plot->replot();
+        for (int k = 0; k < f.graph->tickCount(); ++k) {
+            const PlotLabel *label = f.graph->tickLabel(k);
+            QCOMPARE(label->positionAlignment(), side | Qt::AlignVCenter);
+            QVERIFY(area.contains(label->drawnRect()));
+            QCOMPARE(label->drawnRect(), label->naturalRect());
+        }
+    };
+    check(Qt::AlignLeft);
+    f.plot->xAxis->setRange(-10, 0.2);
+    check(Qt::AlignRight);
+    f.plot->xAxis->setRange(-5, 10);
+    check(Qt::AlignLeft);
+
+    f.plot->xAxis->setRange(5, 15);
+    f.plot->replot();
+    QCOMPARE(f.graph->tickLabel(3)->drawnRect(), f.graph->tickLabel(3)->naturalRect());
 }
 
 void TestErrorGraph::constructionAndRemoval()
