@@ -168,6 +168,24 @@ ProfileRun sineRun()
     return run;
 }
 
+// The simulated profile instrument on a line the port search finds, with
+// the run it answers "ТРАССА" with.
+struct ProfileInstrument {
+    SimulatedInstrument sim { SimulatedInstrument::Profile };
+    ScriptedPortCandidates ports { [this] {
+        return sim.isConnected() ? QList<PortCandidate> { sim.candidate() } : QList<PortCandidate> {};
+    } };
+    explicit ProfileInstrument(const ProfileRun &run) { sim.setProfileRun(run); }
+    // True once the panel is connected and has sent its start-up commands.
+    bool started(DeviceControlWidget *panel)
+    {
+        if (!SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 1; }, 10000))
+            return false;
+        panel->device.sendRawText(QStringLiteral("DZ9")); // behind the start-up commands
+        return sim.waitForMarker("DZ9");
+    }
+};
+
 QString shownValue(TraceList *list, int row = 0)
 {
     auto *params = list->findChild<QTreeWidget *>(QStringLiteral("paramsListTreeWidget"));
@@ -456,17 +474,11 @@ private Q_SLOTS:
     // additional trace rewrites its main trace's file.
     void acquisition()
     {
-        SimulatedInstrument sim(SimulatedInstrument::Profile);
-        ScriptedPortCandidates ports { [&sim] {
-            return sim.isConnected() ? QList<PortCandidate> { sim.candidate() } : QList<PortCandidate> {};
-        } };
-        sim.setProfileRun(sineRun());
-
+        ProfileInstrument instrument(sineRun());
+        SimulatedInstrument &sim = instrument.sim;
         ProfileWindowFixture f;
         DeviceControlWidget *panel = f.window->deviceControlWidget();
-        QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 1; }, 10000));
-        panel->device.sendRawText(QStringLiteral("DZ9")); // behind the start-up commands
-        QVERIFY(sim.waitForMarker("DZ9"));
+        QVERIFY(instrument.started(panel));
 
         QList<int> drawn;
         QList<int> atReset;
@@ -532,16 +544,10 @@ private Q_SLOTS:
     // back with 0.8 mm and the values the list shows.
     void acceptedCutOffIsWrittenToTheTraceFile()
     {
-        SimulatedInstrument sim(SimulatedInstrument::Profile);
-        ScriptedPortCandidates ports { [&sim] {
-            return sim.isConnected() ? QList<PortCandidate> { sim.candidate() } : QList<PortCandidate> {};
-        } };
-        sim.setProfileRun(sineRun());
+        ProfileInstrument instrument(sineRun());
         ProfileWindowFixture f;
         DeviceControlWidget *panel = f.window->deviceControlWidget();
-        QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 1; }, 10000));
-        panel->device.sendRawText(QStringLiteral("DZ9")); // behind the start-up commands
-        QVERIFY(sim.waitForMarker("DZ9"));
+        QVERIFY(instrument.started(panel));
         QCOMPARE(Settings::instance().spinbox_filter_length_index, 1); // 2.5 mm
 
         f.prompts.expect(ScriptedPrompts::MessageBox, QMessageBox::Yes, clickButton(QMessageBox::Yes));
@@ -571,7 +577,7 @@ private Q_SLOTS:
         const QString ra = calcParam(args, back.get(), QStringLiteral("Ra"));
         QVERIFY(!ra.isEmpty());
         QCOMPARE(shownValue(f.list()), ra);
-        sim.pullCable();
+        instrument.sim.pullCable();
     }
 
     // The check of a trace with two further runs (Ra 1, 1.5 and 2 µm) reads
