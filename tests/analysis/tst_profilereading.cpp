@@ -577,6 +577,9 @@ private Q_SLOTS:
         const QString ra = calcParam(args, back.get(), QStringLiteral("Ra"));
         QVERIFY(!ra.isEmpty());
         QCOMPARE(shownValue(f.list()), ra);
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        saveWindowShot(f.window.get(), QStringLiteral("profile_window_recommended_cut_off_accepted"));
         instrument.sim.pullCable();
     }
 
