@@ -442,13 +442,23 @@ void TraceList::onFilterIndexChanged(int index)
     ProfileTrace *trace = asProfile(selectedTrace);
     if (!trace || index < 0 || index >= Common::kCutOffLengths.size())
         return;
-    trace->cutOff = Common::kCutOffLengths.at(index);
+    setTraceCutOff(trace, Common::kCutOffLengths.at(index));
+}
+
+void TraceList::setTraceCutOff(ProfileTrace *trace, double cutOff)
+{
+    if (!asProfile(trace))
+        return;
+    trace->cutOff = cutOff;
+    // The profiles kept were filtered with the old cut-off.
+    trace->clearProfileCache();
     if (trace->traceType == PROFILE)
         rewriteTraceFile(trace);
     else if (trace->parentTrace)
         rewriteTraceFile(trace->parentTrace);
     recalcAllParams(extraArgs, trace);
-    showTraceParams(trace->id);
+    if (trace == selectedTrace)
+        showTraceParams(trace->id);
     Q_EMIT recalculateTrace();
 }
 

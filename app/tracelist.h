@@ -66,6 +66,12 @@ public:
     void joinTracesDialog(int id);
     void showTraceFileInExplorer(int id);
     void onFilterIndexChanged(int index);
+    // Gives a profile trace a new cut-off (µm): the file that holds the trace
+    // (its own, or its main trace's for an additional trace) is rewritten,
+    // its parameters are evaluated again and shown when it is selected, and
+    // recalculateTrace is emitted. The filter box and the cut-off check both
+    // come here.
+    void setTraceCutOff(ProfileTrace *trace, double cutOff);
 
     // The trace-file writers; false when the file could not be written (the
     // file that was there stays).

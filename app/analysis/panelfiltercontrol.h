@@ -5,15 +5,19 @@
 #include <QPointer>
 
 class DeviceControlWidget;
+class TraceList;
 
 // What a graph holder's cut-off check reaches of the profile window: the
-// control panel's filter switch.
+// control panel's filter switch, and the trace list, which gives a trace a
+// new cut-off the way its own filter box does.
 class PanelFilterControl : public IFilterControl {
 public:
-    explicit PanelFilterControl(DeviceControlWidget *panel);
+    PanelFilterControl(DeviceControlWidget *panel, TraceList *list);
 
     void setFilterIndex(int index) override;
+    void setTraceCutOff(ProfileTrace *trace, double cutOff) override;
 
 private:
     QPointer<DeviceControlWidget> m_panel;
+    QPointer<TraceList> m_list;
 };

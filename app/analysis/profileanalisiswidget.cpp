@@ -54,13 +54,6 @@ void logInfo(const QString &text)
     logger.log(Logger::INFO, text.toStdString());
 }
 
-// A proposed file path: a remembered folder, the default trace name and the time.
-QString proposedPath(const QString &folder)
-{
-    return TraceSaving::proposedPath(
-        folder, Settings::instance().default_trace_file_name, QDateTime::currentDateTime());
-}
-
 // The automatic file of a new trace: the proposed path, or, when a file is
 // there already (a trace started within the same second as the last one),
 // the path with "_2", "_3"... after the time, so no trace takes another's file.
@@ -112,7 +105,7 @@ ProfileAnalisisWidget::ProfileAnalisisWidget(MainWindow *parent)
     plotMain = ui->plotMain;
     plotHist = ui->plotHist;
     plotRMR = ui->plotRMR;
-    m_filterControl = std::make_unique<PanelFilterControl>(ui->deviceControlWidget);
+    m_filterControl = std::make_unique<PanelFilterControl>(ui->deviceControlWidget, ui->traceList);
     m_batchReplot = new QTimer(this);
     m_batchReplot->setSingleShot(true);
     m_batchReplot->setInterval(kBatchReplotIntervalMs);
@@ -1154,17 +1147,23 @@ void ProfileAnalisisWidget::saveData(DataSaveFormat format)
     const bool native = format == DataSaveFormat::SOURCE_FORMAT;
     const QList<AbstractTrace *> traces = TraceSaving::tracesToSave(allTraces(), native);
     for (AbstractTrace *trace : traces) {
-        const QString answer = prompts.saveFileName(
-            this, trace->name(), proposedPath(s.preferenses.save_trace_folder), QStringLiteral("Text files (*.txt);"));
+        const QString answer = prompts.saveFileName(this, trace->name(), proposedPath(s.preferenses.save_trace_folder),
+            QStringLiteral("Text files (*.txt);"));
         if (answer.isEmpty())
             continue;
         s.preferenses.save_trace_folder = TraceSaving::folderOf(answer);
         s.save();
-        if (!TraceSaving::saveTrace(trace, answer, native)) {
-            logger.log(Logger::ERROR, "Trace not saved to " + answer.toStdString());
-            prompts.critical(this, title, QStringLiteral("Не удалось сохранить трассу в файл:\n%1").arg(answer));
+        const QString path = TraceSaving::withTraceSuffix(answer);
+        if (!TraceSaving::saveTrace(trace, path, native)) {
+            logger.log(Logger::ERROR, "Trace not saved to " + path.toStdString());
+            prompts.critical(this, title, QStringLiteral("Не удалось сохранить трассу в файл:\n%1").arg(path));
         }
     }
+}
+
+QString ProfileAnalisisWidget::proposedPath(const QString &folder)
+{
+    return m_proposedPaths.next(folder, Settings::instance().default_trace_file_name, QDateTime::currentDateTime());
 }
 
 bool ProfileAnalisisWidget::checkVisibleTraces()

@@ -4,6 +4,7 @@
 #include "report/reportdata.h"
 #include "traces/abstracttrace.h"
 #include "traces/processingchain.h"
+#include "traces/tracesaving.h"
 #include "traces/tracetypes.h"
 
 #include <QList>
@@ -178,6 +179,10 @@ private:
     // A save or a report while a trace is being read is refused with a
     // message; true when refused.
     bool refuseWhileReading(QWidget *parent, const QString &title);
+    // The path a save question proposes: a remembered folder, the default
+    // trace name and the time, told apart from the paths proposed before in
+    // the same second.
+    QString proposedPath(const QString &folder);
 
     Ui::ProfileAnalisisWidget *ui;
     PlotWidget *plotMain = nullptr;
@@ -193,4 +198,5 @@ private:
     bool m_panelLocked = false;
     bool m_replotsHeld = false;
     bool m_replotPending = false;
+    TraceSaving::ProposedPaths m_proposedPaths;
 };

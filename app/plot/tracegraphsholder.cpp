@@ -652,14 +652,12 @@ void TraceGraphsHolder::checkFilter()
     while (tried.size() < Common::kCutOffLengths.size()) {
         tried.append(current);
 
+        // Ra as evaluated: with repeated runs the mean of them, the value
+        // the parameter table shows before its spread. A trace too short
+        // for its cut-off has no value.
         ExtraArgs args;
-        QString text = calcParam(args, profile, QStringLiteral("Ra"));
-        text.remove(QString::fromUtf8(" мкм"));
-        bool isNumber = false;
-        double ra = text.toDouble(&isNumber);
-        if (!isNumber)
-            ra = 0;
-        if (ra == 0)
+        const double ra = calcParamValue(args, profile, QStringLiteral("Ra")).mean();
+        if (!(ra > 0))
             return;
 
         const int recommended = allowedCutOff(Algos::recommendedCutoff(ra), length, current);
@@ -681,6 +679,6 @@ void TraceGraphsHolder::checkFilter()
         }
         mFilterControl->setFilterIndex(index);
         current = recommended;
-        profile->cutOff = Common::kCutOffLengths.at(index);
+        mFilterControl->setTraceCutOff(profile, Common::kCutOffLengths.at(index));
     }
 }

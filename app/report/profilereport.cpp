@@ -1,6 +1,5 @@
 #include "report/profilereport.h"
 
-#include "settings/common.h"
 #include "settings/settings.h"
 #include "traces/paramsmap.h"
 #include "traces/profiletrace.h"
@@ -32,7 +31,6 @@ ReportData profileReportData(AbstractTrace *trace, ExtraArgs &args)
         return {};
 
     const Settings &s = Settings::instance();
-    const QString filter = millimetres(Common::cutOffLength(s.filterIndex()));
     ReportData data;
     data.insert(QStringLiteral("factory_name"), s.factory_name);
     data.insert(QStringLiteral("detail_name"), s.default_trace_file_name);
@@ -43,7 +41,9 @@ ReportData profileReportData(AbstractTrace *trace, ExtraArgs &args)
         const ProfileTrace *run = runs.at(i);
         const QString key = QStringLiteral("trace[%1].").arg(i);
         data.insert(key + QStringLiteral("controller_name"), run->controllerName);
-        data.insert(key + QStringLiteral("filter"), filter);
+        // The cut-off the run's values were computed with: its own, which a
+        // file brings in its header and the trace list changes per trace.
+        data.insert(key + QStringLiteral("filter"), millimetres(run->cutOff));
         data.insert(key + QStringLiteral("trace_length"), rawLength(run));
         data.insert(key + QStringLiteral("speed"), QString::number(run->speed, 'g', 6) + QStringLiteral(" мм/с"));
         data.insert(key + QStringLiteral("creation_date"), run->creationDateText());

@@ -103,24 +103,6 @@ QString fixed(double value, int decimals)
     return QString::number(std::isfinite(value) ? value : 0.0, 'f', decimals);
 }
 
-QString valueText(const QVector<double> &values)
-{
-    if (values.isEmpty())
-        return QString();
-    double sum = 0.0;
-    for (double v : values)
-        sum += v;
-    const double mean = sum / values.size();
-    if (values.size() == 1)
-        return fixed(mean, 3);
-    double squares = 0.0;
-    for (double v : values)
-        squares += (v - mean) * (v - mean);
-    const double sigma = std::sqrt(squares / values.size());
-    return fixed(mean, 3) + QStringLiteral("±") + fixed(sigma, 3) + QStringLiteral("(") + fixed(sigma / mean * 100, 2)
-        + QStringLiteral("%)");
-}
-
 double finiteOrZero(double value)
 {
     return std::isfinite(value) ? value : 0.0;
@@ -136,11 +118,31 @@ QString paramUnit(const QString &name)
     return info == paramsMap.constEnd() ? QString() : info->unit;
 }
 
+double ParamValue::mean() const
+{
+    if (runs.isEmpty())
+        return 0.0;
+    double sum = 0.0;
+    for (double v : runs)
+        sum += v;
+    return sum / runs.size();
+}
+
 QString ParamValue::text() const
 {
     if (tooShort)
         return QStringLiteral("Недостаточная длина измерения");
-    return valueText(runs);
+    if (runs.isEmpty())
+        return QString();
+    const double m = mean();
+    if (runs.size() == 1)
+        return fixed(m, 3);
+    double squares = 0.0;
+    for (double v : runs)
+        squares += (v - m) * (v - m);
+    const double sigma = std::sqrt(squares / runs.size());
+    return fixed(m, 3) + QStringLiteral("±") + fixed(sigma, 3) + QStringLiteral("(") + fixed(sigma / m * 100, 2)
+        + QStringLiteral("%)");
 }
 
 ParamValue calcParamValue(ExtraArgs &args, ProfileTrace *trace, const QString &name)

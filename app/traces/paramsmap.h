@@ -49,6 +49,8 @@ struct ParamValue {
     // percentage of the mean); "Недостаточная длина измерения" for a trace
     // too short; empty without a value.
     QString text() const;
+    // The mean of the runs (the value itself with one run); 0 without a value.
+    double mean() const;
 
     bool operator==(const ParamValue &other) const { return runs == other.runs && tooShort == other.tooShort; }
 };

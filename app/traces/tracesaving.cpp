@@ -63,6 +63,27 @@ QString proposedPath(const QString &folder, const QString &name, const QDateTime
     return folder + name + now.toString(QLatin1String(kFileTimeFormat));
 }
 
+QString ProposedPaths::next(const QString &folder, const QString &name, const QDateTime &now)
+{
+    const QString second = now.toString(QLatin1String(kFileTimeFormat));
+    // Paths of an earlier second can never be proposed again.
+    if (second != m_second) {
+        m_second = second;
+        m_counts.clear();
+    }
+    const QString path = folder + name + second;
+    const int count = ++m_counts[path];
+    return count == 1 ? path : path + QStringLiteral("_%1").arg(count);
+}
+
+QString withTraceSuffix(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+        return path;
+    // "part." ends in the dot of an extension not written yet.
+    return path + (path.endsWith(QLatin1Char('.')) ? QStringLiteral("txt") : QStringLiteral(".txt"));
+}
+
 QString folderOf(const QString &path)
 {
     return path.left(path.lastIndexOf(QLatin1Char('/'))) + QLatin1Char('/');

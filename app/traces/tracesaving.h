@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -28,6 +29,22 @@ bool saveTrace(AbstractTrace *trace, const QString &path, bool native);
 // The path a save question proposes: the folder (ending in "/"), the name and
 // the time as "_yyyy_MM_dd_HH_mm_ss"; saves within one second get one path.
 QString proposedPath(const QString &folder, const QString &name, const QDateTime &now);
+
+// The paths successive save questions propose. A path already proposed within
+// the same second gets "_2", "_3", ... after the time, so two questions never
+// offer one file.
+class ProposedPaths {
+public:
+    QString next(const QString &folder, const QString &name, const QDateTime &now);
+
+private:
+    QString m_second;
+    QHash<QString, int> m_counts;
+};
+
+// The path a trace is written to: a chosen name without an extension gets
+// ".txt", so that the file is offered again when traces are opened.
+QString withTraceSuffix(const QString &path);
 
 // The folder of a chosen path, with its trailing "/".
 QString folderOf(const QString &path);

@@ -17,6 +17,7 @@
 #include "widgets/keyreceiver.h"
 
 #include <QElapsedTimer>
+#include <QComboBox>
 #include <QPushButton>
 #include <QSemaphore>
 #include <QTreeWidget>
@@ -150,14 +151,67 @@ ProfileRun liveSamples(bool cut)
     return run;
 }
 
-ScriptedPrompts::Handler clickNo()
+ScriptedPrompts::Handler clickButton(QMessageBox::StandardButton button)
 {
-    return [](QObject *subject) {
+    return [button](QObject *subject) {
         auto *box = qobject_cast<QMessageBox *>(subject);
         if (box)
-            box->button(QMessageBox::No)->click();
-        return QVariant(int(QMessageBox::No));
+            box->button(button)->click();
+        return QVariant(int(button));
     };
+}
+
+ScriptedPrompts::Handler clickNo()
+{
+    return clickButton(QMessageBox::No);
+}
+
+// Notes the path each save question proposes.
+class ProposalRecorder : public ScriptedPrompts {
+public:
+    QString saveFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter) override
+    {
+        proposals << dir;
+        return ScriptedPrompts::saveFileName(parent, caption, dir, filter);
+    }
+    QStringList proposals;
+};
+
+// An instrument run of 3000 points 2 µm apart: a sine of 1.5 µm amplitude
+// and 80 µm wavelength (Ra 0.95 µm, for which the standard asks 0.8 mm),
+// after 600 live counts.
+ProfileRun sineRun()
+{
+    ProfileRun run = liveSamples(false);
+    run.blockDivisor = 500; // 2 µm apart
+    run.blockScale = 100000; // 0.001 µm per unit
+    for (int i = 0; i < 3000; ++i)
+        run.block.append(quint16(30000 + std::lround(1500 * std::sin(2 * M_PI * i / 40))));
+    return run;
+}
+
+// The simulated profile instrument on a line the port search finds, with
+// the run it answers "ТРАССА" with.
+struct ProfileInstrument : SimulatedLine {
+    explicit ProfileInstrument(const ProfileRun &run)
+        : SimulatedLine(SimulatedInstrument::Profile)
+    {
+        sim.setProfileRun(run);
+    }
+    // True once the panel is connected and has sent its start-up commands.
+    bool started(DeviceControlWidget *panel)
+    {
+        if (!SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 1; }, 10000))
+            return false;
+        panel->device.sendRawText(QStringLiteral("DZ9")); // behind the start-up commands
+        return sim.waitForMarker("DZ9");
+    }
+};
+
+QString shownValue(TraceList *list, int row = 0)
+{
+    auto *params = list->findChild<QTreeWidget *>(QStringLiteral("paramsListTreeWidget"));
+    return params->topLevelItem(row) ? params->topLevelItem(row)->text(1) : QString();
 }
 
 } // namespace
@@ -437,20 +491,11 @@ private Q_SLOTS:
     // additional trace rewrites its main trace's file.
     void acquisition()
     {
-        SimulatedLine line(SimulatedInstrument::Profile);
-        SimulatedInstrument &sim = line.sim;
-        ProfileRun run = liveSamples(false);
-        run.blockDivisor = 500; // 2 µm apart
-        run.blockScale = 100000; // 0.001 µm per unit
-        for (int i = 0; i < 3000; ++i)
-            run.block.append(quint16(30000 + std::lround(1500 * std::sin(2 * M_PI * i / 40))));
-        sim.setProfileRun(run);
-
+        ProfileInstrument instrument(sineRun());
+        SimulatedInstrument &sim = instrument.sim;
         ProfileWindowFixture f;
         DeviceControlWidget *panel = f.window->deviceControlWidget();
-        QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 1; }, 10000));
-        panel->device.sendRawText(QStringLiteral("DZ9")); // behind the start-up commands
-        QVERIFY(sim.waitForMarker("DZ9"));
+        QVERIFY(instrument.started(panel));
 
         QList<int> drawn;
         QList<int> atReset;
@@ -639,6 +684,83 @@ private Q_SLOTS:
         sim.pullCable();
     }
 
+    // "Да" to the recommended cut-off: the trace's file under "Профили" is
+    // written again, byte for byte as the trace list writes it, and reads
+    // back with 0.8 mm and the values the list shows.
+    void acceptedCutOffIsWrittenToTheTraceFile()
+    {
+        ProfileInstrument instrument(sineRun());
+        ProfileWindowFixture f;
+        DeviceControlWidget *panel = f.window->deviceControlWidget();
+        QVERIFY(instrument.started(panel));
+        QCOMPARE(Settings::instance().spinbox_filter_length_index, 1); // 2.5 mm
+
+        f.prompts.expect(ScriptedPrompts::MessageBox, QMessageBox::Yes, clickButton(QMessageBox::Yes));
+        QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
+        QTest::mouseClick(panel->findChild<QPushButton *>(QStringLiteral("startTraceButton")), Qt::LeftButton);
+        QVERIFY(ended.wait(20000));
+        QVERIFY(f.prompts.allAnswered());
+        QVERIFY(f.prompts.calls().first().text.endsWith(QStringLiteral("0.800 мм?")));
+
+        auto *trace = dynamic_cast<ProfileTrace *>(f.list()->traces.first());
+        QVERIFY(trace);
+        QCOMPARE(trace->cutOff, 800.0);
+        QCOMPARE(Settings::instance().spinbox_filter_length_index, 2);
+        QCOMPARE(f.list()->findChild<QComboBox *>(QStringLiteral("filterComboBox"))->currentText(),
+            QStringLiteral("0.8 мм"));
+
+        const QByteArray written = fileBytes(trace->filePath());
+        QVERIFY(written.contains("\nfilter:800\n"));
+        const QString byList = QDir::current().absoluteFilePath(QStringLiteral("by_list.txt"));
+        QVERIFY(TraceList::saveTraceFile(byList, trace));
+        QCOMPARE(written, fileBytes(byList));
+
+        auto back = readTraceFile<ProfileTrace>(trace->filePath());
+        QCOMPARE(back->cutOff, 800.0);
+        QCOMPARE(*back->rawData, *trace->rawData);
+        ExtraArgs args;
+        const QString ra = calcParam(args, back.get(), QStringLiteral("Ra"));
+        QVERIFY(!ra.isEmpty());
+        QCOMPARE(shownValue(f.list()), ra);
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        saveWindowShot(f.window.get(), QStringLiteral("profile_window_recommended_cut_off_accepted"));
+        instrument.sim.pullCable();
+    }
+
+    // The check of a trace with two further runs (Ra 1, 1.5 and 2 µm) reads
+    // their mean; "Да" gives the main trace 0.8 mm through the trace list:
+    // its file's first header and its table follow, the runs keep theirs.
+    void checkOfATraceWithRepeatedRuns()
+    {
+        ProfileWindowFixture f;
+        const QString path = writeProfile(QStringLiteral("runs.txt"), 2, 2500);
+        QVERIFY(f.read(path, PROFILE));
+        auto *main = dynamic_cast<ProfileTrace *>(f.list()->traces.first());
+        QVERIFY(main);
+        QCOMPARE(main->additionalTraces.size(), 2);
+        const QString before = shownValue(f.list());
+        QVERIFY(before.contains(QStringLiteral("±")));
+
+        f.prompts.expect(ScriptedPrompts::MessageBox, QMessageBox::Yes, clickButton(QMessageBox::Yes));
+        f.holder(main->id)->checkFilter();
+        QVERIFY(f.prompts.allAnswered());
+        QVERIFY(f.prompts.calls().first().text.endsWith(QStringLiteral("0.800 мм?")));
+        QCOMPARE(main->cutOff, 800.0);
+        QCOMPARE(Settings::instance().spinbox_filter_length_index, 2);
+
+        const QByteArray bytes = fileBytes(path);
+        QVERIFY(bytes.indexOf("\nfilter:800\n") >= 0);
+        QVERIFY(bytes.indexOf("\nfilter:800\n") < bytes.indexOf("trace_type:ADDITIONAL_TRACE"));
+        QCOMPARE(bytes.count("\nfilter:2500\n"), 2);
+        auto back = readTraceFile<ProfileTrace>(path);
+        QCOMPARE(back->cutOff, 800.0);
+        QCOMPARE(back->additionalTraces.size(), 2);
+        qDeleteAll(back->additionalTraces);
+        QVERIFY(shownValue(f.list()) != before);
+        QCOMPARE(shownValue(f.list()), main->results.value(QStringLiteral("Ra")).text());
+    }
+
     // Saving: one question per native file, one per trace for coordinates.
     void saveData_data()
     {
@@ -655,28 +777,37 @@ private Q_SLOTS:
         const QString source = writeProfile(QStringLiteral("source.txt"), 2);
         QVERIFY(f.read(source, PROFILE));
         QDir().mkpath(QStringLiteral("out"));
-        QStringList answers;
+        // The names are taken as offered, without an extension: the files
+        // get ".txt", so that opening traces lists them again.
+        ProposalRecorder recorder;
+        QStringList files;
         for (int i = 0; i < questions; ++i) {
-            answers << QDir::current().absoluteFilePath(QStringLiteral("out/saved%1").arg(i));
-            QFile::remove(answers.last());
-            f.prompts.expect(ScriptedPrompts::SaveFile, answers.last());
+            const QString answer = QDir::current().absoluteFilePath(QStringLiteral("out/saved%1").arg(i));
+            files << answer + QStringLiteral(".txt");
+            QFile::remove(files.last());
+            recorder.expect(ScriptedPrompts::SaveFile, answer);
         }
         f.window->saveData(DataSaveFormat(format));
-        QVERIFY(f.prompts.allAnswered());
-        QCOMPARE(f.prompts.calls().first().title, QStringLiteral("source.txt"));
+        QVERIFY(recorder.allAnswered());
+        QCOMPARE(recorder.calls().first().title, QStringLiteral("source.txt"));
         QCOMPARE(Settings::load(Settings::kFileName).preferenses.save_trace_folder,
             QDir::current().absoluteFilePath(QStringLiteral("out")) + QLatin1Char('/'));
+        // Questions asked within one second offer different names.
+        QCOMPARE(recorder.proposals.size(), questions);
+        QCOMPARE(QSet<QString>(recorder.proposals.begin(), recorder.proposals.end()).size(), questions);
+        for (const QString &proposal : qAsConst(recorder.proposals))
+            QVERIFY2(QFileInfo(proposal).fileName().startsWith(QStringLiteral("Деталь_")), qPrintable(proposal));
 
         AbstractTrace *main = f.list()->traces.first();
         if (format == int(DataSaveFormat::SOURCE_FORMAT)) {
-            auto back = readTraceFile<ProfileTrace>(answers.first());
+            auto back = readTraceFile<ProfileTrace>(files.first());
             QCOMPARE(back->additionalTraces.size(), 2);
             QCOMPARE(*back->rawData, *main->rawData);
-            QCOMPARE(main->filePath(), answers.first());
+            QCOMPARE(main->filePath(), files.first());
         } else {
             const QList<AbstractTrace *> traces = f.list()->traces.values();
             for (int i = 0; i < 3; ++i) {
-                const QList<QByteArray> lines = fileBytes(answers[i]).split('\n');
+                const QList<QByteArray> lines = fileBytes(files[i]).split('\n');
                 const QVector<double> &x = traces[i]->processedData->at(0);
                 QCOMPARE(lines.size() - 1, x.size());
                 QCOMPARE(lines.first().split('\t').first().toDouble(), x.first());
@@ -806,6 +937,47 @@ private Q_SLOTS:
         f.window->saveReport(f.window.get());
         QVERIFY(f.prompts.allAnswered());
         QCOMPARE(f.prompts.calls().at(f.prompts.calls().size() - 2).title, QStringLiteral("Ошибка печати отчёта"));
+    }
+
+    // Each run's "filter" is the cut-off its values were computed with: a
+    // file's 0.8 mm while the settings say 2.5 mm, and the 0.25 mm the list
+    // gave one run. Two report questions in one go offer different names.
+    void reportStatesEachRunsCutOff()
+    {
+        ProfileWindowFixture f;
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        QCOMPARE(Settings::instance().spinbox_filter_length_index, 1);
+        QVERIFY(f.read(writeProfile(QStringLiteral("cuts.txt"), 2, 800), PROFILE));
+        QVERIFY(f.read(writeProfile(QStringLiteral("other.txt")), PROFILE));
+        auto *main = dynamic_cast<ProfileTrace *>(f.list()->traces.first());
+        for (AbstractTrace *trace : f.list()->traces)
+            if (trace->traceType == PROFILE)
+                listItem(f.list(), trace->id)->setCheckState(0, Qt::Checked);
+        ProfileTrace *run = main->additionalTraces.at(1);
+        f.list()->selectTrace(run->id);
+        auto *filter = f.list()->findChild<QComboBox *>(QStringLiteral("filterComboBox"));
+        QCOMPARE(filter->currentText(), QStringLiteral("0.8 мм"));
+        filter->setFocus();
+        QTest::keyClick(filter, Qt::Key_Down);
+        QCOMPARE(run->cutOff, 250.0);
+
+        ProposalRecorder recorder;
+        const QString first = QDir::current().absoluteFilePath(QStringLiteral("cuts_report"));
+        const QString second = QDir::current().absoluteFilePath(QStringLiteral("other_report"));
+        recorder.expect(ScriptedPrompts::SaveFile, first)
+            .expect(ScriptedPrompts::Url, true)
+            .expect(ScriptedPrompts::SaveFile, second)
+            .expect(ScriptedPrompts::Url, true);
+        f.window->saveReport(f.window.get());
+        QVERIFY(recorder.allAnswered());
+        const QByteArray html = fileBytes(first + ".html");
+        QCOMPARE(html.count("<td>0.8 мм</td>"), 2);
+        QCOMPARE(html.count("<td>0.25 мм</td>"), 1);
+        QVERIFY(!html.contains("<td>2.5 мм</td>"));
+        QVERIFY(fileBytes(second + ".html").contains("<td>2.5 мм</td>"));
+        QCOMPARE(recorder.proposals.size(), 2);
+        QVERIFY(recorder.proposals.first() != recorder.proposals.last());
     }
 
     // The whole written measurement report with every parameter shown,

@@ -562,7 +562,8 @@ private Q_SLOTS:
             check = [&p, title] {
                 const QString path = p.prompts.last("save", title).toString();
                 QVERIFY(!path.isEmpty());
-                QVERIFY(QFileInfo(path).size() > 0);
+                // The proposed name has no extension; the trace is written as ".txt".
+                QVERIFY(QFileInfo(TraceSaving::withTraceSuffix(path)).size() > 0);
             };
         } else if (situation == "report dialog of Ctrl+P closed with Return") {
             QVERIFY(p.read(writeProfile("shaft.txt")));

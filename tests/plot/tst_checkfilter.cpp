@@ -16,8 +16,9 @@
 
 namespace {
 
-// The control panel as the check sees it: applying a filter index stores it
-// in the settings, as the real panel does.
+// The profile window as the check sees it: applying a filter index stores it
+// in the settings, as the real panel does; a trace's new cut-off is noted and
+// set, as the trace list does.
 class FakePanel : public IFilterControl {
 public:
     void setFilterIndex(int index) override
@@ -25,7 +26,13 @@ public:
         applied << index;
         Settings::instance().spinbox_filter_length_index = index;
     }
+    void setTraceCutOff(ProfileTrace *trace, double cutOff) override
+    {
+        given << qMakePair(trace, cutOff);
+        trace->cutOff = cutOff;
+    }
     QList<int> applied;
+    QList<QPair<ProfileTrace *, double>> given;
 };
 
 // A sine roughness of wavelength 40 µm, well inside every roughness band from
@@ -88,7 +95,7 @@ private Q_SLOTS:
     void question();
     void rememberedAnswerIsSavedAndUsed_data();
     void rememberedAnswerIsSavedAndUsed();
-    void raWithDeviationEndsTheCheck();
+    void repeatedRunsAreCheckedOnTheirMean();
     void contourTraceIsNotChecked();
 };
 
@@ -144,6 +151,10 @@ void TestCheckFilter::check()
     QVERIFY(prompts.allAnswered());
     QCOMPARE(f.panel.applied, applied);
     QCOMPARE(f.trace->cutOff, cutOff);
+    // Every index applied went to the trace too, through the trace list.
+    QCOMPARE(f.panel.given.size(), applied.size());
+    for (int i = 0; i < applied.size(); ++i)
+        QCOMPARE(f.panel.given.at(i), qMakePair(f.trace.get(), Common::kCutOffLengths.at(applied.at(i))));
     if (!applied.isEmpty())
         QCOMPARE(Settings::instance().spinbox_filter_length_index, applied.last());
 }
@@ -205,20 +216,29 @@ void TestCheckFilter::rememberedAnswerIsSavedAndUsed()
     QCOMPARE(later.panel.applied, laterApplied);
 }
 
-void TestCheckFilter::raWithDeviationEndsTheCheck()
+// With repeated runs Ra is the mean of the runs: here the main run alone
+// (Ra 0.3) would keep 250 µm, the mean of the three (0.9) calls for 800 µm.
+void TestCheckFilter::repeatedRunsAreCheckedOnTheirMean()
 {
-    Fixture f(4000, 1.0, 3);
-    auto extra = sineTrace(4000, 1.2);
-    extra->setTraceType(ADDITIONAL_TRACE);
-    extra->cutOff = f.trace->cutOff;
-    f.trace->addAdditionalTrace(extra.get());
+    Fixture f(4000, 0.3, 3);
+    std::vector<std::unique_ptr<ProfileTrace>> runs;
+    for (double ra : { 1.0, 1.4 }) {
+        runs.push_back(sineTrace(4000, ra));
+        runs.back()->setTraceType(ADDITIONAL_TRACE);
+        runs.back()->cutOff = f.trace->cutOff;
+        f.trace->addAdditionalTrace(runs.back().get());
+    }
     ExtraArgs args;
     QVERIFY(calcParam(args, f.trace.get(), "Ra").contains(QString::fromUtf8("±")));
 
     ScriptedPrompts prompts;
+    prompts.expect(ScriptedPrompts::MessageBox, QVariant(), answering(Yes));
     f.holder->checkFilter();
-    QVERIFY(f.panel.applied.isEmpty());
-    f.trace->removeAdditionalTrace(extra->id);
+    QVERIFY(prompts.allAnswered());
+    QVERIFY(prompts.calls().first().text.endsWith(QString::fromUtf8("0.800 мм?")));
+    QCOMPARE(f.panel.applied, QList<int> { 2 });
+    QCOMPARE(f.trace->cutOff, 800.0);
+    f.trace->additionalTraces.clear();
 }
 
 void TestCheckFilter::contourTraceIsNotChecked()

@@ -45,6 +45,9 @@ private Q_SLOTS:
 
     void rowsOfTheRunsAndTheParameters()
     {
+        // The settings say 2.5 mm; the second run was given 0.25 mm.
+        runs.back()->cutOff = 250;
+        const QStringList filters { "0.8 мм", "0.8 мм", "0.25 мм" };
         // An additional trace gives its main trace's data.
         const ReportData data = profileReportData(runs.back().get(), args);
         QCOMPARE(data, profileReportData(main.get(), args));
@@ -55,8 +58,8 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i) {
             const QString key = QStringLiteral("trace[%1].").arg(i);
             QCOMPARE(data.value(key + "controller_name"), QStringLiteral("No name"));
-            // The cut-off of the settings, not the trace's own.
-            QCOMPARE(data.value(key + "filter"), QStringLiteral("2.5 мм"));
+            // Each run's own cut-off, the one its values were computed with.
+            QCOMPARE(data.value(key + "filter"), filters.at(i));
             QCOMPARE(data.value(key + "trace_length"), QStringLiteral("6 мм"));
             QCOMPARE(data.value(key + "speed"), QStringLiteral("0.5 мм/с"));
             QCOMPARE(data.value(key + "creation_date"), dates.at(i));

@@ -116,6 +116,40 @@ private Q_SLOTS:
             TraceSaving::folderOf(QStringLiteral("/data/reports/protocol.html")), QStringLiteral("/data/reports/"));
     }
 
+    // Questions within one second never propose one path; a new second, or
+    // another folder or name, starts without a counter.
+    void successiveProposalsDiffer()
+    {
+        TraceSaving::ProposedPaths paths;
+        const QDateTime at(QDate(2026, 3, 14), QTime(9, 30, 5, 100));
+        const QDateTime sameSecond = at.addMSecs(800);
+        const QString base = QStringLiteral("/data/Вал_2026_03_14_09_30_05");
+        QCOMPARE(paths.next("/data/", "Вал", at), base);
+        QCOMPARE(paths.next("/data/", "Вал", sameSecond), base + "_2");
+        QCOMPARE(paths.next("/reports/", "Вал", sameSecond), QStringLiteral("/reports/Вал_2026_03_14_09_30_05"));
+        QCOMPARE(paths.next("/data/", "Вал", sameSecond), base + "_3");
+        QCOMPARE(paths.next("/data/", "Вал", at.addSecs(1)), QStringLiteral("/data/Вал_2026_03_14_09_30_06"));
+        QCOMPARE(paths.next("/data/", "Вал", at.addSecs(1)), QStringLiteral("/data/Вал_2026_03_14_09_30_06_2"));
+    }
+
+    void traceSuffix_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("no extension") << "/data/Вал_2026_03_14_09_30_05" << "/data/Вал_2026_03_14_09_30_05.txt";
+        QTest::newRow("txt kept") << "/data/part.txt" << "/data/part.txt";
+        QTest::newRow("other extension kept") << "/data/part.dat" << "/data/part.dat";
+        QTest::newRow("dot in the folder only") << "/data/v1.2/part" << "/data/v1.2/part.txt";
+        QTest::newRow("trailing dot") << "/data/part." << "/data/part.txt";
+        QTest::newRow("nothing chosen") << "" << "";
+    }
+    void traceSuffix()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QString, written);
+        QCOMPARE(TraceSaving::withTraceSuffix(chosen), written);
+    }
+
     // The program's folder, or the working directory when that one cannot
     // hold the folder (here the program's folder is a plain file).
     void automaticFolder()
