@@ -189,8 +189,6 @@ bool FileDataProvider::readTraceFile(const QString &path)
         return !isCancelled();
     }
     flushPoints();
-    if (isCancelled())
-        return false;
 
     if (trace()->traceType == PROFILE && dynamic_cast<ProfileTrace *>(trace()))
         readAdditionalTraces(header, cursor, missing);
@@ -289,7 +287,7 @@ void FileDataProvider::readAdditionalTraces(const Header &mainHeader, StreamLine
         const qint64 points = TraceFormat::integerOrZero(header.value("point_count"));
         const qint64 got = TraceFormat::readPointBlock(
             cursor, header, points, channels, point, [child](QVector<double> &p) { child->addPoint(p); }, stop);
-        if (got < points && !isCancelled())
+        if (got < points)
             missing << QStringLiteral("additional trace %1: %2 points announced, %3 read")
                            .arg(read + 1)
                            .arg(points)
@@ -298,7 +296,7 @@ void FileDataProvider::readAdditionalTraces(const Header &mainHeader, StreamLine
             child->addPostProcessor(processor);
         main->addAdditionalTrace(child);
     }
-    if (read < count && !isCancelled())
+    if (read < count)
         missing << QStringLiteral("%1 additional traces announced, %2 read").arg(count).arg(read);
 }
 

@@ -66,7 +66,8 @@ private:
     // Gives the trace the kind, writing it only when it differs.
     void setKind(int kind);
     // Reads the additional traces the main header announces; what the file
-    // does not hold of them is added to `missing`.
+    // does not hold of them is added to `missing` (of a cancelled reading,
+    // nobody reads it).
     void readAdditionalTraces(
         const TraceFormat::Header &mainHeader, TraceFormat::StreamLineCursor &cursor, QStringList &missing);
 
