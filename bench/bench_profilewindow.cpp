@@ -97,9 +97,9 @@ std::unique_ptr<ProfileAnalisisWidget> shownWindow()
     return window;
 }
 
-void addMillionPoints(AbstractTrace &trace)
+void addPoints(AbstractTrace &trace, int count)
 {
-    for (int i = 0; i < kPoints; ++i) {
+    for (int i = 0; i < count; ++i) {
         QVector<double> p { i * 0.1, profileHeight(i) };
         trace.addPoint(p);
     }
@@ -109,23 +109,29 @@ void addMillionPoints(AbstractTrace &trace)
 std::unique_ptr<AbstractTrace> millionPointTrace(ProfileAnalisisWidget &window)
 {
     std::unique_ptr<AbstractTrace> trace(window.makeTrace(PROFILE));
-    addMillionPoints(*trace);
+    addPoints(*trace, kPoints);
     return trace;
 }
 
-QString millionPointFile()
+// A profile file of that many points, written once per run.
+QString profileFile(const QString &name, int points)
 {
-    static const QString path = QDir::current().absoluteFilePath(QStringLiteral("million.txt"));
+    const QString path = QDir::current().absoluteFilePath(name);
     if (!QFileInfo::exists(path)) {
         ProfileTrace trace;
         trace.setTraceType(PROFILE);
         trace.cutOff = 2500;
         trace.speed = 0.5;
-        addMillionPoints(trace);
+        addPoints(trace, points);
         if (!TraceWriter::saveTraceFile(path, trace))
             qFatal("benchmark file not written");
     }
     return path;
+}
+
+QString millionPointFile()
+{
+    return profileFile(QStringLiteral("million.txt"), kPoints);
 }
 
 // A field of /proc/self/status in kB ("VmRSS", "VmHWM"), 0 when not there.
@@ -352,25 +358,10 @@ namespace {
 
 constexpr int kLargePoints = 4000000;
 
-// A profile file of four million points (400 mm at 0.1 µm), written once per
-// run.
+// A profile file of four million points (400 mm at 0.1 µm).
 QString largeFile()
 {
-    static const QString path = QDir::current().absoluteFilePath(QStringLiteral("large.txt"));
-    if (!QFileInfo::exists(path)) {
-        ProfileTrace trace;
-        trace.setTraceType(PROFILE);
-        trace.cutOff = 2500;
-        trace.speed = 0.5;
-        trace.reservePoints(kLargePoints);
-        for (int i = 0; i < kLargePoints; ++i) {
-            QVector<double> p { i * 0.1, profileHeight(i) };
-            trace.addPoint(p);
-        }
-        if (!TraceWriter::saveTraceFile(path, trace))
-            qFatal("benchmark file not written");
-    }
-    return path;
+    return profileFile(QStringLiteral("large.txt"), kLargePoints);
 }
 
 // Opens the file in the window and returns once the window has it listed
