@@ -3,6 +3,7 @@
 #include "settings/common.h"
 #include "settings/logger.h"
 #include "settings/settings.h"
+#include "tracememory.h"
 #include "traces/contourtrace.h"
 #include "traces/profiletrace.h"
 #include "traces/tracejoin.h"
@@ -124,6 +125,7 @@ TraceList::~TraceList()
     traces.clear();
     qDeleteAll(owned);
     delete ui;
+    releaseTraceMemory();
 }
 
 QTreeWidgetItem *TraceList::newTraceItem(const QString &title, int id, bool checked) const
@@ -484,6 +486,8 @@ void TraceList::removeTraceItem(QTreeWidgetItem *item, int id)
         tracesListItemSelectionChanged();
     if (!traces.isEmpty())
         recalcParams();
+    else
+        releaseTraceMemory();
 }
 
 void TraceList::removeMainTrace(QTreeWidgetItem *item, int id)
@@ -573,6 +577,8 @@ void TraceList::dropTrace(AbstractTrace *trace)
     }
     traces.remove(id);
     dispose(trace);
+    if (traces.isEmpty())
+        releaseTraceMemory();
 }
 
 void TraceList::removeAllButAcquired()

@@ -22,3 +22,10 @@ bool keepTraceMemory()
     return false;
 #endif
 }
+
+void releaseTraceMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}

@@ -14,3 +14,9 @@
 // whether the settings were taken; where the C library has no such settings
 // it does nothing and returns false.
 bool keepTraceMemory();
+
+// Hands the freed memory kept for the next trace back to the system. For when
+// no trace is left to make room for: the program then stays as small as
+// when it started, instead of holding up to 256 MB that nothing may use.
+// Does nothing where the C library has no such call.
+void releaseTraceMemory();

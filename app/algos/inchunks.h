@@ -8,6 +8,7 @@
 #include <QtConcurrent>
 
 #include <algorithm>
+#include <exception>
 #include <vector>
 
 namespace Algos {
@@ -25,17 +26,24 @@ namespace detail {
 
 // One run of forEachChunk handed to the pool: everything it needs is written
 // before the pool takes it, and the pool's call passes only its address.
+// What a run throws is kept in it, for the caller to rethrow once every run
+// has ended.
 template <typename Work> struct ChunkRun {
     Work *work;
     int chunk;
     int first;
     int last;
+    std::exception_ptr error;
 };
 
-template <typename Work> void runChunk(const ChunkRun<Work> *run)
+template <typename Work> void runChunk(ChunkRun<Work> *run)
 {
     takeOver(run);
-    (*run->work)(run->chunk, run->first, run->last);
+    try {
+        (*run->work)(run->chunk, run->first, run->last);
+    } catch (...) {
+        run->error = std::current_exception();
+    }
     handOff(run);
 }
 
@@ -48,6 +56,11 @@ template <typename Work> void runChunk(const ChunkRun<Work> *run)
 // chunk order, so a result does not depend on how the runs were timed. A run
 // the pool has not started yet is run by the waiting thread itself, so a
 // caller on a pool thread does not wait for a free one.
+//
+// A run that throws does not stop the others. forEachChunk returns (by the
+// exception) only after every run it started has ended, since they all use
+// its work and its frame, and rethrows the exception of the lowest chunk
+// that threw.
 template <typename Work> void forEachChunk(int n, int chunks, Work work)
 {
     chunks = std::clamp(chunks, 1, std::max(n, 1));
@@ -61,18 +74,31 @@ template <typename Work> void forEachChunk(int n, int chunks, Work work)
     std::vector<detail::ChunkRun<Work>> runs;
     runs.reserve(size_t(chunks - 1));
     for (int c = 1; c < chunks; ++c)
-        runs.push_back({ &work, c, first(c), first(c + 1) });
+        runs.push_back({ &work, c, first(c), first(c + 1), nullptr });
+    // Room for every future is made first: once a run is started, nothing
+    // here may throw before its future is kept to be waited for.
     QVector<QFuture<void>> others;
     others.reserve(chunks - 1);
-    for (const detail::ChunkRun<Work> &run : runs) {
-        handOff(&run);
-        others.append(QtConcurrent::run(&detail::runChunk<Work>, &run));
+    std::exception_ptr error;
+    try {
+        for (detail::ChunkRun<Work> &run : runs) {
+            handOff(&run);
+            others.append(QtConcurrent::run(&detail::runChunk<Work>, &run));
+        }
+        work(0, 0, first(1));
+    } catch (...) {
+        error = std::current_exception();
     }
-    work(0, 0, first(1));
+    // The runs catch what they throw, so the waits do not throw.
     for (QFuture<void> &run : others)
         run.waitForFinished();
-    for (const detail::ChunkRun<Work> &run : runs)
+    for (const detail::ChunkRun<Work> &run : runs) {
         takeOver(&run);
+        if (!error)
+            error = run.error;
+    }
+    if (error)
+        std::rethrow_exception(error);
 }
 
 } // namespace Algos

@@ -166,6 +166,10 @@ bool FileDataProvider::readTraceFile(const QString &path)
     const int channels = trace()->channelCount();
     QVector<double> point;
     auto append = [this](QVector<double> &p) { appendPoint(p); };
+    // A reading its owner has given up ends within a window of lines.
+    auto stop = [this] { return isCancelled(); };
+    // What the header announced and the file did not hold, for the operator.
+    QStringList missing;
     if (header.contains("point_count")) {
         const qint64 count = TraceFormat::integerOrZero(header.value("point_count"));
         // Room for the points is made before the first is read. A header's
@@ -173,19 +177,29 @@ bool FileDataProvider::readTraceFile(const QString &path)
         // takes at least a digit and a separator.
         const qint64 room = std::min<qint64>(count, file.size() / (2 * std::max(channels, 1)));
         trace()->reservePoints(int(std::clamp<qint64>(room, 0, std::numeric_limits<int>::max())));
-        TraceFormat::readPointBlock(cursor, header, count, channels, point, append);
+        const qint64 read = TraceFormat::readPointBlock(cursor, header, count, channels, point, append, stop);
+        if (read < count)
+            missing << QStringLiteral("%1 points announced, %2 read").arg(count).arg(read);
     } else if (header.endedAtLine && !TraceFormat::trimmed(header.endLine).isEmpty()) {
         // Without a count the block is its run of non-empty lines. The empty
         // line after it would also end the additional traces at once, so
         // there are none to read.
         readPointRun(cursor, header, channels, point);
         flushPoints();
-        return true;
+        return !isCancelled();
     }
     flushPoints();
 
     if (trace()->traceType == PROFILE && dynamic_cast<ProfileTrace *>(trace()))
-        readAdditionalTraces(header, cursor);
+        readAdditionalTraces(header, cursor, missing);
+    if (isCancelled())
+        return false;
+    // A file that ends early keeps what it held; the operator learns what
+    // is missing.
+    if (!missing.isEmpty()) {
+        failContent(path, missing.join(QStringLiteral("; ")));
+        return false;
+    }
     return true;
 }
 
@@ -198,7 +212,10 @@ void FileDataProvider::readPointRun(
     TraceFormat::readValues(header.endLine, channels, point.data());
     appendPoint(point);
     TraceFormat::Bytes line;
+    qint64 lines = 1;
     while (cursor.next(line) && !TraceFormat::trimmed(line).isEmpty()) {
+        if (lines++ % kBatchSize == 0 && isCancelled())
+            return;
         point.fill(0.0);
         TraceFormat::readValues(line, channels, point.data());
         appendPoint(point);
@@ -240,7 +257,7 @@ void FileDataProvider::setKind(int kind)
         trace()->setTraceType(kind);
 }
 
-void FileDataProvider::readAdditionalTraces(const Header &mainHeader, StreamLineCursor &cursor)
+void FileDataProvider::readAdditionalTraces(const Header &mainHeader, StreamLineCursor &cursor, QStringList &missing)
 {
     auto *main = dynamic_cast<ProfileTrace *>(trace());
     if (!main)
@@ -248,14 +265,17 @@ void FileDataProvider::readAdditionalTraces(const Header &mainHeader, StreamLine
     const int channels = main->channelCount();
     const qint64 count = TraceFormat::integerOrZero(mainHeader.value("addittional_trace_count"));
     QVector<double> point;
+    auto stop = [this] { return isCancelled(); };
     // The count is whatever the file says, so it only bounds the blocks read:
     // reading goes on while the file has lines and each block holds something.
     // A block without a header entry has no point count and so no points
     // either (an empty line, for one); it ends the additional traces, so that
-    // a run of such lines cannot make a trace per line.
-    for (qint64 i = 0; i < count && !cursor.atEnd(); ++i) {
+    // a run of such lines cannot make a trace per line. A block that the file
+    // ends in before its point count is no trace either.
+    qint64 read = 0;
+    for (; read < count && !cursor.atEnd() && !isCancelled(); ++read) {
         const Header header = TraceFormat::readAdditionalHeader(cursor);
-        if (header.entries.isEmpty())
+        if (header.entries.isEmpty() || (!header.contains("point_count") && cursor.atEnd()))
             break;
         const ReadingSettings &s = readingSettings();
         auto *child = new ProfileTrace(s.cutOff, s.medianWindow, s.medianEnabled);
@@ -264,12 +284,20 @@ void FileDataProvider::readAdditionalTraces(const Header &mainHeader, StreamLine
         child->controllerName = controllerEntry(mainHeader);
         child->setName(m_path);
         child->setFilePath(m_path);
-        TraceFormat::readPointBlock(cursor, header, TraceFormat::integerOrZero(header.value("point_count")), channels,
-            point, [child](QVector<double> &p) { child->addPoint(p); });
+        const qint64 points = TraceFormat::integerOrZero(header.value("point_count"));
+        const qint64 got = TraceFormat::readPointBlock(
+            cursor, header, points, channels, point, [child](QVector<double> &p) { child->addPoint(p); }, stop);
+        if (got < points)
+            missing << QStringLiteral("additional trace %1: %2 points announced, %3 read")
+                           .arg(read + 1)
+                           .arg(points)
+                           .arg(got);
         for (const PostProcessorPtr &processor : s.additionalChain)
             child->addPostProcessor(processor);
         main->addAdditionalTrace(child);
     }
+    if (read < count)
+        missing << QStringLiteral("%1 additional traces announced, %2 read").arg(count).arg(read);
 }
 
 bool FileDataProvider::startContourRead(QFile &file)
@@ -301,6 +329,8 @@ bool FileDataProvider::readBinaryFile(const QString &path)
     trace()->reservePoints(data.samples.size());
     QVector<double> point(3, 0.0);
     for (int i = 0; i < data.samples.size(); ++i) {
+        if (i % kBatchSize == 0 && isCancelled())
+            return false;
         point[0] = i * data.step;
         point[1] = data.samples.at(i) * data.scale;
         point[2] = 0.0;
@@ -324,7 +354,10 @@ bool FileDataProvider::readColumnsFile(const QString &path)
     QVector<double> point(qMax(channels, 3), 0.0);
     double previousX = std::numeric_limits<double>::max();
     TraceFormat::Bytes line;
+    qint64 lines = 0;
     while (cursor.next(line)) {
+        if (lines++ % kBatchSize == 0 && isCancelled())
+            return false;
         point.fill(0.0);
         if (TraceFormat::readValues(line, channels, point.data()) > 0) {
             failContent(path);
@@ -396,9 +429,10 @@ void FileDataProvider::failOpen(const QString &path)
     Q_EMIT dataReadError(QStringLiteral("Can't open file "));
 }
 
-void FileDataProvider::failContent(const QString &path)
+void FileDataProvider::failContent(const QString &path, const QString &detail)
 {
-    logger.log(Logger::ERROR, "Error in " + path.toStdString());
+    const QString message = QStringLiteral("Error in ") + path + (detail.isEmpty() ? QString() : ": " + detail);
+    logger.log(Logger::ERROR, message.toStdString());
     handOff(this);
-    Q_EMIT dataReadError(QStringLiteral("Error in ") + path);
+    Q_EMIT dataReadError(message);
 }

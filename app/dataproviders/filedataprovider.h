@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class QFile;
@@ -49,7 +50,8 @@ private:
     // chain; false (with the error reported) when the file cannot be opened.
     bool startContourRead(QFile &file);
     void failOpen(const QString &path);
-    void failContent(const QString &path);
+    // "Error in " and the path, then the detail when there is one.
+    void failContent(const QString &path, const QString &detail = QString());
     // Collects a point of the main trace; a full batch is appended to the
     // trace and announced.
     void appendPoint(const QVector<double> &point);
@@ -63,7 +65,11 @@ private:
     void applyHeader(const TraceFormat::Header &header);
     // Gives the trace the kind, writing it only when it differs.
     void setKind(int kind);
-    void readAdditionalTraces(const TraceFormat::Header &mainHeader, TraceFormat::StreamLineCursor &cursor);
+    // Reads the additional traces the main header announces; what the file
+    // does not hold of them is added to `missing` (of a cancelled reading,
+    // nobody reads it).
+    void readAdditionalTraces(
+        const TraceFormat::Header &mainHeader, TraceFormat::StreamLineCursor &cursor, QStringList &missing);
 
     QString m_path;
     int m_appended = 0;

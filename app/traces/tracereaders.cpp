@@ -77,6 +77,7 @@ bool LineCursor::next(Bytes &line)
         return false;
     const void *nl = std::memchr(m_pos, '\n', size_t(m_end - m_pos));
     const char *lineEnd = nl ? static_cast<const char *>(nl) : m_end;
+    m_unended = !nl;
     line = makeBytes(m_pos, lineEnd);
     m_pos = nl ? lineEnd + 1 : m_end;
     return true;
@@ -134,6 +135,7 @@ bool StreamLineCursor::next(Bytes &line)
         const char *begin = m_buffer.data() + m_pos;
         const char *end = m_buffer.data() + m_filled;
         if (const void *nl = std::memchr(begin, '\n', size_t(end - begin))) {
+            m_unended = false;
             line = makeBytes(begin, static_cast<const char *>(nl));
             m_pos = size_t(static_cast<const char *>(nl) + 1 - m_buffer.data());
             return true;
@@ -142,6 +144,7 @@ bool StreamLineCursor::next(Bytes &line)
             // The last line has no line feed.
             if (m_pos >= m_filled)
                 return false;
+            m_unended = true;
             line = makeBytes(m_buffer.data() + m_pos, m_buffer.data() + m_filled);
             m_pos = m_filled;
             return true;

@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 class QIODevice;
@@ -47,10 +48,14 @@ public:
     // The next lines, up to max of them, as next() gives them one by one;
     // returns how many.
     int nextLines(std::vector<Bytes> &lines, int max);
+    // Whether the last line given ends where the buffer ends, without a line
+    // feed: in a file cut short, the part of a line.
+    bool lastLineUnended() const { return m_unended; }
 
 private:
     const char *m_pos = nullptr;
     const char *m_end = nullptr;
+    bool m_unended = false;
 };
 
 // Walks a device line by line as LineCursor walks a buffer, holding only a
@@ -68,6 +73,9 @@ public:
     int nextLines(std::vector<Bytes> &lines, int max);
     // Skips the bytes of prefix when the device's unread bytes begin with it.
     void skip(const QByteArray &prefix);
+    // Whether the last line given ends where the device ends, without a line
+    // feed.
+    bool lastLineUnended() const { return m_unended; }
 
 private:
     // Keeps the unread bytes, reads more after them; false at the end of the
@@ -79,6 +87,7 @@ private:
     size_t m_pos = 0;
     size_t m_filled = 0;
     bool m_atDeviceEnd = false;
+    bool m_unended = false;
 };
 
 // The whole token as a finite real ("1.5", "-2e-3", "+4", ".5"). Anything
@@ -141,19 +150,25 @@ qint64 countPointLines(const Header &header, LineCursor cursor);
 
 // Reads up to `count` point lines of a block: the header's end line first
 // when there is one, then the following lines, stopping early at the end of
-// the buffer. Each line fills `point` (at least three values, the ones past
+// the buffer, or where stop() returns true (asked before each window of
+// lines). Each line fills `point` (at least three values, the ones past
 // `channels` 0) and calls onPoint(point). Returns the number of points read.
-// The cursor is a LineCursor or a StreamLineCursor.
-template <typename Cursor, typename OnPoint>
-qint64 readPointBlock(
-    Cursor &cursor, const Header &header, qint64 count, int channels, QVector<double> &point, OnPoint &&onPoint)
+// The cursor is a LineCursor or a StreamLineCursor, which has just given the
+// header's end line.
+//
+// A block that the end of the buffer cuts short may end in part of a line
+// (a file cut at some byte): with its values cut or missing, that line is
+// no point. A last line without a line feed that completes the block is.
+template <typename Cursor, typename OnPoint, typename Stop>
+qint64 readPointBlock(Cursor &cursor, const Header &header, qint64 count, int channels, QVector<double> &point,
+    OnPoint &&onPoint, Stop &&stop)
 {
     if (count <= 0 || channels <= 0)
         return 0;
     const int width = qMax(channels, 3);
     point.fill(0.0, width);
     qint64 done = 0;
-    if (header.endedAtLine) {
+    if (header.endedAtLine && !(count > 1 && cursor.lastLineUnended())) {
         point.fill(0.0);
         readValues(header.endLine, channels, point.data());
         onPoint(point);
@@ -165,8 +180,12 @@ qint64 readPointBlock(
     constexpr int kLinesAtOnce = 1 << 14;
     std::vector<Bytes> lines;
     std::vector<double> values;
-    while (done < count) {
-        const int got = cursor.nextLines(lines, int(qMin<qint64>(count - done, kLinesAtOnce)));
+    while (done < count && !stop()) {
+        int got = cursor.nextLines(lines, int(qMin<qint64>(count - done, kLinesAtOnce)));
+        if (got > 0 && done + got < count && cursor.lastLineUnended()) {
+            lines.pop_back();
+            --got;
+        }
         if (got == 0)
             break;
         values.assign(size_t(got) * size_t(width), 0.0);
@@ -178,6 +197,13 @@ qint64 readPointBlock(
         done += got;
     }
     return done;
+}
+
+template <typename Cursor, typename OnPoint>
+qint64 readPointBlock(
+    Cursor &cursor, const Header &header, qint64 count, int channels, QVector<double> &point, OnPoint &&onPoint)
+{
+    return readPointBlock(cursor, header, count, channels, point, std::forward<OnPoint>(onPoint), [] { return false; });
 }
 
 // Fixed-layout ".Vantor" binary, little-endian: the sample count N (int32)

@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QComboBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QTreeWidget>
 #include <cmath>
@@ -359,6 +360,46 @@ private Q_SLOTS:
             QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("kept"));
             QCOMPARE(f.window->graphHolders.keys(), before);
         }
+    }
+
+    // A copy of a trace file cut short: what it holds is listed, drawn and
+    // evaluated, and the operator is told how much of it is missing.
+    void cutFileIsListedWithANotice()
+    {
+        const QByteArray whole = fileBytes(writeProfile(QStringLiteral("whole.txt"), 2));
+        const QString path = QDir::current().absoluteFilePath(QStringLiteral("cut.txt"));
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(whole.left(30000));
+        out.close();
+
+        ProfileWindowFixture f;
+        f.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        QVERIFY(f.read(path, PROFILE));
+        QVERIFY(f.prompts.allAnswered());
+        QCOMPARE(f.prompts.calls().last().title, QStringLiteral("Error"));
+        const QString text = f.prompts.calls().last().text;
+        const QRegularExpressionMatch notice
+            = QRegularExpression(QStringLiteral("^Error in (.*): 6001 points announced, (\\d+) read; "
+                                                "2 additional traces announced, 0 read$"))
+                  .match(text);
+        QVERIFY2(notice.hasMatch(), qPrintable(text));
+        QCOMPARE(notice.captured(1), path);
+
+        QCOMPARE(f.list()->traces.size(), 1);
+        auto *main = dynamic_cast<ProfileTrace *>(f.list()->traces.first());
+        QVERIFY(main);
+        const int kept = main->rawData->at(0).size();
+        QCOMPARE(notice.captured(2).toInt(), kept);
+        QVERIFY(kept > 1000 && kept < 6001);
+        QVERIFY(main->additionalTraces.isEmpty());
+        QCOMPARE(f.holder(main->id)->curve()->dataCount(), kept);
+        QVERIFY(!main->results.value(QStringLiteral("Ra")).text().isEmpty());
+        QVERIFY(!f.window->isAcquiring);
+
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        saveWindowShot(f.window.get(), QStringLiteral("profile_window_cut_file"));
     }
 
     // A file that reads without error but holds no point adds no entry

@@ -1,15 +1,38 @@
 #include "tracememory.h"
 
+#include "tracelist.h"
+#include "traces/profiletrace.h"
+
+#include <QApplication>
 #include <QtTest>
 
 #include <atomic>
 #include <cstdlib> // defines __GLIBC__ where the C library is glibc
 #include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
 #include <thread>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #include <sys/resource.h>
 #endif
+
+namespace {
+
+// The resident size of the process in MB, from /proc/self/status.
+double residentMb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.compare(0, 6, "VmRSS:") == 0)
+            return std::atof(line.c_str() + 6) / 1024;
+    }
+    return 0;
+}
+
+} // namespace
 
 // The allocator settings of the program, checked in a process that makes
 // them first thing, as the program's main() does: some of them only hold for
@@ -69,11 +92,66 @@ private Q_SLOTS:
         QSKIP("the C library has no allocator settings");
 #endif
     }
+
+    void lastTraceClosedHandsTheMemoryBack_data()
+    {
+        QTest::addColumn<bool>("closeTheList");
+        QTest::newRow("the last trace removed from the list") << false;
+        QTest::newRow("the list closed with its traces") << true;
+    }
+
+    // The memory the allocator keeps for the next trace goes back to the
+    // system once the trace list holds no trace: three traces of a million
+    // points listed and closed leave the program about as small as before.
+    void lastTraceClosedHandsTheMemoryBack()
+    {
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+        QSKIP("a sanitizer's allocator takes no allocator settings");
+#elif defined(__GLIBC__)
+        QFETCH(bool, closeTheList);
+        releaseTraceMemory();
+        const double before = residentMb();
+        auto list = std::make_unique<TraceList>();
+        QList<AbstractTrace *> listed;
+        for (int t = 0; t < 3; ++t) {
+            auto *trace = new ProfileTrace();
+            trace->setTraceType(PROFILE);
+            TData points(2);
+            for (int i = 0; i < 1000000; ++i) {
+                points[0].append(i * 0.1);
+                points[1].append(std::sin(i * 0.01) + t);
+            }
+            trace->addPoints(points);
+            list->addMainTrace(trace);
+            listed << trace;
+        }
+        const double loaded = residentMb();
+        QVERIFY2(loaded - before > 40, qPrintable(QString::number(loaded - before)));
+
+        if (closeTheList) {
+            list.reset();
+        } else {
+            for (AbstractTrace *trace : listed)
+                list->removeTrace(trace);
+            QVERIFY(list->traces.isEmpty());
+        }
+        const double closed = residentMb();
+        QVERIFY2(closed - before < (loaded - before) / 4,
+            qPrintable(QStringLiteral("%1 MB before, %2 MB with the traces, %3 MB after closing them")
+                           .arg(before)
+                           .arg(loaded)
+                           .arg(closed)));
+#else
+        QSKIP("the C library has no allocator settings");
+#endif
+    }
 };
 
 int main(int argc, char *argv[])
 {
     keepTraceMemory();
+    // The trace list is a widget.
+    QApplication app(argc, argv);
     TestTraceMemory test;
     return QTest::qExec(&test, argc, argv);
 }

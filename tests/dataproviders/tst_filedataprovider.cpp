@@ -110,6 +110,65 @@ QByteArray vantorFile(qint32 count, double step, const QVector<qint16> &samples,
     return bytes;
 }
 
+// The first `count` points of a trace's data.
+TData firstPoints(const TData &data, int count)
+{
+    TData out;
+    for (const auto &channel : data)
+        out << channel.mid(0, count);
+    return out;
+}
+
+// A profile file as the program writes it: 2400 points and two additional
+// traces of 300, beside the points it was written from.
+struct WrittenProfile {
+    QByteArray bytes;
+    TData main;
+    TData runs[2];
+};
+
+WrittenProfile writtenProfile(const QString &path)
+{
+    WrittenProfile w;
+    const auto wavy = [](int count, double phase) {
+        TData data(2);
+        for (int i = 0; i < count; ++i) {
+            data[0] << i * 0.5;
+            data[1] << 3.3 * std::sin(i * 0.1 + phase) + 0.000123 * i;
+        }
+        return data;
+    };
+    w.main = wavy(2400, 0);
+    w.runs[0] = wavy(300, 1);
+    w.runs[1] = wavy(300, 2);
+    ProfileTrace source;
+    source.cutOff = 800;
+    source.speed = 0.5;
+    addPoints(source, w.main);
+    ProfileTrace runs[2];
+    for (int r = 0; r < 2; ++r) {
+        addPoints(runs[r], w.runs[r]);
+        runs[r].setTraceType(ADDITIONAL_TRACE);
+        source.addAdditionalTrace(&runs[r]);
+    }
+    if (!TraceWriter::saveTraceFile(path, source))
+        qFatal("cannot write a fixture");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read a fixture");
+    w.bytes = file.readAll();
+    return w;
+}
+
+// Where point line `line` of the block whose header begins at `block` starts.
+int pointLineStart(const QByteArray &bytes, int block, int line)
+{
+    int at = bytes.indexOf("point_count:", block);
+    for (int i = 0; i <= line; ++i)
+        at = bytes.indexOf('\n', at) + 1;
+    return at;
+}
+
 } // namespace
 
 class TestFileDataProvider : public QObject {
@@ -130,6 +189,10 @@ private Q_SLOTS:
     void missingKeysTakeTheirDefaults();
     void malformedNativeFiles_data();
     void malformedNativeFiles();
+    void cutFileKeepsWhatItHeld_data();
+    void cutFileKeepsWhatItHeld();
+    void cancelledReadingEndsWithinAWindow_data();
+    void cancelledReadingEndsWithinAWindow();
     void headerOfTheOtherClassIsNotWrittenIntoTheTrace();
     void firstLineChoosesTheReader_data();
     void firstLineChoosesTheReader();
@@ -427,48 +490,51 @@ void TestFileDataProvider::malformedNativeFiles_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<TData>("points");
     QTest::addColumn<int>("additional");
+    // What the error says after "Error in " and the path; empty for none.
+    QTest::addColumn<QString>("error");
 
-    QTest::newRow("truncated header") << QByteArray("trace_type:PROFILE\nspeed:0.5\nfil") << TData { { 0 }, { 0 } }
-                                      << 0;
-    QTest::newRow("header only") << QByteArray("trace_type:PROFILE\nspeed:0.5\n") << TData { {}, {} } << 0;
+    QTest::newRow("truncated header") << QByteArray("trace_type:PROFILE\nspeed:0.5\nfil") << TData { { 0 }, { 0 } } << 0
+                                      << QString();
+    QTest::newRow("header only") << QByteArray("trace_type:PROFILE\nspeed:0.5\n") << TData { {}, {} } << 0 << QString();
     QTest::newRow("no point_count: lines up to the empty one")
         << QByteArray("trace_type:PROFILE\n1\t2\t\n3\t4\t\n5\t6\t\n\n7\t8\t\n") << TData { { 1, 3, 5 }, { 2, 4, 6 } }
-        << 0;
+        << 0 << QString();
     QTest::newRow("only point is the last line")
-        << QByteArray("trace_type:PROFILE\npoint_count:1\n9\t8") << TData { { 9 }, { 8 } } << 0;
+        << QByteArray("trace_type:PROFILE\npoint_count:1\n9\t8") << TData { { 9 }, { 8 } } << 0 << QString();
     QTest::newRow("huge point_count") << QByteArray("trace_type:PROFILE\npoint_count:99999999999\n1\t2\t\n3\t4\t\n")
-                                      << TData { { 1, 3 }, { 2, 4 } } << 0;
+                                      << TData { { 1, 3 }, { 2, 4 } } << 0
+                                      << QString("99999999999 points announced, 2 read");
     QTest::newRow("negative point_count")
-        << QByteArray("trace_type:PROFILE\npoint_count:-7\n1\t2\t\n") << TData { {}, {} } << 0;
+        << QByteArray("trace_type:PROFILE\npoint_count:-7\n1\t2\t\n") << TData { {}, {} } << 0 << QString();
     QTest::newRow("bad numbers read as 0")
         << QByteArray("trace_type:PROFILE\npoint_count:3\n1\tabc\t\nnan\t1e999\t\n-inf\t2,5\t\n")
-        << TData { { 1, 0, 0 }, { 0, 0, 0 } } << 0;
+        << TData { { 1, 0, 0 }, { 0, 0, 0 } } << 0 << QString();
     QTest::newRow("huge additional count")
         << QByteArray("trace_type:PROFILE\naddittional_trace_count:2147483647\npoint_count:1\n1\t2\t\n"
                       "trace_type:ADDITIONAL_TRACE\npoint_count:1\n3\t4\t\n")
-        << TData { { 1 }, { 2 } } << 1;
+        << TData { { 1 }, { 2 } } << 1 << QString("2147483647 additional traces announced, 1 read");
     QTest::newRow("negative additional count")
         << QByteArray("trace_type:PROFILE\naddittional_trace_count:-3\npoint_count:1\n1\t2\t\n"
                       "trace_type:ADDITIONAL_TRACE\npoint_count:1\n3\t4\t\n")
-        << TData { { 1 }, { 2 } } << 0;
+        << TData { { 1 }, { 2 } } << 0 << QString();
     // A hostile count with nothing behind it: every empty line would be an
     // empty block, and a trace each, if empty blocks counted.
     QTest::newRow("empty lines after a huge additional count")
         << QByteArray("trace_type:PROFILE\naddittional_trace_count:2147483647\npoint_count:1\n1\t2\t\n")
             + QByteArray(5000, '\n')
-        << TData { { 1 }, { 2 } } << 0;
+        << TData { { 1 }, { 2 } } << 0 << QString("2147483647 additional traces announced, 0 read");
     QTest::newRow("a block without entries ends the additional traces")
         << QByteArray("trace_type:PROFILE\naddittional_trace_count:5\npoint_count:1\n1\t2\t\n"
                       "trace_type:ADDITIONAL_TRACE\npoint_count:0\n\n"
                       "trace_type:ADDITIONAL_TRACE\npoint_count:1\n3\t4\t\n"
                       "\n\n5\t6\t\n"
                       "trace_type:ADDITIONAL_TRACE\npoint_count:1\n7\t8\t\n")
-        << TData { { 1 }, { 2 } } << 2;
+        << TData { { 1 }, { 2 } } << 2 << QString("5 additional traces announced, 2 read");
     QTest::newRow("binary garbage after the header")
         << QByteArray("trace_type:PROFILE\npoint_count:2\n") + QByteArray("\x01\xff\x00\x80\n\xfe\xfe\xfe", 8)
-        << TData { { 0, 0 }, { 0, 0 } } << 0;
+        << TData { { 0, 0 }, { 0, 0 } } << 0 << QString();
     QTest::newRow("crlf line ends") << QByteArray("trace_type:PROFILE\r\npoint_count:2\r\n1\t2\t\r\n3\t4\t\r\n")
-                                    << TData { { 1, 3 }, { 2, 4 } } << 0;
+                                    << TData { { 1, 3 }, { 2, 4 } } << 0 << QString();
 }
 
 void TestFileDataProvider::malformedNativeFiles()
@@ -476,16 +542,149 @@ void TestFileDataProvider::malformedNativeFiles()
     QFETCH(QByteArray, text);
     QFETCH(TData, points);
     QFETCH(int, additional);
+    QFETCH(QString, error);
     OwnedProfile read;
-    const ReadLog log = readInto(write("malformed.txt", text), &read.trace);
-    QVERIFY(log.result);
-    QVERIFY(log.errors.isEmpty());
+    const QString path = write("malformed.txt", text);
+    const ReadLog log = readInto(path, &read.trace);
+    QCOMPARE(log.result, error.isEmpty());
+    QCOMPARE(log.errors, error.isEmpty() ? QStringList() : QStringList("Error in " + path + ": " + error));
     QCOMPARE(log.events.last(), QStringLiteral("finished"));
     QCOMPARE(*read.trace.rawData, points);
     QCOMPARE(read.trace.additionalTraces.size(), additional);
     // Room is made for the points announced only as far as the file could
     // hold them: a hostile count does not reserve gigabytes.
     QVERIFY(read.trace.expectedPointCount() <= text.size());
+}
+
+void TestFileDataProvider::cutFileKeepsWhatItHeld_data()
+{
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<int>("mainPoints");
+    QTest::addColumn<QVector<int>>("runPoints");
+    QTest::addColumn<QString>("missing");
+
+    const QByteArray bytes = writtenProfile(m_dir.filePath("whole.txt")).bytes;
+    const int secondRun
+        = bytes.indexOf("trace_type:ADDITIONAL_TRACE", bytes.indexOf("trace_type:ADDITIONAL_TRACE") + 1);
+    const QString mainCut = "2400 points announced, 1000 read; 2 additional traces announced, 0 read";
+    // The part of a line that the cut leaves has its values cut too: it is
+    // no point.
+    QTest::newRow("inside a line of the main trace's points")
+        << pointLineStart(bytes, 0, 1000) + 5 << 1000 << QVector<int>() << mainCut;
+    QTest::newRow("after a line of the main trace's points")
+        << pointLineStart(bytes, 0, 1000) << 1000 << QVector<int>() << mainCut;
+    QTest::newRow("before an announced additional trace")
+        << secondRun << 2400 << QVector<int> { 300 } << "2 additional traces announced, 1 read";
+    QTest::newRow("inside an additional trace's header")
+        << secondRun + int(qstrlen("trace_type:ADDITIONAL_TRACE\nspe")) << 2400 << QVector<int> { 300 }
+        << "2 additional traces announced, 1 read";
+    const int insideRun = pointLineStart(bytes, secondRun, 100) + 3;
+    QTest::newRow("inside an additional trace's points")
+        << insideRun << 2400 << QVector<int> { 300, 100 } << "additional trace 2: 300 points announced, 100 read";
+}
+
+// A copy of a trace file cut at some byte keeps the points and traces it
+// holds, each as written, and the reading says what the header announced
+// and what was read.
+void TestFileDataProvider::cutFileKeepsWhatItHeld()
+{
+    QFETCH(int, cut);
+    QFETCH(int, mainPoints);
+    QFETCH(QVector<int>, runPoints);
+    QFETCH(QString, missing);
+    const WrittenProfile whole = writtenProfile(m_dir.filePath("whole.txt"));
+    const QString path = write("cut.txt", whole.bytes.left(cut));
+
+    OwnedProfile read;
+    const ReadLog log = readInto(path, &read.trace);
+    QVERIFY(!log.result);
+    QCOMPARE(log.errors, QStringList("Error in " + path + ": " + missing));
+    QCOMPARE(log.events.mid(log.events.size() - 2), QStringList({ "error " + log.errors.first(), "finished" }));
+    QCOMPARE(*read.trace.rawData, firstPoints(whole.main, mainPoints));
+    QCOMPARE(read.trace.cutOff, 800.0);
+    QCOMPARE(read.trace.additionalTraces.size(), runPoints.size());
+    for (int r = 0; r < runPoints.size(); ++r)
+        QCOMPARE(*read.trace.additionalTraces.at(r)->rawData, firstPoints(whole.runs[r], runPoints.at(r)));
+}
+
+void TestFileDataProvider::cancelledReadingEndsWithinAWindow_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("profile");
+    QTest::addColumn<int>("cancelAtBatch");
+    QTest::addColumn<int>("mostPoints");
+
+    constexpr int kLines = 200000;
+    QByteArray profile("trace_type:PROFILE\npoint_count:200000\n");
+    QByteArray contour("trace_type:CONTOUR\npoint_count:200000\n");
+    QByteArray columns;
+    for (int i = 0; i < kLines; ++i) {
+        const QByteArray x = QByteArray::number(i);
+        profile += x + "\t0.5\t\n";
+        contour += x + "\t0.5\t1\t\n";
+        columns += x + " 0.5 1\n";
+    }
+    // The main trace's points are parsed a window of 16384 lines at a time;
+    // the other readers look between batches.
+    QTest::newRow("native profile") << "p.txt" << profile << true << 1 << 20000;
+    QTest::newRow("native contour") << "c.txt" << contour << false << 1 << 20000;
+    QTest::newRow("columns") << "k.dat" << columns << false << 1 << 1000;
+    QTest::newRow("binary") << "b.Vantor" << vantorFile(kLines, 0.5, QVector<qint16>(kLines, 7), 0.1) << false << 1
+                            << 1000;
+    // Given up during the main trace's last batch, the reading takes none of
+    // the additional traces.
+    QByteArray runs("trace_type:PROFILE\naddittional_trace_count:3\npoint_count:1000\n");
+    for (int i = 0; i < 1000; ++i)
+        runs += QByteArray::number(i) + "\t1\t\n";
+    for (int r = 0; r < 3; ++r) {
+        runs += "trace_type:ADDITIONAL_TRACE\npoint_count:50000\n";
+        for (int i = 0; i < 50000; ++i)
+            runs += QByteArray::number(i) + "\t2\t\n";
+    }
+    QTest::newRow("additional traces") << "a.txt" << runs << true << 2 << 1000;
+}
+
+// An owner that gives the reading up (a window closing while a large file
+// streams in) finds it ended within a window of lines: the rest of the file
+// is not read, and nothing is reported as an error.
+void TestFileDataProvider::cancelledReadingEndsWithinAWindow()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, profile);
+    QFETCH(int, cancelAtBatch);
+    QFETCH(int, mostPoints);
+    const QString path = write(name, bytes);
+    OwnedProfile profileTrace;
+    ContourTrace contourTrace;
+    AbstractTrace *trace = profile ? static_cast<AbstractTrace *>(&profileTrace.trace) : &contourTrace;
+
+    FileDataProvider provider(path);
+    int batches = 0;
+    int errors = 0;
+    bool finished = false;
+    // Given up from the worker itself, at a known point of the reading.
+    QObject::connect(
+        &provider, &DataProvider::dataBatchReady, &provider,
+        [&](int, int) {
+            if (++batches == cancelAtBatch)
+                provider.cancel();
+        },
+        Qt::DirectConnection);
+    QObject::connect(
+        &provider, &DataProvider::dataReadError, &provider, [&] { ++errors; }, Qt::DirectConnection);
+    QObject::connect(
+        &provider, &DataProvider::dataReadFinished, &provider, [&] { finished = true; }, Qt::DirectConnection);
+    provider.start(trace);
+    provider.waitForFinished();
+
+    QVERIFY(finished);
+    QVERIFY(!provider.result());
+    QCOMPARE(errors, 0);
+    QVERIFY2(rawCount(*trace) >= 500 * cancelAtBatch && rawCount(*trace) <= mostPoints,
+        qPrintable(QString::number(rawCount(*trace))));
+    QVERIFY(profileTrace.trace.additionalTraces.isEmpty());
 }
 
 void TestFileDataProvider::headerOfTheOtherClassIsNotWrittenIntoTheTrace()

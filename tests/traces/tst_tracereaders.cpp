@@ -283,7 +283,8 @@ void TestTraceReaders::streamCursorGivesTheBufferCursorsLines()
 void TestTraceReaders::pointBlockStopsAtEndOfFile()
 {
     // A count far beyond the lines present reads what is there and stops;
-    // the header's end line is the first point.
+    // the header's end line is the first point. The file ends inside a line,
+    // which is no point: its values are cut.
     const QByteArray text("point_count:2147483647000\n1\t2\t3\t\n4\t5\t6\t\n7\t8");
     LineCursor cursor = cursorOf(text);
     const Header header = readHeader(cursor);
@@ -295,8 +296,8 @@ void TestTraceReaders::pointBlockStopsAtEndOfFile()
         for (int c = 0; c < 3; ++c)
             got[c].append(p[c]);
     });
-    QCOMPARE(read, qint64(3));
-    QCOMPARE(got, TData({ { 1, 4, 7 }, { 2, 5, 8 }, { 3, 6, 0 } }));
+    QCOMPARE(read, qint64(2));
+    QCOMPARE(got, TData({ { 1, 4 }, { 2, 5 }, { 3, 6 } }));
 
     // A negative count reads nothing and leaves the cursor where it was.
     LineCursor again = cursorOf(text);
