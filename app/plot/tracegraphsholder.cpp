@@ -654,10 +654,12 @@ void TraceGraphsHolder::checkFilter()
 
         // Ra as evaluated: with repeated runs the mean of them, the value
         // the parameter table shows before its spread. A trace too short
-        // for its cut-off has no value.
+        // for its cut-off has no value; a flat one (Ra at the rounding
+        // noise of its arithmetic) has no texture to choose a cut-off for.
         ExtraArgs args;
         const double ra = calcParamValue(args, profile, QStringLiteral("Ra")).mean();
-        if (!(ra > 0))
+        constexpr double kFlatRa = 1e-9; // µm
+        if (!(ra > kFlatRa))
             return;
 
         const int recommended = allowedCutOff(Algos::recommendedCutoff(ra), length, current);

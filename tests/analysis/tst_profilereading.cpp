@@ -152,6 +152,14 @@ ProfileRun liveSamples(bool cut)
     return run;
 }
 
+// The automatic folder lies next to the test programs, and the others that
+// run meanwhile acquire into it too: a trace name of this process's own keeps
+// the path of a dropped trace from being taken by another program's trace.
+void useOwnTraceName()
+{
+    Settings::instance().default_trace_file_name = QStringLiteral("Деталь%1").arg(QCoreApplication::applicationPid());
+}
+
 ScriptedPrompts::Handler clickButton(QMessageBox::StandardButton button)
 {
     return [button](QObject *subject) {
@@ -461,6 +469,7 @@ private Q_SLOTS:
         const QString folder = automaticTraceFolder(QCoreApplication::applicationDirPath());
 
         ProfileWindowFixture f;
+        useOwnTraceName();
         DeviceControlWidget *panel = f.window->deviceControlWidget();
         QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 1; }, 10000));
         QTest::qWait(100);
@@ -688,6 +697,7 @@ private Q_SLOTS:
         SimulatedInstrument &sim = line.sim;
         sim.setProfileRun(liveSamples(true));
         ProfileWindowFixture f;
+        useOwnTraceName();
         DeviceControlWidget *panel = f.window->deviceControlWidget();
         QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 1; }, 10000));
         f.window->show();

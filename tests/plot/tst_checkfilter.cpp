@@ -124,6 +124,12 @@ void TestCheckFilter::check_data()
         << 4000.0 << 1.0 << 3 << false << false << int(NotAsked) << QList<int> {} << 250.0;
     QTest::newRow("trace shorter than two cut-offs: Ra reads 0")
         << 1200.0 << 1.0 << 2 << true << true << int(NotAsked) << QList<int> {} << 800.0;
+    // A smooth but real surface is checked on its value, however small;
+    // a flat one (Ra at the arithmetic's rounding noise) is not.
+    QTest::newRow("Ra of 0.3 nm recommends the shortest cut-off")
+        << 4000.0 << 0.0003 << 2 << true << true << int(Yes) << QList<int> { 4 } << 80.0;
+    QTest::newRow("flat trace: nothing to choose a cut-off for")
+        << 4000.0 << 1e-12 << 2 << true << true << int(NotAsked) << QList<int> {} << 800.0;
     QTest::newRow("settings index outside the table reads the default 2500")
         << 8000.0 << 1.0 << 9 << true << true << int(Yes) << QList<int> { 2 } << 800.0;
 }

@@ -207,7 +207,8 @@ shot about
 return_closing "О программе" held
 
 # 8. Return on the main window acquires a trace from the simulated
-#    instrument, which is saved on its own into the automatic folder.
+#    instrument, which is saved on its own into the automatic folder; the
+#    recommended cut-off, accepted with Return, is written into that file.
 mark
 main_key Return
 wait_for 10 bash -c "tail -n +2 '$walk/simulator.out' | tail -n +$((mark_at + 1)) | grep -qx CS" \
@@ -218,6 +219,14 @@ auto=$(find "$build/Профили" -name '*.txt' -newer "$walk/shaft.txt" | hea
 "$simulator" --count "$auto" >/dev/null || fail "acquired trace does not read back"
 log_has "INFO: startTrace" || fail "no trace started"
 shot acquired
+# The simulated trace is smooth: the program recommends a shorter cut-off.
+# "Да" (the default, taken with Return) rewrites the trace's own file with it.
+wait_for 20 dialog_up "Изменение фильтра" || fail "no cut-off question after the trace"
+return_closing "Изменение фильтра"
+wait_for 10 bash -c "! grep -qx 'filter:2500' '$auto'" || fail "accepted cut-off not written to $auto"
+grep -q "^filter:" "$auto" || fail "rewritten trace file has no cut-off"
+"$simulator" --count "$auto" >/dev/null || fail "rewritten trace does not read back"
+shot cut-off-accepted
 
 # 9. Down held on the main window jogs the column; another program's window
 #    (a message) takes the keyboard and the key is let go there, out of the
