@@ -67,8 +67,7 @@ void applyContourHeader(ContourTrace &trace, const Header &header, const Reading
         : s.measurementMode;
 }
 
-// Speed, cut-off and median settings of a profile trace read from a header
-// (the main trace's header for an additional trace).
+// Speed, cut-off and median settings of a profile trace read from a header.
 void applyProfileHeader(ProfileTrace &trace, const Header &header, const ReadingSettings &s)
 {
     trace.speed = realEntry(header, "speed", s.speed);
@@ -280,8 +279,15 @@ void FileDataProvider::readAdditionalTraces(const Header &mainHeader, StreamLine
         const ReadingSettings &s = readingSettings();
         auto *child = new ProfileTrace(s.cutOff, s.medianWindow, s.medianEnabled);
         child->setTraceType(ADDITIONAL_TRACE);
-        applyProfileHeader(*child, mainHeader, s);
-        child->controllerName = controllerEntry(mainHeader);
+        // A run's block carries its own speed, cut-off and controller (the
+        // trace list writes them, and a run's cut-off can be changed apart
+        // from its main trace's); a block without them takes the main's.
+        auto source = [&](const char *key) -> const Header & {
+            return header.contains(key) ? header : mainHeader;
+        };
+        child->speed = realEntry(source("speed"), "speed", s.speed);
+        child->cutOff = realEntry(source("filter"), "filter", s.cutOff);
+        child->controllerName = controllerEntry(source("controler_name"));
         child->setName(m_path);
         child->setFilePath(m_path);
         const qint64 points = TraceFormat::integerOrZero(header.value("point_count"));

@@ -185,6 +185,7 @@ private Q_SLOTS:
     void blocksWithoutPointsKeepTheirPlace_data();
     void blocksWithoutPointsKeepTheirPlace();
     void additionalTracesGetTheirChainFromTheSettings();
+    void runsWithoutTheirOwnKeysTakeTheMainTraces();
     void batchesOf500();
     void missingKeysTakeTheirDefaults();
     void malformedNativeFiles_data();
@@ -334,8 +335,15 @@ void TestFileDataProvider::profileRoundTripWithAdditionalTraces()
     addPoints(second, secondPoints);
     for (ProfileTrace *additional : { &first, &second }) {
         additional->setTraceType(ADDITIONAL_TRACE);
+        additional->speed = source.speed;
+        additional->cutOff = source.cutOff;
+        additional->controllerName = source.controllerName;
         source.addAdditionalTrace(additional);
     }
+    // A run's cut-off, speed and controller are its own, and come back so.
+    first.cutOff = 250;
+    first.speed = 1;
+    first.controllerName = QStringLiteral("Петров");
 
     const QString path = m_dir.filePath("profile.txt");
     QVERIFY(TraceWriter::saveTraceFile(path, source));
@@ -356,9 +364,9 @@ void TestFileDataProvider::profileRoundTripWithAdditionalTraces()
         QCOMPARE(additional->traceType, int(ADDITIONAL_TRACE));
         QCOMPARE(additional->parentTrace, &read.trace);
         QCOMPARE(additional->filePath(), path);
-        QCOMPARE(additional->speed, 0.5);
-        QCOMPARE(additional->cutOff, 800.0);
-        QCOMPARE(additional->controllerName, QStringLiteral("No name"));
+        QCOMPARE(additional->speed, i == 0 ? 1.0 : 0.5);
+        QCOMPARE(additional->cutOff, i == 0 ? 250.0 : 800.0);
+        QCOMPARE(additional->controllerName, i == 0 ? QStringLiteral("Петров") : QStringLiteral("No name"));
     }
 }
 
@@ -435,6 +443,28 @@ void TestFileDataProvider::additionalTracesGetTheirChainFromTheSettings()
     QCOMPARE(names, QStringList({ "Median5", "Angle 30", "Filter 800", "YZeronator" }));
     // The reader does not run the additional trace's chain.
     QCOMPARE(*read.trace.additionalTraces.at(0)->processedData, TData({ { 3 }, { 4 } }));
+}
+
+// A run's block without speed, cut-off or controller takes the main trace's;
+// a key it has is its own.
+void TestFileDataProvider::runsWithoutTheirOwnKeysTakeTheMainTraces()
+{
+    const QString path = write("runkeys.txt",
+        "trace_type:PROFILE\nspeed:0.5\nfilter:800\ncontroler_name:Иванов\naddittional_trace_count:2\n"
+        "point_count:1\n1\t2\t\n"
+        "trace_type:ADDITIONAL_TRACE\npoint_count:1\n3\t4\t\n"
+        "trace_type:ADDITIONAL_TRACE\nfilter:2500\npoint_count:1\n5\t6\t\n");
+    OwnedProfile read;
+    QVERIFY(readInto(path, &read.trace).result);
+    QCOMPARE(read.trace.additionalTraces.size(), 2);
+    const ProfileTrace *bare = read.trace.additionalTraces.at(0);
+    const ProfileTrace *own = read.trace.additionalTraces.at(1);
+    QCOMPARE(bare->cutOff, 800.0);
+    QCOMPARE(bare->speed, 0.5);
+    QCOMPARE(bare->controllerName, QStringLiteral("Иванов"));
+    QCOMPARE(own->cutOff, 2500.0);
+    QCOMPARE(own->speed, 0.5);
+    QCOMPARE(own->controllerName, QStringLiteral("Иванов"));
 }
 
 void TestFileDataProvider::batchesOf500()
