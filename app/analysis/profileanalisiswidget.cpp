@@ -43,6 +43,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -60,10 +61,8 @@ void logInfo(const QString &text)
 QString unusedPath(const QString &proposed)
 {
     const QString suffix = QStringLiteral(".txt");
-    QString path = proposed + suffix;
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = proposed + QLatin1Char('_') + QString::number(n) + suffix;
-    return path;
+    return TraceSaving::numberedPath(proposed, [&](const QString &path) { return QFileInfo::exists(path + suffix); })
+        + suffix;
 }
 
 // What the operator is told when an acquisition was cut short before its data
@@ -812,10 +811,16 @@ void ProfileAnalisisWidget::onNewTrace(DataProvider *provider, E_ANALISIS_TYPE t
     // at once, or the instrument's own start key): the previous reading has
     // only its post-processing left, and its end is handled before the next
     // reading replaces it, so it keeps its trace instead of being dropped.
+    // The instrument already runs the next trace, so that end asks nothing
+    // and unlocks nothing: a question now would hold back the next trace's
+    // points and its stop key, and its answer would reach the instrument
+    // mid-trace.
     auto *previous = qobject_cast<DeviceDataProvider *>(dataProvider());
     if (previous && previous == m_readingProvider && previous->hasEnded()) {
         previous->waitForFinished();
+        m_nextReadingFollows = true;
         finishReading(previous);
+        m_nextReadingFollows = false;
     }
     setDataProvider(provider);
     startReading(type);
@@ -948,7 +953,7 @@ void ProfileAnalisisWidget::finishReading(DataProvider *provider)
         AbstractTrace *owner = TraceSaving::fileOwner(trace);
         if (!TraceSaving::saveTrace(owner, owner->filePath(), true)) {
             logger.log(Logger::ERROR, "Acquired trace not saved to " + owner->filePath().toStdString());
-            Prompts::instance().warning(this, QStringLiteral("Ошибка сохранения трассы"),
+            warnOperator(QStringLiteral("Ошибка сохранения трассы"),
                 QStringLiteral("Не удалось сохранить трассу в файл:\n%1").arg(owner->filePath()));
         }
     }
@@ -965,22 +970,54 @@ void ProfileAnalisisWidget::finishReading(DataProvider *provider)
     m_readingTrace = nullptr;
     m_readingProvider = nullptr;
     settingsChanged();
-    if (instrument && holder) {
+    // A trace the next acquisition follows at once gets no cut-off question:
+    // the next trace's end asks it, for the cut-off both were taken with.
+    if (instrument && holder && !m_nextReadingFollows) {
         releaseReplots();
         holder->checkFilter();
         holdReplots();
     }
     rescaleMainPlot();
-    for (QAction *action : toolActions())
-        action->setEnabled(action != ui->actionCut && action != ui->actionRFit);
-    updateProcessingControls();
     ui->traceList->acquiringTrace = nullptr;
-    Q_EMIT unlockButtons();
+    if (!m_nextReadingFollows)
+        unlockAfterReading();
     ui->traceList->selectTrace(trace->id);
     releaseReplots();
     if (Settings::instance().test_sensor_mode && isProfileTraceKind(trace->traceType))
         ui->traceList->runSensorTest(trace);
-    ui->deviceControlWidget->setEnableAdditionalTraceButton(true);
+    if (!m_nextReadingFollows) {
+        ui->deviceControlWidget->setEnableAdditionalTraceButton(true);
+        showDeferredWarnings();
+    }
+}
+
+void ProfileAnalisisWidget::unlockAfterReading()
+{
+    for (QAction *action : toolActions())
+        action->setEnabled(action != ui->actionCut && action != ui->actionRFit);
+    updateProcessingControls();
+    Q_EMIT unlockButtons();
+}
+
+void ProfileAnalisisWidget::warnOperator(const QString &title, const QString &text)
+{
+    if (m_nextReadingFollows) {
+        m_deferredWarnings.append({ title, text });
+        return;
+    }
+    // Keys pressed to close the message must not drive the instrument.
+    QObject *keys = keyReceiver;
+    const bool keysWereBlocked = keys ? keys->blockSignals(true) : false;
+    Prompts::instance().warning(this, title, text);
+    if (keys)
+        keys->blockSignals(keysWereBlocked);
+}
+
+void ProfileAnalisisWidget::showDeferredWarnings()
+{
+    const QList<QPair<QString, QString>> warnings = std::exchange(m_deferredWarnings, {});
+    for (const auto &warning : warnings)
+        warnOperator(warning.first, warning.second);
 }
 
 bool ProfileAnalisisWidget::dropsFinishedReading(const DataProvider *provider, AbstractTrace *trace, bool instrument)
@@ -1008,28 +1045,23 @@ bool ProfileAnalisisWidget::dropsFinishedReading(const DataProvider *provider, A
         onTraceDeleted(id);
     rescaleMainPlot();
     releaseReplots();
-    for (QAction *action : toolActions())
-        action->setEnabled(action != ui->actionCut && action != ui->actionRFit);
-    updateProcessingControls();
-    Q_EMIT unlockButtons();
-    // Keys pressed to close the message must not drive the instrument.
-    QObject *keys = keyReceiver;
-    const bool keysWereBlocked = keys ? keys->blockSignals(true) : false;
+    if (!m_nextReadingFollows)
+        unlockAfterReading();
     if (interrupted) {
         const auto *device = qobject_cast<const DeviceDataProvider *>(provider);
         const Interruption cut = interruption(device ? device->end() : Device::LinkLost);
         logger.log(Logger::WARNING, cut.log);
-        Prompts::instance().warning(this, cut.title,
+        warnOperator(cut.title,
             cut.cause + QStringLiteral("\nТрасса не сохранена, параметры не рассчитаны. Повторите измерение."));
-        ui->deviceControlWidget->setEnableAdditionalTraceButton(!ui->traceList->traces.isEmpty());
+        if (!m_nextReadingFollows)
+            ui->deviceControlWidget->setEnableAdditionalTraceButton(!ui->traceList->traces.isEmpty());
     } else if (provider && provider->result()) {
         const QString path = provider->name();
         logger.log(Logger::WARNING, "No point read from " + path.toStdString());
-        Prompts::instance().warning(
-            this, QStringLiteral("Ошибка"), QStringLiteral("В файле нет точек трассы:\n%1").arg(path));
+        warnOperator(QStringLiteral("Ошибка"), QStringLiteral("В файле нет точек трассы:\n%1").arg(path));
     }
-    if (keys)
-        keys->blockSignals(keysWereBlocked);
+    if (!m_nextReadingFollows)
+        showDeferredWarnings();
     return true;
 }
 
@@ -1038,6 +1070,7 @@ void ProfileAnalisisWidget::dataReadError(QString error)
     isAcquiring = false;
     logger.log(Logger::WARNING, "Trace reading failed: " + error.toStdString());
     Prompts::instance().warning(this, QStringLiteral("Error"), error);
+    showDeferredWarnings();
 }
 
 void ProfileAnalisisWidget::dataReset()

@@ -176,6 +176,12 @@ private:
     // The end of a reading: the trace is drawn whole, saved when acquired,
     // listed and selected, and the tools come back.
     void finishReading(DataProvider *provider);
+    // The tools, the processing controls and the buttons back after a reading.
+    void unlockAfterReading();
+    // Shows a warning with the instrument's keys off; while the next
+    // acquisition already runs, keeps it until that one's end.
+    void warnOperator(const QString &title, const QString &text);
+    void showDeferredWarnings();
     // A save or a report while a trace is being read is refused with a
     // message; true when refused.
     bool refuseWhileReading(QWidget *parent, const QString &title);
@@ -194,6 +200,10 @@ private:
     QTimer *m_batchReplot = nullptr;
     // The reading in progress: its provider and its trace.
     QPointer<DataProvider> m_readingProvider;
+    // Set while a finished acquisition is handled that the next one follows
+    // at once.
+    bool m_nextReadingFollows = false;
+    QList<QPair<QString, QString>> m_deferredWarnings;
     AbstractTrace *m_readingTrace = nullptr;
     bool m_panelLocked = false;
     bool m_replotsHeld = false;

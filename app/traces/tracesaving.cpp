@@ -63,17 +63,27 @@ QString proposedPath(const QString &folder, const QString &name, const QDateTime
     return folder + name + now.toString(QLatin1String(kFileTimeFormat));
 }
 
+QString numberedPath(const QString &base, const std::function<bool(const QString &)> &taken)
+{
+    QString path = base;
+    for (int n = 2; taken(path); ++n)
+        path = base + QLatin1Char('_') + QString::number(n);
+    return path;
+}
+
 QString ProposedPaths::next(const QString &folder, const QString &name, const QDateTime &now)
 {
     const QString second = now.toString(QLatin1String(kFileTimeFormat));
     // Paths of an earlier second can never be proposed again.
     if (second != m_second) {
         m_second = second;
-        m_counts.clear();
+        m_proposed.clear();
     }
-    const QString path = folder + name + second;
-    const int count = ++m_counts[path];
-    return count == 1 ? path : path + QStringLiteral("_%1").arg(count);
+    const QString path = numberedPath(folder + name + second, [this](const QString &candidate) {
+        return m_proposed.contains(candidate) || QFileInfo::exists(withTraceSuffix(candidate));
+    });
+    m_proposed.insert(path);
+    return path;
 }
 
 QString withTraceSuffix(const QString &path)

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QDateTime>
-#include <QHash>
+#include <QSet>
 #include <QList>
 #include <QString>
+
+#include <functional>
 
 class AbstractTrace;
 
@@ -30,16 +32,20 @@ bool saveTrace(AbstractTrace *trace, const QString &path, bool native);
 // the time as "_yyyy_MM_dd_HH_mm_ss"; saves within one second get one path.
 QString proposedPath(const QString &folder, const QString &name, const QDateTime &now);
 
+// The first of base, base_2, base_3, ... that is not taken.
+QString numberedPath(const QString &base, const std::function<bool(const QString &)> &taken);
+
 // The paths successive save questions propose. A path already proposed within
-// the same second gets "_2", "_3", ... after the time, so two questions never
-// offer one file.
+// the same second, or whose trace file is there already (an acquisition saved
+// on its own in that second), gets "_2", "_3", ... after the time, so no
+// question offers a file another holds.
 class ProposedPaths {
 public:
     QString next(const QString &folder, const QString &name, const QDateTime &now);
 
 private:
     QString m_second;
-    QHash<QString, int> m_counts;
+    QSet<QString> m_proposed;
 };
 
 // The path a trace is written to: a chosen name without an extension gets

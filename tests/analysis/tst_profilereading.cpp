@@ -688,6 +688,47 @@ private Q_SLOTS:
         sim.pullCable();
     }
 
+    // A profile trace started again the moment the last one ended: the end
+    // of the first asks nothing while the second runs (a question then would
+    // hold back the second's points and send its answer to the instrument
+    // mid-trace); both are listed and saved whole, and the cut-off question
+    // comes once, after the second.
+    void profileStartedAgainAtItsEnd()
+    {
+        ProfileInstrument instrument(sineRun());
+        ProfileWindowFixture f;
+        DeviceControlWidget *panel = f.window->deviceControlWidget();
+        QVERIFY(instrument.started(panel));
+        auto *start = panel->findChild<QPushButton *>(QStringLiteral("startTraceButton"));
+        int ends = 0;
+        QObject watchers;
+        // Posted at the end's report: the start comes before the first
+        // reading's own end reaches the window.
+        connect(&panel->device, &Device::tracingEnded, &watchers, [&] {
+            if (ends++ == 0)
+                QMetaObject::invokeMethod(&watchers, [start] { start->click(); }, Qt::QueuedConnection);
+        });
+        bool acquiringWhenAsked = true;
+        f.prompts.expect(ScriptedPrompts::MessageBox, QMessageBox::No, [&](QObject *subject) {
+            acquiringWhenAsked = f.window->isAcquiring;
+            return clickNo()(subject);
+        });
+        QTest::mouseClick(start, Qt::LeftButton);
+        QVERIFY(SimulatedInstrument::waitFor(
+            [&] { return ends == 2 && f.list()->traces.size() == 2 && !f.window->isAcquiring; }, 20000));
+        QVERIFY(SimulatedInstrument::waitFor([&] { return f.prompts.allAnswered(); }, 5000));
+        QCOMPARE(f.prompts.calls().size(), 1);
+        QCOMPARE(f.prompts.unexpectedCount(), 0);
+        QVERIFY(!acquiringWhenAsked);
+        QCOMPARE(Settings::instance().spinbox_filter_length_index, 1); // 2.5 mm, as both were taken
+        for (AbstractTrace *trace : qAsConst(f.list()->traces)) {
+            QCOMPARE(trace->pointCount(), 3000);
+            QCOMPARE(readTraceFile<ProfileTrace>(trace->filePath())->pointCount(), 3000);
+        }
+        QVERIFY(start->isEnabled());
+        instrument.sim.pullCable();
+    }
+
     // An instrument that sends nothing after the stop: within the stated
     // time the operator is told, the trace is dropped as an interrupted one,
     // and the controls, the tools and the menus come back.

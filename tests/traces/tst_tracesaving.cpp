@@ -132,6 +132,23 @@ private Q_SLOTS:
         QCOMPARE(paths.next("/data/", "Вал", at.addSecs(1)), QStringLiteral("/data/Вал_2026_03_14_09_30_06_2"));
     }
 
+    // A name whose trace file is there already (a trace acquired in that
+    // second and saved on its own) is not proposed.
+    void proposalsPassFilesThatAreThere()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + QLatin1Char('/');
+        const QDateTime at(QDate(2026, 3, 14), QTime(9, 30, 5));
+        const QString base = folder + QStringLiteral("Вал_2026_03_14_09_30_05");
+        for (const QString &taken : { base + ".txt", base + "_2.txt" }) {
+            QFile file(taken);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        TraceSaving::ProposedPaths paths;
+        QCOMPARE(paths.next(folder, "Вал", at), base + "_3");
+        QCOMPARE(paths.next(folder, "Вал", at), base + "_4");
+    }
+
     void traceSuffix_data()
     {
         QTest::addColumn<QString>("chosen");
