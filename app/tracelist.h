@@ -1,8 +1,8 @@
 #pragma once
 
+#include "algos/tracetypes.h"
 #include "report/reportdata.h"
 #include "traces/paramsmap.h"
-#include "traces/tracetypes.h"
 
 #include <QList>
 #include <QMap>

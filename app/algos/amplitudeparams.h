@@ -1,6 +1,6 @@
 #pragma once
 
-#include "traces/tracetypes.h"
+#include "algos/tracetypes.h"
 
 // Amplitude parameters of a profile (X ascending, Y, both in micrometres),
 // evaluated over its sampling lengths of length l, each with its own

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dataproviders/threadhandoff.h"
+#include "algos/threadhandoff.h"
 
 #include <QFuture>
 #include <QThreadPool>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "algos/fitting.h"
-#include "traces/tracetypes.h"
+#include "algos/tracetypes.h"
 
 // Parameters resting on the distribution of profile heights: material length
 // and ratio at a level, the material-ratio curves, the core-roughness family

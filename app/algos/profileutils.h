@@ -1,18 +1,14 @@
 #pragma once
 
-#include "traces/tracetypes.h"
+#include "algos/tracetypes.h"
 
-#include <QPoint>
 #include <QPointF>
 #include <QVector>
-
-class QCustomPlot;
-class QCPCurve;
 
 // Small numerics shared by the filters, the traces, the plots and the
 // measurements. A profile is a TData with channel 0 X (ascending) and channel 1
 // Y; lengths are in the trace's units, nothing here converts them. Unsuitable
-// input gives a neutral result (unchanged profile, empty TData, -1, null, 0).
+// input gives a neutral result (unchanged profile, empty TData, -1, 0).
 namespace Algos {
 
 // Replaces Y by its running median over `window` points (the upper middle
@@ -78,12 +74,6 @@ TData trimEdges(TData profile, double cut);
 // Cut-off (micrometres) recommended for a measured Ra (micrometres) under the
 // standard chosen in the settings; 0 for an unknown standard.
 int recommendedCutoff(double ra);
-
-// Index of the point of the curve nearest to a pixel, or -1.
-int nearestPointIndex(QCPCurve *curve, const QPoint &pixel);
-// Of the plot's first curveCount curves, the one whose nearest point is
-// nearest to the pixel, or null.
-QCPCurve *nearestCurve(QCustomPlot *plot, int curveCount, const QPoint &pixel);
 
 QVector<double> rotateVector(double x, double y, double angleDegrees);
 QPointF rotatePoint(float cx, float cy, float angleRadians, const QPointF &p);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "traces/tracetypes.h"
+#include "algos/tracetypes.h"
 
 #include <QVector>
 

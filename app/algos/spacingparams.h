@@ -1,6 +1,6 @@
 #pragma once
 
-#include "traces/tracetypes.h"
+#include "algos/tracetypes.h"
 
 // Spacing, slope and peak-count parameters of a profile (X ascending, Y, in
 // micrometres) over sampling lengths of length l. A value that cannot be

@@ -1,7 +1,7 @@
 #include "analysis/analisyswidget.h"
 
+#include "algos/threadhandoff.h"
 #include "dataproviders/dataprovider.h"
-#include "dataproviders/threadhandoff.h"
 #include "settings/logger.h"
 #include "traces/abstracttrace.h"
 

@@ -3,11 +3,35 @@
 #include "tracelist.h"
 #include "traces/profiletrace.h"
 #include "widgets/devicecontrolwidget.h"
+#include "widgets/prompts.h"
+
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QPushButton>
 
 PanelFilterControl::PanelFilterControl(DeviceControlWidget *panel, TraceList *list)
     : m_panel(panel)
     , m_list(list)
 {
+}
+
+IFilterControl::Answer PanelFilterControl::askFilterChange(QWidget *parent, int cutOff)
+{
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8("Изменение фильтра"),
+        QString::fromUtf8("Согласно текущему стандарту выбранный фильтр не соответствует измерению. "
+                          "Сменить фильтр на %1 мм?")
+            .arg(QString::number(cutOff / 1000.0, 'f', 3)),
+        QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.button(QMessageBox::Yes)->setText(QString::fromUtf8("Да"));
+    box.button(QMessageBox::No)->setText(QString::fromUtf8("Нет"));
+    auto *remember = new QCheckBox(QString::fromUtf8("Запомнить выбор"), &box);
+    box.setCheckBox(remember);
+    Prompts::instance().execMessageBox(&box);
+    Answer answer;
+    answer.accepted = box.clickedButton() == box.button(QMessageBox::Yes);
+    answer.remembered = remember->isChecked();
+    return answer;
 }
 
 void PanelFilterControl::setFilterIndex(int index)

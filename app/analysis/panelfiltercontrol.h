@@ -8,12 +8,14 @@ class DeviceControlWidget;
 class TraceList;
 
 // What a graph holder's cut-off check reaches of the profile window: the
-// control panel's filter switch, and the trace list, which gives a trace a
-// new cut-off the way its own filter box does.
+// operator, through the prompts object, the control panel's filter switch,
+// and the trace list, which gives a trace a new cut-off the way its own
+// filter box does.
 class PanelFilterControl : public IFilterControl {
 public:
     PanelFilterControl(DeviceControlWidget *panel, TraceList *list);
 
+    Answer askFilterChange(QWidget *parent, int cutOff) override;
     void setFilterIndex(int index) override;
     void setTraceCutOff(ProfileTrace *trace, double cutOff) override;
 

@@ -5,7 +5,6 @@
 #include "dataproviders/dataprovider.h"
 #include "dataproviders/devicedataprovider.h"
 #include "dataproviders/filedataprovider.h"
-#include "mainwindow.h"
 #include "plot/adaptivecurve.h"
 #include "plot/axisrange.h"
 #include "plot/curveregistry.h"

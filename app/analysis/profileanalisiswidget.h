@@ -1,11 +1,11 @@
 #pragma once
 
+#include "algos/tracetypes.h"
 #include "analysis/analisyswidget.h"
 #include "report/reportdata.h"
 #include "traces/abstracttrace.h"
 #include "traces/processingchain.h"
 #include "traces/tracesaving.h"
-#include "traces/tracetypes.h"
 
 #include <QList>
 #include <QMap>

@@ -1,6 +1,6 @@
 #include "dataproviders/dataprovider.h"
 
-#include "dataproviders/threadhandoff.h"
+#include "algos/threadhandoff.h"
 #include "settings/settings.h"
 #include "traces/abstracttrace.h"
 #include "traces/contourtrace.h"

@@ -1,6 +1,6 @@
 #include "dataproviders/filedataprovider.h"
 
-#include "dataproviders/threadhandoff.h"
+#include "algos/threadhandoff.h"
 #include "settings/logger.h"
 #include "traces/contourtrace.h"
 #include "traces/processors.h"

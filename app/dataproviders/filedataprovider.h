@@ -1,7 +1,7 @@
 #pragma once
 
+#include "algos/tracetypes.h"
 #include "dataproviders/dataprovider.h"
-#include "traces/tracetypes.h"
 
 #include <QByteArray>
 #include <QString>

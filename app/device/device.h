@@ -1,7 +1,7 @@
 #pragma once
 
+#include "algos/tracetypes.h"
 #include "settings/settings.h"
-#include "traces/tracetypes.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "measurements/plotsegmentselection.h"
 
-#include "algos/profileutils.h"
+#include "plot/curvehittest.h"
 #include "plot/plotwidget.h"
 #include "settings/settings.h"
 
@@ -55,7 +55,7 @@ void PlotSegmentSelection::onMousePress(QMouseEvent *event)
     if (!enabled || event->button() != Qt::LeftButton)
         return;
     const QPoint pixel = event->localPos().toPoint();
-    curve = Algos::nearestCurve(plot, traceCount, pixel);
+    curve = nearestCurve(plot, traceCount, pixel);
     if (!curve)
         return;
     auto *decorator = new QCPSelectionDecorator;
@@ -63,7 +63,7 @@ void PlotSegmentSelection::onMousePress(QMouseEvent *event)
     decorator->setBrush(Qt::NoBrush);
     curve->setSelectionDecorator(decorator);
     curve->setSelectable(QCP::stDataRange);
-    const int index = Algos::nearestPointIndex(curve, pixel);
+    const int index = nearestPointIndex(curve, pixel);
     if (index >= 0) {
         startIndex = endIndex = index;
         selecting = true;
@@ -79,7 +79,7 @@ void PlotSegmentSelection::onMouseMove(QMouseEvent *event)
         selecting = false;
         return;
     }
-    const int index = Algos::nearestPointIndex(curve, event->localPos().toPoint());
+    const int index = nearestPointIndex(curve, event->localPos().toPoint());
     if (index < 0)
         return;
     endIndex = index;

@@ -1,6 +1,7 @@
 #include "plot/curvehittest.h"
 
 #include "plot/adaptivecurve.h"
+#include "plot/curveregistry.h"
 #include "plot/linearaxismap.h"
 
 #include <qcustomplot.h>
@@ -215,4 +216,51 @@ double curveHitTest(const QCPCurve *curve, const QPointF &pos, bool onlySelectab
     if (details)
         details->setValue(QCPDataSelection(QCPDataRange(index, index + 1)));
     return distance;
+}
+
+int nearestPointIndex(QCPCurve *curve, const QPoint &pixel)
+{
+    if (!curve || !curve->keyAxis() || !curve->valueAxis() || curve->data()->isEmpty())
+        return -1;
+    const double px = pixel.x();
+    const double py = pixel.y();
+    int best = -1;
+    double bestDistance = 0;
+    int i = 0;
+    for (auto it = curve->data()->constBegin(); it != curve->data()->constEnd(); ++it, ++i) {
+        double x = 0, y = 0;
+        curve->coordsToPixels(it->key, it->value, x, y);
+        const double d = (px - x) * (px - x) + (py - y) * (py - y);
+        if (best < 0 || d < bestDistance) {
+            best = i;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+QCPCurve *nearestCurve(QCustomPlot *plot, int curveCount, const QPoint &pixel)
+{
+    if (!plot || !plot->xAxis || !plot->yAxis)
+        return nullptr;
+    const QVector<QCPCurve *> curves = CurveRegistry::curves(plot);
+    const int count = std::min(curveCount, curves.size());
+    QCPCurve *best = nullptr;
+    double bestDistance = 0;
+    for (int i = 0; i < count; ++i) {
+        QCPCurve *curve = curves.at(i);
+        const int index = nearestPointIndex(curve, pixel);
+        if (index < 0)
+            continue;
+        const int size = curve->data()->size();
+        const QCPCurveData &point = *(curve->data()->constBegin() + std::clamp(index, 0, size - 1));
+        const double x = plot->xAxis->coordToPixel(point.key);
+        const double y = plot->yAxis->coordToPixel(point.value);
+        const double d = (pixel.x() - x) * (pixel.x() - x) + (pixel.y() - y) * (pixel.y() - y);
+        if (!best || d < bestDistance) {
+            best = curve;
+            bestDistance = d;
+        }
+    }
+    return best;
 }

@@ -4,6 +4,8 @@
 #include <QVariant>
 
 class QCPCurve;
+class QCustomPlot;
+class QPoint;
 
 // The curve's hit test (QCPCurve::selectTest) with the same result: the
 // smallest pixel distance from pos to the curve's data points and, when the
@@ -22,3 +24,9 @@ double curveHitTest(const QCPCurve *curve, const QPointF &pos, bool onlySelectab
 // rectangle: true with the distance and the nearest point's index when it
 // could prove its answer, false when only the library's walk can tell.
 bool searchCurveHit(const QCPCurve *curve, const QPointF &pos, double *distance, int *index);
+
+// Index of the point of the curve nearest to a pixel, or -1.
+int nearestPointIndex(QCPCurve *curve, const QPoint &pixel);
+// Of the plot's first curveCount curves, the one whose nearest point is
+// nearest to the pixel, or null.
+QCPCurve *nearestCurve(QCustomPlot *plot, int curveCount, const QPoint &pixel);

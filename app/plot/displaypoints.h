@@ -1,6 +1,6 @@
 #pragma once
 
-#include "traces/tracetypes.h"
+#include "algos/tracetypes.h"
 
 // The points of a trace as the profile window draws them while they arrive:
 // [0] X and [1] Y of the given raw points times the unit factor (display

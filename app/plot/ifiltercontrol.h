@@ -1,14 +1,25 @@
 #pragma once
 
 class ProfileTrace;
+class QWidget;
 
 // What the cut-off check of a profile trace needs of the profile window:
-// switching the instrument's roughness filter, and giving the trace its new
-// cut-off. The key receiver (the application-wide key filter that drives the
+// asking the operator, switching the instrument's roughness filter, and giving
+// the trace its new cut-off. The key receiver (the application-wide key filter that drives the
 // instrument) leaves the keys to the question by itself while it is open.
 class IFilterControl {
 public:
     virtual ~IFilterControl() = default;
+
+    // The operator's answer: whether to change the cut-off, and whether that
+    // answer is to be kept for later checks instead of asking again.
+    struct Answer {
+        bool accepted = false;
+        bool remembered = false;
+    };
+    // Asks, in a window over parent, whether to switch to the recommended
+    // cut-off (µm).
+    virtual Answer askFilterChange(QWidget *parent, int cutOff) = 0;
 
     // Applies an index into Common::kCutOffLengths: stores it in the settings,
     // sends the filter command to the instrument, saves the settings and shows

@@ -3,7 +3,7 @@
 #include "algos/fitting.h"
 #include "algos/materialratio.h"
 #include "algos/profileutils.h"
-#include "dataproviders/threadhandoff.h"
+#include "algos/threadhandoff.h"
 #include "plot/adaptivecurve.h"
 #include "plot/ifiltercontrol.h"
 #include "plot/xaxismarker.h"
@@ -11,10 +11,7 @@
 #include "settings/settings.h"
 #include "traces/paramsmap.h"
 #include "traces/profiletrace.h"
-#include "widgets/prompts.h"
 
-#include <QCheckBox>
-#include <QPushButton>
 #include <QtConcurrent>
 #include <cmath>
 #include <limits>
@@ -617,25 +614,16 @@ void TraceGraphsHolder::applyNormalPens()
 
 bool TraceGraphsHolder::askFilterChange(int cutOff)
 {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8("Изменение фильтра"),
-        QString::fromUtf8("Согласно текущему стандарту выбранный фильтр не соответствует измерению. "
-                          "Сменить фильтр на %1 мм?")
-            .arg(QString::number(cutOff / 1000.0, 'f', 3)),
-        QMessageBox::Yes | QMessageBox::No, mOwner);
-    box.setDefaultButton(QMessageBox::Yes);
-    box.button(QMessageBox::Yes)->setText(QString::fromUtf8("Да"));
-    box.button(QMessageBox::No)->setText(QString::fromUtf8("Нет"));
-    auto *remember = new QCheckBox(QString::fromUtf8("Запомнить выбор"), &box);
-    box.setCheckBox(remember);
-    Prompts::instance().execMessageBox(&box);
-    const bool accepted = box.clickedButton() == box.button(QMessageBox::Yes);
-    if (remember->isChecked()) {
+    if (!mFilterControl)
+        return false;
+    const IFilterControl::Answer answer = mFilterControl->askFilterChange(mOwner, cutOff);
+    if (answer.remembered) {
         Settings &settings = Settings::instance();
         settings.preferenses.is_ask_before_change_filter = false;
-        settings.preferenses.is_accept_filter = accepted;
+        settings.preferenses.is_accept_filter = answer.accepted;
         settings.save();
     }
-    return accepted;
+    return answer.accepted;
 }
 
 void TraceGraphsHolder::checkFilter()
@@ -666,6 +654,12 @@ void TraceGraphsHolder::checkFilter()
         if (tried.contains(recommended) || recommended == current)
             return;
 
+        // Without the profile window there is nobody to ask and nothing to
+        // apply the cut-off to.
+        if (!mFilterControl) {
+            qDebug() << "checkFilter: no control panel to apply cut-off" << recommended;
+            return;
+        }
         const Settings &settings = Settings::instance();
         const bool accepted = settings.preferenses.is_ask_before_change_filter ? askFilterChange(recommended)
                                                                                : settings.preferenses.is_accept_filter;
@@ -675,10 +669,6 @@ void TraceGraphsHolder::checkFilter()
         const int index = Common::kCutOffLengths.indexOf(double(recommended));
         if (index < 0)
             return;
-        if (!mFilterControl) {
-            qDebug() << "checkFilter: no control panel to apply cut-off" << recommended;
-            return;
-        }
         mFilterControl->setFilterIndex(index);
         current = recommended;
         mFilterControl->setTraceCutOff(profile, Common::kCutOffLengths.at(index));

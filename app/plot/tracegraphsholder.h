@@ -67,7 +67,8 @@ public:
     // another cut-off that the trace is long enough for, applies it on the
     // operator's consent (or the remembered answer), then checks again.
     void checkFilter();
-    // Asks whether to switch to cutOff (µm); true when accepted.
+    // Asks the profile window whether to switch to cutOff (µm) and keeps a
+    // remembered answer in the settings; true when accepted.
     bool askFilterChange(int cutOff);
 
     AbstractTrace *trace() const { return mTrace; }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "algos/tracetypes.h"
 #include "traces/idatapostprocessor.h"
-#include "traces/tracetypes.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "algos/tracetypes.h"
 #include "traces/idatapostprocessor.h"
 #include "traces/idatasinglepointprocessor.h"
-#include "traces/tracetypes.h"
 
 #include <QList>
 

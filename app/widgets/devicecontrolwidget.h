@@ -1,8 +1,8 @@
 #pragma once
 
+#include "algos/tracetypes.h"
 #include "device/device.h"
 #include "settings/settings.h"
-#include "traces/tracetypes.h"
 
 #include <QList>
 #include <QString>

@@ -151,7 +151,7 @@ void TestSensorWidget::onSensorNumberChanged(int value)
     s.save();
 }
 
-ReportData TestSensorWidget::reportData() const
+QMap<QString, QString> TestSensorWidget::reportData() const
 {
     QString references;
     QString measured;
@@ -163,7 +163,7 @@ ReportData TestSensorWidget::reportData() const
         measured += item->text(ValueColumn) + ',';
         passes += (item->data(PassColumn, Qt::UserRole).toBool() ? QStringLiteral("1") : QStringLiteral("0")) + ',';
     }
-    ReportData data;
+    QMap<QString, QString> data;
     data["sensor_number"] = QString::number(Settings::instance().sensor_number);
     data["execution_grade"] = QString::number(ui->executionsComboBox->currentIndex() + 1);
     data["reference_values"] = references;

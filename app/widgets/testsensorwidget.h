@@ -1,8 +1,9 @@
 #pragma once
 
-#include "report/reportdata.h"
 #include "traces/paramsmap.h"
 
+#include <QMap>
+#include <QString>
 #include <QWidget>
 #include <array>
 
@@ -36,8 +37,9 @@ public:
     // no finite reading (the message of a trace too short for its cut-off, a
     // not-a-number) changes no row and no grade; false then.
     bool checkRaText(const QString &text);
-    // The data of the test-sensor card report.
-    ReportData reportData() const;
+    // The texts of the test-sensor card report by their keys: the map the
+    // report generator takes as its ReportData.
+    QMap<QString, QString> reportData() const;
 
     ExtraArgs args;
 

@@ -4,8 +4,6 @@
 #include "algos/profileutils.h"
 #include "settings/settings.h"
 
-#include <qcustomplot.h>
-
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cmath>
@@ -303,45 +301,6 @@ private Q_SLOTS:
         const int result = Algos::recommendedCutoff(ra);
         field = saved;
         QCOMPARE(result, cutoff);
-    }
-
-    void nearestPointAndCurve()
-    {
-        QCustomPlot plot;
-        plot.resize(400, 300);
-        plot.xAxis->setRange(0, 10);
-        plot.yAxis->setRange(0, 10);
-        plot.replot();
-
-        QCOMPARE(Algos::nearestPointIndex(nullptr, QPoint(0, 0)), -1);
-        QCOMPARE(Algos::nearestCurve(&plot, 5, QPoint(0, 0)), static_cast<QCPCurve *>(nullptr));
-
-        auto *empty = new QCPCurve(plot.xAxis, plot.yAxis);
-        QCOMPARE(Algos::nearestPointIndex(empty, QPoint(0, 0)), -1);
-
-        auto *low = new QCPCurve(plot.xAxis, plot.yAxis);
-        low->setData({ 0, 1, 2 }, { 1, 2, 3 }, { 2, 2, 2 });
-        auto *high = new QCPCurve(plot.xAxis, plot.yAxis);
-        high->setData({ 0, 1 }, { 1, 3 }, { 8, 8 });
-
-        auto pixel = [&](double x, double y) {
-            return QPoint(qRound(plot.xAxis->coordToPixel(x)), qRound(plot.yAxis->coordToPixel(y)));
-        };
-        QCOMPARE(Algos::nearestPointIndex(low, pixel(2.1, 2.5)), 1);
-        QCOMPARE(Algos::nearestPointIndex(low, pixel(9, 9)), 2);
-
-        QCOMPARE(Algos::nearestCurve(&plot, 3, pixel(2, 7)), high);
-        QCOMPARE(Algos::nearestCurve(&plot, 3, pixel(2, 3)), low);
-        // Only the first curveCount curves take part; counts beyond the plot's are harmless.
-        QCOMPARE(Algos::nearestCurve(&plot, 2, pixel(2, 7)), low);
-        QCOMPARE(Algos::nearestCurve(&plot, 99, pixel(2, 7)), high);
-        QCOMPARE(Algos::nearestCurve(&plot, 1, pixel(2, 7)), static_cast<QCPCurve *>(nullptr));
-        QCOMPARE(Algos::nearestCurve(nullptr, 3, pixel(2, 7)), static_cast<QCPCurve *>(nullptr));
-
-        // Equally distant points (here one place twice): the lower index wins.
-        auto *tie = new QCPCurve(plot.xAxis, plot.yAxis);
-        tie->setData({ 0, 1, 2 }, { 9, 5, 5 }, { 9, 5, 5 });
-        QCOMPARE(Algos::nearestPointIndex(tie, pixel(5, 4)), 1);
     }
 
     void rotationsAndDistances()

@@ -6,8 +6,8 @@
 
 #include "profilewindowfixture.h"
 
+#include "algos/threadhandoff.h"
 #include "dataproviders/devicedataprovider.h"
-#include "dataproviders/threadhandoff.h"
 #include "plot/adaptivecurve.h"
 #include "plot/plotwidget.h"
 #include "report/reportdata.h"

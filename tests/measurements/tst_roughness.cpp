@@ -6,10 +6,10 @@
 #include "support/testmain.h"
 
 #include "algos/amplitudeparams.h"
+#include "algos/tracetypes.h"
 #include "measurements/deviationgeometry.h"
 #include "measurements/roughnessmeasurement.h"
 #include "settings/settings.h"
-#include "traces/tracetypes.h"
 
 #include <cmath>
 

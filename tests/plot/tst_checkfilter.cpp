@@ -1,7 +1,7 @@
 #include "support/scriptedprompts.h"
 #include "support/testmain.h"
 
-#include "plot/ifiltercontrol.h"
+#include "analysis/panelfiltercontrol.h"
 #include "plot/plotwidget.h"
 #include "plot/tracegraphsholder.h"
 #include "settings/common.h"
@@ -16,11 +16,16 @@
 
 namespace {
 
-// The profile window as the check sees it: applying a filter index stores it
-// in the settings, as the real panel does; a trace's new cut-off is noted and
+// The profile window as the check sees it: the question is the window's own,
+// answered through the scripted prompts; applying a filter index stores it in
+// the settings, as the real panel does; a trace's new cut-off is noted and
 // set, as the trace list does.
-class FakePanel : public IFilterControl {
+class FakePanel : public PanelFilterControl {
 public:
+    FakePanel()
+        : PanelFilterControl(nullptr, nullptr)
+    {
+    }
     void setFilterIndex(int index) override
     {
         applied << index;

@@ -55,6 +55,7 @@ private Q_SLOTS:
     void sameAsLibrary_data();
     void sameAsLibrary();
     void equallyNearPointsGiveTheFirst();
+    void nearestPointAndCurve();
 };
 
 void TestCurveHitTest::sameAsLibrary_data()
@@ -186,6 +187,45 @@ void TestCurveHitTest::equallyNearPointsGiveTheFirst()
     int index = -1;
     QVERIFY(searchCurveHit(curve, pos, &searched, &index));
     QCOMPARE(index, 100);
+}
+
+void TestCurveHitTest::nearestPointAndCurve()
+{
+    QCustomPlot plot;
+    plot.resize(400, 300);
+    plot.xAxis->setRange(0, 10);
+    plot.yAxis->setRange(0, 10);
+    plot.replot();
+
+    QCOMPARE(nearestPointIndex(nullptr, QPoint(0, 0)), -1);
+    QCOMPARE(nearestCurve(&plot, 5, QPoint(0, 0)), static_cast<QCPCurve *>(nullptr));
+
+    auto *empty = new QCPCurve(plot.xAxis, plot.yAxis);
+    QCOMPARE(nearestPointIndex(empty, QPoint(0, 0)), -1);
+
+    auto *low = new QCPCurve(plot.xAxis, plot.yAxis);
+    low->setData({ 0, 1, 2 }, { 1, 2, 3 }, { 2, 2, 2 });
+    auto *high = new QCPCurve(plot.xAxis, plot.yAxis);
+    high->setData({ 0, 1 }, { 1, 3 }, { 8, 8 });
+
+    auto pixel = [&](double x, double y) {
+        return QPoint(qRound(plot.xAxis->coordToPixel(x)), qRound(plot.yAxis->coordToPixel(y)));
+    };
+    QCOMPARE(nearestPointIndex(low, pixel(2.1, 2.5)), 1);
+    QCOMPARE(nearestPointIndex(low, pixel(9, 9)), 2);
+
+    QCOMPARE(nearestCurve(&plot, 3, pixel(2, 7)), high);
+    QCOMPARE(nearestCurve(&plot, 3, pixel(2, 3)), low);
+    // Only the first curveCount curves take part; counts beyond the plot's are harmless.
+    QCOMPARE(nearestCurve(&plot, 2, pixel(2, 7)), low);
+    QCOMPARE(nearestCurve(&plot, 99, pixel(2, 7)), high);
+    QCOMPARE(nearestCurve(&plot, 1, pixel(2, 7)), static_cast<QCPCurve *>(nullptr));
+    QCOMPARE(nearestCurve(nullptr, 3, pixel(2, 7)), static_cast<QCPCurve *>(nullptr));
+
+    // Equally distant points (here one place twice): the lower index wins.
+    auto *tie = new QCPCurve(plot.xAxis, plot.yAxis);
+    tie->setData({ 0, 1, 2 }, { 9, 5, 5 }, { 9, 5, 5 });
+    QCOMPARE(nearestPointIndex(tie, pixel(5, 4)), 1);
 }
 
 VANTOR_TEST_MAIN(TestCurveHitTest)

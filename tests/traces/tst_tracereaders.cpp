@@ -1,5 +1,5 @@
+#include "algos/tracetypes.h"
 #include "traces/tracereaders.h"
-#include "traces/tracetypes.h"
 
 #include "support/testmain.h"
 

@@ -5,6 +5,7 @@
 #include "support/tracefiles.h"
 #include "support/windowshot.h"
 
+#include "report/reportdata.h"
 #include "settings/settings.h"
 #include "widgets/testsensorwidget.h"
 
