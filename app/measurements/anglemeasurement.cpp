@@ -114,14 +114,8 @@ void AngleMeasurement::onPlotMouseRelease(QMouseEvent *event, int segmentsNeeded
     finishPlacing();
 }
 
-void AngleMeasurement::finishPlacing()
+void AngleMeasurement::logFinished()
 {
-    if (isFinished())
-        return;
-    finishMeasurement();
-    Q_EMIT statusText(m_name + ": " + valueText());
-    Q_EMIT measumentFinished();
-    plot()->setSelectionMarkerVisible(true);
     logInfo(QStringLiteral("Finish"));
     logInfo("Result - " + m_name + ": " + valueText());
 }

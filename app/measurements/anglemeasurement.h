@@ -27,7 +27,6 @@ public:
     void setHighlighted(bool on) override;
     void updateSettings() override;
     double nominal() const override;
-    void finishPlacing() override;
 
     QCPItemLine *sideLines[2] = { nullptr, nullptr };
     QCPItemArc *arc = nullptr;
@@ -36,6 +35,8 @@ public:
     bool decimalAngles = false;
 
 protected:
+    void logFinished() override;
+
     // Computes the angle between the two directions at the vertex and draws
     // it towards the label.
     void drawAngle(const QPointF &vertex, const QPointF &dir1, const QPointF &dir2);

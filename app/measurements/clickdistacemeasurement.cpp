@@ -253,16 +253,13 @@ void ClickDoubleLine::onPlotMouseRelease(QMouseEvent *event)
 {
     if (!isLeftButton(event))
         return;
-    const bool drag = isDragRelease(event);
-    if (pickedCount == 1) {
-        // A second point at the first one's key gives no finite line.
-        if (!drag && curvePointAt(pointUnderMarker().get()).x() != curvePointAt(firstPoint.get()).x())
-            pickAndFinish(secondPoint);
-        return;
+    const TwoPointRelease release = twoPointRelease(pickedCount, isDragRelease(event));
+    if (release.first) {
+        pickedCount += 1;
+        firstPoint = release.firstAtPress ? pointUnderPress() : pointUnderMarker();
     }
-    pickedCount += 1;
-    firstPoint = drag ? pointUnderPress() : pointUnderMarker();
-    if (drag && curvePointAt(pointUnderMarker().get()).x() != curvePointAt(firstPoint.get()).x())
+    // A second point at the first one's key gives no finite line.
+    if (release.second && curvePointAt(pointUnderMarker().get()).x() != curvePointAt(firstPoint.get()).x())
         pickAndFinish(secondPoint);
 }
 
@@ -323,15 +320,14 @@ void MiddlePoint::onPlotMouseRelease(QMouseEvent *event)
 {
     if (!isLeftButton(event))
         return;
-    const bool drag = isDragRelease(event);
-    if (pickedCount == 0) {
+    const TwoPointRelease release = twoPointRelease(pickedCount, isDragRelease(event));
+    if (release.first) {
         pickedCount += 1;
-        firstPoint = drag ? pointUnderPress() : pointUnderMarker();
-        if (!drag) {
+        firstPoint = release.firstAtPress ? pointUnderPress() : pointUnderMarker();
+    }
+    if (!release.second) {
+        if (release.first)
             Q_EMIT statusText(QStringLiteral("Укажите вторую точку"));
-            return;
-        }
-    } else if (drag) {
         return;
     }
     secondPoint = pointUnderMarker();

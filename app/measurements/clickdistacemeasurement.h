@@ -14,8 +14,7 @@ class QMouseEvent;
 // Elements of additional geometry placed by clicking trace points: horizontal,
 // vertical and two-point lines, a point on the trace, the middle of two trace
 // points (and, built on the same base, the thread line). They show no value.
-// A press, drag and release picks the two points of a two-point element at
-// once; an element with one point left to pick ignores it.
+// A two-point element takes its points as twoPointRelease (pickedpoint.h) says.
 // A line carries itself as coefficients [slope, offset]: y = c0·x + c1, for
 // the vertical line x = c0·y + c1 with c0 always 0.
 class ClickDistaceMeasurement : public Measurement {
@@ -52,9 +51,7 @@ protected:
     // The point the marker stood on at the last press.
     std::unique_ptr<PickedPoint> pointUnderPress() const;
     static bool isLeftButton(QMouseEvent *event);
-    // A left release that ends a drag rather than a click. A drag picks the
-    // points under its press and its release where two points are still to
-    // pick; elsewhere it picks nothing, so that it never replaces a point.
+    // A left release that ends a drag rather than a click.
     bool isDragRelease(QMouseEvent *event) const;
     // Stores the point under the marker in slot, recalculates and finishes.
     void pickAndFinish(std::unique_ptr<PickedPoint> &slot);

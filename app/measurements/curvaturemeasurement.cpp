@@ -152,15 +152,8 @@ void CurvatureMeasurement::onPlotMouseRelease(QMouseEvent *event, int segmentsNe
     finishPlacing();
 }
 
-void CurvatureMeasurement::finishPlacing()
+void CurvatureMeasurement::logFinished()
 {
-    PlotWidget *p = plot();
-    if (isFinished() || !p)
-        return;
-    finishMeasurement();
-    Q_EMIT statusText(name() + QStringLiteral(": ") + valueText());
-    Q_EMIT measumentFinished();
-    p->setSelectionMarkerVisible(true);
     logInfo(QStringLiteral("finished"));
     logInfo(QStringLiteral("Result - ") + name() + QStringLiteral(": ") + valueText());
 }

@@ -31,7 +31,6 @@ public:
     void updateSelectionMarker() override;
     void setHighlighted(bool on) override;
     void updateSettings() override;
-    void finishPlacing() override;
 
     // Draws a measured circle: centre point, circle, radius line towards the
     // label, label with the value.
@@ -50,6 +49,8 @@ public:
     QString unitSuffix;
 
 protected:
+    void logFinished() override;
+
     void updateUnitSuffix();
     // The least-squares circle of segment 0; false while the segments are
     // incomplete, segment 0 is empty or its points lie on one straight line

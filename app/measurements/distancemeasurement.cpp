@@ -201,19 +201,15 @@ void DistanceMeasurement::pickBySegment(const QPoint &releasedAt)
 {
     const PickedPoint p = pointUnderCursor();
     const PlotWidget *plot = this->plot();
-    const bool drag = plot && plot->releaseEndsDrag(releasedAt);
-    if (clickStage == 0) {
-        // A drag picks its press point first and its release point second.
-        setPoint(firstPoint, drag ? PickedPoint { plot->pressedDataIndex(), plot->pressedCurve() } : p);
+    const TwoPointRelease release = twoPointRelease(clickStage, plot && plot->releaseEndsDrag(releasedAt));
+    if (release.first) {
+        setPoint(firstPoint, release.firstAtPress ? PickedPoint { plot->pressedDataIndex(), plot->pressedCurve() } : p);
         pickedCount += 1;
         addSegment();
         clickStage += 1;
-        if (!drag)
-            return;
-    } else if (drag) {
-        // One point is left to pick: a drag would have to drop one of its ends.
-        return;
     }
+    if (!release.second)
+        return;
     setPoint(secondPoint, p);
     pointsComplete();
 }
@@ -227,14 +223,8 @@ void DistanceMeasurement::pointsComplete()
     plot()->replot(QCustomPlot::rpRefreshHint);
 }
 
-void DistanceMeasurement::finishPlacing()
+void DistanceMeasurement::logFinished()
 {
-    if (isFinished())
-        return;
-    finishMeasurement();
-    plot()->setSelectionMarkerVisible(true);
-    Q_EMIT measumentFinished();
-    Q_EMIT statusText(m_name + ": " + valueText());
     if (m_name == QStringLiteral("Ср. Высота"))
         logInfo(QStringLiteral("Finished"));
     else

@@ -19,10 +19,9 @@ class QMouseEvent;
 //
 // Picking: the points follow the plot's selection marker; releases fix them
 // (by clicks or, in the alternative mode, one release) or the kind completes
-// on the release after its segments. A drag picks the points under its press
-// and its release while both points are still to pick, and is ignored once
-// the first is. Then the label is placed with one more click, which finishes
-// the measurement.
+// on the release after its segments; a drag picks as twoPointRelease
+// (pickedpoint.h) says. Then the label is placed with one more click, which
+// finishes the measurement.
 class DistanceMeasurement : public Measurement {
     Q_OBJECT
 public:
@@ -40,7 +39,6 @@ public:
     void updateSelectionMarker() override;
     void setHighlighted(bool on) override;
     void updateSettings() override;
-    void finishPlacing() override;
 
     // The point the kind takes as the one under the cursor.
     virtual PickedPoint pointUnderCursor() const;
@@ -56,6 +54,8 @@ public:
     int clickStage = 0;
 
 protected:
+    void logFinished() override;
+
     // (key, value) of the picked data point; (0, 0) when there is none.
     QPointF curvePointAt(const PickedPoint *point) const;
     // The picked point with the smaller key (the first on equal keys), and the

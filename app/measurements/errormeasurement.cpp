@@ -127,17 +127,6 @@ void ErrorMeasurement::onPlotMouseRelease(QMouseEvent *event)
         addSegment();
 }
 
-void ErrorMeasurement::finishPlacing()
-{
-    PlotWidget *p = plot();
-    if (isFinished() || !p)
-        return;
-    p->setSelectionMarkerVisible(true);
-    finishMeasurement();
-    Q_EMIT measumentFinished();
-    Q_EMIT statusText(caption + QStringLiteral(": ") + valueText());
-}
-
 void ErrorMeasurement::updateGraphFrame()
 {
     SegmentSelection *s0 = segment(0);

@@ -36,7 +36,6 @@ public:
     void updateSelectionMarker() override;
     void updateSettings() override;
     double tolerance() const override { return 5.0; }
-    void finishPlacing() override;
 
     void updateUnitSuffix();
     // Selection ends, lowest selected point and baseline from the segments and

@@ -67,11 +67,18 @@ double Measurement::tolerance() const
 
 void Measurement::finishPlacing()
 {
-    if (finished)
+    PlotWidget *p = plot();
+    if (finished || !p)
         return;
+    // Shown before the finishing replot, so the marker is drawn with it.
+    p->setSelectionMarkerVisible(true);
     finishMeasurement();
+    Q_EMIT statusText(name() + QStringLiteral(": ") + valueText());
     Q_EMIT measumentFinished();
+    logFinished();
 }
+
+void Measurement::logFinished() { }
 
 void Measurement::showValueStatus(const QString &text)
 {

@@ -62,11 +62,14 @@ public:
     virtual void updateSettings();
     virtual double nominal() const;
     virtual double tolerance() const;
-    // Ends placing with the label where it stands now, as the kind's own
-    // placing click does. The manager calls it for a measurement that has all
-    // it measures (placingLabel set) when the operator turns to another tool,
-    // so that a value already shown is kept. The base finishes and announces.
-    virtual void finishPlacing();
+    // Ends placing with the label where it stands now: the kind's own placing
+    // click calls it, and the manager does for a measurement that has all it
+    // measures (placingLabel set) when the operator turns to another tool, so
+    // that a value already shown is kept. Shows the plot's selection marker,
+    // finishes, puts "name: value" in the status bar and then announces
+    // measumentFinished(), so a receiver of that sees the value shown already;
+    // last the kind logs the result. Nothing once finished or without a plot.
+    void finishPlacing();
 
     int type() const { return m_type; }
     int id() const { return m_id; }
@@ -141,6 +144,8 @@ public Q_SLOTS:
     void onSegmentSelected(QCPDataRange r, QCPCurve *curve);
 
 protected:
+    // The kind's log lines for a value placed by finishPlacing().
+    virtual void logFinished();
     // Announces the value for the status bar; while the label is being placed
     // the request to place it stays beside the value.
     void showValueStatus(const QString &text);

@@ -156,15 +156,8 @@ void RoughnessMeasurement::onPlotMouseRelease(QMouseEvent *event, int segmentCou
     p->replot(QCustomPlot::rpRefreshHint);
 }
 
-void RoughnessMeasurement::finishPlacing()
+void RoughnessMeasurement::logFinished()
 {
-    PlotWidget *p = plot();
-    if (isFinished() || !p)
-        return;
-    finishMeasurement();
-    p->setSelectionMarkerVisible(true);
-    Q_EMIT statusText(caption + QStringLiteral(": ") + valueText());
-    Q_EMIT measumentFinished();
     logInfo(QStringLiteral("Finished"));
     logInfo(QStringLiteral("Result - ") + caption + QStringLiteral(": ") + valueText());
 }

@@ -33,7 +33,6 @@ public:
     void updateLabel() override;
     void updateSelectionMarker() override;
     void setHighlighted(bool on) override;
-    void finishPlacing() override;
 
     // The parameter of a filtered stretch (µm) at a cut-off, corrected for the
     // trace the stretch belongs to.
@@ -56,6 +55,8 @@ public:
     QString caption;
 
 protected:
+    void logFinished() override;
+
     // The trace drawn as the selected curve: the curve's place among the
     // plot's curves is the trace's place in the list (the window draws one
     // curve per trace before anything else). Null when there is none.
