@@ -11,9 +11,9 @@ DeviceDataProvider::DeviceDataProvider(Device *device)
     : DataProvider(QString::fromStdString(device->port()->portName()))
     , device(device)
     , m_tracing(device->tracingFlag())
-    , m_thread(std::make_unique<QThreadPool>())
+    , m_workerPool(std::make_unique<QThreadPool>())
 {
-    m_thread->setMaxThreadCount(1);
+    m_workerPool->setMaxThreadCount(1);
     dataConnection
         = connect(device, &Device::dataRecieved, this, &DeviceDataProvider::onDataRecieved, Qt::DirectConnection);
     resetConnection = connect(device, &Device::dataReset, this, &DeviceDataProvider::onDataReset);

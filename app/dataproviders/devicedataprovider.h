@@ -16,11 +16,13 @@
 // instrument has ended the trace, then post-processes it.
 //
 // A provider follows one reading of the instrument: the one under way when
-// it is created, or else the next one to start. The end of that reading is
-// latched on the GUI thread the moment the instrument clears its tracing
-// flag, and the point feed is cut there and then, so a trace started right
-// after it (by the operator or at the instrument) never adds to this one,
-// however late the worker wakes.
+// its trace is set up, so the instrument is started before the provider (the
+// control panel does so). Set up with no reading under way, it ends at once
+// with no points; it does not wait for a later reading. The end of the
+// reading is latched on the GUI thread the moment the instrument clears its
+// tracing flag, and the point feed is cut there and then, so a trace started
+// right after it (by the operator or at the instrument) never adds to this
+// one, however late the worker wakes.
 //
 // The trace is set up on the GUI thread before its first point is appended:
 // at that point, when the worker asks for it or when the reading ends
@@ -28,8 +30,8 @@
 // The worker goes on only once that is done, so the two threads never write
 // the trace at the same time.
 //
-// The worker runs on a thread of the provider's own, not of Qt's global
-// pool: it spends the whole acquisition waiting, and the pool's threads are
+// The worker runs in a pool of one thread of the provider's own, not in Qt's
+// global pool: it spends the whole acquisition waiting, and the pool's threads are
 // left to the work that computes (reading a file, fitting a drawing). It
 // sleeps on a condition that the set-up, the end of the reading and cancel()
 // signal; it never polls. A profile trace cut short (the link lost, the
@@ -63,7 +65,7 @@ public:
 protected:
     void prepare() override;
     bool obtainData() override;
-    QThreadPool *workerPool() const override { return m_thread.get(); }
+    QThreadPool *workerPool() const override { return m_workerPool.get(); }
 
 private Q_SLOTS:
     void onDataRecieved(double probeHight, double consoleHight, double xpos, int kBatchNotificationSize);
@@ -82,7 +84,7 @@ private:
     int m_pointCount = 0;
     QMetaObject::Connection dataConnection;
     QMetaObject::Connection resetConnection;
-    std::unique_ptr<QThreadPool> m_thread;
+    std::unique_ptr<QThreadPool> m_workerPool;
     // The worker's condition: set up, and the reading ended or cancelled.
     // Each change to it is followed by wake(), which takes m_mutex, so no
     // wake-up is lost.
