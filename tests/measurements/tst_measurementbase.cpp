@@ -112,6 +112,7 @@ private Q_SLOTS:
     void disabledAndCleared();
     void removedCurveStopsTheSelection();
     void handlerOrder();
+    void finishPlacing();
     void screenshot();
 };
 
@@ -621,6 +622,51 @@ void TestMeasurementBase::handlerOrder()
         moveAt(&bench.plot, pixelOfPoint(&bench.plot, bench.upperCurve, i), Qt::LeftButton);
     QCOMPARE(endSeen, quint64(30));
     QVERIFY(highlightedSeen);
+}
+
+// Placing a value ends the same way for every kind: the selection marker
+// shown, the finished state, the value in the status bar, the finished
+// announcement, then the kind's log lines. Without its plot a measurement is
+// left as it is.
+void TestMeasurementBase::finishPlacing()
+{
+    class Logged : public FakeMeasurement {
+    public:
+        using FakeMeasurement::FakeMeasurement;
+        QStringList *log = nullptr;
+
+    protected:
+        void logFinished() override { *log << (isFinished() ? "logged finished" : "logged early"); }
+    };
+
+    Bench bench;
+    bench.plot.setInteraction(PlotWidget::iRangeSelection, true); // the marker
+    bench.plot.setSelectionMarkerVisible(false);
+    auto *m = new Logged(2, &bench.plot);
+    m->setValue(2.5);
+    m->placingLabel = true;
+    QStringList log;
+    m->log = &log;
+    connect(m, &Measurement::statusText, [&](const QString &text) {
+        log << (bench.plot.selectionMarker()->visible() && m->isFinished() ? "marker, finished, " : "") + text;
+    });
+    connect(m, &Measurement::measumentFinished, [&] { log << "announced"; });
+
+    m->finishPlacing();
+    QCOMPARE(log, QStringList({ QString::fromUtf8("marker, finished, Фейк: 2.5000мм"), "announced", "logged finished" }));
+    m->finishPlacing();
+    QCOMPARE(log.size(), 3);
+    delete m;
+
+    auto plot = std::make_unique<PlotWidget>();
+    auto *orphan = new Logged(2, plot.get());
+    orphan->log = &log;
+    orphan->placingLabel = true;
+    plot.reset();
+    orphan->finishPlacing();
+    QVERIFY(!orphan->isFinished());
+    QCOMPARE(log.size(), 3);
+    delete orphan;
 }
 
 void TestMeasurementBase::screenshot()
