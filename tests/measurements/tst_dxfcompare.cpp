@@ -14,6 +14,7 @@
 #include "measurements/dxffit.h"
 #include "settings/settings.h"
 #include "widgets/loader.h"
+#include "support/fakedrawinghost.h"
 
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -61,7 +62,7 @@ struct Bench {
         prompts.expect(ScriptedPrompts::OpenFile, path);
         if (message)
             prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
-        auto *element = new ComparePlaneDXF(nullptr, &plot);
+        auto *element = new ComparePlaneDXF(&host, &plot);
         fitAxes(&plot);
         return element;
     }
@@ -80,6 +81,7 @@ struct Bench {
     std::unique_ptr<ScriptedPrompts> ownPrompts;
     ScriptedPrompts &prompts;
     PlotWidget plot;
+    FakeDrawingHost host { &plot };
     QCPCurve *trace = nullptr;
     QVector<QPointF> points;
 };
@@ -271,9 +273,10 @@ void TestDxfCompare::throughTheContourWindow()
     QCOMPARE(distanceToDrawing(w.plot(), 9, 3), 1e100);
 }
 
-// One plot item paints every entity where it stands: lines, arcs (one
-// through 0° as well), circles and ellipses; a second import adds to it.
-// Deleting the element takes the item and the markers off the plot.
+// One plot item paints every entity of a drawing where it stands: lines, arcs
+// (one through 0° as well), circles and ellipses; a second import is a
+// drawing of its own, with its own item. Deleting the element takes the item
+// and the markers off the plot.
 void TestDxfCompare::oneItemPaintsTheEntities()
 {
     Bench bench;
@@ -292,8 +295,10 @@ void TestDxfCompare::oneItemPaintsTheEntities()
         bench.import(bench.writeFile("more.dxf", DxfText::file(DxfText::line(-2, 8, 2, 8)))));
     bench.plot.xAxis->setRange(-3, 11);
     bench.plot.yAxis->setRange(-3, 10);
-    QCOMPARE(bench.plot.itemCount(), items + 1);
+    QCOMPARE(bench.plot.itemCount(), items + 2);
     QCOMPARE(second->markerCount, 12);
+    QCOMPARE(second->drawingData()->drawing.size(), 1);
+    QCOMPARE(element->drawingData()->drawing.size(), 5);
 
     // The markers are hidden so that only the drawing's own pixels count.
     element->markers()->setVisible(false);
@@ -324,10 +329,14 @@ void TestDxfCompare::oneItemPaintsTheEntities()
     QVERIFY(!drawnNear(8, 8));
     saveScreenshot(&bench.plot, QStringLiteral("dxf_one_item"));
 
+    // Deleting the first leaves the second's drawing as it was.
     element.reset();
-    QCOMPARE(bench.plot.itemCount(), items);
+    QCOMPARE(bench.plot.itemCount(), items + 1);
     QCOMPARE(bench.plot.plottableCount(), curves + 1); // the second element's markers
+    QCOMPARE(distanceToDrawing(&bench.plot, 0, 8.5), 0.5);
+    QVERIFY(distanceToDrawing(&bench.plot, 10, 5) > 3);
     second.reset();
+    QCOMPARE(bench.plot.itemCount(), items);
     QCOMPARE(bench.plot.plottableCount(), curves);
     QVERIFY(plotDrawing(&bench.plot).drawing.isEmpty());
     QCOMPARE(distanceToDrawing(&bench.plot, 0, 0), 1e100);
