@@ -161,6 +161,7 @@ private Q_SLOTS:
     void failedSearchIsReported();
     void oneDrawingPerPlot();
     void followsTheDisplayUnit();
+    void sameRegistrationInEitherUnit();
 };
 
 // The outline as a DXF turned by a known angle and shifted; after the two
@@ -584,6 +585,30 @@ void TestDxfCompare::failedSearchIsReported()
     QCOMPARE(bench.prompts.calls().last().text, text);
     QVERIFY(logText().contains(QStringLiteral("DXF registration failed")));
     checkWaitsAgainThenRegisters(bench, element.get(), params, markers, finished, status);
+}
+
+// The outline drawn upside down, registered from picks an operator makes at
+// the whole-trace view: the trace point one point before the corner at 4 mm,
+// the drawing's corner marker. The same picks in the mm and the µm display
+// leave the drawing at the same place, to 0.01 µm of mean deviation.
+void TestDxfCompare::sameRegistrationInEitherUnit()
+{
+    QVector<double> meanMicrometres;
+    for (const double factor : { 1.0, 1000.0 }) {
+        Settings::instance().axis_unit = factor == 1 ? 0 : 1;
+        Bench bench(factor);
+        std::unique_ptr<ComparePlaneDXF> element(
+            bench.import(bench.writeFile("outline.dxf", DxfOutline::dxf(180, QPointF(20, 4)))));
+        bench.click(QPointF(3.8, 0) * factor);
+        QCOMPARE(element->registrationStage, qint16(1));
+        bench.click(QPointF(16, 4) * factor);
+        QVERIFY(element->isFinished());
+        meanMicrometres << bench.meanDistance() * 1000 / factor;
+    }
+    Settings::instance().axis_unit = 0;
+    QVERIFY2(std::abs(meanMicrometres[0] - meanMicrometres[1]) < 0.01,
+        qPrintable(QStringLiteral("%1 µm in mm, %2 µm in µm").arg(meanMicrometres[0]).arg(meanMicrometres[1])));
+    QVERIFY(meanMicrometres[1] < 0.01);
 }
 
 VANTOR_TEST_MAIN(TestDxfCompare)
