@@ -138,12 +138,18 @@ struct Window {
     }
     // Imports the drawing through the file question and registers it: the
     // trace point at 3 mm, then the drawing's line end there.
-    ComparePlaneDXF *importAndRegister(ScriptedPrompts &prompts, const QString &path)
+    // Imports the drawing through the file question: the element waits for
+    // the registration's picks.
+    ComparePlaneDXF *importDrawing(ScriptedPrompts &prompts, const QString &path)
     {
         arm("actionDXF", "pushButtonDXFPlane");
         prompts.expect(ScriptedPrompts::OpenFile, path);
         clickAt(pixel(75));
-        auto *element = qobject_cast<ComparePlaneDXF *>(manager()->currentMeasurement());
+        return qobject_cast<ComparePlaneDXF *>(manager()->currentMeasurement());
+    }
+    ComparePlaneDXF *importAndRegister(ScriptedPrompts &prompts, const QString &path)
+    {
+        auto *element = importDrawing(prompts, path);
         if (!element)
             return nullptr;
         clickAt(pixel(75));
@@ -919,10 +925,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         Window win(contourFile("bump.trace", bump));
         ScriptedPrompts prompts;
-        win.arm("actionDXF", "pushButtonDXFPlane");
-        prompts.expect(ScriptedPrompts::OpenFile, writeFile(dir, "bump.dxf", bumpDrawing()));
-        win.clickAt(win.pixel(75));
-        QPointer<ComparePlaneDXF> element = qobject_cast<ComparePlaneDXF *>(win.manager()->currentMeasurement());
+        QPointer<ComparePlaneDXF> element = win.importDrawing(prompts, writeFile(dir, "bump.dxf", bumpDrawing()));
         QVERIFY(element);
         QCoreApplication::processEvents();
         const QString firstPrompt = QStringLiteral("Выберите первую точку на трассе");
@@ -971,10 +974,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         Window win(contourFile("bump.trace", bump));
         ScriptedPrompts prompts;
-        win.arm("actionDXF", "pushButtonDXFPlane");
-        prompts.expect(ScriptedPrompts::OpenFile, writeFile(dir, "bump.dxf", bumpDrawing()));
-        win.clickAt(win.pixel(75));
-        QPointer<ComparePlaneDXF> element = qobject_cast<ComparePlaneDXF *>(win.manager()->currentMeasurement());
+        QPointer<ComparePlaneDXF> element = win.importDrawing(prompts, writeFile(dir, "bump.dxf", bumpDrawing()));
         QVERIFY(element);
         win.clickAt(win.pixel(75));
         QCOMPARE(win.status(), QStringLiteral("Выберите соответствующую ей точку на чертеже"));
@@ -1023,10 +1023,7 @@ private Q_SLOTS:
         // The same outline drawn 2 mm higher, its first line's end at (3, 2).
         const QByteArray raised = DxfText::file(
             DxfText::line(0, 2, 3, 2) + DxfText::arc(5, 2, 2, 0, 180) + DxfText::line(7, 2, 10, 2));
-        win.arm("actionDXF", "pushButtonDXFPlane");
-        prompts.expect(ScriptedPrompts::OpenFile, writeFile(dir, "raised.dxf", raised));
-        win.clickAt(win.pixel(75));
-        QPointer<ComparePlaneDXF> second = qobject_cast<ComparePlaneDXF *>(win.manager()->currentMeasurement());
+        QPointer<ComparePlaneDXF> second = win.importDrawing(prompts, writeFile(dir, "raised.dxf", raised));
         QVERIFY(second && second != first);
         win.clickAt(win.pixel(75));
         win.clickAt(pixelOf(win.plot(), 3, 2));
