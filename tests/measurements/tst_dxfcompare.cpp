@@ -162,6 +162,7 @@ private Q_SLOTS:
     void oneDrawingPerPlot();
     void followsTheDisplayUnit();
     void sameRegistrationInEitherUnit();
+    void picksApartAreReported();
 };
 
 // The outline as a DXF turned by a known angle and shifted; after the two
@@ -609,6 +610,29 @@ void TestDxfCompare::sameRegistrationInEitherUnit()
     QVERIFY2(std::abs(meanMicrometres[0] - meanMicrometres[1]) < 0.01,
         qPrintable(QStringLiteral("%1 µm in mm, %2 µm in µm").arg(meanMicrometres[0]).arg(meanMicrometres[1])));
     QVERIFY(meanMicrometres[1] < 0.01);
+}
+
+// Picks that do not belong together (the trace's start, the drawing's point
+// of the outline's middle): the fit would pull the drawing far from the
+// picked points. That is reported, the drawing and its markers stay where
+// they were, and two right picks then register it.
+void TestDxfCompare::picksApartAreReported()
+{
+    Bench bench;
+    std::unique_ptr<ComparePlaneDXF> element(bench.import(bench.writeFile("outline.dxf", DxfOutline::dxf(0, kShift))));
+    QSignalSpy status(element.get(), &Measurement::statusText);
+    QSignalSpy finished(element.get(), &Measurement::measumentFinished);
+    const auto params = plotDrawing(&bench.plot).drawing.dxfEntityParams;
+    const int markers = element->markerCount;
+
+    bench.click(QPointF(0, 0));
+    bench.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+    bench.click(QPointF(9, 3) + kShift);
+    QVERIFY(bench.prompts.allAnswered());
+    QCOMPARE(bench.host.warnings.size(), 1);
+    QVERIFY2(bench.host.warnings.first().contains(QStringLiteral("не соответствуют")), qPrintable(bench.host.warnings.first()));
+    QVERIFY(logText().contains(QStringLiteral("DXF registration failed: the fit moved the picked points")));
+    checkWaitsAgainThenRegisters(bench, element.get(), params, markers, finished, status);
 }
 
 VANTOR_TEST_MAIN(TestDxfCompare)
