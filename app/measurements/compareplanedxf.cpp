@@ -351,6 +351,12 @@ void ComparePlaneDXF::onPlotMouseRelease(QMouseEvent *event)
     applyRegistration(std::move(outcome.drawing));
 }
 
+void ComparePlaneDXF::offerRegistration()
+{
+    if (registrationStage == 0 && !m_registering && takesPicks())
+        emit statusText(firstPointPrompt());
+}
+
 void ComparePlaneDXF::suspendRegistration()
 {
     if (registrationStage >= 2 || m_registering)

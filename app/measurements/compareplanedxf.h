@@ -91,6 +91,9 @@ public:
     // drawing stays where it is, unregistered, and the picks start again
     // from the first when the plot takes picks again.
     void suspendRegistration();
+    // A suspended registration whose picks the plot would take now: its
+    // prompt for the first pick is shown again.
+    void offerRegistration();
 
     static constexpr int kBackgroundEntities = 200;
 

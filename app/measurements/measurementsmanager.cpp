@@ -141,6 +141,13 @@ void MeasurementsManager::setKind(
         }
     }
     enableSegmentSelectionForKind();
+    // With nothing armed, a drawing whose registration was interrupted takes
+    // the picks again: it says so.
+    if (kind == NO_MEASUREMENT && !current) {
+        for (Measurement *m : qAsConst(measurements))
+            if (auto *drawing = qobject_cast<ComparePlaneDXF *>(m))
+                drawing->offerRegistration();
+    }
 }
 
 void MeasurementsManager::onPlotMousePress(QMouseEvent *event, QWidget *parentWidget)

@@ -968,7 +968,8 @@ private Q_SLOTS:
 
     // Another kind chosen between the two picks keeps the drawing where it
     // is, unregistered, with its row and markers; with the kind switched
-    // off again, two clicks register it.
+    // off again, the status bar asks for the first pick and two clicks
+    // register it.
     void toolMidRegistrationKeepsTheDrawing()
     {
         QTemporaryDir dir;
@@ -996,6 +997,7 @@ private Q_SLOTS:
         QVERIFY(win.manager()->measurementList().contains(element.data()));
         win.openFrame("actionDistance");
         QCOMPARE(win.manager()->currentKind(), int(NO_MEASUREMENT));
+        QCOMPARE(win.status(), QStringLiteral("Выберите первую точку на трассе"));
         win.clickAt(win.pixel(75));
         QCOMPARE(element->registrationStage, qint16(1));
         win.clickAt(pixelOf(win.plot(), 3, 0));
