@@ -2,7 +2,7 @@
 #include "measurements/compareplanedxf.h"
 #include "measurements/dxffit.h"
 #include "plot/plotwidget.h"
-#include "widgets/prompts.h"
+#include "measurements/drawinghost.h"
 
 #include <QElapsedTimer>
 #include <QMouseEvent>
@@ -203,24 +203,23 @@ BENCHMARK(BM_RegisterFarDrawing)->Arg(0)->Arg(1000000)->Unit(benchmark::kMillise
 namespace {
 
 // Answers the file question with one path; every other question is cancelled.
-class FilePrompts : public Prompts {
+// The window's part in an import and a registration: the file question
+// answered with one path, no message and no busy window to show, every click
+// a pick.
+class FileHost : public IDrawingHost {
 public:
-    explicit FilePrompts(const QString &path)
+    explicit FileHost(const QString &path)
         : m_path(path)
-        , m_previous(Prompts::install(this))
     {
     }
-    ~FilePrompts() override { Prompts::install(m_previous); }
-    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return m_path; }
-    QMessageBox::StandardButton message(QWidget *, QMessageBox::Icon, const QString &, const QString &,
-        QMessageBox::StandardButtons, QMessageBox::StandardButton) override
-    {
-        return QMessageBox::Ok;
-    }
+    QString askDrawingFile() override { return m_path; }
+    void warnAboutDrawing(const QString &, const QString &) override { }
+    void showRegistrationBusy(const QString &, const std::function<void()> &) override { }
+    void hideRegistrationBusy() override { }
+    bool plotClickPicks() const override { return true; }
 
 private:
     QString m_path;
-    Prompts *m_previous;
 };
 
 // The dense case's drawing as a DXF file in millimetres: one polyline.
@@ -251,7 +250,7 @@ struct DensePlot {
     explicit DensePlot(int segments)
         : c(makeDenseCase(10000, segments))
         , path(writeDenseDxf(dir, c.drawing))
-        , prompts(path)
+        , host(path)
     {
         Settings::instance().axis_unit = 1; // µm: the file's millimetres become the trace's micrometres
         plot.resize(900, 600);
@@ -271,7 +270,7 @@ struct DensePlot {
         QMouseEvent e(type, pixel, plot.mapToGlobal(pixel.toPoint()), button, buttons, Qt::NoModifier);
         QApplication::sendEvent(&plot, &e);
     }
-    // The mouse brought to a point, then the press (the release is not looked at).
+    // The mouse brought to a point, then a click there.
     void moveAndPress(const QPointF &at)
     {
         send(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
@@ -282,7 +281,7 @@ struct DensePlot {
     const Case c;
     QTemporaryDir dir;
     const QString path;
-    FilePrompts prompts;
+    FileHost host;
     const bool application = (BenchSupport::ensureApplication(), true);
     PlotWidget plot;
 };
@@ -303,7 +302,7 @@ static void BM_ImportDenseDrawingOnWindowThread(benchmark::State &state)
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        std::unique_ptr<ComparePlaneDXF> element(new ComparePlaneDXF(nullptr, &bench.plot));
+        std::unique_ptr<ComparePlaneDXF> element(new ComparePlaneDXF(&bench.host, &bench.plot));
         QCoreApplication::processEvents();
         state.SetIterationTime(secondsSince(timer));
         if (!element->hasDrawing())
@@ -325,7 +324,7 @@ static void BM_ApplyDenseRegistrationOnWindowThread(benchmark::State &state)
     double clickSeconds = 0, applySeconds = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        std::unique_ptr<ComparePlaneDXF> element(new ComparePlaneDXF(nullptr, &bench.plot));
+        std::unique_ptr<ComparePlaneDXF> element(new ComparePlaneDXF(&bench.host, &bench.plot));
         QCoreApplication::processEvents();
         bench.moveAndPress(onTrace);
         state.ResumeTiming();

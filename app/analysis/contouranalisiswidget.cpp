@@ -16,12 +16,14 @@
 #include "traces/abstracttrace.h"
 #include "traces/processors.h"
 #include "widgets/calibrationtoolswidget.h"
+#include "widgets/loader.h"
 #include "widgets/prompts.h"
 
 #include <QDebug>
 #include <QDoubleSpinBox>
 #include <QInputDialog>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QShortcut>
 #include <QWheelEvent>
 #include <cmath>
@@ -60,6 +62,7 @@ ContourAnalisisWidget::ContourAnalisisWidget(QWidget *parent, bool calibrationMo
     }
     createPlot();
     manager = new MeasurementsManager(ui->plot, this);
+    manager->setDrawingHost(this);
     connectSignals();
     applyAxisUnits();
     if (calibrationMode)
@@ -83,6 +86,7 @@ ContourAnalisisWidget::~ContourAnalisisWidget()
     disconnect(manager, nullptr, this, nullptr);
     delete manager;
     manager = nullptr;
+    delete registrationLoader;
     qDeleteAll(traces);
     traces.clear();
     if (calibrationMode) {
@@ -182,11 +186,7 @@ void ContourAnalisisWidget::connectSignals()
     });
     connect(manager, &MeasurementsManager::measurementNotCreated, this,
         &ContourAnalisisWidget::onMeasurementNotCreated);
-    connect(manager, &MeasurementsManager::setNewAngleAndCenterRot, this, [this](double angle, QPointF centre) {
-        levellingAngle = angle;
-        rotationCentreX = centre.x();
-        rotationCentreY = centre.y();
-    });
+    connect(manager, &MeasurementsManager::setNewAngleAndCenterRot, this, &ContourAnalisisWidget::addLevelling);
 
     ui->pushButtonErrorPlane->setEnabled(false);
     ui->detailNameEdit->setText(Settings::instance().default_trace_file_name);
@@ -256,6 +256,7 @@ void ContourAnalisisWidget::setCurveData(int i, bool rotated)
 
 void ContourAnalisisWidget::applyAxisUnits()
 {
+    const double previousFactor = unitFactor;
     switch (Settings::instance().axis_unit) {
     case 0:
         unitSuffix = QStringLiteral(" мм");
@@ -272,6 +273,9 @@ void ContourAnalisisWidget::applyAxisUnits()
     default:
         break;
     }
+    // The levelling's centre is a point of the plot: it follows the unit.
+    rotationCentreX *= unitFactor / previousFactor;
+    rotationCentreY *= unitFactor / previousFactor;
     setTickLabelSuffix(ui->plot->xAxis, unitSuffix);
     setTickLabelSuffix(ui->plot->yAxis, unitSuffix);
     redrawTraces();
@@ -279,8 +283,9 @@ void ContourAnalisisWidget::applyAxisUnits()
 
 void ContourAnalisisWidget::redrawTraces()
 {
+    // The operator's levelling holds until "Сбросить укладку" resets it.
     for (int i = 0; i < traces.size(); ++i)
-        setCurveData(i, false);
+        setCurveData(i, levellingAngle != 0);
     // A recalculation announces nothing by itself: the rows are refreshed
     // here, or the tree would keep the values of the data drawn before.
     for (Measurement *m : manager->measurementList()) {
@@ -438,6 +443,33 @@ void ContourAnalisisWidget::resetScale()
     if (!traces.isEmpty())
         autoscale();
     ui->actionScale->toggle();
+}
+
+// A levelling turns the curves as they are drawn, already levelled or not:
+// the stored levelling becomes the two turns one after the other, which is
+// one turn by the sum of the angles about the point both leave in place.
+void ContourAnalisisWidget::addLevelling(double angle, QPointF centre)
+{
+    const double a1 = levellingAngle, a = a1 + angle;
+    if (a1 == 0 || std::abs(std::sin(a / 2)) < 1e-12) {
+        levellingAngle = angle;
+        rotationCentreX = centre.x();
+        rotationCentreY = centre.y();
+        return;
+    }
+    // p -> R(a) p + t; t is where the origin goes.
+    auto turn = [](double by, double cx, double cy, double x, double y) {
+        const double dx = x - cx, dy = y - cy;
+        return QPointF(dx * std::cos(by) - dy * std::sin(by) + cx, dx * std::sin(by) + dy * std::cos(by) + cy);
+    };
+    const QPointF once = turn(a1, rotationCentreX, rotationCentreY, 0, 0);
+    const QPointF t = turn(angle, centre.x(), centre.y(), once.x(), once.y());
+    // The fixed point c = R(a) c + t: (I - R(a)) c = t.
+    const double m11 = 1 - std::cos(a), m12 = std::sin(a), m21 = -std::sin(a), m22 = 1 - std::cos(a);
+    const double det = m11 * m22 - m12 * m21;
+    levellingAngle = a;
+    rotationCentreX = (m22 * t.x() - m12 * t.y()) / det;
+    rotationCentreY = (-m21 * t.x() + m11 * t.y()) / det;
 }
 
 void ContourAnalisisWidget::resetLevelling()
@@ -745,6 +777,59 @@ void ContourAnalisisWidget::calibrationDataValueChangedManually(QVector<Abstract
         updateMeasurementItem(m);
     }
     ui->plot->replot();
+}
+
+QString ContourAnalisisWidget::askDrawingFile()
+{
+    return Prompts::instance().openFileName(
+        this, QStringLiteral("Импортировать чертёж"), QString(), QStringLiteral("Чертёж (*.dxf)"));
+}
+
+void ContourAnalisisWidget::warnAboutDrawing(const QString &caption, const QString &text)
+{
+    Prompts::instance().warning(this, caption, text);
+}
+
+void ContourAnalisisWidget::showRegistrationBusy(const QString &text, const std::function<void()> &cancel)
+{
+    delete registrationLoader;
+    auto *loader = new Loader(nullptr, text);
+    loader->setParent(ui->plot->window(), Qt::Dialog | Qt::FramelessWindowHint);
+    loader->setWindowModality(Qt::WindowModal);
+    // The search cannot tell how far it has come: the bar runs as a busy one.
+    if (auto *bar = loader->findChild<QProgressBar *>(QStringLiteral("progressBar")))
+        bar->setRange(0, 0);
+    // "Отмена" and Escape both stop the search.
+    connect(loader, &Loader::loaderCanceled, this, [cancel] { cancel(); });
+    connect(loader, &QDialog::rejected, this, [cancel] { cancel(); });
+    registrationLoader = loader;
+    loader->show();
+}
+
+void ContourAnalisisWidget::hideRegistrationBusy()
+{
+    if (!registrationLoader)
+        return;
+    Loader *loader = registrationLoader;
+    registrationLoader = nullptr;
+    disconnect(loader, nullptr, this, nullptr);
+    loader->done(QDialog::Accepted);
+    delete loader;
+}
+
+bool ContourAnalisisWidget::plotClickPicks() const
+{
+    // A tool frame lies over the plot: a click there was meant for it.
+    for (const auto &fa : frameActions) {
+        if (fa.second && fa.second->isVisible())
+            return false;
+    }
+    // An active zoom or pan tool drags the view with the left button.
+    for (const QPushButton *tool : { ui->pushButtonPAN, ui->pushButtonScaleX, ui->pushButtonScaleY }) {
+        if (!tool->isCheckable())
+            return false;
+    }
+    return manager && manager->currentKind() == NO_MEASUREMENT;
 }
 
 void ContourAnalisisWidget::saveData(DataSaveFormat format)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/analisyswidget.h"
+#include "measurements/drawinghost.h"
 #include "measurements/measurementkinds.h"
 #include "report/reportdata.h"
 
@@ -18,6 +19,7 @@
 #include <memory>
 
 class AbstractTrace;
+class Loader;
 class Measurement;
 class MeasurementsManager;
 class MeasurementTreeWidget;
@@ -39,7 +41,7 @@ class Ui_ContourAnalisisWidget;
 // frames, and the measurement tree that mirrors the manager's measurements.
 // In calibration mode it also shows the calibration tools, forces decimal
 // degrees while it lives and redraws the traces on every calibration edit.
-class ContourAnalisisWidget : public AnalisysWidget {
+class ContourAnalisisWidget : public AnalisysWidget, public IDrawingHost {
     Q_OBJECT
 
 public:
@@ -68,6 +70,14 @@ public:
     QString unitSuffixText() const { return unitSuffix; }
     double currentLevellingAngle() const { return levellingAngle; }
     QPointF currentRotationCentre() const { return QPointF(rotationCentreX, rotationCentreY); }
+
+    // The drawing comparison's questions go to the operator through this
+    // window.
+    QString askDrawingFile() override;
+    void warnAboutDrawing(const QString &caption, const QString &text) override;
+    void showRegistrationBusy(const QString &text, const std::function<void()> &cancel) override;
+    void hideRegistrationBusy() override;
+    bool plotClickPicks() const override;
 
     // The window's answers to the manager's measurementChanged.
     void updateMeasurementItem(Measurement *m);
@@ -116,6 +126,7 @@ private:
     void wheelZoom(Tool tool, QWheelEvent *event);
     void resetScale();
     void resetLevelling();
+    void addLevelling(double angle, QPointF centre);
 
     void onFrameActionToggled(QAction *action, bool checked);
     void hideToolFrames();
@@ -138,6 +149,8 @@ private:
     bool savedAnglesInDeg = false;
     // Owned by the plot.
     QVector<QPointer<QCPCurve>> curves;
+    // The busy window of a drawing registration running off this thread.
+    QPointer<Loader> registrationLoader;
     QList<QShortcut *> deleteShortcuts;
     double levellingAngle = 0;
     double rotationCentreX = 0;

@@ -1,27 +1,29 @@
 #include "measurements/compareplanedxf.h"
 
+#include "measurements/drawinghost.h"
 #include "plot/plotwidget.h"
 #include "settings/logger.h"
 #include "settings/settings.h"
-#include "widgets/loader.h"
-#include "widgets/prompts.h"
 
+#include <QApplication>
 #include <QDebug>
 #include <QFutureWatcher>
 #include <QMouseEvent>
-#include <QProgressBar>
 #include <QtConcurrent>
 
 #include <climits>
+#include <cmath>
 #include <exception>
 #include <map>
 #include <new>
 
 namespace {
 
-std::map<const QCustomPlot *, PlotDrawing> &drawings()
+using DrawingList = QVector<std::shared_ptr<PlotDrawing>>;
+
+std::map<const QCustomPlot *, DrawingList> &drawings()
 {
-    static std::map<const QCustomPlot *, PlotDrawing> byPlot;
+    static std::map<const QCustomPlot *, DrawingList> byPlot;
     return byPlot;
 }
 
@@ -32,24 +34,73 @@ QString registrationFailedText()
     return QStringLiteral("Не удалось совместить чертёж с трассой. Чертёж оставлен на месте.");
 }
 
+QString firstPointPrompt()
+{
+    return QStringLiteral("Выберите первую точку на трассе");
+}
+
 } // namespace
 
-PlotDrawing &plotDrawing(const QCustomPlot *plot)
+QVector<std::shared_ptr<PlotDrawing>> plotDrawings(const QCustomPlot *plot)
+{
+    const auto it = drawings().find(plot);
+    return it == drawings().end() ? DrawingList() : it->second;
+}
+
+std::shared_ptr<PlotDrawing> addPlotDrawing(const QCustomPlot *plot)
 {
     auto &byPlot = drawings();
     auto it = byPlot.find(plot);
     if (it == byPlot.end()) {
-        it = byPlot.emplace(plot, PlotDrawing()).first;
+        it = byPlot.emplace(plot, DrawingList()).first;
         if (plot)
             QObject::connect(plot, &QObject::destroyed, [plot] { drawings().erase(plot); });
     }
-    return it->second;
+    auto d = std::make_shared<PlotDrawing>();
+    it->second.append(d);
+    return d;
+}
+
+void removePlotDrawing(const QCustomPlot *plot, const PlotDrawing *drawing)
+{
+    const auto it = drawings().find(plot);
+    if (it == drawings().end())
+        return;
+    DrawingList &list = it->second;
+    for (int i = 0; i < list.size(); ++i) {
+        if (list.at(i).get() == drawing) {
+            list.remove(i);
+            return;
+        }
+    }
+}
+
+PlotDrawing &plotDrawing(const QCustomPlot *plot)
+{
+    const auto it = drawings().find(plot);
+    if (it != drawings().end() && !it->second.isEmpty())
+        return *it->second.last();
+    return *addPlotDrawing(plot);
+}
+
+std::shared_ptr<PlotDrawing> nearestPlotDrawing(const QCustomPlot *plot, double x, double y)
+{
+    std::shared_ptr<PlotDrawing> nearest;
+    double best = kNoDrawingDistance;
+    for (const std::shared_ptr<PlotDrawing> &d : plotDrawings(plot)) {
+        const double distance = distanceToDrawing(d->drawing, x, y);
+        if (distance < best) {
+            best = distance;
+            nearest = d;
+        }
+    }
+    return nearest;
 }
 
 double distanceToDrawing(const QCustomPlot *plot, double x, double y)
 {
-    const auto it = drawings().find(plot);
-    return it == drawings().end() ? kNoDrawingDistance : distanceToDrawing(it->second.drawing, x, y);
+    const std::shared_ptr<PlotDrawing> d = nearestPlotDrawing(plot, x, y);
+    return d ? distanceToDrawing(d->drawing, x, y) : kNoDrawingDistance;
 }
 
 namespace {
@@ -77,28 +128,30 @@ double curveValueAt(const QCPCurve *curve, int index)
 
 ComparePlaneDXF::RegistrationSearch ComparePlaneDXF::registrationSearch = &registerDrawing;
 
-ComparePlaneDXF::ComparePlaneDXF(QWidget *dialogParent, PlotWidget *plot)
+ComparePlaneDXF::ComparePlaneDXF(IDrawingHost *host, PlotWidget *plot)
     : ComparePlaneMeasurement(33, plot, kCaption)
+    , host(host)
     , unitFactor(displayUnitFactor())
 {
-    if (!plot || !importDrawing(dialogParent))
+    if (!plot || !host || !importDrawing())
         return;
     imported = true;
     plot->setSelectionMarkerVisible(true);
     // The import runs inside the plot's press: without a replot the drawing
     // would show only at the next redraw.
     plot->replot(QCustomPlot::rpRefreshHint);
-    emit statusText(QStringLiteral("Выберите первую точку на трассе"));
+    emit statusText(firstPointPrompt());
     // The manager wires the element's signals only once it is built: the
     // prompt goes out again when they are, unless the first click came first.
     QMetaObject::invokeMethod(
         this,
         [this] {
             if (registrationStage == 0)
-                emit statusText(QStringLiteral("Выберите первую точку на трассе"));
+                emit statusText(firstPointPrompt());
         },
         Qt::QueuedConnection);
     addConnection(connect(plot, &QCustomPlot::mousePress, this, &ComparePlaneDXF::onPlotMousePress));
+    addConnection(connect(plot, &QCustomPlot::mouseRelease, this, &ComparePlaneDXF::onPlotMouseRelease));
 }
 
 ComparePlaneDXF::~ComparePlaneDXF()
@@ -108,30 +161,41 @@ ComparePlaneDXF::~ComparePlaneDXF()
     if (m_registering) {
         m_cancel->store(true);
         m_waitForSearch();
+        if (host)
+            host->hideRegistrationBusy();
     }
-    delete m_loader;
     removeMarkers();
-    if (!imported)
+    if (!own)
         return;
-    if (PlotDrawing *d = drawing()) {
-        if (d->item)
-            plot()->removeItem(d->item);
-        *d = PlotDrawing();
-    }
+    if (own->item && plot())
+        plot()->removeItem(own->item);
+    removePlotDrawing(plot(), own.get());
+    own->owner = nullptr;
 }
 
 PlotDrawing *ComparePlaneDXF::drawing() const
 {
-    return plot() ? &plotDrawing(plot()) : nullptr;
+    return own.get();
+}
+
+bool ComparePlaneDXF::takesPicks() const
+{
+    if (!own || own->registered)
+        return false;
+    const QVector<std::shared_ptr<PlotDrawing>> all = plotDrawings(plot());
+    for (int i = all.size() - 1; i >= 0; --i) {
+        if (all.at(i)->owner && !all.at(i)->registered)
+            return all.at(i) == own;
+    }
+    return false;
 }
 
 // Reads the chosen file and adds its entities to the plot's drawing, with
 // their markers. A cancelled question stays silent; a file that cannot be
 // read, or holds nothing to draw, is reported.
-bool ComparePlaneDXF::importDrawing(QWidget *dialogParent)
+bool ComparePlaneDXF::importDrawing()
 {
-    const QString path = Prompts::instance().openFileName(
-        dialogParent, QStringLiteral("Импортировать чертёж"), QString(), QStringLiteral("Чертёж (*.dxf)"));
+    const QString path = host->askDrawingFile();
     if (path.isEmpty())
         return false; // cancelled
     DxfDrawing read;
@@ -140,29 +204,22 @@ bool ComparePlaneDXF::importDrawing(QWidget *dialogParent)
     if (status != DxfReadStatus::Ok) {
         const QString message = dxfReadErrorText(status, path, malformed);
         logger.log(Logger::ERROR, message.toStdString());
-        Prompts::instance().warning(dialogParent, kCaption, message);
+        host->warnAboutDrawing(kCaption, message);
         return false;
     }
-    followUnit(); // what an earlier import left is brought to the current unit first
-    PlotDrawing &d = plotDrawing(plot());
-    d.unitFactor = unitFactor;
-    if (!d.item) {
-        // Drawn in the colour of the program's visual objects, so that it
-        // stands out from the traces.
-        d.item = new DxfDrawingItem(plot(), &d.drawing);
-        d.item->setPen(QPen(QColor(Settings::instance().preferenses.visual_objects_color), 1.5));
-        d.item->setLayer(QStringLiteral("overlay"));
-    }
+    own = addPlotDrawing(plot());
+    own->owner = this;
+    own->unitFactor = unitFactor;
+    own->drawing = std::move(read);
+    // Drawn in the colour of the program's visual objects, so that it
+    // stands out from the traces.
+    own->item = new DxfDrawingItem(plot(), &own->drawing);
+    own->item->setPen(QPen(QColor(Settings::instance().preferenses.visual_objects_color), 1.5));
+    own->item->setLayer(QStringLiteral("overlay"));
     QVector<QPointF> markers;
-    markers.reserve(read.size() * 12); // a line's markers; round entities take more
-    for (int i = 0; i < read.size(); ++i)
-        appendEntityMarkers(&markers, read.dxfEntityTypes[i], read.dxfEntityParams[i]);
-    if (d.drawing.isEmpty()) {
-        d.drawing = read;
-    } else {
-        d.drawing.dxfEntityTypes += read.dxfEntityTypes;
-        d.drawing.dxfEntityParams += read.dxfEntityParams;
-    }
+    markers.reserve(own->drawing.size() * 12); // a line's markers; round entities take more
+    for (int i = 0; i < own->drawing.size(); ++i)
+        appendEntityMarkers(&markers, own->drawing.dxfEntityTypes[i], own->drawing.dxfEntityParams[i]);
     // The markers are made after the drawing's item, so they lie above its lines.
     auto *curve = new DxfMarkers(plot()->xAxis, plot()->yAxis);
     curve->setLayer(QStringLiteral("overlay"));
@@ -234,16 +291,40 @@ void ComparePlaneDXF::fitShift()
 
 void ComparePlaneDXF::onPlotMousePress(QMouseEvent *event)
 {
+    pressed = false;
+    if (!plot() || event->button() != Qt::LeftButton || registrationStage >= 2 || m_registering)
+        return;
+    // A press while a zoom or pan tool is on (it starts a drag of the view),
+    // while a tool frame lies over the plot or a kind is armed is no pick.
+    if (!host || !host->plotClickPicks() || !takesPicks())
+        return;
+    pressed = true;
+    pressPixel = event->pos();
+}
+
+void ComparePlaneDXF::onPlotMouseRelease(QMouseEvent *event)
+{
     PlotWidget *p = plot();
-    if (!p || event->button() != Qt::LeftButton || registrationStage >= 2)
+    if (!pressed || !p || event->button() != Qt::LeftButton)
+        return;
+    pressed = false;
+    // A drag is no click.
+    if ((event->pos() - pressPixel).manhattanLength() > QApplication::startDragDistance())
+        return;
+    if (registrationStage >= 2 || m_registering || !host || !host->plotClickPicks() || !takesPicks())
         return;
     followUnit();
     const qint64 selected = p->selectedDataIndex();
     const int index = selected >= 0 && selected <= INT_MAX ? int(selected) : -1;
     QCPCurve *curve = p->selectedCurve();
+    // Only a point under the selection marker is picked.
+    if (!curve || index < 0 || index >= curve->data()->size())
+        return;
     const QPointF point(curveKeyAt(curve, index), curveValueAt(curve, index));
 
     if (registrationStage == 0) {
+        if (curve == m_markers)
+            return; // the first point lies on the trace
         registrationStage = 1;
         registrationIndex = index;
         registrationCurve = curve;
@@ -270,6 +351,23 @@ void ComparePlaneDXF::onPlotMousePress(QMouseEvent *event)
     applyRegistration(std::move(outcome.drawing));
 }
 
+void ComparePlaneDXF::offerRegistration()
+{
+    if (registrationStage == 0 && !m_registering && takesPicks())
+        emit statusText(firstPointPrompt());
+}
+
+void ComparePlaneDXF::suspendRegistration()
+{
+    if (registrationStage >= 2 || m_registering)
+        return;
+    pressed = false;
+    registrationStage = 0;
+    makeReperPointsUnpickable();
+    if (m_markers)
+        m_markers->setPickable(false);
+}
+
 // The search on a copy of the drawing. It may fail, for want of memory above
 // all: the failure is handed back, never thrown, so that it reaches the
 // operator from whichever thread ran the search.
@@ -278,9 +376,18 @@ ComparePlaneDXF::Outcome ComparePlaneDXF::runSearch(DxfDrawing drawing, const QP
 {
     Outcome outcome;
     try {
-        outcome.cancelled = registrationSearch(drawing, onTrace, onDrawing, points, factor, true, cancel).cancelled;
-        outcome.drawing = std::move(drawing);
-        return outcome;
+        const Registration result = registrationSearch(drawing, onTrace, onDrawing, points, factor, true, cancel);
+        outcome.cancelled = result.cancelled;
+        if (outcome.cancelled || registrationKeepsPicks(result, factor)) {
+            outcome.drawing = std::move(drawing);
+            return outcome;
+        }
+        // The fit pulled the drawing's point far from the trace's: the two
+        // picks do not belong together.
+        outcome.failure = QStringLiteral("Не удалось совместить чертёж с трассой: выбранные точки трассы и чертежа "
+                                         "не соответствуют друг другу. Чертёж оставлен на месте, выберите точки заново.");
+        outcome.cause = QStringLiteral("the fit moved the picked points %1 apart")
+                            .arg(std::hypot(result.shift.x(), result.shift.y()));
     } catch (const std::bad_alloc &) {
         outcome.failure = QStringLiteral("Не удалось совместить чертёж с трассой: не хватило памяти. "
                                          "Чертёж оставлен на месте.");
@@ -299,7 +406,8 @@ ComparePlaneDXF::Outcome ComparePlaneDXF::runSearch(DxfDrawing drawing, const QP
 void ComparePlaneDXF::reportFailure(const Outcome &outcome)
 {
     logger.log(Logger::ERROR, QStringLiteral("DXF registration failed: %1").arg(outcome.cause).toStdString());
-    Prompts::instance().warning(plot() ? plot()->window() : nullptr, kCaption, outcome.failure);
+    if (host)
+        host->warnAboutDrawing(kCaption, outcome.failure);
 }
 
 void ComparePlaneDXF::restartRegistration()
@@ -310,7 +418,7 @@ void ComparePlaneDXF::restartRegistration()
         m_markers->setPickable(false);
     if (PlotWidget *p = plot())
         p->setSelectionMarkerVisible(true);
-    emit statusText(QStringLiteral("Выберите первую точку на трассе"));
+    emit statusText(firstPointPrompt());
 }
 
 void ComparePlaneDXF::applyRegistration(DxfDrawing registered)
@@ -319,6 +427,7 @@ void ComparePlaneDXF::applyRegistration(DxfDrawing registered)
     if (!d)
         return;
     d->drawing = std::move(registered);
+    d->registered = true;
     removeMarkers();
     plot()->replot(QCustomPlot::rpRefreshHint);
     finishRegistration();
@@ -368,17 +477,8 @@ void ComparePlaneDXF::registerInBackground()
     });
     m_waitForSearch = [watcher] { watcher->waitForFinished(); };
 
-    auto *loader = new Loader(nullptr, QStringLiteral("Идёт совмещение чертежа"));
-    loader->setParent(plot()->window(), Qt::Dialog | Qt::FramelessWindowHint);
-    loader->setWindowModality(Qt::WindowModal);
-    // The search cannot tell how far it has come: the bar runs as a busy one.
-    if (auto *bar = loader->findChild<QProgressBar *>(QStringLiteral("progressBar")))
-        bar->setRange(0, 0);
     // "Отмена" and Escape both stop the search.
-    connect(loader, &Loader::loaderCanceled, this, [cancel] { cancel->store(true); });
-    connect(loader, &QDialog::rejected, this, [cancel] { cancel->store(true); });
-    m_loader = loader;
-    loader->show();
+    host->showRegistrationBusy(QStringLiteral("Идёт совмещение чертежа"), [cancel] { cancel->store(true); });
     // The prompt for the drawing's point no longer applies.
     emit statusText(QString());
 
@@ -390,10 +490,8 @@ void ComparePlaneDXF::registerInBackground()
 void ComparePlaneDXF::onBackgroundRegistered(Outcome outcome, double startUnit)
 {
     m_registering = false;
-    if (m_loader) {
-        m_loader->done(QDialog::Accepted);
-        m_loader->deleteLater();
-    }
+    if (host)
+        host->hideRegistrationBusy();
     PlotDrawing *d = drawing();
     if (!d || !plot())
         return;

@@ -5,6 +5,7 @@
 #include "measurements/dxfdrawingitems.h"
 #include "measurements/dxffit.h"
 
+#include <QPoint>
 #include <QPointF>
 #include <QPointer>
 #include <QVector>
@@ -13,26 +14,38 @@
 #include <functional>
 #include <memory>
 
-class Loader;
+class IDrawingHost;
 class QCPCurve;
 class QCustomPlot;
 class QMouseEvent;
-class QWidget;
 
-// The drawing laid over one contour plot: its entities and the one plot item
-// that paints them all. Each plot has its own, so a drawing in one window
-// never touches another's.
+// One imported drawing laid over a contour plot: its entities and the plot
+// item that paints them. Each import has its own, so registering, moving or
+// deleting one drawing never touches another, nor a drawing of another plot.
 struct PlotDrawing {
     DxfDrawing drawing; // dxfEntityTypes, dxfEntityParams
     QPointer<DxfDrawingItem> item;
     // Display units per millimetre the drawing's lengths are in; 0 while empty.
     double unitFactor = 0;
+    // The comparison element that imported it; null for one made by plotDrawing.
+    QObject *owner = nullptr;
+    // The element's registration is done (its picks are over).
+    bool registered = false;
 };
 
-// The drawing of a plot, created empty at first use and forgotten when the
-// plot is destroyed. The reference stays valid until then.
+// The drawings of a plot, in the order they were added.
+QVector<std::shared_ptr<PlotDrawing>> plotDrawings(const QCustomPlot *plot);
+// Adds an empty drawing to the plot, last; it is forgotten when removed or
+// when the plot is destroyed.
+std::shared_ptr<PlotDrawing> addPlotDrawing(const QCustomPlot *plot);
+void removePlotDrawing(const QCustomPlot *plot, const PlotDrawing *drawing);
+// The plot's last drawing; an empty one is added when the plot has none. The
+// reference stays valid until that drawing is removed or the plot destroyed.
 PlotDrawing &plotDrawing(const QCustomPlot *plot);
-// Distance from (x, y) to the drawing on the plot: 1e100 when it has none.
+// The drawing of the plot nearest to (x, y); null when no drawing has an
+// entity a distance is measured to.
+std::shared_ptr<PlotDrawing> nearestPlotDrawing(const QCustomPlot *plot, double x, double y);
+// Distance from (x, y) to the nearest drawing on the plot: 1e100 when it has none.
 double distanceToDrawing(const QCustomPlot *plot, double x, double y);
 
 // Key and value of a curve's data point; 0 for a null curve or an index
@@ -43,7 +56,13 @@ double curveValueAt(const QCPCurve *curve, int index);
 // Kind 33: lays an imported DXF drawing over a contour. The operator clicks a
 // trace point, then the matching point of the drawing (one of its markers);
 // the drawing is moved so that the two coincide, turned about that point to
-// the orientation that fits the trace best and shifted to the best fit.
+// the orientation that fits the trace best and shifted to the best fit. A
+// pick is a left click (press and release in one place) that the host takes
+// as one: a drag, a click while a zoom or pan tool is on, a tool frame is
+// open or a kind is armed picks nothing. Of several drawings waiting for
+// their picks, the last imported takes them. A registration that leaves the
+// two picked points farther apart than the search may move them is reported
+// as failed, like a search that fails.
 // A drawing of more than kBackgroundEntities entities is registered off the
 // GUI thread behind the busy window, whose "Отмена" stops the search and
 // leaves the drawing where it was, the element waiting for the first click
@@ -58,14 +77,23 @@ public:
     // cancels or nothing can be read, the reader's message is shown and
     // logged, and the element holds no drawing (hasDrawing() is false): the
     // plot and whatever drawing it had stay as they were.
-    ComparePlaneDXF(QWidget *dialogParent, PlotWidget *plot);
-    // Removes the plot's drawing, for every element that uses it, when this
-    // element imported one.
+    // Without a host nothing is asked and nothing imported.
+    ComparePlaneDXF(IDrawingHost *host, PlotWidget *plot);
+    // Removes the drawing this element imported, and only that one.
     ~ComparePlaneDXF() override;
 
     bool hasDrawing() const { return imported; }
     // True while a registration runs off the GUI thread.
     bool isRegistering() const { return m_registering; }
+    // The drawing this element imported; null when it imported none.
+    const PlotDrawing *drawingData() const { return own.get(); }
+    // The operator turned to another tool before the registration ended: the
+    // drawing stays where it is, unregistered, and the picks start again
+    // from the first when the plot takes picks again.
+    void suspendRegistration();
+    // A suspended registration whose picks the plot would take now: its
+    // prompt for the first pick is shown again.
+    void offerRegistration();
 
     static constexpr int kBackgroundEntities = 200;
 
@@ -113,6 +141,10 @@ private:
         const QVector<QPointF> &points, double factor, const FitCancel *cancel);
 
     void onPlotMousePress(QMouseEvent *event);
+    void onPlotMouseRelease(QMouseEvent *event);
+    // True when this element's drawing is the last one of the plot that
+    // waits for its picks.
+    bool takesPicks() const;
     void registerInBackground();
     void onBackgroundRegistered(Outcome outcome, double startUnit);
     // The registered drawing takes the drawing's place, the markers go.
@@ -122,11 +154,17 @@ private:
     void reportFailure(const Outcome &outcome);
     void finishRegistration();
     void removeMarkers();
-    bool importDrawing(QWidget *dialogParent);
+    bool importDrawing();
     void followUnit();
     QVector<QPointF> fitPoints() const;
     PlotDrawing *drawing() const;
 
+    IDrawingHost *host = nullptr;
+    std::shared_ptr<PlotDrawing> own;
+    // Where the left button went down to start a pick; null when no pick is
+    // under way.
+    bool pressed = false;
+    QPoint pressPixel;
     // The trace the first click took its point from; the fit runs over it.
     QPointer<QCPCurve> registrationCurve;
     QPointer<DxfMarkers> m_markers;
@@ -137,6 +175,5 @@ private:
     // with the search) and the busy window.
     bool m_registering = false;
     std::shared_ptr<std::atomic<bool>> m_cancel;
-    QPointer<Loader> m_loader;
     std::function<void()> m_waitForSearch;
 };

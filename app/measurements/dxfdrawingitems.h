@@ -17,8 +17,8 @@
 class DxfDrawingItem : public QCPAbstractItem {
     Q_OBJECT
 public:
-    // The drawing must outlive the item (the plot's drawing does: it is
-    // forgotten only after the plot has deleted its items).
+    // The drawing must outlive the item (a comparison's drawing does: the
+    // comparison removes the item before it lets the drawing go).
     DxfDrawingItem(QCustomPlot *plot, const DxfDrawing *drawing);
 
     QPen pen() const { return m_pen; }

@@ -842,6 +842,10 @@ constexpr int kMaxTrials = 1000;
 constexpr int kRunToGrow = 3;
 // The largest shift step, in millimetres: far beyond any drawing's numbers.
 constexpr double kMaxShiftStep = 1e9;
+// The shift search stops below this step, in millimetres (a thousandth of a
+// micrometre): a length of the trace, so the search ends at the same place
+// whatever unit the plot shows.
+constexpr double kFinestShiftStep = 1e-6;
 
 // A search's drawing and its two trials, as numbers over one layout.
 struct Search {
@@ -940,8 +944,9 @@ ShiftFit fitShift(DxfDrawing &drawing, double unitFactor, DrawingFitError &error
             return [dx, dy](EntityKind kind, double *p, int n) { translateEntity(kind, p, n, dx, dy); };
         };
         double step = unitFactor;
+        const double finest = kFinestShiftStep * unitFactor;
         int successes = 0, lastDirection = 0;
-        for (int trial = 0; step > 0.001 && trial < kMaxTrials && !cancelled(cancel); ++trial) {
+        for (int trial = 0; step > finest && trial < kMaxTrials && !cancelled(cancel); ++trial) {
             const int direction = trialStep(search, step, &fit.error, moveBy);
             (vertical ? fit.shift.ry() : fit.shift.rx()) += direction * step;
             if (direction == 0) {
@@ -961,6 +966,11 @@ ShiftFit fitShift(DxfDrawing &drawing, double unitFactor, DrawingFitError &error
     qDebug() << "Error after horizontal guess" << fit.error;
     search.layout.writeTo(search.current, drawing);
     return fit;
+}
+
+bool registrationKeepsPicks(const Registration &registration, double unitFactor)
+{
+    return std::hypot(registration.shift.x(), registration.shift.y()) <= unitFactor;
 }
 
 Registration registerDrawing(DxfDrawing &drawing, const QPointF &tracePoint, const QPointF &drawingPoint,

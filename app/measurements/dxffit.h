@@ -127,7 +127,8 @@ struct ShiftFit {
 };
 
 // Shifts the drawing vertically, then horizontally, by steps halving from one
-// millimetre (unitFactor display units) while above 0.001; a step that keeps
+// millimetre (unitFactor display units) while above a thousandth of a
+// micrometre, whatever the display unit; a step that keeps
 // succeeding in one direction doubles, so a drawing far off is reached in a
 // few dozen trials.
 ShiftFit fitShift(DxfDrawing &drawing, double unitFactor, DrawingFitError &error, const FitCancel *cancel = nullptr);
@@ -138,6 +139,12 @@ struct Registration {
     double error = 0;
     bool cancelled = false; // stopped by the cancel flag: the drawing is of no use
 };
+
+// Whether a registration kept the two picked points together: the shift
+// search moved the drawing no farther than its first step, one millimetre
+// (unitFactor display units). Picks a few trace points off need a shift of
+// that order; picks that do not belong together pull the drawing farther.
+bool registrationKeepsPicks(const Registration &registration, double unitFactor);
 
 // The whole registration: drawingPoint is moved onto tracePoint, then the
 // drawing is turned about tracePoint and shifted to fit the points.

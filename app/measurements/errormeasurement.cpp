@@ -317,10 +317,18 @@ void ErrorPlane::calculate()
     const QCPCurveData *end = Deviation::curvePoint(s->end, s->curve);
     if (!first || !end || first >= end)
         return;
-    // Look the drawing up without creating one for a plot that has none.
-    if (!(distanceToDrawing(plot(), first->key, first->value) < kNoDrawingDistance))
-        return;
-    const Deviation::Profile distances = Deviation::drawingDistances(plotDrawing(plot()).drawing, first, end);
+    std::shared_ptr<PlotDrawing> d = against.lock();
+    if (!boundTo) {
+        // Look the drawing up without creating one for a plot that has none.
+        d = nearestPlotDrawing(plot(), first->key, first->value);
+        if (!d)
+            return;
+        against = d;
+        boundTo = d.get();
+    }
+    if (!d)
+        return; // its drawing is gone
+    const Deviation::Profile distances = Deviation::drawingDistances(d->drawing, first, end);
     // Without a drawing entity every distance is the "none" mark: nothing to show.
     if (distances.keys.isEmpty())
         return;

@@ -4,8 +4,10 @@
 #include "measurements/measurement.h"
 
 #include <QVector2D>
+#include <memory>
 
 class ErrorGraph;
+struct PlotDrawing;
 class QCPItemText;
 
 // Captions of the deviation kinds.
@@ -102,6 +104,17 @@ public:
     QString valueText() const override;
     double value() const override;
 
+    // Whether the deviation is measured against that drawing.
+    bool measuresAgainst(const PlotDrawing *drawing) const { return drawing && drawing == boundTo; }
+    // Whether it found a drawing to measure against.
+    bool hasDrawing() const { return boundTo != nullptr; }
+
     // False while no drawing entity gave a distance.
     bool hasDistance = false;
+
+private:
+    // The drawing nearest to the stretch when it was first measured: the
+    // deviation stays with it, whatever other drawings are imported later.
+    std::weak_ptr<PlotDrawing> against;
+    const PlotDrawing *boundTo = nullptr;
 };

@@ -97,7 +97,7 @@ void registerMeasurementKinds(MeasurementKindTable &table)
     // An import that gave no drawing (cancelled, unreadable, nothing to draw)
     // creates nothing.
     table.creators[COMPARE_PLANE_DXF] = [](const MeasurementContext &c) -> Measurement * {
-        auto *comparison = new ComparePlaneDXF(c.parentWidget, c.plot);
+        auto *comparison = new ComparePlaneDXF(c.drawingHost, c.plot);
         if (comparison->hasDrawing())
             return comparison;
         delete comparison;

@@ -72,10 +72,14 @@ extern const QString kDrawing; // "Чертёж DXF", kind 33
 
 // Everything a kind's constructor may take besides the plot. The manager
 // fills it on each creation.
+class IDrawingHost;
+
 struct MeasurementContext {
     PlotWidget *plot = nullptr;
-    // The contour window, for the kinds that open dialogs (32, 33).
+    // The contour window, for the kinds that open dialogs (32).
     QWidget *parentWidget = nullptr;
+    // What the drawing comparison (33) asks of the window.
+    IDrawingHost *drawingHost = nullptr;
     // The window's traces (Ra and Rz take a copy).
     QVector<AbstractTrace *> traces;
     // The armed kind's parameter text converted: a radius (kinds 14 and 23)

@@ -1,5 +1,7 @@
 #include "measurements/measurementsmanager.h"
 
+#include "measurements/compareplanedxf.h"
+#include "measurements/errormeasurement.h"
 #include "measurements/measurement.h"
 #include "measurements/plotsegmentselection.h"
 #include "measurements/reperpoint.h"
@@ -139,6 +141,13 @@ void MeasurementsManager::setKind(
         }
     }
     enableSegmentSelectionForKind();
+    // With nothing armed, a drawing whose registration was interrupted takes
+    // the picks again: it says so.
+    if (kind == NO_MEASUREMENT && !current) {
+        for (Measurement *m : qAsConst(measurements))
+            if (auto *drawing = qobject_cast<ComparePlaneDXF *>(m))
+                drawing->offerRegistration();
+    }
 }
 
 void MeasurementsManager::onPlotMousePress(QMouseEvent *event, QWidget *parentWidget)
@@ -166,6 +175,7 @@ void MeasurementsManager::createMeasurement(QWidget *parentWidget)
     MeasurementContext context;
     context.plot = plot;
     context.parentWidget = parentWidget;
+    context.drawingHost = drawingHost;
     context.traces = traces;
     if (kind == RDEM_SPECIFIED || kind == CIRCUMF_AG_SPECIFIED)
         context.radius = parameter.toDouble();
@@ -205,7 +215,10 @@ void MeasurementsManager::attachCurrent(bool list)
     connect(m, &Measurement::setNewAngleAndCenterRot, this, &MeasurementsManager::setNewAngleAndCenterRot);
     connect(m, &Measurement::reperPointChanged, reperPointController, &ReperPointController::reperPointChanged);
     connect(m, &Measurement::reperPointRemoved, reperPointController, &ReperPointController::reperPointRemoved);
-    connect(m, &Measurement::statusText, this, &MeasurementsManager::statusText);
+    connect(m, &Measurement::statusText, this, [this, m](const QString &text) {
+        statusSource = m;
+        Q_EMIT statusText(text);
+    });
     connect(m, &Measurement::measumentFinished, this, &MeasurementsManager::onMeasurementFinished);
     if (segmentSelection) {
         connect(segmentSelection, &PlotSegmentSelection::selectionFinished, m, &Measurement::onSegmentSelected);
@@ -237,6 +250,7 @@ void MeasurementsManager::deleteAnnounced(QPointer<Measurement> m)
     removeMeasurement(id);
     if (current == m)
         current = nullptr;
+    forgetStatusOf(m.data());
     delete m.data();
 }
 
@@ -255,6 +269,15 @@ void MeasurementsManager::settleCurrent()
         return;
     if (current->placingLabel)
         current->finishPlacing();
+    // A listed drawing stays where it is, unregistered, with its row: its
+    // registration can be started again.
+    if (auto *drawing = qobject_cast<ComparePlaneDXF *>(current.data());
+        drawing && measurements.contains(drawing) && drawing->hasDrawing()) {
+        drawing->suspendRegistration();
+        current = nullptr;
+        forgetStatusOf(drawing);
+        return;
+    }
     if (current && !current->isFinished())
         dropCurrent();
 }
@@ -292,23 +315,46 @@ void MeasurementsManager::removeMeasurement(int id)
     measurements.removeOne(m);
     if (current == m)
         current = nullptr;
+    forgetStatusOf(m);
     if (m->name() == MeasurementCaption::kDrawing) {
-        // The plot's drawing goes with any comparison element; nothing is
-        // left to measure the deviations against.
-        removeDrawingDeviations();
-        Q_EMIT enableButton(false);
+        // The deviations measured against this drawing go with it; nothing
+        // is left to measure them against.
+        const auto *comparison = qobject_cast<const ComparePlaneDXF *>(m);
+        removeDrawingDeviations(comparison ? comparison->drawingData() : nullptr);
+        bool drawingLeft = false;
+        for (const Measurement *other : qAsConst(measurements))
+            drawingLeft = drawingLeft || other->name() == MeasurementCaption::kDrawing;
+        if (!drawingLeft)
+            Q_EMIT enableButton(false);
     }
     delete m;
 }
 
-void MeasurementsManager::removeDrawingDeviations()
+void MeasurementsManager::forgetStatusOf(const Measurement *m)
 {
+    if (m && statusSource.data() == m) {
+        statusSource = nullptr;
+        Q_EMIT statusText(QString());
+    }
+}
+
+void MeasurementsManager::removeDrawingDeviations(const PlotDrawing *drawing)
+{
+    auto against = [drawing](const Measurement *m) {
+        if (m->type() != ERROR_PLANE)
+            return false;
+        const auto *deviation = qobject_cast<const ErrorPlane *>(m);
+        return !drawing || !deviation || deviation->measuresAgainst(drawing);
+    };
     QList<QPointer<Measurement>> deviations;
     for (Measurement *m : qAsConst(measurements))
-        if (m->type() == ERROR_PLANE)
+        if (against(m))
             deviations << m;
-    if (current && current->type() == ERROR_PLANE && !measurements.contains(current))
-        deviations << current;
+    if (current && current->type() == ERROR_PLANE && !measurements.contains(current)) {
+        const auto *deviation = qobject_cast<const ErrorPlane *>(current.data());
+        if (against(current) || (deviation && !deviation->hasDrawing()))
+            deviations << current;
+    }
     bool wasPlaced = false;
     for (const QPointer<Measurement> &m : qAsConst(deviations)) {
         wasPlaced = wasPlaced || (m && current == m && !m->isFinished());

@@ -13,6 +13,8 @@
 #include <QVector>
 
 class AbstractTrace;
+class IDrawingHost;
+struct PlotDrawing;
 class QMouseEvent;
 class QWidget;
 class ReperPointController;
@@ -37,6 +39,8 @@ public:
     MeasurementsManager(PlotWidget *plot, QWidget *parentWidget);
     ~MeasurementsManager() override;
 
+    // What a drawing comparison asks of the window; the window sets itself.
+    void setDrawingHost(IDrawingHost *host) { drawingHost = host; }
     // The window's traces; their curves are the plot's first curves.
     void setTraces(const QVector<AbstractTrace *> &traces);
     // Arms the kind the next press creates. An unfinished measurement of
@@ -46,8 +50,9 @@ public:
     // The first listed measurement with that id, or null.
     Measurement *measurementById(int id) const;
     // Unlists and deletes that measurement; an unknown id does nothing. The
-    // deviations from a drawing go with the drawing ("Чертёж DXF"), each
-    // announced with deleteMeasurement first.
+    // deviations measured against a drawing ("Чертёж DXF") go with it, each
+    // announced with deleteMeasurement first; other drawings and theirs stay.
+    // What the measurement last said in the status bar is cleared.
     void removeMeasurement(int id);
     // Lists a copy of the listed line element id, shifted by distance
     // (kind 24, 25 or 26: the line kind of the element's caption).
@@ -101,8 +106,11 @@ private:
     // click, is finished where its label stands; one still missing a point or
     // a stretch is dropped.
     void settleCurrent();
-    // Drops or removes every deviation measured against the plot's drawing.
-    void removeDrawingDeviations();
+    // Drops or removes every deviation measured against that drawing (with
+    // null, against any), and a deviation being placed that has none yet.
+    void removeDrawingDeviations(const PlotDrawing *drawing);
+    // Clears the status bar when m was the last to write to it.
+    void forgetStatusOf(const Measurement *m);
     // Forgets the current measurement; deletes it when it is not listed.
     void releaseCurrent();
     void enableSegmentSelectionForKind();
@@ -120,4 +128,7 @@ private:
     QPointer<PlotWidget> plot;
     QPointer<PlotSegmentSelection> segmentSelection;
     MeasurementKindTable kinds;
+    IDrawingHost *drawingHost = nullptr;
+    // The measurement whose text the status bar shows.
+    QPointer<Measurement> statusSource;
 };

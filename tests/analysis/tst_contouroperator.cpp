@@ -29,6 +29,7 @@
 #include "support/testmain.h"
 #include "support/tracefiles.h"
 
+#include <QFrame>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -137,12 +138,18 @@ struct Window {
     }
     // Imports the drawing through the file question and registers it: the
     // trace point at 3 mm, then the drawing's line end there.
-    ComparePlaneDXF *importAndRegister(ScriptedPrompts &prompts, const QString &path)
+    // Imports the drawing through the file question: the element waits for
+    // the registration's picks.
+    ComparePlaneDXF *importDrawing(ScriptedPrompts &prompts, const QString &path)
     {
         arm("actionDXF", "pushButtonDXFPlane");
         prompts.expect(ScriptedPrompts::OpenFile, path);
         clickAt(pixel(75));
-        auto *element = qobject_cast<ComparePlaneDXF *>(manager()->currentMeasurement());
+        return qobject_cast<ComparePlaneDXF *>(manager()->currentMeasurement());
+    }
+    ComparePlaneDXF *importAndRegister(ScriptedPrompts &prompts, const QString &path)
+    {
+        auto *element = importDrawing(prompts, path);
         if (!element)
             return nullptr;
         clickAt(pixel(75));
@@ -841,6 +848,226 @@ private Q_SLOTS:
         QVERIFY(!win.button("pushButtonErrorPlane")->isEnabled());
         QVERIFY(plotDrawing(win.plot()).drawing.isEmpty());
         ContourTest::saveScreenshot(&win.w, "contour_operator_drawing_deleted");
+    }
+
+    // A levelling holds across every redraw but its reset: after a settings
+    // OK, and after a change of the axis unit and back, the trace is drawn
+    // level and two measurements keep the values the levelling gave them.
+    void levellingKeptAcrossRedraws_data()
+    {
+        QTest::addColumn<bool>("unitChange");
+        QTest::newRow("settings OK") << false;
+        QTest::newRow("unit to µm and back") << true;
+    }
+    void levellingKeptAcrossRedraws()
+    {
+        QFETCH(bool, unitChange);
+        const double slope = std::tan(10 * M_PI / 180);
+        Window win(contourFile("tilted.trace", [slope](double x) { return slope * x; }, 201, 25));
+        ScriptedPrompts prompts;
+        win.arm("actionAngle", "pushButtonHHorizonAngle");
+        Measurement *angle = win.place(40, 160, QPoint(0, -150));
+        win.arm("actionDistance", "pushButtonMinMaxDistance");
+        Measurement *height = win.place(20, 180, QPoint(0, -80));
+        QVERIFY(angle && height && angle->isFinished() && height->isFinished());
+        const QString tiltedAngle = angle->valueText(), tiltedHeight = height->valueText();
+
+        win.arm("actionLayFlat", "pushButtonlayFlat");
+        ContourTest::drag(win.plot(), win.curve(), 0, 200);
+        QVERIFY2(win.status().startsWith(QStringLiteral("Укладка готова")), qPrintable(win.status()));
+        const QString levelAngle = angle->valueText(), levelHeight = height->valueText();
+        QVERIFY(levelAngle != tiltedAngle && levelHeight != tiltedHeight);
+        auto level = [&win] {
+            const auto *data = win.curve()->data().data();
+            const double rise = (data->constEnd() - 1)->value - data->constBegin()->value;
+            const double run = (data->constEnd() - 1)->key - data->constBegin()->key;
+            return std::abs(rise) < 1e-6 * std::abs(run);
+        };
+        QVERIFY(level());
+
+        if (unitChange) {
+            Settings::instance().axis_unit = 1;
+            win.w.recalcAllMeasurements();
+            QVERIFY(level());
+            QCOMPARE(angle->valueText(), levelAngle);
+            Settings::instance().axis_unit = 0;
+        }
+        win.w.recalcAllMeasurements();
+        QVERIFY(level());
+        QCOMPARE(angle->valueText(), levelAngle);
+        QCOMPARE(height->valueText(), levelHeight);
+        QCOMPARE(win.w.rowOf(angle->id())->text(1), levelAngle);
+        QCOMPARE(win.w.rowOf(height->id())->text(1), levelHeight);
+
+        // Only the reset undoes it.
+        win.openFrame("actionLayFlat");
+        QTest::mouseClick(win.button("pushButtonRST"), Qt::LeftButton);
+        QVERIFY(!level());
+        QCOMPARE(angle->valueText(), tiltedAngle);
+        QCOMPARE(height->valueText(), tiltedHeight);
+    }
+
+    // Waiting for the registration's picks, only a left click with no zoom
+    // or pan tool on and no tool frame open picks: a drag of the pan tool
+    // moves the view, a click with the pan tool on or beside an open frame
+    // picks nothing. Once the tool is off and the frame closed, two clicks
+    // register the drawing.
+    void registrationPicksOnlyPlainClicks_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::newRow("pan drag") << "pan drag";
+        QTest::newRow("click with the pan tool on") << "pan click";
+        QTest::newRow("click with the scale frame open") << "frame click";
+    }
+    void registrationPicksOnlyPlainClicks()
+    {
+        QFETCH(QString, gesture);
+        QTemporaryDir dir;
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        QPointer<ComparePlaneDXF> element = win.importDrawing(prompts, writeFile(dir, "bump.dxf", bumpDrawing()));
+        QVERIFY(element);
+        QCoreApplication::processEvents();
+        const QString firstPrompt = QStringLiteral("Выберите первую точку на трассе");
+        QCOMPARE(win.status(), firstPrompt);
+
+        if (gesture == "pan drag") {
+            win.arm("actionScale", "pushButtonPAN");
+            const QCPRange before = win.plot()->xAxis->range();
+            const QPoint from = win.pixel(100) + QPoint(0, -150);
+            moveAt(win.plot(), from);
+            pressAt(win.plot(), from);
+            for (int dx = 10; dx <= 60; dx += 10)
+                moveAt(win.plot(), from + QPoint(dx, 5), Qt::LeftButton);
+            releaseAt(win.plot(), from + QPoint(60, 5));
+            QVERIFY(win.plot()->xAxis->range().lower != before.lower);
+        } else if (gesture == "pan click") {
+            win.arm("actionScale", "pushButtonPAN");
+            win.clickAt(win.pixel(75));
+        } else {
+            win.openFrame("actionScale");
+            QVERIFY(win.w.findChild<QFrame *>("frameScale")->isVisible());
+            win.clickAt(win.pixel(200));
+        }
+        QVERIFY(element);
+        QCOMPARE(element->registrationStage, qint16(0));
+        QCOMPARE(win.status(), firstPrompt);
+
+        // The tool off (as any frame's opening does it) and the frame closed.
+        if (gesture != "frame click")
+            win.openFrame("actionScale");
+        win.openFrame("actionScale");
+        QVERIFY(!win.w.findChild<QFrame *>("frameScale")->isVisible());
+        win.clickAt(win.pixel(75));
+        QCOMPARE(element->registrationStage, qint16(1));
+        win.clickAt(pixelOf(win.plot(), 3, 0));
+        QVERIFY(element->isFinished());
+        QVERIFY(element->drawingData()->registered);
+        ContourTest::saveScreenshot(&win.w, "contour_operator_registered_after_" + gesture.replace(' ', '_'));
+    }
+
+    // Another kind chosen between the two picks keeps the drawing where it
+    // is, unregistered, with its row and markers; with the kind switched
+    // off again, the status bar asks for the first pick and two clicks
+    // register it.
+    void toolMidRegistrationKeepsTheDrawing()
+    {
+        QTemporaryDir dir;
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        QPointer<ComparePlaneDXF> element = win.importDrawing(prompts, writeFile(dir, "bump.dxf", bumpDrawing()));
+        QVERIFY(element);
+        win.clickAt(win.pixel(75));
+        QCOMPARE(win.status(), QStringLiteral("Выберите соответствующую ей точку на чертеже"));
+        const auto params = element->drawingData()->drawing.dxfEntityParams;
+
+        win.arm("actionDistance", "pushButtonHorisontalDistance");
+        QVERIFY(element);
+        QVERIFY(win.manager()->measurementList().contains(element.data()));
+        QVERIFY(win.w.rowOf(element->id()));
+        QCOMPARE(element->drawingData()->drawing.dxfEntityParams, params);
+        QVERIFY(element->markers() && !element->markers()->isPickable());
+        QCOMPARE(element->registrationStage, qint16(0));
+        QVERIFY(!win.status().contains(QStringLiteral("на чертеже")));
+        // While the kind is armed, a click on the trace is the kind's.
+        win.clickAt(win.pixel(75));
+        QCOMPARE(element->registrationStage, qint16(0));
+
+        win.openFrame("actionDistance"); // switches the kind off
+        QVERIFY(win.manager()->measurementList().contains(element.data()));
+        win.openFrame("actionDistance");
+        QCOMPARE(win.manager()->currentKind(), int(NO_MEASUREMENT));
+        QCOMPARE(win.status(), QStringLiteral("Выберите первую точку на трассе"));
+        win.clickAt(win.pixel(75));
+        QCOMPARE(element->registrationStage, qint16(1));
+        win.clickAt(pixelOf(win.plot(), 3, 0));
+        QVERIFY(element->isFinished());
+        QVERIFY(element->drawingData()->registered);
+    }
+
+    // Two imports are two drawings: registering the second moves only it,
+    // and deleting its row leaves the first, its deviation and the
+    // deviation's row as they were; the status bar forgets a deleted
+    // drawing's deviation.
+    void twoDrawingsEachOnItsOwn()
+    {
+        QTemporaryDir dir;
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        QPointer<ComparePlaneDXF> first = win.importAndRegister(prompts, writeFile(dir, "bump.dxf", bumpDrawing()));
+        QVERIFY(first && first->isFinished());
+        win.arm("actionDXF", "pushButtonErrorPlane");
+        QPointer<Measurement> deviation = win.place(180, 240);
+        QVERIFY(deviation && deviation->isFinished());
+        const QString deviationText = deviation->valueText();
+        const auto firstParams = first->drawingData()->drawing.dxfEntityParams;
+
+        // The same outline drawn 2 mm higher, its first line's end at (3, 2).
+        const QByteArray raised = DxfText::file(
+            DxfText::line(0, 2, 3, 2) + DxfText::arc(5, 2, 2, 0, 180) + DxfText::line(7, 2, 10, 2));
+        QPointer<ComparePlaneDXF> second = win.importDrawing(prompts, writeFile(dir, "raised.dxf", raised));
+        QVERIFY(second && second != first);
+        win.clickAt(win.pixel(75));
+        win.clickAt(pixelOf(win.plot(), 3, 2));
+        QVERIFY(second->isFinished());
+        QCOMPARE(first->drawingData()->drawing.dxfEntityParams, firstParams);
+        // The second lies on the trace as the first does.
+        const auto secondParams = second->drawingData()->drawing.dxfEntityParams;
+        QCOMPARE(secondParams.size(), firstParams.size());
+        for (int i = 0; i < secondParams.size(); ++i)
+            for (int k = 0; k < 3; ++k)
+                QVERIFY2(std::abs(secondParams[i][k] - firstParams[i][k]) < 0.01,
+                    qPrintable(QStringLiteral("entity %1, number %2").arg(i).arg(k)));
+        QCOMPARE(win.plot()->itemCount() >= 2, true);
+        ContourTest::saveScreenshot(&win.w, "contour_operator_two_drawings");
+
+        auto deleteRow = [&win](int id) {
+            QTreeWidgetItem *row = win.w.rowOf(id);
+            QVERIFY(row);
+            win.w.tree()->scrollToItem(row);
+            QTest::mouseClick(win.w.tree()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                win.w.tree()->visualItemRect(row).center());
+            QTest::keyClick(&win.w, Qt::Key_Delete);
+        };
+        const int secondId = second->id();
+        deleteRow(secondId);
+        QVERIFY(!second && !win.w.rowOf(secondId));
+        QVERIFY(first && deviation);
+        QCOMPARE(first->drawingData()->drawing.dxfEntityParams, firstParams);
+        QVERIFY(first->drawingData()->item && first->drawingData()->item->parentPlot() == win.plot());
+        QCOMPARE(deviation->valueText(), deviationText);
+        QCOMPARE(win.w.rowOf(deviation->id())->text(1), deviationText);
+        QVERIFY(win.button("pushButtonErrorPlane")->isEnabled());
+        win.w.recalcAllMeasurements();
+        QCOMPARE(deviation->valueText(), deviationText);
+
+        // The deviation says its value in the status bar; deleting its
+        // drawing takes it, and the text, away.
+        QVERIFY2(win.status().startsWith(QStringLiteral("Отклонение от чертежа")), qPrintable(win.status()));
+        deleteRow(first->id());
+        QVERIFY(!first && !deviation);
+        QCOMPARE(win.status(), QString());
+        QVERIFY(!win.button("pushButtonErrorPlane")->isEnabled());
     }
 
     // Labels near the plot's edge are drawn whole inside it: the ruler of a

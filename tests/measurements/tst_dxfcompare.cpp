@@ -14,6 +14,7 @@
 #include "measurements/dxffit.h"
 #include "settings/settings.h"
 #include "widgets/loader.h"
+#include "support/fakedrawinghost.h"
 
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -61,7 +62,7 @@ struct Bench {
         prompts.expect(ScriptedPrompts::OpenFile, path);
         if (message)
             prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
-        auto *element = new ComparePlaneDXF(nullptr, &plot);
+        auto *element = new ComparePlaneDXF(&host, &plot);
         fitAxes(&plot);
         return element;
     }
@@ -80,6 +81,7 @@ struct Bench {
     std::unique_ptr<ScriptedPrompts> ownPrompts;
     ScriptedPrompts &prompts;
     PlotWidget plot;
+    FakeDrawingHost host { &plot };
     QCPCurve *trace = nullptr;
     QVector<QPointF> points;
 };
@@ -159,6 +161,8 @@ private Q_SLOTS:
     void failedSearchIsReported();
     void oneDrawingPerPlot();
     void followsTheDisplayUnit();
+    void sameRegistrationInEitherUnit();
+    void picksApartAreReported();
 };
 
 // The outline as a DXF turned by a known angle and shifted; after the two
@@ -271,9 +275,10 @@ void TestDxfCompare::throughTheContourWindow()
     QCOMPARE(distanceToDrawing(w.plot(), 9, 3), 1e100);
 }
 
-// One plot item paints every entity where it stands: lines, arcs (one
-// through 0° as well), circles and ellipses; a second import adds to it.
-// Deleting the element takes the item and the markers off the plot.
+// One plot item paints every entity of a drawing where it stands: lines, arcs
+// (one through 0° as well), circles and ellipses; a second import is a
+// drawing of its own, with its own item. Deleting the element takes the item
+// and the markers off the plot.
 void TestDxfCompare::oneItemPaintsTheEntities()
 {
     Bench bench;
@@ -292,8 +297,10 @@ void TestDxfCompare::oneItemPaintsTheEntities()
         bench.import(bench.writeFile("more.dxf", DxfText::file(DxfText::line(-2, 8, 2, 8)))));
     bench.plot.xAxis->setRange(-3, 11);
     bench.plot.yAxis->setRange(-3, 10);
-    QCOMPARE(bench.plot.itemCount(), items + 1);
+    QCOMPARE(bench.plot.itemCount(), items + 2);
     QCOMPARE(second->markerCount, 12);
+    QCOMPARE(second->drawingData()->drawing.size(), 1);
+    QCOMPARE(element->drawingData()->drawing.size(), 5);
 
     // The markers are hidden so that only the drawing's own pixels count.
     element->markers()->setVisible(false);
@@ -324,10 +331,14 @@ void TestDxfCompare::oneItemPaintsTheEntities()
     QVERIFY(!drawnNear(8, 8));
     saveScreenshot(&bench.plot, QStringLiteral("dxf_one_item"));
 
+    // Deleting the first leaves the second's drawing as it was.
     element.reset();
-    QCOMPARE(bench.plot.itemCount(), items);
+    QCOMPARE(bench.plot.itemCount(), items + 1);
     QCOMPARE(bench.plot.plottableCount(), curves + 1); // the second element's markers
+    QCOMPARE(distanceToDrawing(&bench.plot, 0, 8.5), 0.5);
+    QVERIFY(distanceToDrawing(&bench.plot, 10, 5) > 3);
     second.reset();
+    QCOMPARE(bench.plot.itemCount(), items);
     QCOMPARE(bench.plot.plottableCount(), curves);
     QVERIFY(plotDrawing(&bench.plot).drawing.isEmpty());
     QCOMPARE(distanceToDrawing(&bench.plot, 0, 0), 1e100);
@@ -574,6 +585,53 @@ void TestDxfCompare::failedSearchIsReported()
     QCOMPARE(bench.prompts.calls().last().title, QStringLiteral("Чертёж DXF"));
     QCOMPARE(bench.prompts.calls().last().text, text);
     QVERIFY(logText().contains(QStringLiteral("DXF registration failed")));
+    checkWaitsAgainThenRegisters(bench, element.get(), params, markers, finished, status);
+}
+
+// The outline drawn upside down, registered from picks an operator makes at
+// the whole-trace view: the trace point one point before the corner at 4 mm,
+// the drawing's corner marker. The same picks in the mm and the µm display
+// leave the drawing at the same place, to 0.01 µm of mean deviation.
+void TestDxfCompare::sameRegistrationInEitherUnit()
+{
+    QVector<double> meanMicrometres;
+    for (const double factor : { 1.0, 1000.0 }) {
+        Settings::instance().axis_unit = factor == 1 ? 0 : 1;
+        Bench bench(factor);
+        std::unique_ptr<ComparePlaneDXF> element(
+            bench.import(bench.writeFile("outline.dxf", DxfOutline::dxf(180, QPointF(20, 4)))));
+        bench.click(QPointF(3.8, 0) * factor);
+        QCOMPARE(element->registrationStage, qint16(1));
+        bench.click(QPointF(16, 4) * factor);
+        QVERIFY(element->isFinished());
+        meanMicrometres << bench.meanDistance() * 1000 / factor;
+    }
+    Settings::instance().axis_unit = 0;
+    QVERIFY2(std::abs(meanMicrometres[0] - meanMicrometres[1]) < 0.01,
+        qPrintable(QStringLiteral("%1 µm in mm, %2 µm in µm").arg(meanMicrometres[0]).arg(meanMicrometres[1])));
+    QVERIFY(meanMicrometres[1] < 0.01);
+}
+
+// Picks that do not belong together (the trace's start, the drawing's point
+// of the outline's middle): the fit would pull the drawing far from the
+// picked points. That is reported, the drawing and its markers stay where
+// they were, and two right picks then register it.
+void TestDxfCompare::picksApartAreReported()
+{
+    Bench bench;
+    std::unique_ptr<ComparePlaneDXF> element(bench.import(bench.writeFile("outline.dxf", DxfOutline::dxf(0, kShift))));
+    QSignalSpy status(element.get(), &Measurement::statusText);
+    QSignalSpy finished(element.get(), &Measurement::measumentFinished);
+    const auto params = plotDrawing(&bench.plot).drawing.dxfEntityParams;
+    const int markers = element->markerCount;
+
+    bench.click(QPointF(0, 0));
+    bench.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+    bench.click(QPointF(9, 3) + kShift);
+    QVERIFY(bench.prompts.allAnswered());
+    QCOMPARE(bench.host.warnings.size(), 1);
+    QVERIFY2(bench.host.warnings.first().contains(QStringLiteral("не соответствуют")), qPrintable(bench.host.warnings.first()));
+    QVERIFY(logText().contains(QStringLiteral("DXF registration failed: the fit moved the picked points")));
     checkWaitsAgainThenRegisters(bench, element.get(), params, markers, finished, status);
 }
 

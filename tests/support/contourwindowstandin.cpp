@@ -39,6 +39,9 @@ ContourWindowStandIn::ContourWindowStandIn(const QVector<AbstractTrace *> &trace
     layout->addWidget(m_status);
 
     m_manager.reset(new MeasurementsManager(m_plot, this));
+    m_drawingHost.window = this;
+    m_drawingHost.picksWhen = [this] { return m_manager && m_manager->currentKind() == NO_MEASUREMENT; };
+    m_manager->setDrawingHost(&m_drawingHost);
     connect(
         m_manager.get(), &MeasurementsManager::measurementChanged, this, &ContourWindowStandIn::updateMeasurementItem);
     connect(m_manager.get(), &MeasurementsManager::deleteMeasurement, this,

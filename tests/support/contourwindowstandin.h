@@ -13,6 +13,7 @@
 //   QCOMPARE(w.rowOf(w.manager()->measurementList().last())->text(1), ...);
 
 #include "support/contourtestplot.h"
+#include "support/fakedrawinghost.h"
 
 #include "measurements/measurementkinds.h"
 #include "measurements/measurementsmanager.h"
@@ -78,6 +79,7 @@ public:
     double levellingAngle() const { return m_levellingAngle; }
     QPointF levellingCentre() const { return m_levellingCentre; }
     QPushButton *errorPlaneButton() const { return m_errorPlaneButton; }
+    FakeDrawingHost &drawingHost() { return m_drawingHost; }
     QString screenshot(const QString &name);
 
 private:
@@ -87,6 +89,8 @@ private:
     QLabel *m_status = nullptr;
     QPushButton *m_errorPlaneButton = nullptr;
     std::unique_ptr<MeasurementsManager> m_manager;
+    // A click picks a registration point while no kind is armed.
+    FakeDrawingHost m_drawingHost;
     QMap<int, QTreeWidgetItem *> m_items;
     double m_levellingAngle = 0;
     QPointF m_levellingCentre;
