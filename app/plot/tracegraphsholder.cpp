@@ -14,6 +14,7 @@
 #include "widgets/prompts.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QtConcurrent>
 #include <cmath>
@@ -246,6 +247,18 @@ ProfileTrace *TraceGraphsHolder::profileTrace() const
     if (!mTrace || !isProfileTraceKind(mTrace->traceType))
         return nullptr;
     return dynamic_cast<ProfileTrace *>(mTrace);
+}
+
+QString TraceGraphsHolder::traceTitle() const
+{
+    if (!mTrace)
+        return QString();
+    const QString file = QFileInfo(mTrace->filePath()).completeBaseName();
+    const ProfileTrace *run = profileTrace();
+    if (!run || run->traceType != ADDITIONAL_TRACE || !run->parentTrace)
+        return file;
+    const int place = run->parentTrace->additionalTraces.indexOf(const_cast<ProfileTrace *>(run)) + 1;
+    return QStringLiteral("%1, доп. трасса %2").arg(file).arg(place);
 }
 
 void TraceGraphsHolder::updateTraceGraph(bool rLine, bool rFit)
@@ -622,11 +635,17 @@ bool TraceGraphsHolder::askFilterChange(int cutOff)
                           "Сменить фильтр на %1 мм?")
             .arg(QString::number(cutOff / 1000.0, 'f', 3)),
         QMessageBox::Yes | QMessageBox::No, mOwner);
+    // Traces taken back to back are asked about one after the other: each
+    // question names its trace as the trace list does.
+    box.setInformativeText(QStringLiteral("Трасса: %1").arg(traceTitle()));
     box.setDefaultButton(QMessageBox::Yes);
     box.button(QMessageBox::Yes)->setText(QString::fromUtf8("Да"));
     box.button(QMessageBox::No)->setText(QString::fromUtf8("Нет"));
     auto *remember = new QCheckBox(QString::fromUtf8("Запомнить выбор"), &box);
     box.setCheckBox(remember);
+    // The question comes as the trace ends, maybe by itself while the
+    // operator presses the stop key: no key answers it at first.
+    const EarlyKeyGuard keys(&box);
     Prompts::instance().execMessageBox(&box);
     const bool accepted = box.clickedButton() == box.button(QMessageBox::Yes);
     if (remember->isChecked()) {
@@ -644,9 +663,14 @@ void TraceGraphsHolder::checkFilter()
     if (!profile)
         return;
     const double length = profile->length();
-    // The bounded view of the settings index: a damaged value never reads
-    // outside the cut-off table.
-    int current = int(Common::cutOffLength(Settings::instance().filterIndex()));
+    // The cut-off the trace was taken with, which the check and the question
+    // are about (the instrument may have another by now: traces taken back
+    // to back are checked after the last one ended). Otherwise the bounded
+    // view of the settings index: a damaged value never reads outside the
+    // cut-off table.
+    int current = Common::kCutOffLengths.contains(profile->cutOff)
+        ? int(profile->cutOff)
+        : int(Common::cutOffLength(Settings::instance().filterIndex()));
     QVector<int> tried;
     // Every pass tries a cut-off not tried before, so the table bounds the loop.
     while (tried.size() < Common::kCutOffLengths.size()) {
