@@ -10,6 +10,7 @@
 #include <QThreadPool>
 #include <QtConcurrent>
 
+#include <exception>
 #include <new>
 
 DataProvider::DataProvider(const QString &name)
@@ -72,7 +73,11 @@ bool DataProvider::obtainData()
     return true;
 }
 
-QString DataProvider::exceptionMessage(std::exception_ptr error)
+namespace {
+
+// The operator's message for an exception that ended a reading: in Russian,
+// naming the cause (out of memory says so).
+QString exceptionMessage(std::exception_ptr error)
 {
     try {
         std::rethrow_exception(error);
@@ -84,6 +89,8 @@ QString DataProvider::exceptionMessage(std::exception_ptr error)
         return QStringLiteral("Неизвестная ошибка при чтении трассы. Трасса не загружена.");
     }
 }
+
+} // namespace
 
 void DataProvider::run()
 {

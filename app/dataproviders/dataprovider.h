@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
-#include <exception>
 
 class AbstractTrace;
 class QThreadPool;
@@ -40,9 +39,6 @@ public:
     // Whether an exception ended the reading (out of memory, most likely):
     // dataReadError has told why, and the trace is only a part of one.
     bool failed() const { return m_failed.load(); }
-    // The operator's message for an exception that ended a reading: in
-    // Russian, naming the cause (out of memory says so).
-    static QString exceptionMessage(std::exception_ptr error);
     AbstractTrace *trace() const { return m_trace; }
 
     // Blocks until the worker has finished (returns at once when not started).
