@@ -432,8 +432,17 @@ void TraceList::setMedianFilter(bool enabled, int points)
 
 void TraceList::rewriteTraceFile(ProfileTrace *main)
 {
+    // A trace whose own save failed has no file to keep as it was.
+    const bool hadFile = QFileInfo::exists(main->filePath());
     if (saveTraceFile(main->filePath(), main))
         return;
+    if (!hadFile) {
+        logger.log(Logger::ERROR, "Trace file not written, the trace has none: " + main->filePath().toStdString());
+        Prompts::instance().critical(this, QStringLiteral("Ошибка"),
+            QStringLiteral("Трасса не сохранена в файл, изменение осталось только в программе:\n%1")
+                .arg(main->filePath()));
+        return;
+    }
     logger.log(Logger::ERROR, "Trace file not rewritten, the old one stays: " + main->filePath().toStdString());
     Prompts::instance().critical(this, QStringLiteral("Ошибка"),
         QStringLiteral("Не удалось перезаписать файл трассы:\n%1\nФайл остался прежним.").arg(main->filePath()));
@@ -461,6 +470,12 @@ void TraceList::setTraceCutOff(ProfileTrace *trace, double cutOff)
     recalcAllParams(extraArgs, trace);
     if (trace == selectedTrace)
         showTraceParams(trace->id);
+    // A main trace's values take each of its runs with the run's own cut-off.
+    if (ProfileTrace *main = trace->traceType == ADDITIONAL_TRACE ? trace->parentTrace : nullptr) {
+        recalcAllParams(extraArgs, main);
+        if (main == selectedTrace)
+            showTraceParams(main->id);
+    }
     Q_EMIT recalculateTrace();
 }
 

@@ -15,7 +15,7 @@ class PanelFilterControl : public IFilterControl {
 public:
     PanelFilterControl(DeviceControlWidget *panel, TraceList *list);
 
-    Answer askFilterChange(QWidget *parent, int cutOff) override;
+    Answer askFilterChange(QWidget *parent, int cutOff, const QString &traceTitle) override;
     void setFilterIndex(int index) override;
     void setTraceCutOff(ProfileTrace *trace, double cutOff) override;
 

@@ -969,10 +969,13 @@ void ProfileAnalisisWidget::finishReading(DataProvider *provider)
     m_readingTrace = nullptr;
     m_readingProvider = nullptr;
     settingsChanged();
-    // A trace the next acquisition follows at once gets no cut-off question:
-    // the next trace's end asks it, for the cut-off both were taken with.
+    // A trace the next acquisition follows at once gets no cut-off question
+    // yet: the next trace's end asks it, naming the trace, before its own.
+    if (instrument && holder && m_nextReadingFollows)
+        m_uncheckedTraces.append(trace->id);
     if (instrument && holder && !m_nextReadingFollows) {
         releaseReplots();
+        checkFollowedTraces();
         holder->checkFilter();
         holdReplots();
     }
@@ -1012,6 +1015,16 @@ void ProfileAnalisisWidget::warnOperator(const QString &title, const QString &te
         keys->blockSignals(keysWereBlocked);
 }
 
+void ProfileAnalisisWidget::checkFollowedTraces()
+{
+    const QList<int> ids = std::exchange(m_uncheckedTraces, {});
+    for (int id : ids) {
+        // A trace removed meanwhile has nothing left to check.
+        if (TraceGraphsHolder *holder = graphHolders.value(id))
+            holder->checkFilter();
+    }
+}
+
 void ProfileAnalisisWidget::showDeferredWarnings()
 {
     const QList<QPair<QString, QString>> warnings = std::exchange(m_deferredWarnings, {});
@@ -1021,15 +1034,18 @@ void ProfileAnalisisWidget::showDeferredWarnings()
 
 bool ProfileAnalisisWidget::dropsFinishedReading(const DataProvider *provider, AbstractTrace *trace, bool instrument)
 {
+    // A reading that an exception ended holds only a part of its trace; why
+    // it ended has been shown.
+    const bool failed = provider && provider->failed();
     // An acquisition fails only when the link was lost before the sample
     // block: the trace holds raw counts, not a measurement.
-    const bool interrupted = instrument && provider && !provider->result();
+    const bool interrupted = instrument && provider && !provider->result() && !failed;
     // A file from which no point was read leaves nothing to list; its error,
     // if it had one, has been shown.
     const auto *profile = dynamic_cast<ProfileTrace *>(trace);
     const bool nothingRead = qobject_cast<const FileDataProvider *>(provider) && trace->pointCount() == 0
         && !(profile && trace->traceType == PROFILE && !profile->additionalTraces.isEmpty());
-    if (!interrupted && !nothingRead)
+    if (!interrupted && !nothingRead && !failed)
         return false;
 
     isAcquiring = false;
@@ -1044,17 +1060,19 @@ bool ProfileAnalisisWidget::dropsFinishedReading(const DataProvider *provider, A
         onTraceDeleted(id);
     rescaleMainPlot();
     releaseReplots();
-    if (!m_nextReadingFollows)
+    if (!m_nextReadingFollows) {
+        checkFollowedTraces();
         unlockAfterReading();
+    }
+    if ((interrupted || failed) && !m_nextReadingFollows)
+        ui->deviceControlWidget->setEnableAdditionalTraceButton(!ui->traceList->traces.isEmpty());
     if (interrupted) {
         const auto *device = qobject_cast<const DeviceDataProvider *>(provider);
         const Interruption cut = interruption(device ? device->end() : Device::LinkLost);
         logger.log(Logger::WARNING, cut.log);
         warnOperator(cut.title,
             cut.cause + QStringLiteral("\nТрасса не сохранена, параметры не рассчитаны. Повторите измерение."));
-        if (!m_nextReadingFollows)
-            ui->deviceControlWidget->setEnableAdditionalTraceButton(!ui->traceList->traces.isEmpty());
-    } else if (provider && provider->result()) {
+    } else if (!failed && provider && provider->result()) {
         const QString path = provider->name();
         logger.log(Logger::WARNING, "No point read from " + path.toStdString());
         warnOperator(QStringLiteral("Ошибка"), QStringLiteral("В файле нет точек трассы:\n%1").arg(path));
@@ -1180,12 +1198,19 @@ void ProfileAnalisisWidget::saveData(DataSaveFormat format)
     const QList<AbstractTrace *> traces = TraceSaving::tracesToSave(allTraces(), native);
     for (AbstractTrace *trace : traces) {
         const QString answer = prompts.saveFileName(this, trace->name(), proposedPath(s.preferenses.save_trace_folder),
-            QStringLiteral("Text files (*.txt);"));
+            QStringLiteral("Text files (*.txt)"));
         if (answer.isEmpty())
             continue;
         s.preferenses.save_trace_folder = TraceSaving::folderOf(answer);
         s.save();
         const QString path = TraceSaving::withTraceSuffix(answer);
+        // The dialog asked about the name as typed; the file written is the
+        // one with ".txt", which is asked about the same way.
+        if (path != answer && QFileInfo::exists(path)
+            && prompts.question(this, trace->name(),
+                   QStringLiteral("%1 уже существует.\nЗаменить его?").arg(QFileInfo(path).fileName()))
+                != QMessageBox::Yes)
+            continue;
         if (!TraceSaving::saveTrace(trace, path, native)) {
             logger.log(Logger::ERROR, "Trace not saved to " + path.toStdString());
             prompts.critical(this, title, QStringLiteral("Не удалось сохранить трассу в файл:\n%1").arg(path));

@@ -182,6 +182,9 @@ private:
     // acquisition already runs, keeps it until that one's end.
     void warnOperator(const QString &title, const QString &text);
     void showDeferredWarnings();
+    // Checks the cut-off of each acquired trace that another acquisition
+    // followed at once, each with its own question, the earliest first.
+    void checkFollowedTraces();
     // A save or a report while a trace is being read is refused with a
     // message; true when refused.
     bool refuseWhileReading(QWidget *parent, const QString &title);
@@ -204,6 +207,9 @@ private:
     // at once.
     bool m_nextReadingFollows = false;
     QList<QPair<QString, QString>> m_deferredWarnings;
+    // Acquired traces whose cut-off is checked at the end of the acquisition
+    // that followed them at once, by id, in the order they were taken.
+    QList<int> m_uncheckedTraces;
     AbstractTrace *m_readingTrace = nullptr;
     bool m_panelLocked = false;
     bool m_replotsHeld = false;

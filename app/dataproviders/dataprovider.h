@@ -33,8 +33,12 @@ public:
     void start(AbstractTrace *trace);
 
     QString name() const { return m_name; }
-    // What the last obtainData() returned; false until then.
+    // What the last obtainData() returned; false until then, and false for a
+    // reading that an exception ended.
     bool result() const { return m_result.load(); }
+    // Whether an exception ended the reading (out of memory, most likely):
+    // dataReadError has told why, and the trace is only a part of one.
+    bool failed() const { return m_failed.load(); }
     AbstractTrace *trace() const { return m_trace; }
 
     // Blocks until the worker has finished (returns at once when not started).
@@ -67,7 +71,9 @@ protected:
     // Fills the trace with AbstractTrace::addPoint, announcing appended points
     // in ascending, non-overlapping batches; returns true when the trace is
     // complete. On failure emits dataReadError and returns false. Must return
-    // in finite time. The base version announces an empty batch.
+    // in finite time. An exception it (or the set-up and post-processing)
+    // throws ends the reading as failed(): dataReadError, then
+    // dataReadFinished. The base version announces an empty batch.
     virtual bool obtainData();
     // The settings copied when the reading started; the worker reads these.
     const ReadingSettings &readingSettings() const { return m_settings; }
@@ -84,6 +90,7 @@ private:
     QString m_name;
     std::atomic_bool m_result { false };
     std::atomic_bool m_abandoned { false };
+    std::atomic_bool m_failed { false };
     ReadingSettings m_settings;
     bool m_started = false;
     AbstractTrace *m_trace = nullptr;

@@ -39,6 +39,15 @@ double realEntry(const Header &header, const char *key, double fallback)
     return header.contains(key) ? TraceFormat::realOrZero(header.value(key)) : sixDigits(fallback);
 }
 
+// The date a block was written with; a header without one gives the start
+// of the epoch, so that no reading passes its own time off as a trace's date.
+QDateTime creationDateEntry(const Header &header)
+{
+    const QByteArray date
+        = header.contains("creation_date") ? header.value("creation_date") : QByteArray("01-01-1970 00:00:00");
+    return QDateTime::fromString(QString::fromUtf8(date), QLatin1String(kDateFormat));
+}
+
 QString controllerEntry(const Header &header)
 {
     return header.contains("controler_name") ? QString::fromUtf8(header.value("controler_name"))
@@ -245,9 +254,7 @@ void FileDataProvider::applyHeader(const Header &header)
                 + m_path.toStdString());
 
     t->controllerName = controllerEntry(header);
-    const QByteArray date
-        = header.contains("creation_date") ? header.value("creation_date") : QByteArray("01-01-1970 00:00:00");
-    t->creationDate = QDateTime::fromString(QString::fromUtf8(date), QLatin1String(kDateFormat));
+    t->creationDate = creationDateEntry(header);
 }
 
 void FileDataProvider::setKind(int kind)
@@ -279,15 +286,16 @@ void FileDataProvider::readAdditionalTraces(const Header &mainHeader, StreamLine
         const ReadingSettings &s = readingSettings();
         auto *child = new ProfileTrace(s.cutOff, s.medianWindow, s.medianEnabled);
         child->setTraceType(ADDITIONAL_TRACE);
-        // A run's block carries its own speed, cut-off and controller (the
-        // trace list writes them, and a run's cut-off can be changed apart
-        // from its main trace's); a block without them takes the main's.
+        // A run's block carries its own speed, cut-off, controller and date
+        // (the trace list writes them, and a run's cut-off can be changed
+        // apart from its main trace's); a block without them takes the main's.
         auto source = [&](const char *key) -> const Header & {
             return header.contains(key) ? header : mainHeader;
         };
         child->speed = realEntry(source("speed"), "speed", s.speed);
         child->cutOff = realEntry(source("filter"), "filter", s.cutOff);
         child->controllerName = controllerEntry(source("controler_name"));
+        child->creationDate = creationDateEntry(source("creation_date"));
         child->setName(m_path);
         child->setFilePath(m_path);
         const qint64 points = TraceFormat::integerOrZero(header.value("point_count"));

@@ -17,9 +17,9 @@ public:
         bool accepted = false;
         bool remembered = false;
     };
-    // Asks, in a window over parent, whether to switch to the recommended
-    // cut-off (µm).
-    virtual Answer askFilterChange(QWidget *parent, int cutOff) = 0;
+    // Asks, in a window over parent, whether to switch the trace named
+    // traceTitle to the recommended cut-off (µm).
+    virtual Answer askFilterChange(QWidget *parent, int cutOff, const QString &traceTitle) = 0;
 
     // Applies an index into Common::kCutOffLengths: stores it in the settings,
     // sends the filter command to the instrument, saves the settings and shows

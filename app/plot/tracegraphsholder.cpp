@@ -12,6 +12,7 @@
 #include "traces/paramsmap.h"
 #include "traces/profiletrace.h"
 
+#include <QFileInfo>
 #include <QtConcurrent>
 #include <cmath>
 #include <limits>
@@ -243,6 +244,18 @@ ProfileTrace *TraceGraphsHolder::profileTrace() const
     if (!mTrace || !isProfileTraceKind(mTrace->traceType))
         return nullptr;
     return dynamic_cast<ProfileTrace *>(mTrace);
+}
+
+QString TraceGraphsHolder::traceTitle() const
+{
+    if (!mTrace)
+        return QString();
+    const QString file = QFileInfo(mTrace->filePath()).completeBaseName();
+    const ProfileTrace *run = profileTrace();
+    if (!run || run->traceType != ADDITIONAL_TRACE || !run->parentTrace)
+        return file;
+    const int place = run->parentTrace->additionalTraces.indexOf(const_cast<ProfileTrace *>(run)) + 1;
+    return QStringLiteral("%1, доп. трасса %2").arg(file).arg(place);
 }
 
 void TraceGraphsHolder::updateTraceGraph(bool rLine, bool rFit)
@@ -616,7 +629,7 @@ bool TraceGraphsHolder::askFilterChange(int cutOff)
 {
     if (!mFilterControl)
         return false;
-    const IFilterControl::Answer answer = mFilterControl->askFilterChange(mOwner, cutOff);
+    const IFilterControl::Answer answer = mFilterControl->askFilterChange(mOwner, cutOff, traceTitle());
     if (answer.remembered) {
         Settings &settings = Settings::instance();
         settings.preferenses.is_ask_before_change_filter = false;
@@ -632,9 +645,14 @@ void TraceGraphsHolder::checkFilter()
     if (!profile)
         return;
     const double length = profile->length();
-    // The bounded view of the settings index: a damaged value never reads
-    // outside the cut-off table.
-    int current = int(Common::cutOffLength(Settings::instance().filterIndex()));
+    // The cut-off the trace was taken with, which the check and the question
+    // are about (the instrument may have another by now: traces taken back
+    // to back are checked after the last one ended). Otherwise the bounded
+    // view of the settings index: a damaged value never reads outside the
+    // cut-off table.
+    int current = Common::kCutOffLengths.contains(profile->cutOff)
+        ? int(profile->cutOff)
+        : int(Common::cutOffLength(Settings::instance().filterIndex()));
     QVector<int> tried;
     // Every pass tries a cut-off not tried before, so the table bounds the loop.
     while (tried.size() < Common::kCutOffLengths.size()) {

@@ -112,6 +112,9 @@ private:
     void updateLevelLines(bool show);
     // The trace as a profile (PROFILE or ADDITIONAL_TRACE), else null.
     ProfileTrace *profileTrace() const;
+    // The trace as the operator knows it: its file's name, and for an
+    // additional trace also its place among its main trace's runs.
+    QString traceTitle() const;
     // Whether the curve shows the trace's present processed points in the
     // present unit.
     bool drawingIsCurrent() const;

@@ -161,9 +161,17 @@ ParamValue calcParamValue(ExtraArgs &args, ProfileTrace *trace, const QString &n
     if (it == paramsMap.constEnd() || !it->calc)
         return value;
 
+    // Each run enters with the value it shows on its own: its profile
+    // filtered with its own cut-off and divided into sampling lengths of that
+    // cut-off. The level, the histogram and the material-ratio curve stay the
+    // main trace's, so Dp and the Rk family read the main trace's arguments.
+    // A run too short for its own cut-off has no value and adds none.
     for (ProfileTrace *additional : qAsConst(trace->additionalTraces)) {
-        if (additional)
-            value.runs.append(finiteOrZero(it->calc(additional->profile(args.cutoff, it->type), args)));
+        if (!additional || 2 * additional->cutOff > additional->length())
+            continue;
+        ExtraArgs runArgs = args;
+        runArgs.cutoff = additional->cutOff;
+        value.runs.append(finiteOrZero(it->calc(additional->profile(runArgs.cutoff, it->type), runArgs)));
     }
     value.runs.append(finiteOrZero(it->calc(trace->profile(args.cutoff, it->type), args)));
 

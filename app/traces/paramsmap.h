@@ -37,7 +37,8 @@ extern const QMap<QString, ParamInfo> paramsMap;
 QString paramUnit(const QString &name);
 
 // One parameter evaluated on a trace: its value on every run (the additional
-// traces first, then the trace itself), or none at all for a trace shorter
+// traces first, each with its own cut-off, then the trace itself; a run too
+// short for its cut-off has none), or none at all for a trace shorter
 // than two cut-offs or a name without a formula. Values that cannot be
 // computed are 0.
 struct ParamValue {

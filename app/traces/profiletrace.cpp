@@ -70,13 +70,13 @@ AbstractTrace *ProfileTrace::clone() const
     return new ProfileTrace(*this);
 }
 
-TData ProfileTrace::filteredProfile(double shortCutoff) const
+TData ProfileTrace::filteredProfile(double longCutoff, double shortCutoff) const
 {
     TData data = *rawData;
     if (medianEnabled && medianWindow >= 1 && data.size() >= 2) {
         Algos::medianFilter(medianWindow, data);
     }
-    return Algos::gaussFilter(data, cutOff, shortCutoff);
+    return Algos::gaussFilter(data, longCutoff, shortCutoff);
 }
 
 TData ProfileTrace::profile(double cutOffKey, int type)
@@ -90,7 +90,7 @@ TData ProfileTrace::profile(double cutOffKey, int type)
         if (it != roughnessCache.cend()) {
             return *it;
         }
-        const TData result = filteredProfile(shortCutoff);
+        const TData result = filteredProfile(cutOffKey, shortCutoff);
         roughnessCache.insert(cutOffKey, result);
         return result;
     }
@@ -101,7 +101,7 @@ TData ProfileTrace::profile(double cutOffKey, int type)
         }
         // The band from lambda-c to about 2 lambda-c, written as the sum it
         // is computed from.
-        const TData result = filteredProfile((2 * cutOffKey - shortCutoff) + shortCutoff);
+        const TData result = filteredProfile(cutOffKey, (2 * cutOffKey - shortCutoff) + shortCutoff);
         wavinessCache.insert(cutOffKey, result);
         return result;
     }

@@ -31,8 +31,9 @@ public:
     void processData() override;
     AbstractTrace *clone() const override;
 
-    // The profile of the given kind for the cut-off key. The filter always
-    // takes the trace's own cutOff as its long cut-off.
+    // The profile of the given kind filtered with the given long cut-off (µm),
+    // which is also its key in the cache: a cached profile is always the one
+    // that cut-off gives.
     TData profile(double cutOff, int type);
     void clearProfileCache();
 
@@ -59,7 +60,7 @@ public:
 
 private:
     ProfileTrace(const ProfileTrace &other, bool withAdditionalTraces);
-    TData filteredProfile(double shortCutoff) const;
+    TData filteredProfile(double longCutoff, double shortCutoff) const;
 
     // Clones of additional traces made by the copy constructor.
     std::vector<std::unique_ptr<ProfileTrace>> m_ownedCopies;

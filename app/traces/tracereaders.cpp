@@ -305,7 +305,10 @@ template <typename Cursor> Header readHeaderWith(Cursor &cursor, ColonRule rule)
             header.endLine = text;
             break;
         }
-        if (rule == ColonRule::ExactlyOne && std::memchr(colon + 1, ':', size_t(text.end - colon - 1)))
+        // A run's header passes over lines with further colons, except its
+        // date, whose time holds two.
+        if (rule == ColonRule::ExactlyOne && std::memchr(colon + 1, ':', size_t(text.end - colon - 1))
+            && trimmed(makeBytes(text.begin, colon)).toByteArray() != "creation_date")
             continue;
         header.entries.insert(
             trimmed(makeBytes(text.begin, colon)).toByteArray(), trimmed(makeBytes(colon + 1, text.end)).toByteArray());

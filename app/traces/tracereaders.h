@@ -139,7 +139,8 @@ Header readHeader(StreamLineCursor &cursor);
 
 // The header of an additional-trace block: as readHeader, except that only a
 // line with exactly one colon gives an entry; a line with more colons is
-// passed over and does not end the header.
+// passed over and does not end the header. The block's "creation_date",
+// whose time has colons of its own, is the one entry taken whole.
 Header readAdditionalHeader(LineCursor &cursor);
 Header readAdditionalHeader(StreamLineCursor &cursor);
 

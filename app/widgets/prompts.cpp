@@ -1,11 +1,14 @@
 #include "widgets/prompts.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -131,4 +134,49 @@ QColor Prompts::getColor(const QColor &initial, QWidget *parent, const QString &
 bool Prompts::openUrl(const QUrl &url)
 {
     return QDesktopServices::openUrl(url);
+}
+
+EarlyKeyGuard::EarlyKeyGuard(QWidget *question, int quietMs)
+    : m_question(question)
+    , m_quiet(new QTimer(this))
+{
+    m_quiet->setSingleShot(true);
+    connect(m_quiet, &QTimer::timeout, this, [this] {
+        if (m_question)
+            m_question->setProperty("takesKeys", true);
+    });
+    if (m_question)
+        m_question->setProperty("takesKeys", false);
+    // Keys reach a dialog's focused button through the application, and the
+    // dialog's own shortcuts (Return, Escape) through the dialog: one filter
+    // on the application sees them all.
+    qApp->installEventFilter(this);
+    m_quiet->start(quietMs);
+}
+
+EarlyKeyGuard::~EarlyKeyGuard()
+{
+    qApp->removeEventFilter(this);
+}
+
+bool EarlyKeyGuard::active() const
+{
+    return m_quiet->isActive();
+}
+
+bool EarlyKeyGuard::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+        break;
+    default:
+        return false;
+    }
+    if (!active() || !m_question || !watched->isWidgetType())
+        return false;
+    auto *widget = static_cast<QWidget *>(watched);
+    return widget == m_question || m_question->isAncestorOf(widget);
 }

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -10,6 +12,7 @@ class QDialog;
 class QMenu;
 class QAction;
 class QPoint;
+class QTimer;
 class QUrl;
 class QWidget;
 
@@ -72,4 +75,29 @@ public:
 
     // Opens a URL (a report, a folder) in the desktop's default handler.
     virtual bool openUrl(const QUrl &url);
+};
+
+// Keeps every key from a question the program raises on its own (at the end
+// of a trace) for its first half second, so that a key the operator pressed
+// for something else just then (the stop key, as the trace ends by itself)
+// never answers it. The mouse answers at once, and keys do once the time is
+// over. Made before the question is shown, it counts from then; the
+// question's "takesKeys" property turns true when keys reach it again.
+class EarlyKeyGuard : public QObject
+{
+public:
+    static constexpr int kQuietMs = 500;
+
+    explicit EarlyKeyGuard(QWidget *question, int quietMs = kQuietMs);
+    ~EarlyKeyGuard() override;
+
+    // Whether keys are still kept from the question.
+    bool active() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QPointer<QWidget> m_question;
+    QTimer *m_quiet = nullptr;
 };

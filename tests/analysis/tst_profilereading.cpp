@@ -129,6 +129,30 @@ public:
     QList<bool> keysBlocked;
 };
 
+// Readers that run out of memory once they have read their trace.
+class FileOutOfMemory : public FileDataProvider {
+public:
+    using FileDataProvider::FileDataProvider;
+
+protected:
+    bool obtainData() override
+    {
+        FileDataProvider::obtainData();
+        throw std::bad_alloc();
+    }
+};
+class AcquisitionOutOfMemory : public DeviceDataProvider {
+public:
+    using DeviceDataProvider::DeviceDataProvider;
+
+protected:
+    bool obtainData() override
+    {
+        DeviceDataProvider::obtainData();
+        throw std::bad_alloc();
+    }
+};
+
 // A simulated instrument, offered as the only port while it is plugged in.
 struct SimulatedLine {
     SimulatedInstrument sim;
@@ -606,6 +630,62 @@ private Q_SLOTS:
         sim.pullCable();
     }
 
+    // A reading that runs out of memory ends as a failed one, for a file and
+    // for an acquisition: the operator is told so, the window unlocks, the
+    // partial trace is dropped, and the trace listed before and its file
+    // stay as they were.
+    void readingOutOfMemory_data()
+    {
+        QTest::addColumn<bool>("acquisition");
+        QTest::newRow("file") << false;
+        QTest::newRow("acquisition") << true;
+    }
+    void readingOutOfMemory()
+    {
+        QFETCH(bool, acquisition);
+        ProfileInstrument instrument(sineRun());
+        ProfileWindowFixture f;
+        useOwnTraceName();
+        DeviceControlWidget *panel = f.window->deviceControlWidget();
+        QVERIFY(instrument.started(panel));
+        const QString kept = writeProfile(QStringLiteral("kept.txt"), 1);
+        QVERIFY(f.read(kept, PROFILE));
+        const QByteArray keptBytes = fileBytes(kept);
+        const QList<int> listed = f.list()->traces.keys();
+        const QStringList before = QDir(automaticTraceFolder(QCoreApplication::applicationDirPath()))
+                                       .entryList({ Settings::instance().default_trace_file_name + "*" });
+
+        f.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
+        if (acquisition) {
+            // The panel's reader is replaced by one that runs out of memory.
+            disconnect(panel, &DeviceControlWidget::newTrace, f.window.get(), nullptr);
+            connect(panel, &DeviceControlWidget::newTrace, f.window.get(), [&](DataProvider *p, E_ANALISIS_TYPE type) {
+                delete p;
+                f.window->onNewTrace(new AcquisitionOutOfMemory(&panel->device), type);
+            });
+            QTest::mouseClick(panel->findChild<QPushButton *>(QStringLiteral("startTraceButton")), Qt::LeftButton);
+        } else {
+            f.window->setDataProvider(new FileOutOfMemory(writeProfile(QStringLiteral("large.txt"), 2)));
+            QVERIFY(f.window->startReading(PROFILE));
+        }
+        QVERIFY(ended.wait(20000));
+        QVERIFY(f.prompts.allAnswered());
+        QCOMPARE(f.prompts.unexpectedCount(), 0);
+        QVERIFY2(f.prompts.calls().last().text.startsWith(QStringLiteral("Недостаточно памяти")),
+            qPrintable(f.prompts.calls().last().text));
+        QVERIFY(!f.window->isAcquiring);
+        QCOMPARE(f.list()->traces.keys(), listed);
+        QCOMPARE(f.window->graphHolders.keys(), listed);
+        QCOMPARE(fileBytes(kept), keptBytes);
+        QCOMPARE(QDir(automaticTraceFolder(QCoreApplication::applicationDirPath()))
+                     .entryList({ Settings::instance().default_trace_file_name + "*" }),
+            before);
+        QVERIFY(f.action("actionPAN")->isEnabled());
+        QVERIFY(panel->findChild<QPushButton *>(QStringLiteral("startTraceButton"))->isEnabled());
+        instrument.sim.pullCable();
+    }
+
     // A trace started right after one ended keeps both traces whole, each
     // with its own points, listed and saved: the operator's stop and start
     // clicked at once, and the instrument's own end and start keys reported
@@ -691,8 +771,9 @@ private Q_SLOTS:
     // A profile trace started again the moment the last one ended: the end
     // of the first asks nothing while the second runs (a question then would
     // hold back the second's points and send its answer to the instrument
-    // mid-trace); both are listed and saved whole, and the cut-off question
-    // comes once, after the second.
+    // mid-trace); both are listed and saved whole, and after the second each
+    // trace's cut-off is asked about, naming the trace, the first's first:
+    // "Да" rewrites the first's file, "Нет" keeps the second's.
     void profileStartedAgainAtItsEnd()
     {
         ProfileInstrument instrument(sineRun());
@@ -708,23 +789,33 @@ private Q_SLOTS:
             if (ends++ == 0)
                 QMetaObject::invokeMethod(&watchers, [start] { start->click(); }, Qt::QueuedConnection);
         });
-        bool acquiringWhenAsked = true;
-        f.prompts.expect(ScriptedPrompts::MessageBox, QMessageBox::No, [&](QObject *subject) {
-            acquiringWhenAsked = f.window->isAcquiring;
-            return clickNo()(subject);
-        });
+        bool acquiringWhenAsked = false;
+        QStringList named;
+        for (const auto answer : { QMessageBox::Yes, QMessageBox::No }) {
+            f.prompts.expect(ScriptedPrompts::MessageBox, answer, [&, answer](QObject *subject) {
+                acquiringWhenAsked = acquiringWhenAsked || f.window->isAcquiring;
+                named << qobject_cast<QMessageBox *>(subject)->informativeText();
+                return clickButton(answer)(subject);
+            });
+        }
         QTest::mouseClick(start, Qt::LeftButton);
         QVERIFY(SimulatedInstrument::waitFor(
             [&] { return ends == 2 && f.list()->traces.size() == 2 && !f.window->isAcquiring; }, 20000));
         QVERIFY(SimulatedInstrument::waitFor([&] { return f.prompts.allAnswered(); }, 5000));
-        QCOMPARE(f.prompts.calls().size(), 1);
+        QCOMPARE(f.prompts.calls().size(), 2);
         QCOMPARE(f.prompts.unexpectedCount(), 0);
         QVERIFY(!acquiringWhenAsked);
-        QCOMPARE(Settings::instance().spinbox_filter_length_index, 1); // 2.5 mm, as both were taken
-        for (AbstractTrace *trace : qAsConst(f.list()->traces)) {
+        QCOMPARE(Settings::instance().spinbox_filter_length_index, 2); // 0.8 mm, as accepted for the first
+        const QList<AbstractTrace *> traces = f.list()->traces.values();
+        QStringList titles;
+        for (AbstractTrace *trace : traces) {
             QCOMPARE(trace->pointCount(), 3000);
             QCOMPARE(readTraceFile<ProfileTrace>(trace->filePath())->pointCount(), 3000);
+            titles << QStringLiteral("Трасса: ") + QFileInfo(trace->filePath()).completeBaseName();
         }
+        QCOMPARE(named, titles);
+        QCOMPARE(readTraceFile<ProfileTrace>(traces.at(0)->filePath())->cutOff, 800.0);
+        QCOMPARE(readTraceFile<ProfileTrace>(traces.at(1)->filePath())->cutOff, 2500.0);
         QVERIFY(start->isEnabled());
         instrument.sim.pullCable();
     }
@@ -849,8 +940,17 @@ private Q_SLOTS:
         QCOMPARE(back->cutOff, 800.0);
         QCOMPARE(back->additionalTraces.size(), 2);
         qDeleteAll(back->additionalTraces);
-        QVERIFY(shownValue(f.list()) != before);
-        QCOMPARE(shownValue(f.list()), main->results.value(QStringLiteral("Ra")).text());
+        // The table shows the values as evaluated now: the main trace with
+        // 0.8 mm, each run with its own 2.5 mm.
+        const ParamValue shown = main->results.value(QStringLiteral("Ra"));
+        QCOMPARE(shownValue(f.list()), shown.text());
+        ExtraArgs args;
+        QCOMPARE(calcParamValue(args, main, QStringLiteral("Ra")), shown);
+        QCOMPARE(shown.runs.size(), 3);
+        for (int i = 0; i < 2; ++i) {
+            ProfileTrace run(*main->additionalTraces.at(i));
+            QCOMPARE(calcParamValue(args, &run, QStringLiteral("Ra")).runs, QVector<double> { shown.runs.at(i) });
+        }
     }
 
     // Saving: one question per native file, one per trace for coordinates.

@@ -519,6 +519,11 @@ private Q_SLOTS:
             script.then("start a trace with the mouse",
                       [&p] { QTest::mouseClick(p.panelButton("startTraceButton"), Qt::LeftButton); })
                 .dialogUp("Изменение фильтра")
+                .until("the question takes keys",
+                    [] {
+                        QWidget *modal = QApplication::activeModalWidget();
+                        return modal && modal->property("takesKeys").toBool();
+                    })
                 .then("forget the start", [&p] { p.received(); })
                 .press(Qt::Key_Return)
                 .backAtMainWindow()

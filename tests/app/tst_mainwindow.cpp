@@ -398,6 +398,49 @@ private Q_SLOTS:
         sim.pullCable();
     }
 
+    // Ctrl+S with a name typed without ".txt" whose ".txt" file is there: the
+    // operator is asked as for the full name; "No" leaves the file as it was,
+    // "Yes" replaces it. The dialog lists the folder's ".txt" files.
+    void ctrlSAsksBeforeReplacingTheTxtFile()
+    {
+        class FilterRecorder : public ScriptedPrompts {
+        public:
+            QString saveFileName(QWidget *parent, const QString &caption, const QString &dir,
+                const QString &filter) override
+            {
+                filters << filter;
+                return ScriptedPrompts::saveFileName(parent, caption, dir, filter);
+            }
+            QStringList filters;
+        } prompts;
+        MainWindow w;
+        showActive(w);
+        QVERIFY(openTrace(w, prompts, writeProfile("shaft.txt")));
+        const QString existing = QDir::current().absoluteFilePath("CtrlS_A.txt");
+        QFile::remove(existing);
+        {
+            QFile file(existing);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("kept as it is\n");
+        }
+        const QString typed = QDir::current().absoluteFilePath("CtrlS_A");
+        for (const auto answer : { QMessageBox::No, QMessageBox::Yes }) {
+            prompts.expect(ScriptedPrompts::SaveFile, typed).expect(ScriptedPrompts::Message, answer);
+            QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+            QVERIFY(prompts.allAnswered());
+            QCOMPARE(prompts.calls().last().text, QStringLiteral("CtrlS_A.txt уже существует.\nЗаменить его?"));
+            QFile file(existing);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray bytes = file.readAll();
+            if (answer == QMessageBox::No)
+                QCOMPARE(bytes, QByteArray("kept as it is\n"));
+            else
+                QVERIFY(bytes.contains("trace_type:PROFILE"));
+        }
+        QCOMPARE(prompts.filters, (QStringList { "Text files (*.txt)", "Text files (*.txt)" }));
+        QCOMPARE(prompts.unexpectedCount(), 0);
+    }
+
     // While a reading runs the menus are disabled; the two shortcuts still
     // reach their handlers (which refuse while the trace is read).
     void menusLockedWhileReading()

@@ -5,6 +5,8 @@
 #include "support/tracefiles.h"
 #include "support/windowshot.h"
 
+#include "report/profilereport.h"
+#include "settings/common.h"
 #include "settings/settings.h"
 #include "tracelist.h"
 #include "widgets/testsensorwidget.h"
@@ -459,6 +461,90 @@ private Q_SLOTS:
         qDeleteAll(back->additionalTraces);
     }
 
+    // A run whose cut-off is changed in the list: the main trace's values over
+    // its runs take the run with its own cut-off, as it shows alone, and the
+    // main trace with its own, at once and after the list recomputes; the
+    // file read back and the report agree.
+    void mainValuesTakeEachRunWithItsOwnCutOff()
+    {
+        UserPreferences &prefs = freshSettings().preferenses;
+        prefs.enabled_params = { { 0, "Ra" }, { 1, "Rz" }, { 2, "Wa" } };
+        prefs.enabled_params_count = 3;
+        // Waves of 60 and 700 µm: every cut-off of the table passes another
+        // share of them, so each gives the run other values.
+        auto waves = [](double a, double b) {
+            auto *trace = new ProfileTrace();
+            trace->setTraceType(PROFILE);
+            trace->cutOff = 2500;
+            trace->speed = 0.5;
+            trace->creationDate = QDateTime(QDate(2026, 3, 14), QTime(9, 30));
+            for (int i = 0; i <= 6000; ++i) {
+                QVector<double> point { double(i), a * std::sin(2 * M_PI * i / 60) + b * std::sin(2 * M_PI * i / 700) };
+                trace->addPoint(point);
+            }
+            return trace;
+        };
+        std::unique_ptr<ProfileTrace> written(waves(1.0, 3.0));
+        std::unique_ptr<ProfileTrace> writtenRun(waves(0.4, 2.0));
+        writtenRun->setTraceType(ADDITIONAL_TRACE);
+        written->addAdditionalTrace(writtenRun.get());
+        const QString path = fixture("runs.txt");
+        Panel p;
+        ProfileTrace *main = p.addProfile(roundTrip<ProfileTrace>(*written, path));
+        ProfileTrace *run = main->additionalTraces.at(0);
+        p.list.recalcParams();
+        p.show();
+
+        // What a trace shows on its own, computed on a copy without runs.
+        auto alone = [](const ProfileTrace &trace, const QString &name) {
+            ProfileTrace copy(trace);
+            copy.additionalTraces.clear();
+            copy.clearProfileCache();
+            ExtraArgs args;
+            return calcParamValue(args, &copy, name).runs.value(0);
+        };
+        auto checkMain = [&](const char *when) {
+            for (const QString name : { "Ra", "Rz", "Wa" }) {
+                const ParamValue expected { { alone(*run, name), alone(*main, name) }, false };
+                QVERIFY2(main->results.value(name) == expected, qPrintable(name + " " + when));
+                QCOMPARE(run->results.value(name).runs, QVector<double> { expected.runs.at(0) });
+            }
+            const ParamValue ra = main->results.value("Ra");
+            ExtraArgs args;
+            const ReportData report = profileReportData(main, args);
+            QCOMPARE(report.value("param[0].value"), ra.text() + " мкм");
+            QVERIFY(ra.text().startsWith(QString::number(ra.mean(), 'f', 3) + "±"));
+            QCOMPARE(report.value("trace[1].filter"), QString::number(run->cutOff / 1000, 'g', 6) + " мм");
+        };
+
+        QList<double> seen;
+        for (double cutOff : { 80.0, 800.0, 250.0, 2500.0 }) {
+            p.click(p.item(run->id));
+            p.filter->setFocus();
+            const int from = p.filter->currentIndex();
+            const int to = Common::kCutOffLengths.indexOf(cutOff);
+            for (int i = from; i != to; i += to > from ? 1 : -1)
+                QTest::keyClick(p.filter, to > from ? Qt::Key_Down : Qt::Key_Up);
+            QCOMPARE(run->cutOff, cutOff);
+            QCOMPARE(main->cutOff, 2500.0);
+            checkMain("at once");
+            p.click(p.item(main->id));
+            QCOMPARE(p.params->topLevelItem(0)->text(1), main->results.value("Ra").text());
+            p.list.recalcParams();
+            checkMain("after the list recomputes");
+            seen << main->results.value("Ra").runs.at(0);
+
+            const auto back = readTraceFile<ProfileTrace>(path);
+            QCOMPARE(back->additionalTraces.at(0)->cutOff, cutOff);
+            ExtraArgs args;
+            QCOMPARE(calcParamValue(args, back.get(), "Ra"), main->results.value("Ra"));
+            qDeleteAll(back->additionalTraces);
+        }
+        // Each cut-off gave the run a value of its own.
+        for (int i = 1; i < seen.size(); ++i)
+            QVERIFY(!seen.mid(0, i).contains(seen.at(i)));
+    }
+
     void removingARunRewritesTheFileWithoutIt()
     {
         Panel p;
@@ -735,6 +821,25 @@ private Q_SLOTS:
         // The change itself stands in memory.
         QCOMPARE(main->cutOff, 250.0);
         QCOMPARE(main->additionalTraces.size(), 1);
+    }
+
+    // A trace whose file could not be written when it was measured (its
+    // folder is not there): a new cut-off says the trace was not saved, and
+    // makes no file.
+    void cutOffOfATraceWithoutAFile()
+    {
+        Panel p;
+        ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));
+        const QString path = QDir::current().absoluteFilePath("fixtures/sub/dir_2026_12_11_09_49_27.txt");
+        main->setFilePath(path);
+        ScriptedPrompts prompts;
+        prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        p.list.setTraceCutOff(main, 250);
+        QVERIFY(prompts.allAnswered());
+        QCOMPARE(prompts.calls().at(0).text,
+            "Трасса не сохранена в файл, изменение осталось только в программе:\n" + path);
+        QVERIFY(!QFileInfo::exists(path));
+        QCOMPARE(main->cutOff, 250.0);
     }
 
     void parameterMenuOpensTheChooser()

@@ -5,6 +5,9 @@
 
 #include <QSignalSpy>
 #include <atomic>
+#include <functional>
+#include <new>
+#include <stdexcept>
 
 namespace {
 
@@ -69,6 +72,37 @@ private:
     int m_failAt;
 };
 
+// Streams its points, then throws what it is given: an exception raised
+// while reading, at the set-up or in the post-processing.
+class ThrowingProvider : public StreamProvider {
+public:
+    enum Where { Reading, SetUp };
+    ThrowingProvider(std::function<void()> raise, Where where = Reading)
+        : StreamProvider(700, 500)
+        , m_raise(std::move(raise))
+        , m_where(where)
+    {
+    }
+
+protected:
+    void prepare() override
+    {
+        StreamProvider::prepare();
+        if (m_where == SetUp)
+            m_raise();
+    }
+    bool obtainData() override
+    {
+        StreamProvider::obtainData();
+        m_raise();
+        return true;
+    }
+
+private:
+    std::function<void()> m_raise;
+    Where m_where;
+};
+
 // Receives the provider's signals in the GUI thread, as a window does, and
 // reads every announced batch while the worker may still be appending.
 class Receiver : public QObject {
@@ -115,6 +149,8 @@ private:
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(std::function<void()>)
 
 class TestDataProvider : public QObject {
     Q_OBJECT
@@ -204,6 +240,48 @@ private Q_SLOTS:
         QCOMPARE(trace.pointCount(), 700);
         QCOMPARE(trace.finishCount, 1);
         QCOMPARE(trace.processedData->at(1).at(699), (2 * rawY(699) + 1) * 10);
+    }
+
+    // An exception on the worker ends the reading as a failed one: the
+    // error names the cause in Russian, the end is reported, nothing is
+    // post-processed, and no wait throws it into the caller's thread.
+    void exceptionEndsTheReadingAsFailed_data()
+    {
+        QTest::addColumn<std::function<void()>>("raise");
+        QTest::addColumn<int>("where");
+        QTest::addColumn<QStringList>("events");
+        const std::function<void()> outOfMemory = [] { throw std::bad_alloc(); };
+        const QString memory = "error Недостаточно памяти для чтения трассы. Трасса не загружена.";
+        QTest::newRow("out of memory while reading")
+            << outOfMemory << int(ThrowingProvider::Reading)
+            << QStringList { "started", "batch 0 500", memory, "finished" };
+        QTest::newRow("out of memory at the set-up")
+            << outOfMemory << int(ThrowingProvider::SetUp) << QStringList { memory, "finished" };
+        QTest::newRow("a standard exception")
+            << std::function<void()>([] { throw std::runtime_error("bad block"); }) << int(ThrowingProvider::Reading)
+            << QStringList { "started", "batch 0 500",
+                   "error Ошибка при чтении трассы: bad block. Трасса не загружена.", "finished" };
+        QTest::newRow("anything else") << std::function<void()>([] { throw 42; }) << int(ThrowingProvider::Reading)
+                                       << QStringList { "started", "batch 0 500",
+                                              "error Неизвестная ошибка при чтении трассы. Трасса не загружена.",
+                                              "finished" };
+    }
+    void exceptionEndsTheReadingAsFailed()
+    {
+        QFETCH(std::function<void()>, raise);
+        QFETCH(int, where);
+        QFETCH(QStringList, events);
+        TestTrace trace;
+        ThrowingProvider p(raise, ThrowingProvider::Where(where));
+        Receiver r(p, trace);
+        p.start(&trace);
+        QTRY_VERIFY_WITH_TIMEOUT(r.finished, 10000);
+        p.waitForFinished();
+        p.waitForFinished();
+        QCOMPARE(r.events, events);
+        QVERIFY(!p.result());
+        QVERIFY(p.failed());
+        QCOMPARE(trace.finishCount, 0);
     }
 
     // The GUI thread copies every announced batch while the worker keeps

@@ -340,10 +340,12 @@ void TestFileDataProvider::profileRoundTripWithAdditionalTraces()
         additional->controllerName = source.controllerName;
         source.addAdditionalTrace(additional);
     }
-    // A run's cut-off, speed and controller are its own, and come back so.
+    // A run's cut-off, speed, controller and date are its own, and come back so.
     first.cutOff = 250;
     first.speed = 1;
     first.controllerName = QStringLiteral("Петров");
+    first.creationDate = QDateTime(QDate(2024, 1, 2), QTime(3, 5, 27));
+    second.creationDate = QDateTime(QDate(2024, 1, 1), QTime(23, 59, 59));
 
     const QString path = m_dir.filePath("profile.txt");
     QVERIFY(TraceWriter::saveTraceFile(path, source));
@@ -367,7 +369,21 @@ void TestFileDataProvider::profileRoundTripWithAdditionalTraces()
         QCOMPARE(additional->speed, i == 0 ? 1.0 : 0.5);
         QCOMPARE(additional->cutOff, i == 0 ? 250.0 : 800.0);
         QCOMPARE(additional->controllerName, i == 0 ? QStringLiteral("Петров") : QStringLiteral("No name"));
+        QCOMPARE(additional->creationDate, i == 0 ? first.creationDate : second.creationDate);
     }
+    QCOMPARE(read.trace.creationDate, source.creationDate);
+
+    // Written again, as a cut-off change in the trace list does, and read
+    // back: every date is still the one the trace was measured at.
+    read.trace.additionalTraces.at(0)->cutOff = 800;
+    const QString rewritten = m_dir.filePath("rewritten.txt");
+    QVERIFY(TraceWriter::saveTraceFile(rewritten, read.trace));
+    OwnedProfile again;
+    QVERIFY(readInto(rewritten, &again.trace).result);
+    QCOMPARE(again.trace.creationDate, source.creationDate);
+    QCOMPARE(again.trace.additionalTraces.size(), 2);
+    QCOMPARE(again.trace.additionalTraces.at(0)->creationDate, first.creationDate);
+    QCOMPARE(again.trace.additionalTraces.at(1)->creationDate, second.creationDate);
 }
 
 void TestFileDataProvider::blocksWithoutPointsKeepTheirPlace_data()
@@ -450,10 +466,10 @@ void TestFileDataProvider::additionalTracesGetTheirChainFromTheSettings()
 void TestFileDataProvider::runsWithoutTheirOwnKeysTakeTheMainTraces()
 {
     const QString path = write("runkeys.txt",
-        "trace_type:PROFILE\nspeed:0.5\nfilter:800\ncontroler_name:Иванов\naddittional_trace_count:2\n"
-        "point_count:1\n1\t2\t\n"
+        "trace_type:PROFILE\nspeed:0.5\nfilter:800\ncontroler_name:Иванов\ncreation_date:11-12-2026 09:49:27\n"
+        "addittional_trace_count:2\npoint_count:1\n1\t2\t\n"
         "trace_type:ADDITIONAL_TRACE\npoint_count:1\n3\t4\t\n"
-        "trace_type:ADDITIONAL_TRACE\nfilter:2500\npoint_count:1\n5\t6\t\n");
+        "trace_type:ADDITIONAL_TRACE\nfilter:2500\ncreation_date:11-12-2026 09:50:01\npoint_count:1\n5\t6\t\n");
     OwnedProfile read;
     QVERIFY(readInto(path, &read.trace).result);
     QCOMPARE(read.trace.additionalTraces.size(), 2);
@@ -465,6 +481,8 @@ void TestFileDataProvider::runsWithoutTheirOwnKeysTakeTheMainTraces()
     QCOMPARE(own->cutOff, 2500.0);
     QCOMPARE(own->speed, 0.5);
     QCOMPARE(own->controllerName, QStringLiteral("Иванов"));
+    QCOMPARE(bare->creationDate, QDateTime(QDate(2026, 12, 11), QTime(9, 49, 27)));
+    QCOMPARE(own->creationDate, QDateTime(QDate(2026, 12, 11), QTime(9, 50, 1)));
 }
 
 void TestFileDataProvider::batchesOf500()

@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QPushButton>
+#include <QTimer>
 #include <cmath>
 #include <memory>
 
@@ -83,6 +84,40 @@ ScriptedPrompts::Handler answering(Answer answer)
     };
 }
 
+// Shows the question as the program does, and acts on it a given time
+// after it appeared, then once keys reach it again.
+class RealBoxPrompts : public Prompts {
+public:
+    RealBoxPrompts() { m_previous = Prompts::install(this); }
+    ~RealBoxPrompts() override { Prompts::install(m_previous); }
+
+    int execMessageBox(QMessageBox *box) override
+    {
+        QTimer::singleShot(100, box, [this, box] {
+            early(box);
+            answeredEarly = box->clickedButton() != nullptr;
+            keysTakenThen = box->property("takesKeys").toBool();
+            auto *poll = new QTimer(box);
+            QObject::connect(poll, &QTimer::timeout, box, [this, box, poll] {
+                if (!box->property("takesKeys").toBool() || !box->isVisible())
+                    return;
+                poll->stop();
+                later(box);
+            });
+            poll->start(10);
+        });
+        return Prompts::execMessageBox(box);
+    }
+
+    std::function<void(QMessageBox *)> early;
+    std::function<void(QMessageBox *)> later;
+    bool answeredEarly = false;
+    bool keysTakenThen = true;
+
+private:
+    Prompts *m_previous = nullptr;
+};
+
 } // namespace
 
 class TestCheckFilter : public QObject {
@@ -101,6 +136,8 @@ private Q_SLOTS:
     void rememberedAnswerIsSavedAndUsed_data();
     void rememberedAnswerIsSavedAndUsed();
     void repeatedRunsAreCheckedOnTheirMean();
+    void keysAtFirstDoNotAnswer_data();
+    void keysAtFirstDoNotAnswer();
     void contourTraceIsNotChecked();
 };
 
@@ -260,6 +297,38 @@ void TestCheckFilter::contourTraceIsNotChecked()
     f.holder->checkFilter();
     QVERIFY(f.panel.applied.isEmpty());
     QVERIFY(f.trace->results.isEmpty()); // Ra was not even evaluated
+}
+
+void TestCheckFilter::keysAtFirstDoNotAnswer_data()
+{
+    QTest::addColumn<int>("early"); // 0 Space, 1 Return, 2 a click on "Нет"
+    QTest::addColumn<bool>("answeredEarly");
+    QTest::addColumn<QList<int>>("applied");
+    // The stop key pressed just as the trace ends: ignored; Space once keys
+    // are taken again answers "Да", the button that has the focus.
+    QTest::newRow("Space 100 ms after the question appears") << 0 << false << QList<int> { 2 };
+    QTest::newRow("Return 100 ms after the question appears") << 1 << false << QList<int> { 2 };
+    QTest::newRow("the mouse answers at once") << 2 << true << QList<int> {};
+}
+
+void TestCheckFilter::keysAtFirstDoNotAnswer()
+{
+    QFETCH(int, early);
+    QFETCH(bool, answeredEarly);
+    QFETCH(QList<int>, applied);
+    Fixture f(4000, 1.0, 3);
+    RealBoxPrompts prompts;
+    prompts.early = [early](QMessageBox *box) {
+        if (early == 2)
+            QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+        else
+            QTest::keyClick(box->button(QMessageBox::Yes), early == 0 ? Qt::Key_Space : Qt::Key_Return);
+    };
+    prompts.later = [](QMessageBox *box) { QTest::keyClick(box->button(QMessageBox::Yes), Qt::Key_Space); };
+    f.holder->checkFilter();
+    QCOMPARE(prompts.answeredEarly, answeredEarly);
+    QVERIFY(!prompts.keysTakenThen);
+    QCOMPARE(f.panel.applied, applied);
 }
 
 VANTOR_TEST_MAIN(TestCheckFilter)

@@ -119,16 +119,14 @@ void TestProfileTrace::cacheHoldsUntilCleared()
     QCOMPARE(trace.profile(800, ROUGHNESS_PROFILE), rough);
     QCOMPARE(trace.profile(800, WAVINESS_PROFILE), wave);
 
-    // A new cut-off key is computed afresh (the long cut-off is still the
-    // trace's own) and the old entry stays.
-    trace.cutOff = 250;
+    // A new cut-off key is computed afresh, filtered with that cut-off, and
+    // the old entry stays.
     const TData rough250 = trace.profile(250, ROUGHNESS_PROFILE);
     QCOMPARE(rough250, Algos::gaussFilter(*trace.rawData, 250, 2.5));
     QCOMPARE(trace.roughnessCache.size(), 2);
 
     trace.clearProfileCache();
     QVERIFY(trace.roughnessCache.isEmpty() && trace.wavinessCache.isEmpty());
-    trace.cutOff = 800;
     const TData fresh = trace.profile(800, ROUGHNESS_PROFILE);
     QCOMPARE(fresh, Algos::gaussFilter(*trace.rawData, 800, 2.6666666666666665));
     QVERIFY(fresh != rough);
