@@ -119,14 +119,17 @@ private Q_SLOTS:
 
     // The memory the allocator keeps for the next trace goes back to the
     // system once the trace list holds no trace: three traces of a million
-    // points listed and closed leave the program about as small as before.
+    // points listed and closed leave the program about as small as before,
+    // within a tenth of what they took (one trace kept alive is more than
+    // twice that).
     //
-    // The parameters of such a trace are computed once before the figure
-    // the test starts from: the filter keeps the transform plans of each
-    // size for the life of the process, and their size depends on the
-    // processor's vector extensions (tens of MB for 2^20 points on some).
-    // Made within the measured span, they would count as memory the list
-    // failed to hand back. Each trace the list holds is still counted whole.
+    // What the process makes once and keeps is made before the figure the
+    // test starts from: the parameters of such a trace are computed (the
+    // filter keeps the transform plans of each size for the life of the
+    // process, some MB to tens of MB for 2^20 points, depending on the
+    // processor's vector extensions), and a first trace list is made and
+    // closed (the widgets' shared resources). Made within the measured span,
+    // they would count as memory the list failed to hand back.
     void lastTraceClosedHandsTheMemoryBack()
     {
 #if VANTOR_SANITIZED
@@ -137,6 +140,7 @@ private Q_SLOTS:
             std::unique_ptr<ProfileTrace> once(millionPointTrace(0));
             ExtraArgs args;
             recalcAllParams(args, once.get());
+            TraceList first;
         }
         releaseTraceMemory();
         const double before = residentMb();
@@ -158,7 +162,7 @@ private Q_SLOTS:
             QVERIFY(list->traces.isEmpty());
         }
         const double closed = residentMb();
-        QVERIFY2(closed - before < (loaded - before) / 4,
+        QVERIFY2(closed - before < (loaded - before) / 10,
             qPrintable(QStringLiteral("%1 MB before, %2 MB with the traces, %3 MB after closing them")
                            .arg(before)
                            .arg(loaded)
