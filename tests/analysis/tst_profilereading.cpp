@@ -130,7 +130,18 @@ public:
     QList<bool> keysBlocked;
 };
 
+// The automatic folder lies next to the test programs, and the others that
+// run meanwhile acquire into it too: a trace name of this process's own keeps
+// the path of a trace from being taken by another program's trace in the
+// same second (which would write over a file a test reads back, or take the
+// path of a dropped trace). Every test that acquires takes it.
+void useOwnTraceName()
+{
+    Settings::instance().default_trace_file_name = QStringLiteral("Деталь%1").arg(QCoreApplication::applicationPid());
+}
+
 // A simulated instrument, offered as the only port while it is plugged in.
+// The traces acquired from it take a name of this process's own.
 struct SimulatedLine {
     SimulatedInstrument sim;
     ScriptedPortCandidates ports { [this] {
@@ -139,6 +150,7 @@ struct SimulatedLine {
     explicit SimulatedLine(SimulatedInstrument::Kind kind)
         : sim(kind)
     {
+        useOwnTraceName();
     }
 };
 
@@ -151,14 +163,6 @@ ProfileRun liveSamples(bool cut)
         run.live.append(quint16(30000 + 50 * (i % 7)));
     run.stopsBeforeBlock = cut;
     return run;
-}
-
-// The automatic folder lies next to the test programs, and the others that
-// run meanwhile acquire into it too: a trace name of this process's own keeps
-// the path of a dropped trace from being taken by another program's trace.
-void useOwnTraceName()
-{
-    Settings::instance().default_trace_file_name = QStringLiteral("Деталь%1").arg(QCoreApplication::applicationPid());
 }
 
 ScriptedPrompts::Handler clickButton(QMessageBox::StandardButton button)
@@ -470,7 +474,6 @@ private Q_SLOTS:
         const QString folder = automaticTraceFolder(QCoreApplication::applicationDirPath());
 
         ProfileWindowFixture f;
-        useOwnTraceName();
         DeviceControlWidget *panel = f.window->deviceControlWidget();
         QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 1; }, 10000));
         QTest::qWait(100);
@@ -585,7 +588,7 @@ private Q_SLOTS:
         QCOMPARE(f.list()->traces.size(), 1);
         auto *main = dynamic_cast<ProfileTrace *>(f.list()->traces.first());
         QVERIFY(main);
-        QVERIFY(QFileInfo(main->filePath()).fileName().startsWith(QStringLiteral("Деталь_")));
+        QVERIFY(QFileInfo(main->filePath()).fileName().startsWith(Settings::instance().default_trace_file_name + '_'));
         auto saved = readTraceFile<ProfileTrace>(main->filePath());
         QCOMPARE(*saved->rawData, *main->rawData);
         QCOMPARE(saved->additionalTraces.size(), 0);
@@ -744,7 +747,6 @@ private Q_SLOTS:
         SimulatedInstrument &sim = line.sim;
         sim.setProfileRun(liveSamples(true));
         ProfileWindowFixture f;
-        useOwnTraceName();
         DeviceControlWidget *panel = f.window->deviceControlWidget();
         QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 1; }, 10000));
         f.window->show();
