@@ -649,13 +649,13 @@ private Q_SLOTS:
         const int first = 200;
         const int second = 304;
         QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
-        sim.setAnswering(false);
         QByteArray secondRecords;
         for (int i = 0; i < second; ++i)
             secondRecords += contourRecord(record(i, 2));
         if (atTheInstrument) {
             // Idle, then the start key, the end, the start key again and
             // the end, all in one arrival.
+            sim.setAnswering(false);
             QByteArray bytes = contourRecord(record(0, 0));
             for (int i = 0; i < first; ++i)
                 bytes += contourRecord(record(i, 2));
@@ -665,12 +665,12 @@ private Q_SLOTS:
             panel->device.port()->deliver(bytes);
             QCOMPARE(providers.size(), 2);
         } else {
-            sim.setAnswering(true);
             sim.setContourRun(first, [&](int i) { return record(i, 2); });
             QTest::mouseClick(start, Qt::LeftButton);
             QVERIFY(SimulatedInstrument::waitFor([&] { return pointsOf(0) == first; }));
+            // Stop and start clicked without a turn of the event loop in
+            // between; the instrument holds its answer to the start.
             sim.setAnswering(false);
-            // Clicked without a turn of the event loop in between.
             stop->click();
             start->click();
             QCOMPARE(providers.size(), 2);
