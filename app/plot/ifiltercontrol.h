@@ -1,6 +1,7 @@
 #pragma once
 
 class ProfileTrace;
+class QString;
 class QWidget;
 
 // What the cut-off check of a profile trace needs of the profile window:

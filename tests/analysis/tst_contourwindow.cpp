@@ -52,7 +52,7 @@ std::unique_ptr<ContourTrace> contourFromFile(const QString &name, int points,
     return roundTrip<ContourTrace>(trace, name);
 }
 
-std::unique_ptr<ProfileTrace> profileFromFile(const QString &name, double amplitude)
+TraceFilePtr<ProfileTrace> profileFromFile(const QString &name, double amplitude)
 {
     std::unique_ptr<ProfileTrace> source(sineProfile(amplitude, 2000));
     return roundTrip<ProfileTrace>(*source, name);

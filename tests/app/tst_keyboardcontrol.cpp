@@ -121,7 +121,10 @@ enum Delivery { ThroughWindow, ToFocusWidget };
 
 // A list of steps run one by one from timers, each once its condition holds.
 // The next step is armed before a step acts, so a step that opens a modal
-// dialog (and waits inside its event loop) does not stop the script.
+// dialog or a menu (and waits inside its event loop) does not stop the
+// script. A step that waits for something else (the end of a trace, what
+// the instrument received) runs to its end before the next step: while it
+// waits, the next step only runs once a dialog or a menu has opened.
 class KeyScript : public QObject {
 public:
     struct Step {
@@ -210,7 +213,7 @@ public:
         });
         watchdog.start(100);
         QTimer::singleShot(0, this, [this] { next(); });
-        while (!(m_steps.isEmpty() && m_acting == 0 && !QApplication::activeModalWidget()
+        while (!(m_steps.isEmpty() && m_acting.isEmpty() && !QApplication::activeModalWidget()
             && !QApplication::activePopupWidget())) {
             QTest::qWait(20);
             if (clock.elapsed() > limitMs + 5000)
@@ -224,19 +227,33 @@ public:
     QString stuck;
 
 private:
+    // What was open when a step began to act.
+    struct Open {
+        QWidget *modal;
+        QWidget *popup;
+        bool operator==(const Open &other) const { return modal == other.modal && popup == other.popup; }
+    };
+    static Open openNow() { return { QApplication::activeModalWidget(), QApplication::activePopupWidget() }; }
+
     void next()
     {
         if (m_steps.isEmpty() || !stuck.isEmpty())
             return;
+        // A step still acting has opened nothing since it began: it waits
+        // for an event of its own, which the next step must not overtake.
+        if (!m_acting.isEmpty() && m_acting.last() == openNow()) {
+            QTimer::singleShot(20, this, [this] { next(); });
+            return;
+        }
         if (!m_steps.first().ready()) {
             QTimer::singleShot(20, this, [this] { next(); });
             return;
         }
         const Step step = m_steps.takeFirst();
         QTimer::singleShot(20, this, [this] { next(); });
-        ++m_acting;
+        m_acting.append(openNow());
         step.act();
-        --m_acting;
+        m_acting.removeLast();
     }
 
     void send(bool press, Qt::Key key, Qt::KeyboardModifiers modifiers)
@@ -281,7 +298,7 @@ private:
     QWidget *m_main;
     Delivery m_delivery;
     QList<Step> m_steps;
-    int m_acting = 0;
+    QVector<Open> m_acting;
 };
 
 QString writeProfile(const QString &name)
@@ -382,15 +399,21 @@ struct Program {
         return true;
     }
 
-    // The instrument ends the trace under way with a flat sample block; true
-    // once the window has taken it and unlocked.
-    bool endTrace()
+    // The instrument ends the trace under way with a flat sample block.
+    void sendEnd()
     {
         ProfileRun flat;
         flat.live = QVector<quint16>(20, 30000);
         flat.block = QVector<quint16>(400, 30000);
         sim.send(profileTrace(flat));
-        return SimulatedInstrument::waitFor([this] { return window->menuBar()->isEnabled(); }, 10000);
+    }
+    // The window has taken the end of the trace and unlocked.
+    bool traceEnded() const { return window->menuBar()->isEnabled(); }
+    // Ends the trace under way; true once the window has taken the end.
+    bool endTrace()
+    {
+        sendEnd();
+        return SimulatedInstrument::waitFor([this] { return traceEnded(); }, 10000);
     }
 
     KeyReceiver *keys() const { return window->profileWindow->keyReceiver; }
@@ -942,19 +965,28 @@ private Q_SLOTS:
 
     // Starting, stopping and ending a trace never leaves the focus in a
     // field, however the focus got where it was: the keys that follow go to
-    // the instrument, and the stop key stops.
+    // the instrument, and the stop key stops. Each way also with an
+    // instrument that answers 40 ms late, so that no check can come before
+    // what it checks.
     void focusAfterATraceIsInNoField_data()
     {
         QTest::addColumn<QString>("way");
+        QTest::addColumn<int>("replyDelay");
         for (const char *s : { "ТРАССА and СТОП clicked", "trace ended by the instrument with the focus on СТОП",
                  "calibration dialog escaped, then Return and Space",
-                 "trace's cut-off list escaped, then Return and Space" })
-            QTest::newRow(s) << QString::fromUtf8(s);
+                 "trace's cut-off list escaped, then Return and Space" }) {
+            QTest::newRow(s) << QString::fromUtf8(s) << 0;
+            QTest::newRow(qPrintable(QString::fromUtf8(s) + ", the instrument 40 ms late"))
+                << QString::fromUtf8(s) << 40;
+        }
     }
     void focusAfterATraceIsInNoField()
     {
         QFETCH(QString, way);
+        QFETCH(int, replyDelay);
         Program p;
+        if (replyDelay > 0)
+            p.sim.setReplyDelay(replyDelay);
         QVERIFY(p.ready());
         p.sim.setAnswering(false);
         MainWindow *w = p.window.get();
@@ -980,13 +1012,15 @@ private Q_SLOTS:
                 .then("", [&] { check("started"); })
                 .then("click СТОП", [stop] { QTest::mouseClick(stop, Qt::LeftButton); })
                 .then("", [&] { check("stopped"); })
-                .then("end", [&] { p.endTrace(); })
+                .then("end", [&] { p.sendEnd(); })
+                .until("trace ended", [&] { return p.traceEnded(); })
                 .then("", [&] { check("ended"); });
         } else if (way == "trace ended by the instrument with the focus on СТОП") {
             script.key(Qt::Key_Return)
                 .then("", [&] { check("started"); })
                 .then("tab to СТОП", [stop] { stop->setFocus(Qt::TabFocusReason); })
-                .then("end", [&] { p.endTrace(); })
+                .then("end", [&] { p.sendEnd(); })
+                .until("trace ended", [&] { return p.traceEnded(); })
                 .then("", [&] { check("ended"); });
         } else {
             if (way.startsWith("calibration")) {
@@ -1015,7 +1049,8 @@ private Q_SLOTS:
                 .then("", note)
                 .key(Qt::Key_Space)
                 .then("", note)
-                .then("end", [&] { p.endTrace(); })
+                .then("end", [&] { p.sendEnd(); })
+                .until("trace ended", [&] { return p.traceEnded(); })
                 .then("", [&] { check("ended"); });
         }
         QVERIFY2(script.run(30000), qPrintable("stuck at: " + script.stuck));

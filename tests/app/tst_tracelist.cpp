@@ -48,7 +48,7 @@ QString fixture(const QString &name)
 
 // A PROFILE trace file with two additional runs (Ra 1.08, 1.1 and 1.06 over
 // 4 mm), read back as the program reads it.
-std::unique_ptr<ProfileTrace> profileWithRuns(const QString &path)
+TraceFilePtr<ProfileTrace> profileWithRuns(const QString &path)
 {
     std::unique_ptr<ProfileTrace> main(sineProfile(1.08, 4000));
     std::unique_ptr<ProfileTrace> run1(sineProfile(1.1, 4000));
@@ -95,7 +95,7 @@ struct Panel {
         QVERIFY(QTest::qWaitForWindowActive(&list));
     }
     // Lists a main trace read from a file together with the runs the reader attached.
-    ProfileTrace *addProfile(std::unique_ptr<ProfileTrace> trace)
+    ProfileTrace *addProfile(TraceFilePtr<ProfileTrace> trace)
     {
         ProfileTrace *main = trace.release();
         list.addMainTrace(main);
@@ -458,7 +458,6 @@ private Q_SLOTS:
         const auto back = readTraceFile<ProfileTrace>(path);
         QCOMPARE(back->additionalTraces.size(), 2);
         QCOMPARE(back->additionalTraces.at(1)->pointCount(), run->pointCount());
-        qDeleteAll(back->additionalTraces);
     }
 
     // A run whose cut-off is changed in the list: the main trace's values over
@@ -538,7 +537,6 @@ private Q_SLOTS:
             QCOMPARE(back->additionalTraces.at(0)->cutOff, cutOff);
             ExtraArgs args;
             QCOMPARE(calcParamValue(args, back.get(), "Ra"), main->results.value("Ra"));
-            qDeleteAll(back->additionalTraces);
         }
         // Each cut-off gave the run a value of its own.
         for (int i = 1; i < seen.size(); ++i)
@@ -563,7 +561,6 @@ private Q_SLOTS:
         QCOMPARE(back->additionalTraces.size(), 1);
         QCOMPARE(*back->additionalTraces.at(0)->rawData, kept);
         QVERIFY(fileBytes(path).contains("addittional_trace_count:1\n"));
-        qDeleteAll(back->additionalTraces);
     }
 
     void deleteAfterTheLastRemovalDoesNothing()

@@ -1,6 +1,9 @@
 #include "tracememory.h"
 
+#include "support/sanitized.h"
+
 #include "tracelist.h"
+#include "traces/paramsmap.h"
 #include "traces/profiletrace.h"
 
 #include <QApplication>
@@ -32,6 +35,20 @@ double residentMb()
     return 0;
 }
 
+// A profile trace of a million points, as the test lists three of them.
+ProfileTrace *millionPointTrace(int offset)
+{
+    auto *trace = new ProfileTrace();
+    trace->setTraceType(PROFILE);
+    TData points(2);
+    for (int i = 0; i < 1000000; ++i) {
+        points[0].append(i * 0.1);
+        points[1].append(std::sin(i * 0.01) + offset);
+    }
+    trace->addPoints(points);
+    return trace;
+}
+
 } // namespace
 
 // The allocator settings of the program, checked in a process that makes
@@ -44,7 +61,7 @@ class TestTraceMemory : public QObject
 private Q_SLOTS:
     void traceSizedBlocksComeFromTheOneHeap()
     {
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+#if VANTOR_SANITIZED
         QSKIP("a sanitizer's allocator takes no allocator settings");
 #elif defined(__GLIBC__)
         QVERIFY(keepTraceMemory());
@@ -102,26 +119,35 @@ private Q_SLOTS:
 
     // The memory the allocator keeps for the next trace goes back to the
     // system once the trace list holds no trace: three traces of a million
-    // points listed and closed leave the program about as small as before.
+    // points listed and closed leave the program about as small as before,
+    // within a tenth of what they took (one trace kept alive is more than
+    // twice that).
+    //
+    // What the process makes once and keeps is made before the figure the
+    // test starts from: the parameters of such a trace are computed (the
+    // filter keeps the transform plans of each size for the life of the
+    // process, some MB to tens of MB for 2^20 points, depending on the
+    // processor's vector extensions), and a first trace list is made and
+    // closed (the widgets' shared resources). Made within the measured span,
+    // they would count as memory the list failed to hand back.
     void lastTraceClosedHandsTheMemoryBack()
     {
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+#if VANTOR_SANITIZED
         QSKIP("a sanitizer's allocator takes no allocator settings");
 #elif defined(__GLIBC__)
         QFETCH(bool, closeTheList);
+        {
+            std::unique_ptr<ProfileTrace> once(millionPointTrace(0));
+            ExtraArgs args;
+            recalcAllParams(args, once.get());
+            TraceList first;
+        }
         releaseTraceMemory();
         const double before = residentMb();
         auto list = std::make_unique<TraceList>();
         QList<AbstractTrace *> listed;
         for (int t = 0; t < 3; ++t) {
-            auto *trace = new ProfileTrace();
-            trace->setTraceType(PROFILE);
-            TData points(2);
-            for (int i = 0; i < 1000000; ++i) {
-                points[0].append(i * 0.1);
-                points[1].append(std::sin(i * 0.01) + t);
-            }
-            trace->addPoints(points);
+            AbstractTrace *trace = millionPointTrace(t);
             list->addMainTrace(trace);
             listed << trace;
         }
@@ -136,7 +162,7 @@ private Q_SLOTS:
             QVERIFY(list->traces.isEmpty());
         }
         const double closed = residentMb();
-        QVERIFY2(closed - before < (loaded - before) / 4,
+        QVERIFY2(closed - before < (loaded - before) / 10,
             qPrintable(QStringLiteral("%1 MB before, %2 MB with the traces, %3 MB after closing them")
                            .arg(before)
                            .arg(loaded)

@@ -1,4 +1,5 @@
 #include "support/fuzzy.h"
+#include "support/sanitized.h"
 #include "support/testmain.h"
 
 #include "dxftestfiles.h"
@@ -445,14 +446,6 @@ void TestDxfReader::entityBound()
         QVERIFY(std::isfinite(drawing.dxfEntityParams.last()[2]));
     }
 }
-
-// The address sanitizer's allocator holds on to freed blocks, and every step
-// runs several times slower under it.
-#ifdef __SANITIZE_ADDRESS__
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
 
 static long peakKilobytes()
 {

@@ -221,6 +221,7 @@ SimulatedInstrument::SimulatedInstrument(Kind kind, QObject *parent)
     m_parameters[0] = 1000000;
     m_parameters[1] = 1000000;
     setContourRun(1000, defaultContourRecord);
+    m_replyDelayMs = qMax(0, qEnvironmentVariableIntValue("VANTOR_SIM_REPLY_DELAY_MS"));
     openLine();
 }
 
@@ -344,6 +345,7 @@ void SimulatedInstrument::setLineRate(int bytesPerSecond)
 
 void SimulatedInstrument::pullCable()
 {
+    ++m_lineGeneration;
     m_producer = nullptr;
     m_profileStreaming = false;
     m_readNotifier.reset();
@@ -399,7 +401,7 @@ void SimulatedInstrument::onReadable()
         m_commands.append(command);
         for (int prefix = 1; prefix <= 2 && prefix <= command.size(); ++prefix)
             m_lastArguments.insert(command.left(prefix), command.mid(prefix));
-        react(command);
+        later([this, command] { react(command); });
         Q_EMIT commandReceived(command);
     }
 }
@@ -420,7 +422,7 @@ void SimulatedInstrument::react(const QByteArray &command)
     }
     auto scripted = m_scripted.find(command);
     if (scripted != m_scripted.end() && !scripted->isEmpty()) {
-        send(scripted->takeFirst());
+        sendNow(scripted->takeFirst());
         return;
     }
     if (!m_answering)
@@ -429,28 +431,28 @@ void SimulatedInstrument::react(const QByteArray &command)
         QByteArray text = m_identification;
         if (text.isEmpty())
             text = m_kind == Profile ? "VANTOR OK" : "Brix_582_V3 ready";
-        send(identification(text));
+        sendNow(identification(text));
     } else if (command == "CT") {
         if (!m_consoleHeights.isEmpty())
-            send(consoleHeight(m_consoleHeights.takeFirst()));
+            sendNow(consoleHeight(m_consoleHeights.takeFirst()));
     } else if (m_kind == Profile) {
         if (command == "CS" && m_lineRate > 0) {
             startPacedProfileRun();
             flush();
         } else if (command == "CS") {
-            send(profileTrace(m_profileRun));
+            sendNow(profileTrace(m_profileRun));
         } else if (command == "CC" && m_profileStreaming) {
             // Stopped during the live samples: the trace ends where it is.
             m_profileStreaming = false;
             m_producer = nullptr;
-            send(profileTail());
+            sendNow(profileTail());
         } else if (command.startsWith("Ka")) {
             for (const QByteArray &text : qAsConst(m_calibrationTexts))
-                send(text);
+                sendNow(text);
         }
     } else {
         if (command == "CO") {
-            send(parameters(m_parameters));
+            sendNow(parameters(m_parameters));
         } else if (command.startsWith('O') && command.size() == 121) {
             for (int i = 0; i < 30; ++i) {
                 qint32 v = 0;
@@ -465,12 +467,30 @@ void SimulatedInstrument::react(const QByteArray &command)
             m_producer = nullptr;
         } else if (command == "CK") {
             for (const ContourRecord &r : qAsConst(m_calibrationRecords))
-                send(contourRecord(r));
+                sendNow(contourRecord(r));
         }
     }
 }
 
+void SimulatedInstrument::later(std::function<void()> action)
+{
+    if (m_replyDelayMs == 0) {
+        action();
+        return;
+    }
+    const int line = m_lineGeneration;
+    QTimer::singleShot(m_replyDelayMs, this, [this, line, action = std::move(action)] {
+        if (line == m_lineGeneration)
+            action();
+    });
+}
+
 void SimulatedInstrument::send(const QByteArray &bytes)
+{
+    later([this, bytes] { sendNow(bytes); });
+}
+
+void SimulatedInstrument::sendNow(const QByteArray &bytes)
 {
     if (!isConnected() || m_silent)
         return;

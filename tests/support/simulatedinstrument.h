@@ -131,7 +131,15 @@ public:
     void setLineRate(int bytesPerSecond);
     // The identification text; padded with spaces to the reply's 20 bytes.
     void setIdentification(const QByteArray &text) { m_identification = text; }
-    // Sends bytes as the line takes them.
+    // An instrument slow to answer: its reaction to each command (a reply,
+    // a stream) and what send() sends go out this many milliseconds later,
+    // in order; commands are still recorded as they arrive. The environment
+    // variable VANTOR_SIM_REPLY_DELAY_MS sets it for every simulated
+    // instrument a test program makes, so a whole test can be run against a
+    // slow instrument. What is under way when the cable is pulled is dropped.
+    void setReplyDelay(int ms) { m_replyDelayMs = qMax(0, ms); }
+    int replyDelay() const { return m_replyDelayMs; }
+    // Sends bytes as the line takes them (after the reply delay).
     void send(const QByteArray &bytes);
     // The next command equal to command is answered with reply instead of
     // the usual reaction (one reply per call, in order).
@@ -173,6 +181,10 @@ private:
     void onReadable();
     void onWritable();
     void react(const QByteArray &command);
+    // Runs action after the reply delay (at once without one), unless the
+    // line was pulled or replaced meanwhile.
+    void later(std::function<void()> action);
+    void sendNow(const QByteArray &bytes);
     void flush();
     void startContourRun();
     void startPacedProfileRun();
@@ -202,6 +214,10 @@ private:
     QMap<QByteArray, QList<QByteArray>> m_scripted;
     QByteArray m_identification;
     bool m_answering = true;
+    int m_replyDelayMs = 0;
+    // Counts the lines plugged in and pulled; a delayed reaction belongs to
+    // the line of its command.
+    int m_lineGeneration = 0;
     bool m_silent = false;
     bool m_silentAfterStop = false;
     // Paced line: bytes it may still send in the current tick, refilled by

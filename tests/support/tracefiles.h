@@ -45,10 +45,30 @@ inline ContourTrace *slopeContour(int points, double step = 10, double slope = 0
     return trace;
 }
 
+// A trace read from a file owns nothing else in the program: the additional
+// traces the reader attaches to a profile trace belong to whoever lists
+// them. A trace handed over by the helpers below is deleted with those
+// additional traces; release() hands both on, as the trace list takes them.
+struct DeleteWithAdditionalTraces {
+    void operator()(ProfileTrace *trace) const
+    {
+        if (trace)
+            qDeleteAll(trace->additionalTraces);
+        delete trace;
+    }
+};
+template <typename T> struct TraceFileDeleter {
+    using type = std::default_delete<T>;
+};
+template <> struct TraceFileDeleter<ProfileTrace> {
+    using type = DeleteWithAdditionalTraces;
+};
+template <typename T> using TraceFilePtr = std::unique_ptr<T, typename TraceFileDeleter<T>::type>;
+
 // Reads a trace file the way the program does and hands the trace over.
-template <typename T> std::unique_ptr<T> readTraceFile(const QString &path)
+template <typename T> TraceFilePtr<T> readTraceFile(const QString &path)
 {
-    auto trace = std::make_unique<T>();
+    TraceFilePtr<T> trace(new T);
     FileDataProvider provider(path);
     provider.start(trace.get());
     provider.waitForFinished();
@@ -59,7 +79,7 @@ template <typename T> std::unique_ptr<T> readTraceFile(const QString &path)
 }
 
 // Writes the trace (with its additional traces) to path and reads it back.
-template <typename T> std::unique_ptr<T> roundTrip(const AbstractTrace &trace, const QString &path)
+template <typename T> TraceFilePtr<T> roundTrip(const AbstractTrace &trace, const QString &path)
 {
     if (!TraceWriter::saveTraceFile(path, trace))
         qWarning("trace file %s not written", qPrintable(path));

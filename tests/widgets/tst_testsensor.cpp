@@ -213,7 +213,6 @@ private Q_SLOTS:
         QCOMPARE(c.rows(), before);
         QCOMPARE(c.rows().at(5), (Row { kDash, false }));
 
-        qDeleteAll(withRuns->additionalTraces);
         c.widget.checkRaText("2.6");
         c.widget.checkRaText("0.016");
         c.widget.resize(600, 240);

@@ -91,8 +91,19 @@ no_key_commands() { # no_key_commands <what the keys were meant for>
     [[ -z $got ]] || fail "$1: the instrument received $(echo $got)"
 }
 
+# A written report is opened with the desktop's handler, which Qt finds as
+# xdg-open on the PATH. The program's own PATH starts with a stand-in that
+# only notes what it was asked to open, so the walk starts no browser.
+mkdir -p "$walk/bin"
+cat >"$walk/bin/xdg-open" <<STANDIN
+#!/bin/sh
+printf '%s\\n' "\$*" >>"$walk/opened"
+STANDIN
+chmod +x "$walk/bin/xdg-open"
+opened_has() { grep -qF -- "$1" "$walk/opened" 2>/dev/null; }
+
 # Started as the run command starts it: the built program in the operator's folder.
-"$program" >"$walk/program.out" 2>&1 &
+PATH="$walk/bin:$PATH" "$program" >"$walk/program.out" 2>&1 &
 program_pid=$!
 pids+=($program_pid)
 wait_for 20 log_has "INFO: Start Programm" || fail "program did not start"
@@ -172,6 +183,7 @@ return_closing "Контроллер" then-dialog
 answer_file_dialog "Сохранить отчет" "$walk/protocol"
 wait_for 10 test -s "$walk/protocol.html" || fail "no protocol written"
 grep -q "Walker" "$walk/protocol.html" || fail "protocol without the operator"
+wait_for 10 opened_has "file://$walk/protocol.html" || fail "the written protocol was not opened: $(cat "$walk/opened" 2>/dev/null)"
 shot protocol
 
 # 6. "Настройки" > "Параметры": the axis unit.
