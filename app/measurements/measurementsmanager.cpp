@@ -141,6 +141,10 @@ void MeasurementsManager::setKind(
         }
     }
     enableSegmentSelectionForKind();
+    // An armed kind takes the clicks: a drawing's request for its pick no
+    // longer holds while it is armed.
+    if (kind != NO_MEASUREMENT && qobject_cast<ComparePlaneDXF *>(statusSource.data()))
+        forgetStatusOf(statusSource.data());
     // With nothing armed, a drawing whose registration was interrupted takes
     // the picks again: it says so.
     if (kind == NO_MEASUREMENT && !current) {

@@ -998,6 +998,15 @@ private Q_SLOTS:
         win.openFrame("actionDistance");
         QCOMPARE(win.manager()->currentKind(), int(NO_MEASUREMENT));
         QCOMPARE(win.status(), QStringLiteral("Выберите первую точку на трассе"));
+        // Another kind armed now takes the clicks: the request goes, and
+        // comes back once the kind is switched off.
+        win.arm("actionDistance", "pushButtonHorisontalDistance");
+        QCOMPARE(win.manager()->currentKind(), int(HORIZONTAL_DISTANCE));
+        QVERIFY(win.status().isEmpty());
+        win.openFrame("actionDistance");
+        win.openFrame("actionDistance");
+        QCOMPARE(win.manager()->currentKind(), int(NO_MEASUREMENT));
+        QCOMPARE(win.status(), QStringLiteral("Выберите первую точку на трассе"));
         win.clickAt(win.pixel(75));
         QCOMPARE(element->registrationStage, qint16(1));
         win.clickAt(pixelOf(win.plot(), 3, 0));
