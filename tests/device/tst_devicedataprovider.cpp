@@ -44,11 +44,15 @@ struct Line {
         return SimulatedInstrument::waitFor([&] { return device.parserState() == state; }, 10000);
     }
     // Starts a trace as the control panel does: the instrument first, then
-    // the provider of that trace.
-    std::unique_ptr<DeviceDataProvider> begin(AbstractTrace &trace)
+    // the provider of that trace. beforeStart connects to the provider before
+    // its worker runs, so that no notice of the worker is missed.
+    std::unique_ptr<DeviceDataProvider> begin(
+        AbstractTrace &trace, const std::function<void(DeviceDataProvider &)> &beforeStart = nullptr)
     {
         device.startTrace(true);
         auto provider = std::make_unique<DeviceDataProvider>(&device);
+        if (beforeStart)
+            beforeStart(*provider);
         provider->start(&trace);
         return provider;
     }
@@ -72,12 +76,18 @@ struct WorkerNotices {
     int started = 0;
     int finished = 0;
     QObject context;
-    explicit WorkerNotices(DataProvider &p)
+    WorkerNotices() = default;
+    explicit WorkerNotices(DataProvider &p) { watch(p); }
+    // Counts the provider's notices; connected before the provider starts.
+    void watch(DataProvider &p)
     {
         QObject::connect(&p, &DataProvider::dataReadStarted, &context, [this] { ++started; });
         QObject::connect(&p, &DataProvider::dataReadFinished, &context, [this] { ++finished; });
     }
-    bool waitStarted(int timeoutMs) { return SimulatedInstrument::waitFor([this] { return started > 0; }, timeoutMs); }
+    bool waitStarted(int timeoutMs)
+    {
+        return SimulatedInstrument::waitFor([this] { return started > 0; }, timeoutMs);
+    }
     bool waitFinished(int timeoutMs)
     {
         return SimulatedInstrument::waitFor([this] { return finished > 0; }, timeoutMs);
@@ -478,8 +488,8 @@ private Q_SLOTS:
         QVERIFY(line.ready());
         ContourTrace a;
         ContourTrace b;
-        auto pa = line.begin(a);
-        WorkerNotices wa(*pa);
+        WorkerNotices wa;
+        auto pa = line.begin(a, [&](DeviceDataProvider &p) { wa.watch(p); });
         QVERIFY(SimulatedInstrument::waitFor([&] { return pa->pointCount() == first; }));
 
         line.sim.setAnswering(false);
@@ -487,8 +497,8 @@ private Q_SLOTS:
         for (int i = 0; i < second; ++i)
             next += contourRecord(record(i));
         line.device.stopTrace();
-        auto pb = line.begin(b);
-        WorkerNotices wb(*pb);
+        WorkerNotices wb;
+        auto pb = line.begin(b, [&](DeviceDataProvider &p) { wb.watch(p); });
         line.device.port()->deliver(next);
         QCOMPARE(pb->pointCount(), second);
         QCOMPARE(pa->pointCount(), first);
@@ -515,8 +525,8 @@ private Q_SLOTS:
         QVERIFY(line.ready());
 
         ProfileTrace a;
-        auto pa = line.begin(a);
-        WorkerNotices wa(*pa);
+        WorkerNotices wa;
+        auto pa = line.begin(a, [&](DeviceDataProvider &p) { wa.watch(p); });
         QVERIFY(SimulatedInstrument::waitFor([&] { return pa->pointCount() == 19; }));
         line.device.stopTrace();
 
@@ -525,9 +535,11 @@ private Q_SLOTS:
         whole.block = QVector<quint16>(250, 1000);
         line.sim.setProfileRun(whole);
         ProfileTrace b;
-        auto pb = line.begin(b);
-        WorkerNotices wb(*pb);
-        connect(pb.get(), &DataProvider::dataReset, this, [&] { b.clearPoints(); });
+        WorkerNotices wb;
+        auto pb = line.begin(b, [&](DeviceDataProvider &p) {
+            wb.watch(p);
+            connect(&p, &DataProvider::dataReset, this, [&] { b.clearPoints(); });
+        });
         QVERIFY(wa.waitFinished(5000));
         QVERIFY(wb.waitFinished(5000));
         QCOMPARE(pa->end(), Device::TraceRestarted);
@@ -566,10 +578,12 @@ private Q_SLOTS:
         QVERIFY(line.ready());
 
         ProfileTrace trace;
-        auto started = line.begin(trace);
+        WorkerNotices worker;
+        auto started = line.begin(trace, [&](DeviceDataProvider &p) {
+            worker.watch(p);
+            connect(&p, &DataProvider::dataReset, this, [&] { trace.clearPoints(); });
+        });
         DeviceDataProvider &provider = *started;
-        WorkerNotices worker(provider);
-        connect(&provider, &DataProvider::dataReset, this, [&] { trace.clearPoints(); });
         QVERIFY(SimulatedInstrument::waitFor([&] { return provider.pointCount() == 19; }));
         QSignalSpy stopReport(&line.device, &Device::pushButtonStopTrace);
 
@@ -635,8 +649,8 @@ private Q_SLOTS:
         line.sim.setContourRun(80, [](int i) { return record(i); });
         QVERIFY(line.ready());
         ContourTrace acquired;
-        auto provider = line.begin(acquired);
-        WorkerNotices worker(*provider);
+        WorkerNotices worker;
+        auto provider = line.begin(acquired, [&](DeviceDataProvider &p) { worker.watch(p); });
         QVERIFY(worker.waitStarted(5000));
         QVERIFY(SimulatedInstrument::waitFor([&] { return provider->pointCount() == 80; }));
 
