@@ -23,7 +23,6 @@
 #include <QDoubleSpinBox>
 #include <QInputDialog>
 #include <QMouseEvent>
-#include <QProgressBar>
 #include <QShortcut>
 #include <QWheelEvent>
 #include <cmath>
@@ -792,29 +791,13 @@ void ContourAnalisisWidget::warnAboutDrawing(const QString &caption, const QStri
 
 void ContourAnalisisWidget::showRegistrationBusy(const QString &text, const std::function<void()> &cancel)
 {
-    delete registrationLoader;
-    auto *loader = new Loader(nullptr, text);
-    loader->setParent(ui->plot->window(), Qt::Dialog | Qt::FramelessWindowHint);
-    loader->setWindowModality(Qt::WindowModal);
-    // The search cannot tell how far it has come: the bar runs as a busy one.
-    if (auto *bar = loader->findChild<QProgressBar *>(QStringLiteral("progressBar")))
-        bar->setRange(0, 0);
-    // "Отмена" and Escape both stop the search.
-    connect(loader, &Loader::loaderCanceled, this, [cancel] { cancel(); });
-    connect(loader, &QDialog::rejected, this, [cancel] { cancel(); });
-    registrationLoader = loader;
-    loader->show();
+    Loader::closeBusy(registrationLoader);
+    registrationLoader = Loader::showBusy(ui->plot->window(), text, cancel);
 }
 
 void ContourAnalisisWidget::hideRegistrationBusy()
 {
-    if (!registrationLoader)
-        return;
-    Loader *loader = registrationLoader;
-    registrationLoader = nullptr;
-    disconnect(loader, nullptr, this, nullptr);
-    loader->done(QDialog::Accepted);
-    delete loader;
+    Loader::closeBusy(std::exchange(registrationLoader, nullptr));
 }
 
 bool ContourAnalisisWidget::plotClickPicks() const

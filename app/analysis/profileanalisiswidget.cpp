@@ -971,13 +971,15 @@ void ProfileAnalisisWidget::finishReading(DataProvider *provider)
     settingsChanged();
     // A trace the next acquisition follows at once gets no cut-off question
     // yet: the next trace's end asks it, naming the trace, before its own.
-    if (instrument && holder && m_nextReadingFollows)
-        m_uncheckedTraces.append(trace->id);
-    if (instrument && holder && !m_nextReadingFollows) {
-        releaseReplots();
-        checkFollowedTraces();
-        holder->checkFilter();
-        holdReplots();
+    if (instrument && holder) {
+        if (m_nextReadingFollows) {
+            m_uncheckedTraces.append(trace->id);
+        } else {
+            releaseReplots();
+            checkFollowedTraces();
+            holder->checkFilter();
+            holdReplots();
+        }
     }
     rescaleMainPlot();
     ui->traceList->acquiringTrace = nullptr;

@@ -72,6 +72,28 @@ Loader::Loader(QWidget *parent, QString title)
 
 Loader::~Loader() = default;
 
+Loader *Loader::showBusy(QWidget *window, const QString &text, const std::function<void()> &cancel)
+{
+    auto *loader = new Loader(nullptr, text);
+    loader->setParent(window, Qt::Dialog | Qt::FramelessWindowHint);
+    loader->setWindowModality(Qt::WindowModal);
+    loader->progressBar->setRange(0, 0);
+    connect(loader, &Loader::loaderCanceled, loader, [cancel] { cancel(); });
+    connect(loader, &QDialog::rejected, loader, [cancel] { cancel(); });
+    loader->show();
+    return loader;
+}
+
+void Loader::closeBusy(Loader *loader)
+{
+    if (!loader)
+        return;
+    disconnect(loader, &Loader::loaderCanceled, loader, nullptr);
+    disconnect(loader, &QDialog::rejected, loader, nullptr);
+    loader->done(QDialog::Accepted);
+    delete loader;
+}
+
 void Loader::onStatusProgress(int status, QString text)
 {
     progressBar->setValue(status);

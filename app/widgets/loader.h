@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -19,6 +21,13 @@ public:
     // signal moves the bar.
     Loader(QWidget *parent, QString title);
     ~Loader() override;
+
+    // A busy window for work that reports no progress: the bar runs as a
+    // busy one and "Отмена" or Escape calls cancel (maybe more than once).
+    // It lies frameless over window, modal to it, and is shown at once.
+    static Loader *showBusy(QWidget *window, const QString &text, const std::function<void()> &cancel);
+    // Closes and deletes a busy window without calling its cancel.
+    static void closeBusy(Loader *loader);
 
     static constexpr int kCloseDelayMs = 500;
     static constexpr int kWidth = 325;

@@ -19,7 +19,7 @@ public:
         : window(window)
     {
     }
-    ~FakeDrawingHost() override { delete loader; }
+    ~FakeDrawingHost() override { Loader::closeBusy(loader); }
 
     QString askDrawingFile() override
     {
@@ -34,23 +34,10 @@ public:
     }
     void showRegistrationBusy(const QString &text, const std::function<void()> &cancel) override
     {
-        delete loader;
-        loader = new Loader(nullptr, text);
-        if (window)
-            loader->setParent(window->window(), Qt::Dialog | Qt::FramelessWindowHint);
-        QObject::connect(loader, &Loader::loaderCanceled, [cancel] { cancel(); });
-        QObject::connect(loader, &QDialog::rejected, [cancel] { cancel(); });
-        loader->show();
+        Loader::closeBusy(loader);
+        loader = Loader::showBusy(window ? window->window() : nullptr, text, cancel);
     }
-    void hideRegistrationBusy() override
-    {
-        if (!loader)
-            return;
-        Loader *l = loader;
-        loader = nullptr;
-        l->done(QDialog::Accepted);
-        delete l;
-    }
+    void hideRegistrationBusy() override { Loader::closeBusy(std::exchange(loader, nullptr)); }
     bool plotClickPicks() const override { return picks && (!picksWhen || picksWhen()); }
 
     QWidget *window;
