@@ -62,6 +62,16 @@ ContourAnalisisWidget::ContourAnalisisWidget(QWidget *parent, bool calibrationMo
     createPlot();
     manager = new MeasurementsManager(ui->plot, this);
     manager->setDrawingHost(this);
+    // Escape over an open tool frame closes the frame, and only that.
+    manager->setEscapeTaker([this] {
+        for (const auto &fa : qAsConst(frameActions)) {
+            if (fa.second && fa.second->isVisible()) {
+                fa.first->setChecked(false);
+                return true;
+            }
+        }
+        return false;
+    });
     connectSignals();
     applyAxisUnits();
     if (calibrationMode)
@@ -293,6 +303,8 @@ void ContourAnalisisWidget::redrawTraces()
     }
     if (!traces.isEmpty())
         autoscale();
+    // The marker still points where the old data lay.
+    ui->plot->retrackSelectionMarker();
 }
 
 void ContourAnalisisWidget::autoscale()
@@ -303,10 +315,23 @@ void ContourAnalisisWidget::autoscale()
         autoscaleContour();
 }
 
+QVector<QCPCurve *> ContourAnalisisWidget::traceCurves() const
+{
+    QVector<QCPCurve *> shown;
+    for (QCPCurve *curve : curves) {
+        if (curve)
+            shown << curve;
+    }
+    return shown;
+}
+
+// The view is fitted to the traces alone: a measurement's own curves (a
+// deviation's magnified graph, a drawing's markers) may reach far beyond
+// them and would push the trace out of the view.
 void ContourAnalisisWidget::autoscaleContour()
 {
     PlotWidget *p = ui->plot;
-    const CurveRegistry::DataBounds b = CurveRegistry::dataBounds(CurveRegistry::curves(p));
+    const CurveRegistry::DataBounds b = CurveRegistry::dataBounds(traceCurves());
     p->xAxis->setRange(paddedRange(b.minKey, b.maxKey, 0.05));
     p->yAxis->setRange(paddedRange(b.minValue, b.maxValue, 0.05));
     if (!std::isfinite(b.maxKey - b.minKey) || !std::isfinite(b.maxValue - b.minValue)) {
@@ -335,9 +360,10 @@ void ContourAnalisisWidget::autoscaleContour()
 void ContourAnalisisWidget::autoscaleProfile()
 {
     PlotWidget *p = ui->plot;
-    if (CurveRegistry::curveCount(p) == 0)
+    const QVector<QCPCurve *> shown = traceCurves();
+    if (shown.isEmpty())
         return;
-    CurveRegistry::DataBounds b = CurveRegistry::dataBounds(CurveRegistry::curves(p));
+    CurveRegistry::DataBounds b = CurveRegistry::dataBounds(shown);
     widenFlat(b.minKey, b.maxKey);
     widenFlat(b.minValue, b.maxValue);
     p->xAxis->setRange(paddedRange(b.minKey, b.maxKey, 0.05));
@@ -376,7 +402,22 @@ void ContourAnalisisWidget::switchTool(Tool tool, QPushButton *button, bool chec
     disconnect(wheelConnections.take(tool));
     if (!checked) {
         p->unsetCursor();
+        // The plain cursor is back: so is what a drag and the wheel did
+        // before the tool, and the selection marker that follows the mouse.
+        if (beforeTool.kept) {
+            beforeTool.kept = false;
+            p->setSelectionRectMode(PlotWidget::SelectionRectMode(beforeTool.rectMode));
+            p->setInteractions(PlotWidget::Interactions(beforeTool.interactions));
+            p->setSelectionMarkerVisible(beforeTool.markerVisible);
+            p->replot(QCustomPlot::rpRefreshHint);
+        }
         return;
+    }
+    if (!beforeTool.kept) {
+        beforeTool.kept = true;
+        beforeTool.interactions = int(p->interactions());
+        beforeTool.rectMode = int(p->selectionRectMode());
+        beforeTool.markerVisible = p->selectionMarker() && p->selectionMarker()->visible();
     }
     switch (tool) {
     case Tool::Pan:
@@ -770,6 +811,7 @@ void ContourAnalisisWidget::calibrationDataValueChangedManually(QVector<Abstract
         traces[i]->recalculate();
         setCurveData(i, true);
     }
+    ui->plot->retrackSelectionMarker();
     for (Measurement *m : manager->measurementList()) {
         m->updateSettings();
         m->calculate();

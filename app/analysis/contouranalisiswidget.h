@@ -116,6 +116,8 @@ private:
     void redrawTraces();
     void setCurveData(int i, bool rotated);
     void autoscale();
+    // The trace curves the plot still has, in trace order.
+    QVector<QCPCurve *> traceCurves() const;
     void autoscaleContour();
     void autoscaleProfile();
     void panBy(const QPoint &position);
@@ -169,6 +171,14 @@ private:
     QList<MeasurementButton> measurementButtons;
     // What arming the last kind changed besides the button: the group
     // action's icon, the status bar and the plot's interactions.
+    // What a zoom or pan tool changed on the plot, put back when it is
+    // switched off.
+    struct BeforeTool {
+        bool kept = false;
+        int interactions = 0;
+        int rectMode = 0;
+        bool markerVisible = false;
+    } beforeTool;
     struct BeforeArming {
         QIcon actionIcon;
         QString status;

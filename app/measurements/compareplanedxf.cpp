@@ -1,17 +1,18 @@
 #include "measurements/compareplanedxf.h"
 
+#include "measurements/displayunit.h"
 #include "measurements/drawinghost.h"
 #include "plot/plotwidget.h"
 #include "settings/logger.h"
 #include "settings/settings.h"
 
-#include <QApplication>
 #include <QDebug>
 #include <QFutureWatcher>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QtConcurrent>
 
-#include <climits>
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <map>
@@ -37,6 +38,36 @@ QString registrationFailedText()
 QString firstPointPrompt()
 {
     return QStringLiteral("Выберите первую точку на трассе");
+}
+
+QString drawingPointPrompt()
+{
+    return QStringLiteral("Выберите соответствующую ей точку на чертеже");
+}
+
+// The plot length one pixel of its axis rectangle spans, the larger of the
+// two axes'; 0 before the plot is laid out.
+double lengthPerPixel(const QCustomPlot *plot)
+{
+    const QRect r = plot->axisRect()->rect();
+    if (r.width() <= 0 || r.height() <= 0)
+        return 0;
+    return std::max(plot->xAxis->range().size() / r.width(), plot->yAxis->range().size() / r.height());
+}
+
+// A length in the display unit that has unitFactor units in a millimetre,
+// with about three significant digits and the unit's name.
+QString lengthText(double length, double unitFactor)
+{
+    QString unit;
+    for (int code = 0; code <= 2; ++code) {
+        if (DisplayUnit::factor(code) == unitFactor)
+            unit = DisplayUnit::text(code);
+    }
+    const double a = std::abs(length);
+    const int decimals = a < 1 ? 3 : a < 10 ? 2 : a < 100 ? 1 : 0;
+    const QString number = QLocale().toString(length, 'f', decimals);
+    return unit.isEmpty() ? number : number + QLatin1Char(' ') + unit;
 }
 
 } // namespace
@@ -299,7 +330,6 @@ void ComparePlaneDXF::onPlotMousePress(QMouseEvent *event)
     if (!host || !host->plotClickPicks() || !takesPicks())
         return;
     pressed = true;
-    pressPixel = event->pos();
 }
 
 void ComparePlaneDXF::onPlotMouseRelease(QMouseEvent *event)
@@ -309,17 +339,19 @@ void ComparePlaneDXF::onPlotMouseRelease(QMouseEvent *event)
         return;
     pressed = false;
     // A drag is no click.
-    if ((event->pos() - pressPixel).manhattanLength() > QApplication::startDragDistance())
+    if (p->releaseEndsDrag(event->pos()))
         return;
     if (registrationStage >= 2 || m_registering || !host || !host->plotClickPicks() || !takesPicks())
         return;
     followUnit();
-    const qint64 selected = p->selectedDataIndex();
-    const int index = selected >= 0 && selected <= INT_MAX ? int(selected) : -1;
-    QCPCurve *curve = p->selectedCurve();
-    // Only a point under the selection marker is picked.
-    if (!curve || index < 0 || index >= curve->data()->size())
+    // The point under the cursor at the click, found afresh: what the
+    // selection marker last named may be stale (a tool that dragged the view
+    // while the marker was off, a view reset since the last move).
+    int found = -1;
+    QCPCurve *curve = p->nearestSelectableCurve(QPointF(event->pos()), &found);
+    if (!curve || found < 0 || found >= curve->data()->size())
         return;
+    const int index = found;
     const QPointF point(curveKeyAt(curve, index), curveValueAt(curve, index));
 
     if (registrationStage == 0) {
@@ -329,20 +361,23 @@ void ComparePlaneDXF::onPlotMouseRelease(QMouseEvent *event)
         registrationIndex = index;
         registrationCurve = curve;
         tracePoint = point;
+        pickSpan = lengthPerPixel(p);
         makeReperPointsPickable();
         if (m_markers)
             m_markers->setPickable(true);
-        emit statusText(QStringLiteral("Выберите соответствующую ей точку на чертеже"));
+        emit statusText(drawingPointPrompt());
         return;
     }
     p->setSelectionMarkerVisible(false);
     drawingPoint = point;
+    pickSpan = std::max(pickSpan, lengthPerPixel(p));
     registrationStage = 2;
     if (drawing()->drawing.size() > kBackgroundEntities) {
         registerInBackground();
         return;
     }
-    Outcome outcome = runSearch(drawing()->drawing, tracePoint, drawingPoint, fitPoints(), unitFactor, nullptr);
+    Outcome outcome = runSearch(drawing()->drawing, tracePoint, drawingPoint, fitPoints(), unitFactor,
+        picksApartLimit(drawing()->drawing, pickSpan), nullptr);
     if (!outcome.failure.isEmpty()) {
         reportFailure(outcome);
         restartRegistration();
@@ -353,41 +388,54 @@ void ComparePlaneDXF::onPlotMouseRelease(QMouseEvent *event)
 
 void ComparePlaneDXF::offerRegistration()
 {
-    if (registrationStage == 0 && !m_registering && takesPicks())
-        emit statusText(firstPointPrompt());
+    if (registrationStage >= 2 || m_registering || !takesPicks())
+        return;
+    // The picks are taken under the selection marker's eye: it shows again.
+    if (PlotWidget *p = plot())
+        p->setSelectionMarkerVisible(true);
+    emit statusText(registrationStage == 0 ? firstPointPrompt() : drawingPointPrompt());
 }
 
 void ComparePlaneDXF::suspendRegistration()
 {
     if (registrationStage >= 2 || m_registering)
         return;
-    pressed = false;
-    registrationStage = 0;
-    makeReperPointsUnpickable();
-    if (m_markers)
-        m_markers->setPickable(false);
+    resetPicks();
+}
+
+void ComparePlaneDXF::takeBackPick()
+{
+    if (m_registering) {
+        m_cancel->store(true);
+        return;
+    }
+    if (registrationStage >= 2)
+        return;
+    restartRegistration();
 }
 
 // The search on a copy of the drawing. It may fail, for want of memory above
 // all: the failure is handed back, never thrown, so that it reaches the
 // operator from whichever thread ran the search.
 ComparePlaneDXF::Outcome ComparePlaneDXF::runSearch(DxfDrawing drawing, const QPointF &onTrace,
-    const QPointF &onDrawing, const QVector<QPointF> &points, double factor, const FitCancel *cancel)
+    const QPointF &onDrawing, const QVector<QPointF> &points, double factor, double limit, const FitCancel *cancel)
 {
     Outcome outcome;
     try {
         const Registration result = registrationSearch(drawing, onTrace, onDrawing, points, factor, true, cancel);
         outcome.cancelled = result.cancelled;
-        if (outcome.cancelled || registrationKeepsPicks(result, factor)) {
+        if (outcome.cancelled || registrationKeepsPicks(result, limit)) {
             outcome.drawing = std::move(drawing);
             return outcome;
         }
         // The fit pulled the drawing's point far from the trace's: the two
         // picks do not belong together.
+        const double apart = picksApart(result);
         outcome.failure = QStringLiteral("Не удалось совместить чертёж с трассой: выбранные точки трассы и чертежа "
-                                         "не соответствуют друг другу. Чертёж оставлен на месте, выберите точки заново.");
-        outcome.cause = QStringLiteral("the fit moved the picked points %1 apart")
-                            .arg(std::hypot(result.shift.x(), result.shift.y()));
+                                         "не соответствуют друг другу (подгонка развела их на %1, допустимо до %2). "
+                                         "Чертёж оставлен на месте, выберите точки заново.")
+                              .arg(lengthText(apart, factor), lengthText(limit, factor));
+        outcome.cause = QStringLiteral("the fit moved the picked points %1 apart, at most %2 allowed").arg(apart).arg(limit);
     } catch (const std::bad_alloc &) {
         outcome.failure = QStringLiteral("Не удалось совместить чертёж с трассой: не хватило памяти. "
                                          "Чертёж оставлен на месте.");
@@ -410,12 +458,19 @@ void ComparePlaneDXF::reportFailure(const Outcome &outcome)
         host->warnAboutDrawing(kCaption, outcome.failure);
 }
 
-void ComparePlaneDXF::restartRegistration()
+void ComparePlaneDXF::resetPicks()
 {
+    pressed = false;
     registrationStage = 0;
+    pickSpan = 0;
     makeReperPointsUnpickable();
     if (m_markers)
         m_markers->setPickable(false);
+}
+
+void ComparePlaneDXF::restartRegistration()
+{
+    resetPicks();
     if (PlotWidget *p = plot())
         p->setSelectionMarkerVisible(true);
     emit statusText(firstPointPrompt());
@@ -453,6 +508,7 @@ void ComparePlaneDXF::registerInBackground()
     const QVector<QPointF> points = fitPoints();
     const QPointF onTrace = tracePoint, onDrawing = drawingPoint;
     const double factor = unitFactor;
+    const double limit = picksApartLimit(start, pickSpan);
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     m_cancel = cancel;
     m_registering = true;
@@ -482,8 +538,8 @@ void ComparePlaneDXF::registerInBackground()
     // The prompt for the drawing's point no longer applies.
     emit statusText(QString());
 
-    watcher->setFuture(QtConcurrent::run([start, onTrace, onDrawing, points, factor, cancel] {
-        return runSearch(start, onTrace, onDrawing, points, factor, cancel.get());
+    watcher->setFuture(QtConcurrent::run([start, onTrace, onDrawing, points, factor, limit, cancel] {
+        return runSearch(start, onTrace, onDrawing, points, factor, limit, cancel.get());
     }));
 }
 
@@ -531,6 +587,7 @@ void ComparePlaneDXF::followUnit()
         const double k = factor / unitFactor;
         tracePoint *= k;
         drawingPoint *= k;
+        pickSpan *= k;
         if (m_markers)
             m_markers->scale(k);
         unitFactor = factor;

@@ -57,12 +57,14 @@ double curveValueAt(const QCPCurve *curve, int index);
 // trace point, then the matching point of the drawing (one of its markers);
 // the drawing is moved so that the two coincide, turned about that point to
 // the orientation that fits the trace best and shifted to the best fit. A
-// pick is a left click (press and release in one place) that the host takes
-// as one: a drag, a click while a zoom or pan tool is on, a tool frame is
-// open or a kind is armed picks nothing. Of several drawings waiting for
-// their picks, the last imported takes them. A registration that leaves the
-// two picked points farther apart than the search may move them is reported
-// as failed, like a search that fails.
+// pick is a left click (press and release in one place, by the plot's own
+// drag rule) that the host takes as one, and takes the point the plot finds
+// under the cursor at the click: a drag, a click while a zoom or pan tool is
+// on, a tool frame is open or a kind is armed picks nothing. Of several
+// drawings waiting for their picks, the last imported takes them. A
+// registration that pulls the two picked points farther apart than
+// picksApartLimit allows (for the drawing and the zoom of the picks) is
+// reported as failed, like a search that fails, with how far apart they were.
 // A drawing of more than kBackgroundEntities entities is registered off the
 // GUI thread behind the busy window, whose "Отмена" stops the search and
 // leaves the drawing where it was, the element waiting for the first click
@@ -92,8 +94,17 @@ public:
     // from the first when the plot takes picks again.
     void suspendRegistration();
     // A suspended registration whose picks the plot would take now: its
-    // prompt for the first pick is shown again.
+    // prompt for the pick that is due is shown again, with the selection
+    // marker.
     void offerRegistration();
+    // Escape while the drawing waits for its picks: a trace point picked is
+    // given back and the first pick asked for again; with none picked the
+    // drawing stays where it is, unregistered, waiting for it. A search under
+    // way is stopped, which leads back to the first pick as well.
+    void takeBackPick();
+    // True when this element's drawing is the last one of the plot that
+    // waits for its picks.
+    bool takesPicks() const;
 
     static constexpr int kBackgroundEntities = 200;
 
@@ -138,17 +149,17 @@ private:
         QString cause;
     };
     static Outcome runSearch(DxfDrawing drawing, const QPointF &onTrace, const QPointF &onDrawing,
-        const QVector<QPointF> &points, double factor, const FitCancel *cancel);
+        const QVector<QPointF> &points, double factor, double limit, const FitCancel *cancel);
 
     void onPlotMousePress(QMouseEvent *event);
     void onPlotMouseRelease(QMouseEvent *event);
-    // True when this element's drawing is the last one of the plot that
-    // waits for its picks.
-    bool takesPicks() const;
     void registerInBackground();
     void onBackgroundRegistered(Outcome outcome, double startUnit);
     // The registered drawing takes the drawing's place, the markers go.
     void applyRegistration(DxfDrawing registered);
+    // No pick made, the markers not pickable: what a pause and a restart of
+    // the registration both start from.
+    void resetPicks();
     // Back to the first click, the drawing and its markers as they were.
     void restartRegistration();
     void reportFailure(const Outcome &outcome);
@@ -161,10 +172,11 @@ private:
 
     IDrawingHost *host = nullptr;
     std::shared_ptr<PlotDrawing> own;
-    // Where the left button went down to start a pick; null when no pick is
-    // under way.
+    // The left button went down to start a pick.
     bool pressed = false;
-    QPoint pressPixel;
+    // The largest plot length a pixel spanned at the picks made so far, in
+    // the unit of tracePoint.
+    double pickSpan = 0;
     // The trace the first click took its point from; the fit runs over it.
     QPointer<QCPCurve> registrationCurve;
     QPointer<DxfMarkers> m_markers;

@@ -968,9 +968,52 @@ ShiftFit fitShift(DxfDrawing &drawing, double unitFactor, DrawingFitError &error
     return fit;
 }
 
-bool registrationKeepsPicks(const Registration &registration, double unitFactor)
+double drawingExtent(const DxfDrawing &drawing)
 {
-    return std::hypot(registration.shift.x(), registration.shift.y()) <= unitFactor;
+    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+    auto take = [&](double x, double y) {
+        x0 = std::min(x0, x);
+        x1 = std::max(x1, x);
+        y0 = std::min(y0, y);
+        y1 = std::max(y1, y);
+    };
+    for (int i = 0; i < drawing.size(); ++i) {
+        const QVector<double> &p = drawing.dxfEntityParams.at(i);
+        if (p.size() < 3)
+            continue;
+        const QString &type = drawing.dxfEntityTypes.at(i);
+        if (type == DxfType::line() && p.size() >= 4) {
+            take(p[0], p[1]);
+            take(p[2], p[3]);
+        } else if (type == DxfType::ellipse() && p.size() >= 4) {
+            take(p[0] - std::abs(p[2]), p[1] - std::abs(p[3]));
+            take(p[0] + std::abs(p[2]), p[1] + std::abs(p[3]));
+        } else if (type == DxfType::circle()) {
+            // A whole circle's box holds its arcs too.
+            take(p[0] - std::abs(p[2]), p[1] - std::abs(p[2]));
+            take(p[0] + std::abs(p[2]), p[1] + std::abs(p[2]));
+        }
+    }
+    if (!(x1 >= x0) || !(y1 >= y0))
+        return 0;
+    const double extent = std::hypot(x1 - x0, y1 - y0);
+    return std::isfinite(extent) ? extent : 0;
+}
+
+double picksApartLimit(const DxfDrawing &drawing, double pixelSpan)
+{
+    const double screen = std::isfinite(pixelSpan) && pixelSpan > 0 ? kPickPixels * pixelSpan : 0;
+    return std::max(screen, kPartShare * drawingExtent(drawing));
+}
+
+double picksApart(const Registration &registration)
+{
+    return std::hypot(registration.shift.x(), registration.shift.y());
+}
+
+bool registrationKeepsPicks(const Registration &registration, double limit)
+{
+    return picksApart(registration) <= limit;
 }
 
 Registration registerDrawing(DxfDrawing &drawing, const QPointF &tracePoint, const QPointF &drawingPoint,

@@ -140,11 +140,25 @@ struct Registration {
     bool cancelled = false; // stopped by the cancel flag: the drawing is of no use
 };
 
-// Whether a registration kept the two picked points together: the shift
-// search moved the drawing no farther than its first step, one millimetre
-// (unitFactor display units). Picks a few trace points off need a shift of
-// that order; picks that do not belong together pull the drawing farther.
-bool registrationKeepsPicks(const Registration &registration, double unitFactor);
+// The diagonal of the box around the drawing's lines, circles, arcs and
+// ellipses; 0 for an empty drawing.
+double drawingExtent(const DxfDrawing &drawing);
+
+// How far the fit may pull the two picked points apart before the picks are
+// taken as not belonging together: what picks as good as the screen allows
+// need (kPickPixels pixels of pixelSpan, the plot length a pixel spanned at
+// the picks), and no less than kPartShare of the drawing's extent, since the
+// part itself may lie that far off its drawing at the picked point.
+double picksApartLimit(const DxfDrawing &drawing, double pixelSpan);
+constexpr double kPickPixels = 20;
+constexpr double kPartShare = 0.05;
+
+// How far the shift search moved the picked points apart.
+double picksApart(const Registration &registration);
+// Whether a registration kept the two picked points within limit of each
+// other. Picks a few trace points off need a shift of that order; picks that
+// do not belong together pull the drawing farther.
+bool registrationKeepsPicks(const Registration &registration, double limit);
 
 // The whole registration: drawingPoint is moved onto tracePoint, then the
 // drawing is turned about tracePoint and shifted to fit the points.

@@ -46,14 +46,27 @@ MeasurementsManager::MeasurementsManager(PlotWidget *plot, QWidget *parentWidget
         [this, parentWidget](QMouseEvent *event) { onPlotMousePress(event, parentWidget); });
     if (parentWidget) {
         auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), parentWidget);
-        // Escape drops a measurement being placed. With none, it does what it
-        // would without this shortcut: in a dialog (calibration), the dialog's
-        // reject, which asks about unsaved values.
+        // Escape is first the window's, when it has a use for it (closing a
+        // tool frame), and then does nothing else. Otherwise it drops a
+        // measurement being placed; a drawing waiting for its registration
+        // picks only takes back the last pick, since only its row's deletion
+        // removes a drawing. With none of these, it does what it would without
+        // this shortcut: in a dialog (calibration), the dialog's reject, which
+        // asks about unsaved values.
         connect(escape, &QShortcut::activated, this, [this, parentWidget] {
-            if (current && !current->isFinished()) {
+            if (escapeTaker && escapeTaker())
+                return;
+            const bool placing = current && !current->isFinished();
+            if (placing && !qobject_cast<ComparePlaneDXF *>(current.data())) {
                 cancelCurrent();
                 return;
             }
+            if (ComparePlaneDXF *drawing = drawingTakingPicks()) {
+                drawing->takeBackPick();
+                return;
+            }
+            if (placing)
+                return;
             if (auto *dialog = qobject_cast<QDialog *>(parentWidget->window()))
                 dialog->reject();
         });
@@ -141,17 +154,32 @@ void MeasurementsManager::setKind(
         }
     }
     enableSegmentSelectionForKind();
-    // An armed kind takes the clicks: a drawing's request for its pick no
-    // longer holds while it is armed.
-    if (kind != NO_MEASUREMENT && qobject_cast<ComparePlaneDXF *>(statusSource.data()))
-        forgetStatusOf(statusSource.data());
-    // With nothing armed, a drawing whose registration was interrupted takes
-    // the picks again: it says so.
-    if (kind == NO_MEASUREMENT && !current) {
+    if (kind != NO_MEASUREMENT) {
+        // An armed kind takes the clicks: every drawing still waiting for its
+        // picks pauses, whether it was being placed or had been paused and
+        // picked again since, and its request leaves the status bar.
         for (Measurement *m : qAsConst(measurements))
             if (auto *drawing = qobject_cast<ComparePlaneDXF *>(m))
-                drawing->offerRegistration();
+                drawing->suspendRegistration();
+        if (qobject_cast<ComparePlaneDXF *>(statusSource.data()))
+            forgetStatusOf(statusSource.data());
+    } else if (!current || current->isFinished() || qobject_cast<ComparePlaneDXF *>(current.data())) {
+        // With nothing armed, the drawing that takes the picks asks for the
+        // one due, with the selection marker shown, in place of whatever a
+        // measurement of the kind said last.
+        if (ComparePlaneDXF *drawing = drawingTakingPicks())
+            drawing->offerRegistration();
     }
+}
+
+ComparePlaneDXF *MeasurementsManager::drawingTakingPicks() const
+{
+    if (auto *drawing = qobject_cast<ComparePlaneDXF *>(current.data()); drawing && drawing->takesPicks())
+        return drawing;
+    for (Measurement *m : measurements)
+        if (auto *drawing = qobject_cast<ComparePlaneDXF *>(m); drawing && drawing->takesPicks())
+            return drawing;
+    return nullptr;
 }
 
 void MeasurementsManager::onPlotMousePress(QMouseEvent *event, QWidget *parentWidget)

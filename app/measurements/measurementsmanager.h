@@ -12,7 +12,10 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 class AbstractTrace;
+class ComparePlaneDXF;
 class IDrawingHost;
 struct PlotDrawing;
 class QMouseEvent;
@@ -41,11 +44,16 @@ public:
 
     // What a drawing comparison asks of the window; the window sets itself.
     void setDrawingHost(IDrawingHost *host) { drawingHost = host; }
+    // Asked first on Escape: true when the window used the key itself (it
+    // closed a tool frame), and Escape then does nothing more.
+    void setEscapeTaker(std::function<bool()> taker) { escapeTaker = std::move(taker); }
     // The window's traces; their curves are the plot's first curves.
     void setTraces(const QVector<AbstractTrace *> &traces);
     // Arms the kind the next press creates. An unfinished measurement of
     // another kind is finished in place when only its label was left to
-    // place, and dropped otherwise.
+    // place, and dropped otherwise; a drawing waiting for its registration
+    // picks pauses, however often this happens. With no kind armed, the
+    // drawing that takes the picks asks for the one due.
     void setKind(E_MEASUREMENTS kind, bool keepInList, bool pickReperPoints, const QString &parameter);
     // The first listed measurement with that id, or null.
     Measurement *measurementById(int id) const;
@@ -109,6 +117,8 @@ private:
     // Drops or removes every deviation measured against that drawing (with
     // null, against any), and a deviation being placed that has none yet.
     void removeDrawingDeviations(const PlotDrawing *drawing);
+    // The drawing whose registration takes the plot's picks now, or null.
+    ComparePlaneDXF *drawingTakingPicks() const;
     // Clears the status bar when m was the last to write to it.
     void forgetStatusOf(const Measurement *m);
     // Forgets the current measurement; deletes it when it is not listed.
@@ -129,6 +139,7 @@ private:
     QPointer<PlotSegmentSelection> segmentSelection;
     MeasurementKindTable kinds;
     IDrawingHost *drawingHost = nullptr;
+    std::function<bool()> escapeTaker;
     // The measurement whose text the status bar shows.
     QPointer<Measurement> statusSource;
 };

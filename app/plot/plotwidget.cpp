@@ -238,8 +238,28 @@ void PlotWidget::mouseMoveEvent(QMouseEvent *event)
         trackNearestPoint(event->pos());
 }
 
+void PlotWidget::retrackSelectionMarker()
+{
+    if (!mSelectionMarker || !mTracked)
+        return;
+    const QCPCurve *curve = mSelectedCurve;
+    if (curve && mSelectedDataIndex >= 0 && mSelectedDataIndex < curve->data()->size()) {
+        const QCPCurveData &point = *(curve->data()->constBegin() + int(mSelectedDataIndex));
+        mSelectionMarker->start->setCoords(
+            xAxis->pixelToCoord(mTrackedPosition.x()), yAxis->pixelToCoord(mTrackedPosition.y()));
+        mSelectionMarker->end->setCoords(point.key, point.value);
+    } else {
+        // Nothing to point at: a line of no length, which is not drawn.
+        mSelectionMarker->start->setCoords(0, 0);
+        mSelectionMarker->end->setCoords(0, 0);
+    }
+    trackNearestPoint(mTrackedPosition);
+}
+
 void PlotWidget::trackNearestPoint(const QPoint &pos)
 {
+    mTrackedPosition = pos;
+    mTracked = true;
     const QPointF at(pos);
     int index = -1;
     if (QCPCurve *best = nearestSelectableCurve(at, &index)) {

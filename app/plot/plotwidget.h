@@ -57,6 +57,11 @@ public:
 
     void setSelectionMarkerVisible(bool visible);
     QCPItemLine *selectionMarker() const { return mSelectionMarker.data(); }
+    // The curves' data changed under the marker (another display unit, a
+    // redraw): the marker is aimed again as a move to the last mouse position
+    // would aim it, and points at least at its point's new place, so that no
+    // arrow is left where the old data were.
+    void retrackSelectionMarker();
 
     // The point the marker last pointed at: its data index and its curve. The
     // curve reads null once the plot has removed it; the index is not bounded
@@ -103,6 +108,9 @@ private:
     QPointer<QCPItemLine> mSelectionMarker;
     qint64 mSelectedDataIndex = -1;
     QPointer<QCPCurve> mSelectedCurve;
+    // Where the mouse last moved over the plot while the marker tracked it.
+    QPoint mTrackedPosition;
+    bool mTracked = false;
     QPoint mPressPosition;
     qint64 mPressedDataIndex = -1;
     QPointer<QCPCurve> mPressedCurve;

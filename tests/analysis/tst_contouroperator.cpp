@@ -78,6 +78,53 @@ QByteArray bumpDrawing()
         DxfText::line(0, 0, 3, 0) + DxfText::arc(5, 0, 2, 0, 180) + DxfText::line(7, 0, 10, 0));
 }
 
+// The machined outline of the drawing tests traced, scale times its size,
+// a point every 40 µm times scale.
+std::unique_ptr<ContourTrace> outlineFile(const QString &name, double scale = 1)
+{
+    useNeutralContourCalibration();
+    ContourTrace trace;
+    trace.creationDate = QDateTime(QDate(2026, 3, 14), QTime(9, 30));
+    for (const QPointF &p : DxfOutline::trace(0.04, 1000 * scale)) {
+        QVector<double> point { p.x(), p.y(), 0 };
+        trace.addPoint(point);
+    }
+    return roundTrip<ContourTrace>(trace, name);
+}
+
+// The outline's drawing, scale times its size, turned about the origin by
+// degrees and then shifted (millimetres).
+QByteArray outlineDrawing(double scale, double degrees, const QPointF &shift)
+{
+    QByteArray entities;
+    for (const DxfOutline::Piece &p : DxfOutline::pieces()) {
+        if (p.isArc) {
+            const QPointF c = DxfOutline::turned(QPointF(p.a, p.b) * scale, degrees, shift);
+            entities += DxfText::arc(c.x(), c.y(), p.c * scale, p.start + degrees, p.end + degrees);
+        } else {
+            const QPointF a = DxfOutline::turned(QPointF(p.a, p.b) * scale, degrees, shift);
+            const QPointF b = DxfOutline::turned(QPointF(p.c, p.d) * scale, degrees, shift);
+            entities += DxfText::line(a.x(), a.y(), b.x(), b.y());
+        }
+    }
+    return DxfText::file(entities);
+}
+
+// The largest difference between two drawings' parameters.
+double largestDifference(const QVector<QVector<double>> &a, const QVector<QVector<double>> &b)
+{
+    if (a.size() != b.size())
+        return HUGE_VAL;
+    double largest = 0;
+    for (int i = 0; i < a.size(); ++i) {
+        if (a[i].size() != b[i].size())
+            return HUGE_VAL;
+        for (int k = 0; k < a[i].size(); ++k)
+            largest = std::max(largest, std::abs(a[i][k] - b[i][k]));
+    }
+    return largest;
+}
+
 QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &text)
 {
     QFile f(dir.filePath(name));
@@ -1012,6 +1059,288 @@ private Q_SLOTS:
         win.clickAt(pixelOf(win.plot(), 3, 0));
         QVERIFY(element->isFinished());
         QVERIFY(element->drawingData()->registered);
+    }
+
+    // The outline's drawing turned by 20°, its picks taken after the pan
+    // tool moved the view and was switched off and the view was reset: the
+    // picks are where the clicks are, so the drawing registers as the same
+    // picks register it in a fresh window. With the tool off, the cursor is
+    // the plain one again and a left drag no longer moves the view.
+    void picksAfterPanAndReset()
+    {
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, "turned.dxf", outlineDrawing(1, 20, QPointF(2, -5)));
+        // The end of the drawing's first line, drawn at (4, 0) mm.
+        const QPointF lineEnd = DxfOutline::turned(QPointF(4, 0), 20, QPointF(2, -5));
+        auto registerIn = [&](bool panFirst) -> QVector<QVector<double>> {
+            Window win(outlineFile("outline.trace"));
+            ScriptedPrompts prompts;
+            win.arm("actionDXF", "pushButtonDXFPlane");
+            prompts.expect(ScriptedPrompts::OpenFile, path);
+            // The file is asked for by a click far from the picks to come.
+            win.clickAt(pixelOf(win.plot(), 20, 2));
+            QPointer<ComparePlaneDXF> element = qobject_cast<ComparePlaneDXF *>(win.manager()->currentMeasurement());
+            if (!element)
+                return {};
+            if (panFirst) {
+                win.arm("actionScale", "pushButtonPAN");
+                const QPoint from = pixelOf(win.plot(), 12, 6);
+                moveAt(win.plot(), from);
+                pressAt(win.plot(), from);
+                for (int dx = 10; dx <= 80; dx += 10)
+                    moveAt(win.plot(), from + QPoint(dx, dx / 2), Qt::LeftButton);
+                releaseAt(win.plot(), from + QPoint(80, 40));
+                // The scale frame's opening switches the tool off; its "1:1"
+                // resets the view and closes the frame.
+                win.openFrame("actionScale");
+                QTest::mouseClick(win.button("pushButtonResetScale"), Qt::LeftButton);
+                if (win.w.findChild<QFrame *>("frameScale")->isVisible()
+                    || win.plot()->cursor().shape() != Qt::ArrowCursor) {
+                    qWarning() << "the scale frame is open or the cursor not the plain one";
+                    return {};
+                }
+                const QCPRange x = win.plot()->xAxis->range(), y = win.plot()->yAxis->range();
+                const QPoint start = pixelOf(win.plot(), 12, 6);
+                moveAt(win.plot(), start);
+                pressAt(win.plot(), start);
+                for (int dx = 10; dx <= 80; dx += 10)
+                    moveAt(win.plot(), start + QPoint(dx, dx / 2), Qt::LeftButton);
+                releaseAt(win.plot(), start + QPoint(80, 40));
+                if (win.plot()->xAxis->range() != x || win.plot()->yAxis->range() != y) {
+                    qWarning() << "a left drag moved the view with the tool off";
+                    return {};
+                }
+            }
+            win.clickAt(pixelOf(win.plot(), 4, 0));
+            if (element->registrationStage != 1 || std::abs(element->tracePoint.x() - 4) > 0.05
+                || std::abs(element->tracePoint.y()) > 0.05) {
+                qWarning() << "the trace pick took" << element->tracePoint;
+                return {};
+            }
+            win.clickAt(pixelOf(win.plot(), lineEnd));
+            if (!prompts.allAnswered() || prompts.unexpectedCount() != 0 || !element->isFinished()
+                || !element->drawingData()->registered) {
+                qWarning() << "not registered:" << (prompts.calls().isEmpty() ? QString() : prompts.calls().last().text);
+                return {};
+            }
+            ContourTest::saveScreenshot(&win.w, panFirst ? "contour_operator_registered_after_pan_and_reset"
+                                                         : "contour_operator_registered_turned_outline");
+            return element->drawingData()->drawing.dxfEntityParams;
+        };
+        const QVector<QVector<double>> fresh = registerIn(false);
+        QVERIFY(!fresh.isEmpty());
+        // The fresh registration lays the drawing on the trace: its first
+        // line back along the x axis.
+        QVERIFY2(std::abs(fresh[0][0]) < 0.02 && std::abs(fresh[0][1]) < 0.02 && std::abs(fresh[0][2] - 4) < 0.02
+                && std::abs(fresh[0][3]) < 0.02,
+            qPrintable(QStringLiteral("first line %1, %2 - %3, %4").arg(fresh[0][0]).arg(fresh[0][1]).arg(fresh[0][2]).arg(fresh[0][3])));
+        const QVector<QVector<double>> afterPan = registerIn(true);
+        QVERIFY(!afterPan.isEmpty());
+        QVERIFY(largestDifference(afterPan, fresh) < 1e-9);
+    }
+
+    // A registration interrupted by a kind is paused each time, however
+    // often: the trace pick is given back and, once the kind is switched
+    // off, the status bar asks for the first pick again with the selection
+    // marker shown, also in place of a length measured meanwhile.
+    void registrationPausedEachTime_data()
+    {
+        QTest::addColumn<bool>("measureLength");
+        QTest::newRow("nothing measured meanwhile") << false;
+        QTest::newRow("a length measured meanwhile") << true;
+    }
+    void registrationPausedEachTime()
+    {
+        QFETCH(bool, measureLength);
+        QTemporaryDir dir;
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        // The bump's outline drawn 2 mm above the trace.
+        const QByteArray raised = DxfText::file(
+            DxfText::line(0, 2, 3, 2) + DxfText::arc(5, 2, 2, 0, 180) + DxfText::line(7, 2, 10, 2));
+        QPointer<ComparePlaneDXF> element = win.importDrawing(prompts, writeFile(dir, "raised.dxf", raised));
+        QVERIFY(element);
+        const auto params = element->drawingData()->drawing.dxfEntityParams;
+        const QString firstPrompt = QStringLiteral("Выберите первую точку на трассе");
+        for (int interruption = 1; interruption <= 2; ++interruption) {
+            win.clickAt(win.pixel(75));
+            QCOMPARE(element->registrationStage, qint16(1));
+            QCOMPARE(win.status(), QStringLiteral("Выберите соответствующую ей точку на чертеже"));
+            win.arm("actionDistance", "pushButtonHorisontalDistance");
+            QCOMPARE(element->registrationStage, qint16(0));
+            QVERIFY(!element->markers()->isPickable());
+            QVERIFY2(!win.status().contains(QStringLiteral("чертеже")), qPrintable(win.status()));
+            if (measureLength && interruption == 2) {
+                win.clickAt(win.pixel(60));
+                win.clickAt(win.pixel(190));
+                win.clickAt(win.pixel(125) + QPoint(0, -80));
+                Measurement *length = win.manager()->measurementList().last();
+                QVERIFY(length->type() == HORIZONTAL_DISTANCE && length->isFinished());
+                QVERIFY2(win.status().startsWith(QStringLiteral("Длина")), qPrintable(win.status()));
+            }
+            win.openFrame("actionDistance"); // switches the kind off
+            win.openFrame("actionDistance");
+            QCOMPARE(win.manager()->currentKind(), int(NO_MEASUREMENT));
+            QCOMPARE(win.status(), firstPrompt);
+            QVERIFY(win.plot()->selectionMarker() && win.plot()->selectionMarker()->visible());
+            QCOMPARE(element->registrationStage, qint16(0));
+        }
+        QCOMPARE(element->drawingData()->drawing.dxfEntityParams, params);
+        win.clickAt(win.pixel(75));
+        win.clickAt(pixelOf(win.plot(), 3, 2));
+        QVERIFY(prompts.allAnswered());
+        QVERIFY(element->isFinished() && element->drawingData()->registered);
+        QVERIFY(win.status().isEmpty());
+    }
+
+    // Escape while a drawing waits for its picks backs out of a pick, never
+    // out of the drawing: before the first pick it leaves the drawing where
+    // it is, after the trace pick it gives that pick back; an Escape that
+    // closes the scale frame does only that. The drawing keeps its place,
+    // row and markers, asks for the first pick, and two picks register it.
+    void escapeKeepsTheDrawing_data()
+    {
+        QTest::addColumn<QString>("when");
+        QTest::newRow("before the first pick") << "import";
+        QTest::newRow("after the trace pick") << "trace pick";
+        QTest::newRow("closing the scale frame") << "frame";
+    }
+    void escapeKeepsTheDrawing()
+    {
+        QFETCH(QString, when);
+        QTemporaryDir dir;
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        const QByteArray raised = DxfText::file(
+            DxfText::line(0, 2, 3, 2) + DxfText::arc(5, 2, 2, 0, 180) + DxfText::line(7, 2, 10, 2));
+        QPointer<ComparePlaneDXF> element = win.importDrawing(prompts, writeFile(dir, "raised.dxf", raised));
+        QVERIFY(element);
+        const int id = element->id();
+        const auto params = element->drawingData()->drawing.dxfEntityParams;
+        const int markers = element->markerCount;
+        QFrame *scaleFrame = win.w.findChild<QFrame *>("frameScale");
+        if (when == "trace pick") {
+            win.clickAt(win.pixel(75));
+            QCOMPARE(element->registrationStage, qint16(1));
+        } else if (when == "frame") {
+            win.openFrame("actionScale");
+            QVERIFY(scaleFrame->isVisible());
+        }
+
+        QTest::keyClick(&win.w, Qt::Key_Escape);
+        QVERIFY(element);
+        QVERIFY(win.manager()->measurementList().contains(element.data()));
+        QVERIFY(win.w.rowOf(id));
+        QCOMPARE(element->drawingData()->drawing.dxfEntityParams, params);
+        QVERIFY(element->drawingData()->item && element->drawingData()->item->parentPlot() == win.plot());
+        QVERIFY(element->markers() && element->markerCount == markers);
+        QVERIFY(!element->markers()->isPickable());
+        QCOMPARE(element->registrationStage, qint16(0));
+        QVERIFY(!scaleFrame->isVisible());
+        QCOMPARE(win.status(), QStringLiteral("Выберите первую точку на трассе"));
+
+        win.clickAt(win.pixel(75));
+        QCOMPARE(element->registrationStage, qint16(1));
+        win.clickAt(pixelOf(win.plot(), 3, 2));
+        QVERIFY(element->isFinished() && element->drawingData()->registered);
+        QVERIFY(win.w.rowOf(id));
+    }
+
+    // A part ten times the outline's size (220 mm) at the whole-trace view,
+    // where a pixel spans about a quarter of a millimetre: a trace pick
+    // 1.5 mm (some six pixels) before the corner that the drawing's marker
+    // names registers the drawing on the trace; picks of two different
+    // features are refused, the message saying how far the fit pulled them
+    // apart and how far it may.
+    void largePartPickedAtWholeView_data()
+    {
+        QTest::addColumn<QPointF>("onTrace");
+        QTest::addColumn<QPointF>("onDrawing"); // before the drawing's shift
+        QTest::addColumn<bool>("registers");
+        QTest::newRow("picks six pixels apart") << QPointF(38.5, 0) << QPointF(40, 0) << true;
+        QTest::newRow("picks of different features") << QPointF(10, 0) << QPointF(90, 30) << false;
+    }
+    void largePartPickedAtWholeView()
+    {
+        QFETCH(QPointF, onTrace);
+        QFETCH(QPointF, onDrawing);
+        QFETCH(bool, registers);
+        Settings::instance().axis_unit = 0;
+        QTemporaryDir dir;
+        Window win(outlineFile("large.trace", 10));
+        ScriptedPrompts prompts;
+        const QPointF shift(0, 40);
+        QPointer<ComparePlaneDXF> element
+            = win.importDrawing(prompts, writeFile(dir, "large.dxf", outlineDrawing(10, 0, shift)));
+        QVERIFY(element);
+        const auto params = element->drawingData()->drawing.dxfEntityParams;
+        const double mmPerPixel = win.plot()->xAxis->range().size() / win.plot()->axisRect()->width();
+        QVERIFY2(mmPerPixel > 0.2, qPrintable(QString::number(mmPerPixel)));
+
+        win.clickAt(pixelOf(win.plot(), onTrace));
+        QCOMPARE(element->registrationStage, qint16(1));
+        if (!registers)
+            prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        win.clickAt(pixelOf(win.plot(), onDrawing + shift));
+        QVERIFY(prompts.allAnswered());
+        QCOMPARE(prompts.unexpectedCount(), 0);
+        if (registers) {
+            QVERIFY(element->isFinished() && element->drawingData()->registered);
+            // Laid on the trace: the first line along the x axis from 0 to
+            // 40 mm, within a tenth of a pixel.
+            const QVector<double> first = element->drawingData()->drawing.dxfEntityParams.first();
+            QVERIFY2(std::abs(first[0]) < 0.03 && std::abs(first[1]) < 0.03 && std::abs(first[2] - 40) < 0.03
+                    && std::abs(first[3]) < 0.03,
+                qPrintable(QStringLiteral("%1, %2 - %3, %4").arg(first[0]).arg(first[1]).arg(first[2]).arg(first[3])));
+            return;
+        }
+        QVERIFY(!element->isFinished());
+        QCOMPARE(element->registrationStage, qint16(0));
+        QCOMPARE(element->drawingData()->drawing.dxfEntityParams, params);
+        const QString text = prompts.calls().last().text;
+        const QRegularExpression apart(QStringLiteral("не соответствуют друг другу \\(подгонка развела их на "
+                                                      "(\\d+(,\\d+)?) мм, допустимо до (\\d+(,\\d+)?) мм\\)"));
+        const QRegularExpressionMatch m = apart.match(text);
+        QVERIFY2(m.hasMatch(), qPrintable(text));
+        const double distance = QLocale().toDouble(m.captured(1)), limit = QLocale().toDouble(m.captured(3));
+        // The limit follows the part: a twentieth of its 220 mm by 30 mm box.
+        QVERIFY2(limit > 10 && limit < 12, qPrintable(text));
+        QVERIFY2(distance > limit, qPrintable(text));
+    }
+
+    // After a change of the display unit, mm to µm and back, with a
+    // deviation's magnified graph on the plot: the selection marker points
+    // at the trace where the mouse left it, in the new unit, and the view
+    // holds the whole trace.
+    void unitChangeLeavesNothingStale()
+    {
+        Settings::instance().axis_unit = 0;
+        Window win(contourFile("bump.trace", bump));
+        ScriptedPrompts prompts;
+        win.arm("actionErrors", "pushButtonRMSE");
+        QPointer<Measurement> line = win.place(10, 60);
+        QVERIFY(line && line->isFinished());
+        moveAt(win.plot(), win.pixel(100));
+        for (const int unit : { 1, 0 }) {
+            Settings::instance().axis_unit = unit;
+            win.w.recalcAllMeasurements();
+            const double factor = unit == 1 ? 1000 : 1;
+            QCPItemLine *marker = win.plot()->selectionMarker();
+            QVERIFY(marker && marker->visible());
+            const QPointF end = marker->end->coords();
+            const QPointF endPixel(win.plot()->xAxis->coordToPixel(end.x()), win.plot()->yAxis->coordToPixel(end.y()));
+            bool onTrace = false;
+            for (auto it = win.curve()->data()->constBegin(); it != win.curve()->data()->constEnd(); ++it)
+                onTrace = onTrace || (it->key == end.x() && it->value == end.y());
+            // Where a move back to the last mouse position would aim it: the
+            // axis labels of the new unit may shift the pixels a little.
+            QVERIFY2(onTrace && (endPixel - QPointF(win.pixel(100))).manhattanLength() < 30,
+                qPrintable(QStringLiteral("unit %1: the marker points at %2, %3").arg(unit).arg(end.x()).arg(end.y())));
+            const QCPRange x = win.plot()->xAxis->range(), y = win.plot()->yAxis->range();
+            QVERIFY2(x.lower < 0 && x.upper > 10 * factor && y.lower < 0 && y.upper > 2 * factor,
+                qPrintable(QStringLiteral("unit %1: x %2…%3, y %4…%5").arg(unit).arg(x.lower).arg(x.upper).arg(y.lower).arg(y.upper)));
+            ContourTest::saveScreenshot(&win.w, QStringLiteral("contour_operator_unit_change_%1").arg(unit));
+        }
     }
 
     // Two imports are two drawings: registering the second moves only it,
