@@ -1310,8 +1310,8 @@ private Q_SLOTS:
 
     // After a change of the display unit, mm to µm and back, with a
     // deviation's magnified graph on the plot: the selection marker points
-    // at the trace where the mouse left it, in the new unit, and the view
-    // holds the whole trace.
+    // at the trace where the mouse left it, in the new unit, and the view is
+    // fitted to the trace.
     void unitChangeLeavesNothingStale()
     {
         Settings::instance().axis_unit = 0;
@@ -1325,6 +1325,11 @@ private Q_SLOTS:
             Settings::instance().axis_unit = unit;
             win.w.recalcAllMeasurements();
             const double factor = unit == 1 ? 1000 : 1;
+            // The view is fitted to the trace alone, 0 to 2 mm high, not to
+            // the deviation's graph that reaches below it: centred on it.
+            const QCPRange x = win.plot()->xAxis->range(), y = win.plot()->yAxis->range();
+            QVERIFY2(x.lower < 0 && x.upper > 10 * factor && std::abs(y.center() - 1 * factor) < 0.01 * y.size(),
+                qPrintable(QStringLiteral("unit %1: x %2…%3, y %4…%5").arg(unit).arg(x.lower).arg(x.upper).arg(y.lower).arg(y.upper)));
             QCPItemLine *marker = win.plot()->selectionMarker();
             QVERIFY(marker && marker->visible());
             const QPointF end = marker->end->coords();
@@ -1336,9 +1341,6 @@ private Q_SLOTS:
             // axis labels of the new unit may shift the pixels a little.
             QVERIFY2(onTrace && (endPixel - QPointF(win.pixel(100))).manhattanLength() < 30,
                 qPrintable(QStringLiteral("unit %1: the marker points at %2, %3").arg(unit).arg(end.x()).arg(end.y())));
-            const QCPRange x = win.plot()->xAxis->range(), y = win.plot()->yAxis->range();
-            QVERIFY2(x.lower < 0 && x.upper > 10 * factor && y.lower < 0 && y.upper > 2 * factor,
-                qPrintable(QStringLiteral("unit %1: x %2…%3, y %4…%5").arg(unit).arg(x.lower).arg(x.upper).arg(y.lower).arg(y.upper)));
             ContourTest::saveScreenshot(&win.w, QStringLiteral("contour_operator_unit_change_%1").arg(unit));
         }
     }
