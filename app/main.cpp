@@ -1,7 +1,6 @@
 #include "mainwindow.h"
 
 #include "analysis/dialogcalibration.h"
-#include "analysis/promptquestions.h"
 
 #include "settings/common.h"
 #include "terminatesignal.h"
@@ -33,8 +32,6 @@ int main(int argc, char *argv[])
 
     // The settings and consoles dialogs calibrate the probe in this dialog.
     DialogCalibration::installRunner();
-    // The measurements ask the operator through the prompts object.
-    PromptQuestions::install();
     MainWindow window;
     window.showMaximized();
     const int result = app.exec();

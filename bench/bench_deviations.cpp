@@ -38,7 +38,7 @@ void BM_ErrorPlane(benchmark::State &state)
         const double x = i * 0.001;
         return QPointF(x, 0.2 * std::sin(x / 3));
     });
-    DxfDrawing &drawing = plotDrawing(&plot).drawing;
+    DxfDrawing &drawing = addPlotDrawing(&plot)->drawing;
     for (int i = 0; i < 25; ++i) {
         drawing.append(DxfType::line(), { i * 4.0, 0, i * 4.0 + 4, 0.1 });
         drawing.append(DxfType::circle(), { i * 4.0 + 2, 10, 9.9, 240, 300 });

@@ -3,6 +3,7 @@
 #include "measurements/dxffit.h"
 #include "plot/plotwidget.h"
 #include "measurements/drawinghost.h"
+#include "widgets/prompts.h"
 
 #include <QElapsedTimer>
 #include <QMouseEvent>
@@ -202,24 +203,35 @@ BENCHMARK(BM_RegisterFarDrawing)->Arg(0)->Arg(1000000)->Unit(benchmark::kMillise
 
 namespace {
 
-// Answers the file question with one path; every other question is cancelled.
-// The window's part in an import and a registration: the file question
-// answered with one path, no message and no busy window to show, every click
-// a pick.
-class FileHost : public IDrawingHost {
+// The window's part in an import and a registration: no busy window to show,
+// every click a pick.
+class PickingHost : public IDrawingHost {
 public:
-    explicit FileHost(const QString &path)
-        : m_path(path)
-    {
-    }
-    QString askDrawingFile() override { return m_path; }
-    void warnAboutDrawing(const QString &, const QString &) override { }
     void showRegistrationBusy(const QString &, const std::function<void()> &) override { }
     void hideRegistrationBusy() override { }
     bool plotClickPicks() const override { return true; }
+};
+
+// The operator's answers while it is installed: the file question answered
+// with one path, every message acknowledged at once.
+class FilePrompts : public Prompts {
+public:
+    explicit FilePrompts(const QString &path)
+        : m_path(path)
+        , m_previous(Prompts::install(this))
+    {
+    }
+    ~FilePrompts() override { Prompts::install(m_previous); }
+    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override { return m_path; }
+    QMessageBox::StandardButton message(QWidget *, QMessageBox::Icon, const QString &, const QString &,
+        QMessageBox::StandardButtons, QMessageBox::StandardButton) override
+    {
+        return QMessageBox::Ok;
+    }
 
 private:
     QString m_path;
+    Prompts *m_previous;
 };
 
 // The dense case's drawing as a DXF file in millimetres: one polyline.
@@ -250,7 +262,7 @@ struct DensePlot {
     explicit DensePlot(int segments)
         : c(makeDenseCase(10000, segments))
         , path(writeDenseDxf(dir, c.drawing))
-        , host(path)
+        , prompts(path)
     {
         Settings::instance().axis_unit = 1; // µm: the file's millimetres become the trace's micrometres
         plot.resize(900, 600);
@@ -281,7 +293,8 @@ struct DensePlot {
     const Case c;
     QTemporaryDir dir;
     const QString path;
-    FileHost host;
+    FilePrompts prompts;
+    PickingHost host;
     const bool application = (BenchSupport::ensureApplication(), true);
     PlotWidget plot;
 };

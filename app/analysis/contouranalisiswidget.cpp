@@ -820,17 +820,6 @@ void ContourAnalisisWidget::calibrationDataValueChangedManually(QVector<Abstract
     ui->plot->replot();
 }
 
-QString ContourAnalisisWidget::askDrawingFile()
-{
-    return Prompts::instance().openFileName(
-        this, QStringLiteral("Импортировать чертёж"), QString(), QStringLiteral("Чертёж (*.dxf)"));
-}
-
-void ContourAnalisisWidget::warnAboutDrawing(const QString &caption, const QString &text)
-{
-    Prompts::instance().warning(this, caption, text);
-}
-
 void ContourAnalisisWidget::showRegistrationBusy(const QString &text, const std::function<void()> &cancel)
 {
     Loader::closeBusy(registrationLoader);

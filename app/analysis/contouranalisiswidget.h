@@ -71,10 +71,8 @@ public:
     double currentLevellingAngle() const { return levellingAngle; }
     QPointF currentRotationCentre() const { return QPointF(rotationCentreX, rotationCentreY); }
 
-    // The drawing comparison's questions go to the operator through this
-    // window.
-    QString askDrawingFile() override;
-    void warnAboutDrawing(const QString &caption, const QString &text) override;
+    // What the drawing comparison needs of this window: the busy window of
+    // its registration and whether a click on the plot picks.
     void showRegistrationBusy(const QString &text, const std::function<void()> &cancel) override;
     void hideRegistrationBusy() override;
     bool plotClickPicks() const override;

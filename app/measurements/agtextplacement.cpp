@@ -1,9 +1,9 @@
 #include "measurements/agtextplacement.h"
 
 #include "measurements/dimensionitems.h"
-#include "measurements/operatorquestions.h"
 #include "plot/plotlabel.h"
 #include "plot/plotwidget.h"
+#include "widgets/prompts.h"
 
 #include <QMouseEvent>
 #include <cmath>
@@ -58,8 +58,8 @@ void AgTextPlacement::onPlotMouseRelease(QMouseEvent *event, QWidget *dialogPare
 
     bool ok = false;
     const QPointer<AgTextPlacement> self(this);
-    const QString text = OperatorQuestions::instance().getText(
-        dialogParent, QStringLiteral("Введите текст"), QStringLiteral("Текст:"), &ok);
+    const QString text = Prompts::instance().getText(
+        dialogParent, QStringLiteral("Введите текст"), QStringLiteral("Текст:"), QLineEdit::Normal, QString(), &ok);
     // The dialog runs its own event loop, in which the label may be dropped.
     if (!self || !ok || text.isEmpty())
         return;

@@ -5,6 +5,7 @@
 #include "plot/plotwidget.h"
 #include "settings/logger.h"
 #include "settings/settings.h"
+#include "widgets/prompts.h"
 
 #include <QDebug>
 #include <QFutureWatcher>
@@ -17,6 +18,7 @@
 #include <exception>
 #include <map>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -106,32 +108,37 @@ void removePlotDrawing(const QCustomPlot *plot, const PlotDrawing *drawing)
     }
 }
 
-PlotDrawing &plotDrawing(const QCustomPlot *plot)
+PlotDrawing *plotDrawing(const QCustomPlot *plot)
 {
     const auto it = drawings().find(plot);
-    if (it != drawings().end() && !it->second.isEmpty())
-        return *it->second.last();
-    return *addPlotDrawing(plot);
+    return it != drawings().end() && !it->second.isEmpty() ? it->second.last().get() : nullptr;
 }
 
-std::shared_ptr<PlotDrawing> nearestPlotDrawing(const QCustomPlot *plot, double x, double y)
+namespace {
+
+// The drawing of the plot nearest to (x, y) with its distance; null and
+// kNoDrawingDistance when no drawing has an entity a distance is measured to.
+std::pair<std::shared_ptr<PlotDrawing>, double> nearestDrawing(const QCustomPlot *plot, double x, double y)
 {
-    std::shared_ptr<PlotDrawing> nearest;
-    double best = kNoDrawingDistance;
+    std::pair<std::shared_ptr<PlotDrawing>, double> nearest(nullptr, kNoDrawingDistance);
     for (const std::shared_ptr<PlotDrawing> &d : plotDrawings(plot)) {
         const double distance = distanceToDrawing(d->drawing, x, y);
-        if (distance < best) {
-            best = distance;
-            nearest = d;
-        }
+        if (distance < nearest.second)
+            nearest = { d, distance };
     }
     return nearest;
 }
 
+} // namespace
+
+std::shared_ptr<PlotDrawing> nearestPlotDrawing(const QCustomPlot *plot, double x, double y)
+{
+    return nearestDrawing(plot, x, y).first;
+}
+
 double distanceToDrawing(const QCustomPlot *plot, double x, double y)
 {
-    const std::shared_ptr<PlotDrawing> d = nearestPlotDrawing(plot, x, y);
-    return d ? distanceToDrawing(d->drawing, x, y) : kNoDrawingDistance;
+    return nearestDrawing(plot, x, y).second;
 }
 
 namespace {
@@ -226,7 +233,8 @@ bool ComparePlaneDXF::takesPicks() const
 // read, or holds nothing to draw, is reported.
 bool ComparePlaneDXF::importDrawing()
 {
-    const QString path = host->askDrawingFile();
+    const QString path = Prompts::instance().openFileName(
+        plot(), QStringLiteral("Импортировать чертёж"), QString(), QStringLiteral("Чертёж (*.dxf)"));
     if (path.isEmpty())
         return false; // cancelled
     DxfDrawing read;
@@ -235,7 +243,7 @@ bool ComparePlaneDXF::importDrawing()
     if (status != DxfReadStatus::Ok) {
         const QString message = dxfReadErrorText(status, path, malformed);
         logger.log(Logger::ERROR, message.toStdString());
-        host->warnAboutDrawing(kCaption, message);
+        Prompts::instance().warning(plot(), kCaption, message);
         return false;
     }
     own = addPlotDrawing(plot());
@@ -454,8 +462,7 @@ ComparePlaneDXF::Outcome ComparePlaneDXF::runSearch(DxfDrawing drawing, const QP
 void ComparePlaneDXF::reportFailure(const Outcome &outcome)
 {
     logger.log(Logger::ERROR, QStringLiteral("DXF registration failed: %1").arg(outcome.cause).toStdString());
-    if (host)
-        host->warnAboutDrawing(kCaption, outcome.failure);
+    Prompts::instance().warning(plot(), kCaption, outcome.failure);
 }
 
 void ComparePlaneDXF::resetPicks()

@@ -27,7 +27,8 @@ struct PlotDrawing {
     QPointer<DxfDrawingItem> item;
     // Display units per millimetre the drawing's lengths are in; 0 while empty.
     double unitFactor = 0;
-    // The comparison element that imported it; null for one made by plotDrawing.
+    // The comparison element that imported it; null for one added by
+    // addPlotDrawing alone.
     QObject *owner = nullptr;
     // The element's registration is done (its picks are over).
     bool registered = false;
@@ -39,9 +40,9 @@ QVector<std::shared_ptr<PlotDrawing>> plotDrawings(const QCustomPlot *plot);
 // when the plot is destroyed.
 std::shared_ptr<PlotDrawing> addPlotDrawing(const QCustomPlot *plot);
 void removePlotDrawing(const QCustomPlot *plot, const PlotDrawing *drawing);
-// The plot's last drawing; an empty one is added when the plot has none. The
-// reference stays valid until that drawing is removed or the plot destroyed.
-PlotDrawing &plotDrawing(const QCustomPlot *plot);
+// The plot's last drawing; null when it has none. It stays valid until that
+// drawing is removed or the plot destroyed.
+PlotDrawing *plotDrawing(const QCustomPlot *plot);
 // The drawing of the plot nearest to (x, y); null when no drawing has an
 // entity a distance is measured to.
 std::shared_ptr<PlotDrawing> nearestPlotDrawing(const QCustomPlot *plot, double x, double y);

@@ -1,8 +1,8 @@
 #include "measurements/measurementtreewidget.h"
 
 #include "measurements/measurement.h"
-#include "measurements/operatorquestions.h"
 #include "settings/common.h"
+#include "widgets/prompts.h"
 
 #include <QDebug>
 #include <QDropEvent>
@@ -304,7 +304,7 @@ void MeasurementTreeWidget::showContextMenu(const QPoint &pos)
         if (item->childCount() == 0)
             return;
         QAction *clear = menu.addAction(QStringLiteral("Очистить"));
-        if (OperatorQuestions::instance().execMenu(&menu, global) == clear)
+        if (Prompts::instance().execMenu(&menu, global) == clear)
             clearSection(item);
         return;
     }
@@ -312,7 +312,7 @@ void MeasurementTreeWidget::showContextMenu(const QPoint &pos)
     QAction *copy = nullptr;
     if (equidistantKinds.contains(item->text(0)))
         copy = menu.addAction(QStringLiteral("Эквидистанта"));
-    QAction *chosen = OperatorQuestions::instance().execMenu(&menu, global);
+    QAction *chosen = Prompts::instance().execMenu(&menu, global);
     if (!chosen)
         return;
     if (chosen == remove)
@@ -342,7 +342,7 @@ void MeasurementTreeWidget::askEquidistant(QTreeWidgetItem *item)
     const int id = item->data(0, Qt::UserRole).toInt();
     const E_MEASUREMENTS lineKind = equidistantKinds.value(item->text(0));
     bool ok = false;
-    const double distance = OperatorQuestions::instance().getDouble(
+    const double distance = Prompts::instance().getDouble(
         this, QStringLiteral("Эквидистанта"), QStringLiteral("Длина эквидистанты:"), 0, -10000, 10000, 2, &ok);
     if (ok)
         Q_EMIT equidistant(id, lineKind, distance);

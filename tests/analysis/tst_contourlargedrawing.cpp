@@ -18,7 +18,9 @@
 #include "support/scriptedprompts.h"
 #include "support/testmain.h"
 #include "support/tracefiles.h"
+#include "support/windowshot.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -129,7 +131,7 @@ struct Window {
         QVector<QPointF> points;
         for (int i = 0; i < 251; ++i)
             points << QPointF(i * 40.0, bump(i * 40.0));
-        return drawingFitError(plotDrawing(plot()).drawing, points) / points.size();
+        return drawingFitError(plotDrawing(plot())->drawing, points) / points.size();
     }
 };
 
@@ -153,7 +155,7 @@ private Q_SLOTS:
         Window win;
         ComparePlaneDXF *element = win.import();
         QVERIFY(element && element->hasDrawing());
-        QCOMPARE(plotDrawing(win.plot()).drawing.size(), kMaxDxfEntities);
+        QCOMPARE(plotDrawing(win.plot())->drawing.size(), kMaxDxfEntities);
         QCOMPARE(element->markerCount, 12 * kMaxDxfEntities);
 
         win.pickFarEnd();
@@ -184,18 +186,23 @@ private Q_SLOTS:
         Window win;
         ComparePlaneDXF *element = win.import();
         QVERIFY(element);
-        const auto params = plotDrawing(win.plot()).drawing.dxfEntityParams;
+        const auto params = plotDrawing(win.plot())->drawing.dxfEntityParams;
         win.pickFarEnd();
         pressAt(win.plot(), pixelOf(win.plot(), Window::farEnd()));
         releaseAt(win.plot(), pixelOf(win.plot(), Window::farEnd()));
         QVERIFY(element->isRegistering());
         QThreadPool::globalInstance()->waitForDone();
+        // The window's busy window lies over it and says what happens.
         auto *loader = win.w.findChild<Loader *>();
         QVERIFY(loader && loader->isVisible());
+        QCOMPARE(loader->parentWidget(), &win.w);
+        QCOMPARE(loader->findChild<QLabel *>(QStringLiteral("titleLabel"))->text(),
+            QStringLiteral("Идёт совмещение чертежа"));
+        saveWindowShot(loader, QStringLiteral("dxf_registering_busy_window"));
         QTest::mouseClick(loader->findChild<QPushButton *>(QStringLiteral("cancelButton")), Qt::LeftButton);
         QTRY_VERIFY(!element->isRegistering());
 
-        QCOMPARE(plotDrawing(win.plot()).drawing.dxfEntityParams, params);
+        QCOMPARE(plotDrawing(win.plot())->drawing.dxfEntityParams, params);
         QCOMPARE(element->registrationStage, qint16(0));
         QVERIFY(!element->isFinished());
         QCOMPARE(element->markerCount, 12 * kMaxDxfEntities);

@@ -17,11 +17,14 @@
 #include "widgets/keyreceiver.h"
 
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QMenuBar>
 #include <QPointer>
 #include <QShortcut>
 #include <QSignalSpy>
 #include <QTabBar>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -89,6 +92,43 @@ void showActive(MainWindow &w)
     w.show();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
+}
+
+// The names Qt's own file dialog, given this filter, offers in dir once it
+// has read the folder; a name it would show greyed out is not offered.
+QStringList offeredBySaveDialog(const QString &dir, const QString &filter)
+{
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    auto *model = dialog.findChild<QFileSystemModel *>();
+    if (!model)
+        return { QStringLiteral("(the dialog has no file model)") };
+    // The dialog reads the working directory first; the folder's names are
+    // in once the folder itself has been read.
+    QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+    dialog.setNameFilter(filter);
+    dialog.setDirectory(dir);
+    const auto folderRead = [&] {
+        for (const QList<QVariant> &read : qAsConst(loaded)) {
+            if (QFileInfo(read.at(0).toString()) == QFileInfo(dir))
+                return true;
+        }
+        return false;
+    };
+    while (!folderRead()) {
+        if (!loaded.wait(10000))
+            return { QStringLiteral("(the folder was not read)") };
+    }
+    QStringList names;
+    const QModelIndex folder = model->index(dir);
+    for (int row = 0; row < model->rowCount(folder); ++row) {
+        const QModelIndex file = model->index(row, 0, folder);
+        if (file.flags() & Qt::ItemIsEnabled)
+            names << model->fileName(file);
+    }
+    names.sort();
+    return names;
 }
 
 } // namespace
@@ -400,7 +440,8 @@ private Q_SLOTS:
 
     // Ctrl+S with a name typed without ".txt" whose ".txt" file is there: the
     // operator is asked as for the full name; "No" leaves the file as it was,
-    // "Yes" replaces it. The dialog lists the folder's ".txt" files.
+    // "Yes" replaces it. The dialog, given the filter the window hands it,
+    // lists a folder's ".txt" files and not its other ones.
     void ctrlSAsksBeforeReplacingTheTxtFile()
     {
         class FilterRecorder : public ScriptedPrompts {
@@ -437,8 +478,19 @@ private Q_SLOTS:
             else
                 QVERIFY(bytes.contains("trace_type:PROFILE"));
         }
-        QCOMPARE(prompts.filters, (QStringList { "Text files (*.txt)", "Text files (*.txt)" }));
         QCOMPARE(prompts.unexpectedCount(), 0);
+        QCOMPARE(prompts.filters.size(), 2);
+        QTemporaryDir folder;
+        for (const char *name : { "a.txt", "a.html" }) {
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        for (const QString &filter : qAsConst(prompts.filters))
+            QCOMPARE(offeredBySaveDialog(folder.path(), filter), QStringList { "a.txt" });
+        // The same dialog without a filter offers both: the one above left
+        // "a.html" out, it was not just not read yet.
+        QCOMPARE(
+            offeredBySaveDialog(folder.path(), QStringLiteral("Все файлы (*)")), (QStringList { "a.html", "a.txt" }));
     }
 
     // While a reading runs the menus are disabled; the two shortcuts still

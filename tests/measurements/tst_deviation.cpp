@@ -163,7 +163,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         ContourWindowStandIn w({ ContourTest::makeTrace(81, 0, 0.1, [&](double) { return offset; }) });
         if (drawing) {
-            DxfDrawing &d = plotDrawing(w.plot()).drawing;
+            DxfDrawing &d = addPlotDrawing(w.plot())->drawing;
             d.append(DxfType::line(), { -1, 0, 9, 0 });
             d.append(DxfType::circle(), { 4, 10, 2, -1, 0 });
         }

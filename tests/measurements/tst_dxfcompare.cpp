@@ -3,20 +3,17 @@
 // plot items, and the failures.
 #include "support/contourtestplot.h"
 #include "support/contourwindowstandin.h"
+#include "support/fakedrawinghost.h"
 #include "support/fuzzy.h"
 #include "support/logtext.h"
 #include "support/scriptedprompts.h"
 #include "support/testmain.h"
-#include "support/windowshot.h"
 
 #include "dxftestfiles.h"
 #include "measurements/compareplanedxf.h"
 #include "measurements/dxffit.h"
 #include "settings/settings.h"
-#include "widgets/loader.h"
-#include "support/fakedrawinghost.h"
 
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QThreadPool>
 
@@ -74,14 +71,14 @@ struct Bench {
         release(&plot, at);
     }
 
-    double meanDistance() const { return drawingFitError(plotDrawing(&plot).drawing, points) / points.size(); }
+    double meanDistance() const { return drawingFitError(plotDrawing(&plot)->drawing, points) / points.size(); }
 
     double factor;
     QTemporaryDir dir;
     std::unique_ptr<ScriptedPrompts> ownPrompts;
     ScriptedPrompts &prompts;
     PlotWidget plot;
-    FakeDrawingHost host { &plot };
+    FakeDrawingHost host;
     QCPCurve *trace = nullptr;
     QVector<QPointF> points;
 };
@@ -105,13 +102,13 @@ QByteArray denseOutline(double spacing, double degrees, const QPointF &shift)
 void checkWaitsAgainThenRegisters(Bench &bench, ComparePlaneDXF *element, const QVector<QVector<double>> &params,
     int markers, const QSignalSpy &finished, const QSignalSpy &status)
 {
-    QCOMPARE(plotDrawing(&bench.plot).drawing.dxfEntityParams, params);
+    QCOMPARE(plotDrawing(&bench.plot)->drawing.dxfEntityParams, params);
     QCOMPARE(element->registrationStage, qint16(0));
     QCOMPARE(element->markerCount, markers);
     QVERIFY(!element->isFinished());
     QCOMPARE(finished.count(), 0);
     QCOMPARE(status.last().first().toString(), QStringLiteral("Выберите первую точку на трассе"));
-    QTRY_VERIFY(bench.plot.findChildren<Loader *>().isEmpty());
+    QVERIFY(!bench.host.busy());
 
     bench.click(QPointF(0, 0));
     bench.click(kShift);
@@ -187,8 +184,10 @@ void TestDxfCompare::registration()
         bench.import(bench.writeFile("outline.dxf", DxfOutline::dxf(degrees, kShift))));
     QSignalSpy status(element.get(), &Measurement::statusText);
     QSignalSpy finished(element.get(), &Measurement::measumentFinished);
+    QCOMPARE(bench.prompts.calls().size(), 1);
+    QCOMPARE(bench.prompts.calls().first().title, QStringLiteral("Импортировать чертёж"));
     QCOMPARE(element->name(), QStringLiteral("Чертёж DXF"));
-    QCOMPARE(plotDrawing(&bench.plot).drawing.size(), DxfOutline::pieces().size());
+    QCOMPARE(plotDrawing(&bench.plot)->drawing.size(), DxfOutline::pieces().size());
     QCOMPARE(element->markerCount, 6 * 12 + 2 * 13);
 
     const QPointF onTrace = QPointF(5, 3) * factor;
@@ -212,14 +211,14 @@ void TestDxfCompare::registration()
     QCOMPARE(texts.last(), QString());
 
     QVERIFY2(bench.meanDistance() < 0.001 * factor, qPrintable(QString::number(bench.meanDistance())));
-    const QVector<double> first = plotDrawing(&bench.plot).drawing.dxfEntityParams[0];
+    const QVector<double> first = plotDrawing(&bench.plot)->drawing.dxfEntityParams[0];
     QVERIFY(std::abs(first[0]) < 0.01 * factor && std::abs(first[1]) < 0.01 * factor);
     QVERIFY(std::abs(first[2] - 4 * factor) < 0.01 * factor && std::abs(first[3]) < 0.01 * factor);
 
     // Further presses change nothing.
-    const auto params = plotDrawing(&bench.plot).drawing.dxfEntityParams;
+    const auto params = plotDrawing(&bench.plot)->drawing.dxfEntityParams;
     bench.click(onDrawing);
-    QCOMPARE(plotDrawing(&bench.plot).drawing.dxfEntityParams, params);
+    QCOMPARE(plotDrawing(&bench.plot)->drawing.dxfEntityParams, params);
 
     fitAxes(&bench.plot);
     saveScreenshot(&bench.plot, QStringLiteral("dxf_registered_%1").arg(QTest::currentDataTag()).replace(' ', '_'));
@@ -265,7 +264,7 @@ void TestDxfCompare::throughTheContourWindow()
     w.click(onDrawing);
     QVERIFY(element->isFinished());
     QCOMPARE(w.statusMessage(), QString());
-    const double mean = drawingFitError(plotDrawing(w.plot()).drawing, points) / points.size();
+    const double mean = drawingFitError(plotDrawing(w.plot())->drawing, points) / points.size();
     QVERIFY2(mean < 0.001, qPrintable(QString::number(mean)));
     fitAxes(w.plot());
     w.screenshot(QStringLiteral("dxf_registered_in_window"));
@@ -290,8 +289,8 @@ void TestDxfCompare::oneItemPaintsTheEntities()
             + DxfText::circle(3, 3, 1) + DxfText::ellipse(5, 5, 0, 4, 0.5)))));
     QCOMPARE(bench.plot.itemCount(), items + 1);
     QCOMPARE(bench.plot.plottableCount(), curves + 1); // the markers
-    QVERIFY(plotDrawing(&bench.plot).item);
-    QCOMPARE(plotDrawing(&bench.plot).item->layer()->name(), QStringLiteral("overlay"));
+    QVERIFY(plotDrawing(&bench.plot)->item);
+    QCOMPARE(plotDrawing(&bench.plot)->item->layer()->name(), QStringLiteral("overlay"));
     QCOMPARE(element->markerCount, 12 + 13 + 13 + 26 + 26);
     std::unique_ptr<ComparePlaneDXF> second(
         bench.import(bench.writeFile("more.dxf", DxfText::file(DxfText::line(-2, 8, 2, 8)))));
@@ -340,7 +339,7 @@ void TestDxfCompare::oneItemPaintsTheEntities()
     second.reset();
     QCOMPARE(bench.plot.itemCount(), items);
     QCOMPARE(bench.plot.plottableCount(), curves);
-    QVERIFY(plotDrawing(&bench.plot).drawing.isEmpty());
+    QVERIFY(!plotDrawing(&bench.plot));
     QCOMPARE(distanceToDrawing(&bench.plot, 0, 0), 1e100);
 }
 
@@ -382,7 +381,7 @@ void TestDxfCompare::failedImportWaits()
     bench.click(bench.points[20]);
     QCOMPARE(element->registrationStage, qint16(0));
     QVERIFY(!element->isFinished());
-    QVERIFY(plotDrawing(&bench.plot).drawing.isEmpty());
+    QVERIFY(!plotDrawing(&bench.plot));
 }
 
 // Every marker of every entity is on the one markers curve, in key order,
@@ -394,7 +393,7 @@ void TestDxfCompare::everyEntityHasItsMarkers()
     for (int i = 0; i < 100; ++i)
         circles += DxfText::circle(i, 0, 0.4);
     std::unique_ptr<ComparePlaneDXF> element(bench.import(bench.writeFile("circles.dxf", DxfText::file(circles))));
-    QCOMPARE(plotDrawing(&bench.plot).drawing.size(), 100);
+    QCOMPARE(plotDrawing(&bench.plot)->drawing.size(), 100);
     QCOMPARE(element->markerCount, 100 * 26);
     const auto data = element->markers()->data();
     QCOMPARE(data->size(), 100 * 26);
@@ -414,8 +413,8 @@ void TestDxfCompare::oneDrawingPerPlot()
         first.import(first.writeFile("a.dxf", DxfText::file(DxfText::line(0, 0, 1, 0)))));
     std::unique_ptr<ComparePlaneDXF> b(
         second.import(second.writeFile("b.dxf", DxfText::file(DxfText::circle(0, 0, 1) + DxfText::line(0, 5, 1, 5)))));
-    QCOMPARE(plotDrawing(&first.plot).drawing.size(), 1);
-    QCOMPARE(plotDrawing(&second.plot).drawing.size(), 2);
+    QCOMPARE(plotDrawing(&first.plot)->drawing.size(), 1);
+    QCOMPARE(plotDrawing(&second.plot)->drawing.size(), 2);
     QCOMPARE(distanceToDrawing(&first.plot, 0.5, 2), 2.0);
     QCOMPARE(distanceToDrawing(&second.plot, 0, 3), 2.0);
 
@@ -424,8 +423,8 @@ void TestDxfCompare::oneDrawingPerPlot()
     QCOMPARE(distanceToDrawing(&first.plot, 0.5, 2), 1e100);
     QCOMPARE(distanceToDrawing(&second.plot, 0, 3), 2.0);
     QCOMPARE(second.plot.itemCount(), secondItems);
-    QVERIFY(plotDrawing(&second.plot).item);
-    QCOMPARE(plotDrawing(&second.plot).item->parentPlot(), &second.plot);
+    QVERIFY(plotDrawing(&second.plot)->item);
+    QCOMPARE(plotDrawing(&second.plot)->item->parentPlot(), &second.plot);
 }
 
 // After a change of the display unit the drawing and the registration point
@@ -440,7 +439,7 @@ void TestDxfCompare::followsTheDisplayUnit()
     bench.click(QPointF(0, 0));
     bench.click(QPointF(0.5, 0.25));
     QVERIFY(element->isFinished());
-    const auto before = plotDrawing(&bench.plot).drawing.dxfEntityParams;
+    const auto before = plotDrawing(&bench.plot)->drawing.dxfEntityParams;
 
     Settings::instance().axis_unit = 1;
     QCPCurveDataContainer scaled;
@@ -449,14 +448,14 @@ void TestDxfCompare::followsTheDisplayUnit()
     bench.trace->data()->set(scaled);
     element->calculate();
     element->calculate();
-    const auto after = plotDrawing(&bench.plot).drawing.dxfEntityParams;
+    const auto after = plotDrawing(&bench.plot)->drawing.dxfEntityParams;
     for (int i = 0; i < before.size(); ++i) {
-        const int lengths = plotDrawing(&bench.plot).drawing.dxfEntityTypes[i] == DxfType::circle() ? 3 : 4;
+        const int lengths = plotDrawing(&bench.plot)->drawing.dxfEntityTypes[i] == DxfType::circle() ? 3 : 4;
         for (int k = 0; k < before[i].size(); ++k)
             QCOMPARE(after[i][k], k < lengths ? before[i][k] * 1000 : before[i][k]);
     }
     QCOMPARE(element->tracePoint, QPointF(0, 0));
-    QCOMPARE(plotDrawing(&bench.plot).unitFactor, 1000.0);
+    QCOMPARE(plotDrawing(&bench.plot)->unitFactor, 1000.0);
     Settings::instance().axis_unit = 0;
 }
 
@@ -467,7 +466,7 @@ void TestDxfCompare::largeDrawingRegistersBehindTheBusyWindow()
     Bench bench;
     std::unique_ptr<ComparePlaneDXF> element(
         bench.import(bench.writeFile("dense.dxf", denseOutline(0.05, 6, kShift))));
-    QVERIFY(plotDrawing(&bench.plot).drawing.size() > ComparePlaneDXF::kBackgroundEntities);
+    QVERIFY(plotDrawing(&bench.plot)->drawing.size() > ComparePlaneDXF::kBackgroundEntities);
     QSignalSpy finished(element.get(), &Measurement::measumentFinished);
     QSignalSpy status(element.get(), &Measurement::statusText);
 
@@ -476,10 +475,9 @@ void TestDxfCompare::largeDrawingRegistersBehindTheBusyWindow()
     bench.click(kShift);
     QCOMPARE(element->registrationStage, qint16(2));
     QVERIFY(element->isRegistering());
-    auto *loader = bench.plot.findChild<Loader *>();
-    QVERIFY(loader && loader->isVisible());
-    saveWindowShot(loader, QStringLiteral("dxf_registering_busy_window"));
+    QVERIFY(bench.host.busy());
     // The busy window says what happens; the status bar no longer asks for a point.
+    QCOMPARE(bench.host.busyText, QStringLiteral("Идёт совмещение чертежа"));
     QCOMPARE(status.last().first().toString(), QString());
     QCOMPARE(finished.count(), 0);
     bench.click(kShift); // ignored while the search runs
@@ -489,7 +487,8 @@ void TestDxfCompare::largeDrawingRegistersBehindTheBusyWindow()
     QVERIFY(element->isFinished());
     QCOMPARE(element->markerCount, 0);
     QVERIFY2(bench.meanDistance() < 0.001, qPrintable(QString::number(bench.meanDistance())));
-    QTRY_VERIFY(bench.plot.findChildren<Loader *>().isEmpty());
+    QVERIFY(!bench.host.busy());
+    QCOMPARE(bench.host.busyShown, 1);
     QVERIFY(!element->markers());
 }
 
@@ -513,7 +512,7 @@ void TestDxfCompare::cancelLeavesTheDrawingWhereItWas()
         bench.import(bench.writeFile("dense.dxf", denseOutline(0.05, 6, kShift))));
     QSignalSpy finished(element.get(), &Measurement::measumentFinished);
     QSignalSpy status(element.get(), &Measurement::statusText);
-    const auto params = plotDrawing(&bench.plot).drawing.dxfEntityParams;
+    const auto params = plotDrawing(&bench.plot)->drawing.dxfEntityParams;
     const int markers = element->markerCount;
 
     bench.click(QPointF(0, 0));
@@ -524,9 +523,8 @@ void TestDxfCompare::cancelLeavesTheDrawingWhereItWas()
         QThreadPool::globalInstance()->waitForDone();
         QVERIFY(element->isRegistering());
     }
-    auto *loader = bench.plot.findChild<Loader *>();
-    QVERIFY(loader);
-    QTest::mouseClick(loader->findChild<QPushButton *>(QStringLiteral("cancelButton")), Qt::LeftButton);
+    QVERIFY(bench.host.busy());
+    bench.host.cancelBusy();
     QTRY_VERIFY_WITH_TIMEOUT(!element->isRegistering(), 30000);
     QVERIFY(element->markers() && !element->markers()->isPickable());
     checkWaitsAgainThenRegisters(bench, element.get(), params, markers, finished, status);
@@ -538,8 +536,9 @@ void TestDxfCompare::cancelLeavesTheDrawingWhereItWas()
     bench.click(QPointF(0, 0));
     bench.click(kShift);
     QVERIFY(other->isRegistering());
+    QVERIFY(bench.host.busy());
     other.reset();
-    QVERIFY(bench.plot.findChildren<Loader *>().isEmpty());
+    QVERIFY(!bench.host.busy());
 }
 
 // A search that throws (out of memory, or any other error), inside the click
@@ -568,10 +567,10 @@ void TestDxfCompare::failedSearchIsReported()
     Bench bench;
     const QByteArray file = large ? denseOutline(0.05, 6, kShift) : DxfOutline::dxf(0, kShift);
     std::unique_ptr<ComparePlaneDXF> element(bench.import(bench.writeFile("outline.dxf", file)));
-    QCOMPARE(plotDrawing(&bench.plot).drawing.size() > ComparePlaneDXF::kBackgroundEntities, large);
+    QCOMPARE(plotDrawing(&bench.plot)->drawing.size() > ComparePlaneDXF::kBackgroundEntities, large);
     QSignalSpy finished(element.get(), &Measurement::measumentFinished);
     QSignalSpy status(element.get(), &Measurement::statusText);
-    const auto params = plotDrawing(&bench.plot).drawing.dxfEntityParams;
+    const auto params = plotDrawing(&bench.plot)->drawing.dxfEntityParams;
     const int markers = element->markerCount;
     {
         FailingSearch failing { FailingSearch::Failure(failure) };
@@ -622,15 +621,17 @@ void TestDxfCompare::picksApartAreReported()
     std::unique_ptr<ComparePlaneDXF> element(bench.import(bench.writeFile("outline.dxf", DxfOutline::dxf(0, kShift))));
     QSignalSpy status(element.get(), &Measurement::statusText);
     QSignalSpy finished(element.get(), &Measurement::measumentFinished);
-    const auto params = plotDrawing(&bench.plot).drawing.dxfEntityParams;
+    const auto params = plotDrawing(&bench.plot)->drawing.dxfEntityParams;
     const int markers = element->markerCount;
 
     bench.click(QPointF(0, 0));
     bench.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
     bench.click(QPointF(9, 3) + kShift);
     QVERIFY(bench.prompts.allAnswered());
-    QCOMPARE(bench.host.warnings.size(), 1);
-    QVERIFY2(bench.host.warnings.first().contains(QStringLiteral("не соответствуют")), qPrintable(bench.host.warnings.first()));
+    QCOMPARE(bench.prompts.calls().size(), 2);
+    QCOMPARE(bench.prompts.calls().last().title, QStringLiteral("Чертёж DXF"));
+    QVERIFY2(bench.prompts.calls().last().text.contains(QStringLiteral("не соответствуют")),
+        qPrintable(bench.prompts.calls().last().text));
     QVERIFY(logText().contains(QStringLiteral("DXF registration failed: the fit moved the picked points")));
     checkWaitsAgainThenRegisters(bench, element.get(), params, markers, finished, status);
 }

@@ -170,7 +170,6 @@ private Q_SLOTS:
     void removalAndTheDrawingButton();
     void parameterConversion_data();
     void parameterConversion();
-    void buttonsAskForTheirParameter();
     void wiring();
     void handlerOrder();
     void intersections_data();
@@ -446,37 +445,6 @@ void TestMeasurementsManager::parameterConversion()
     QCOMPARE(c.parentWidget, static_cast<QWidget *>(&win.w));
     QCOMPARE(c.traces.size(), 2);
     QCOMPARE(c.traces.at(0), win.w.trace(0));
-}
-
-void TestMeasurementsManager::buttonsAskForTheirParameter()
-{
-    Window win;
-    ScriptedPrompts prompts;
-    Settings::instance().preferenses.inscribed_circle_radius_measurement = 1;
-    prompts.expect(ScriptedPrompts::Double, 2.5);
-    win.w.startMeasurementFromButton(CIRCUMF_AG_SPECIFIED);
-    QCOMPARE(prompts.calls().last().title, QStringLiteral("Введите радиус вписанной окружности"));
-    QCOMPARE(win.manager()->currentParameter(), QStringLiteral("2.500"));
-    QCOMPARE(Settings::instance().preferenses.inscribed_circle_radius_measurement, 2.5);
-    QVERIFY(win.manager()->keepsInList());
-
-    // A cancelled question passes an empty parameter.
-    prompts.expect(ScriptedPrompts::Int, QVariant());
-    win.w.startMeasurementFromButton(RDEM_FILTER_BY_TWO_SEGMENT);
-    QCOMPARE(prompts.calls().last().title, QStringLiteral("Введите число выделений"));
-    QCOMPARE(win.manager()->currentParameter(), QString());
-
-    prompts.expect(ScriptedPrompts::Int, 5);
-    win.w.startMeasurementFromButton(RADIUS_DISPLACEMENT_ERROR_BY_TWO_SEGMENT);
-    QCOMPARE(win.manager()->currentParameter(), QStringLiteral("5"));
-
-    // The levelling kinds are never listed; unchecking arms no kind.
-    win.w.startMeasurementFromButton(LAY_FLAT_BY_TWO);
-    QVERIFY(!win.manager()->keepsInList());
-    win.w.startMeasurementFromButton(LAY_FLAT_BY_TWO, false);
-    QCOMPARE(win.manager()->currentKind(), int(NO_MEASUREMENT));
-    QVERIFY(prompts.allAnswered());
-    QCOMPARE(prompts.unexpectedCount(), 0);
 }
 
 void TestMeasurementsManager::wiring()

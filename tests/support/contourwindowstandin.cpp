@@ -1,8 +1,6 @@
 #include "support/contourwindowstandin.h"
 
 #include "measurements/measurement.h"
-#include "settings/settings.h"
-#include "widgets/prompts.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -39,7 +37,6 @@ ContourWindowStandIn::ContourWindowStandIn(const QVector<AbstractTrace *> &trace
     layout->addWidget(m_status);
 
     m_manager.reset(new MeasurementsManager(m_plot, this));
-    m_drawingHost.window = this;
     m_drawingHost.picksWhen = [this] { return m_manager && m_manager->currentKind() == NO_MEASUREMENT; };
     m_manager->setDrawingHost(&m_drawingHost);
     connect(
@@ -90,33 +87,6 @@ void ContourWindowStandIn::arm(int kind, const QString &parameter)
 void ContourWindowStandIn::disarm()
 {
     m_manager->setKind(NO_MEASUREMENT, true, false, QString());
-}
-
-void ContourWindowStandIn::startMeasurementFromButton(int kind, bool checked)
-{
-    if (!checked) {
-        disarm();
-        return;
-    }
-    QString parameter;
-    bool ok = false;
-    if (kind == RADIUS_DISPLACEMENT_ERROR_BY_TWO_SEGMENT || kind == RDEM_FILTER_BY_TWO_SEGMENT) {
-        const int n = Prompts::instance().getInt(
-            this, QStringLiteral("Введите число выделений"), QStringLiteral("Ввод значений"), 2, 2, 100, 1, &ok);
-        if (ok)
-            parameter = QString::number(n);
-    } else if (kind == RDEM_SPECIFIED || kind == CIRCUMF_AG_SPECIFIED) {
-        Settings &s = Settings::instance();
-        const double r = Prompts::instance().getDouble(this, QStringLiteral("Введите радиус вписанной окружности"),
-            QStringLiteral("Ввод значений"), s.preferenses.inscribed_circle_radius_measurement, 0.001, 1e12, 3, &ok,
-            0.001);
-        if (ok) {
-            s.preferenses.inscribed_circle_radius_measurement = r;
-            s.save();
-            parameter = QString::number(r, 'f', 3);
-        }
-    }
-    arm(kind, parameter);
 }
 
 void ContourWindowStandIn::press(const QPointF &at, Qt::MouseButton button)

@@ -48,9 +48,6 @@ public:
     void arm(int kind, const QString &parameter = QString());
     // NO_MEASUREMENT, as unchecking a button does.
     void disarm();
-    // The button handler itself: kinds 14 and 23 ask for a radius and 16 and
-    // 17 for a segment count through the prompts object first.
-    void startMeasurementFromButton(int kind, bool checked = true);
 
     // Mouse events at data coordinates.
     void press(const QPointF &at, Qt::MouseButton button = Qt::LeftButton);

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "analysis/promptquestions.h"
-
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -18,10 +16,8 @@ inline void vantorFreshWorkingDirectory()
 }
 
 // Runs a QtTest class as the program runs: a QApplication (offscreen under
-// CTest), a Russian default locale, and the measurements' questions put
-// through the prompts object (where the scripted prompts answer them). CTest
-// starts every test in its own working directory, where "settings.ini" and
-// "logs/" are created.
+// CTest) and a Russian default locale. CTest starts every test in its own
+// working directory, where "settings.ini" and "logs/" are created.
 #define VANTOR_TEST_MAIN(TestObject)                                         \
     int main(int argc, char *argv[])                                         \
     {                                                                        \
@@ -30,7 +26,6 @@ inline void vantorFreshWorkingDirectory()
         Q_INIT_RESOURCE(resources);                                          \
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));     \
         app.setAttribute(Qt::AA_Use96Dpi, true);                             \
-        PromptQuestions::install();                                          \
         TestObject tc;                                                       \
         QTEST_SET_MAIN_SOURCE_PATH                                           \
         return QTest::qExec(&tc, argc, argv);                                \
