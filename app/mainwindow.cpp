@@ -122,7 +122,7 @@ void MainWindow::openNewTrace()
 {
     const QString path = askTraceFilePath(this);
     QByteArray kind;
-    if (path.isEmpty() || !FileDataProvider::firstLineKind(path, kind))
+    if (path.isEmpty() || profileWindow->showOpenFile(path) || !FileDataProvider::firstLineKind(path, kind))
         return;
     profileWindow->setDataProvider(new FileDataProvider(path));
     profileWindow->startReading(unsigned(TraceFormat::kindFromName(kind)));

@@ -15,6 +15,7 @@
 
 #include <QButtonGroup>
 #include <QDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -26,7 +27,6 @@
 #include <QVBoxLayout>
 
 #ifdef Q_OS_WIN
-#include <QDir>
 #include <windows.h>
 #include <shellapi.h>
 #endif
@@ -238,6 +238,33 @@ void TraceList::selectTrace(int id)
     tree->setCurrentItem(item);
     item->setSelected(true);
     tree->scrollToItem(item);
+}
+
+int TraceList::entryOfFile(const QString &path) const
+{
+    if (path.isEmpty())
+        return -1;
+    // The same file reached by another spelling of its path (a link, "..")
+    // is the same file.
+    auto samePath = [](const QString &a, const QString &b) {
+        const QFileInfo first(a);
+        const QFileInfo second(b);
+        const QString canonical = first.canonicalFilePath();
+        if (!canonical.isEmpty())
+            return canonical == second.canonicalFilePath();
+        return QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath());
+    };
+    for (AbstractTrace *trace : traces) {
+        if (!trace || trace == acquiringTrace || trace->filePath().isEmpty() || !samePath(path, trace->filePath()))
+            continue;
+        auto *run = dynamic_cast<ProfileTrace *>(trace);
+        AbstractTrace *entry = run && run->parentTrace && traces.value(run->parentTrace->id) == run->parentTrace
+            ? run->parentTrace
+            : trace;
+        if (findItem(entry->id))
+            return entry->id;
+    }
+    return -1;
 }
 
 void TraceList::releaseDeleteShortcuts()
@@ -467,6 +494,9 @@ void TraceList::setTraceCutOff(ProfileTrace *trace, double cutOff)
         rewriteTraceFile(trace);
     else if (trace->parentTrace)
         rewriteTraceFile(trace->parentTrace);
+    // The curves are rebuilt with the new cut-off first, so that the length
+    // shown is that of the curve drawn now.
+    Q_EMIT recalculateTrace();
     recalcAllParams(extraArgs, trace);
     if (trace == selectedTrace)
         showTraceParams(trace->id);
@@ -476,7 +506,6 @@ void TraceList::setTraceCutOff(ProfileTrace *trace, double cutOff)
         if (main == selectedTrace)
             showTraceParams(main->id);
     }
-    Q_EMIT recalculateTrace();
 }
 
 void TraceList::dispose(AbstractTrace *trace)

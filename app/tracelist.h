@@ -40,6 +40,10 @@ public:
     void hideProfileTraces();
     void removeAllButAcquired();
     void selectTrace(int id);
+    // The id of the listed entry whose trace was read from or saved to the
+    // file at path (a run's main trace for a run), or -1; the trace being
+    // acquired is not looked at.
+    int entryOfFile(const QString &path) const;
 
     void refresh();
     void recalcParams();
@@ -68,9 +72,9 @@ public:
     void onFilterIndexChanged(int index);
     // Gives a profile trace a new cut-off (µm): the file that holds the trace
     // (its own, or its main trace's for an additional trace) is rewritten,
-    // its parameters are evaluated again and shown when it is selected, and
-    // recalculateTrace is emitted. The filter box and the cut-off check both
-    // come here.
+    // recalculateTrace is emitted, and then its parameters are evaluated
+    // again and shown, with the length of the curve redrawn, when it is
+    // selected. The filter box and the cut-off check both come here.
     void setTraceCutOff(ProfileTrace *trace, double cutOff);
 
     // The trace-file writers; false when the file could not be written (the

@@ -87,8 +87,7 @@ void ContourAnalisisWidget::saveReport(QWidget *parent)
     const QString answer = prompts.saveFileName(parent, QStringLiteral("Сохранить отчет"), proposed);
     if (answer.isEmpty())
         return;
-    // The extension is appended whatever the operator typed.
-    const QString path = answer + QStringLiteral(".html");
+    const QString path = ReportGenerator::reportPath(answer);
     s.preferenses.save_report_folder = TraceSaving::folderOf(path);
     if (!s.save())
         logger.log(Logger::ERROR, "Report folder not written to the settings file");

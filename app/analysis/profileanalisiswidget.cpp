@@ -20,6 +20,7 @@
 #include "tracelist.h"
 #include "traces/contourtrace.h"
 #include "traces/processingchain.h"
+#include "traces/processors.h"
 #include "traces/profiletrace.h"
 #include "traces/tracejoin.h"
 #include "traces/tracesaving.h"
@@ -89,6 +90,26 @@ Interruption interruption(Device::TraceEnd how)
             QStringLiteral("Связь с прибором потеряна до получения данных трассы."),
             "Acquired trace interrupted before its sample block; not saved" };
     }
+}
+
+// Whether a profile trace's roughness or waviness filter was made with
+// another cut-off than the trace's own: a file's trace is made with the
+// panel's cut-off before its header gives its own.
+bool filteredWithOtherCutOff(const AbstractTrace *trace)
+{
+    const auto *profile = dynamic_cast<const ProfileTrace *>(trace);
+    if (!profile)
+        return false;
+    for (const PostProcessorPtr &processor : trace->postProcessors) {
+        if (const auto *roughness = dynamic_cast<const FilterRoughnessProfileProcessor *>(processor.get())) {
+            if (roughness->cutOff != profile->cutOff)
+                return true;
+        } else if (const auto *waviness = dynamic_cast<const FilterWaveProfileProcessor *>(processor.get())) {
+            if (waviness->cutOff != profile->cutOff)
+                return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -378,19 +399,50 @@ void ProfileAnalisisWidget::reprocessTraces()
         // The trace a worker still fills is rebuilt by no one but its reader.
         if (!trace || trace == m_readingTrace)
             continue;
-        trace->clearPostProcessors();
-        // A profile is filtered with its own cut-off (a file's is in its header).
-        auto *profile = dynamic_cast<ProfileTrace *>(trace);
-        const QList<PostProcessorPtr> chain
-            = processingChain(state, trace->traceType, profile ? profile->cutOff : 0.0, ChainStage::Rebuild);
-        for (const PostProcessorPtr &processor : chain)
-            trace->addPostProcessor(processor);
+        rebuildChain(trace, state);
         renewContourConversion(*trace);
         trace->recalculate();
         TraceGraphsHolder *holder = it.value();
         holder->updateTraceGraph(holder->mRLine, holder->mRFit);
     }
     rescaleMainPlot();
+    // The length shown beside the list is that of the curve drawn now.
+    if (AbstractTrace *selected = ui->traceList->selectedTrace)
+        ui->traceList->showTraceParams(selected->id);
+}
+
+bool ProfileAnalisisWidget::showOpenFile(const QString &path)
+{
+    const int id = ui->traceList->entryOfFile(path);
+    if (id < 0)
+        return false;
+    logger.log(Logger::INFO, "File already open, its trace is selected: " + path.toStdString());
+    ui->traceList->selectTrace(id);
+    ui->statusBar->showMessage(
+        QStringLiteral("Файл уже открыт, выбрана его трасса: %1").arg(QFileInfo(path).fileName()));
+    return true;
+}
+
+void ProfileAnalisisWidget::rebuildChain(AbstractTrace *trace, const ProcessingState &state)
+{
+    trace->clearPostProcessors();
+    // A profile is filtered with its own cut-off (a file's is in its header).
+    auto *profile = dynamic_cast<ProfileTrace *>(trace);
+    const QList<PostProcessorPtr> chain
+        = processingChain(state, trace->traceType, profile ? profile->cutOff : 0.0, ChainStage::Rebuild);
+    for (const PostProcessorPtr &processor : chain)
+        trace->addPostProcessor(processor);
+}
+
+bool ProfileAnalisisWidget::filterWithOwnCutOff(AbstractTrace *trace)
+{
+    if (!filteredWithOtherCutOff(trace))
+        return false;
+    // Processed as a rebuild would process it, so that the trace shows the
+    // same curve from its opening on as after any change of the view.
+    rebuildChain(trace, processingState());
+    trace->recalculate();
+    return true;
 }
 
 void ProfileAnalisisWidget::settingsChanged()
@@ -923,7 +975,9 @@ void ProfileAnalisisWidget::attachFileAdditionalTraces(AbstractTrace *trace)
     for (ProfileTrace *child : qAsConst(main->additionalTraces)) {
         if (!child || graphHolders.contains(child->id))
             continue;
-        child->applyPostProcessors();
+        // A run's block may carry a cut-off of its own.
+        if (!filterWithOwnCutOff(child))
+            child->applyPostProcessors();
         TraceGraphsHolder *holder = addGraphHolder(child);
         drawHolder(holder);
         ui->traceList->addAdditionalTrace(child, true);
@@ -944,6 +998,10 @@ void ProfileAnalisisWidget::finishReading(DataProvider *provider)
     if (!trace)
         return;
     m_batchReplot->stop();
+    // Why the reading failed or fell short, told as the other warnings of a
+    // reading's end are: held while the next acquisition already runs.
+    if (!provider->error().isEmpty())
+        warnOperator(QStringLiteral("Error"), provider->error());
     const bool instrument = qobject_cast<DeviceDataProvider *>(provider) != nullptr;
     if (dropsFinishedReading(provider, trace, instrument))
         return;
@@ -961,6 +1019,9 @@ void ProfileAnalisisWidget::finishReading(DataProvider *provider)
     // plots) over every point of the trace; it is drawn once, as the steps
     // leave it, before the operator is asked anything or the sensor test runs.
     holdReplots();
+    // A file's header gives its trace a cut-off of its own, which its filter
+    // takes before the trace is drawn or measured.
+    filterWithOwnCutOff(trace);
     attachFileAdditionalTraces(trace);
     TraceGraphsHolder *holder = graphHolders.value(trace->id);
     if (holder)
@@ -1086,10 +1147,12 @@ bool ProfileAnalisisWidget::dropsFinishedReading(const DataProvider *provider, A
 
 void ProfileAnalisisWidget::dataReadError(QString error)
 {
-    isAcquiring = false;
     logger.log(Logger::WARNING, "Trace reading failed: " + error.toStdString());
-    Prompts::instance().warning(this, QStringLiteral("Error"), error);
-    showDeferredWarnings();
+    // The end of the reading follows and tells the operator (DataProvider::error):
+    // at once, or, when the next acquisition already runs, at that one's end.
+    const auto *provider = qobject_cast<const DataProvider *>(sender());
+    if (!m_readingTrace || !provider || provider == m_readingProvider)
+        isAcquiring = false;
 }
 
 void ProfileAnalisisWidget::dataReset()
@@ -1303,7 +1366,7 @@ void ProfileAnalisisWidget::saveReport(QWidget *parent)
             return;
         s.preferenses.save_report_folder = TraceSaving::folderOf(answer);
         s.save();
-        const QString path = answer + QStringLiteral(".html");
+        const QString path = ReportGenerator::reportPath(answer);
 
         bool written = false;
         if (s.test_sensor_mode) {

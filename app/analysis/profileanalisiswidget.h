@@ -60,6 +60,11 @@ public:
     // Rebuilds the post-processors of every shown trace from the toolbar's
     // state, recomputes the traces and redraws them.
     void reprocessTraces();
+    // A file that is open already is not read a second time (a second entry
+    // would rewrite the file without what the first one changed): when a
+    // listed trace holds the file at path, its entry is selected, the status
+    // bar says so, and true is returned.
+    bool showOpenFile(const QString &path);
     DeviceControlWidget *deviceControlWidget() const;
     TraceList *traceList() const;
     FastSettingsWidget *fastSettingsWidget() const;
@@ -130,6 +135,12 @@ private:
     void updateProcessingControls();
     // The processing the toolbar selects, with the non-linearity setting.
     ProcessingState processingState() const;
+    // Replaces the trace's post-processors by the chain of the given state,
+    // a profile's filter with the trace's own cut-off; nothing is recomputed.
+    void rebuildChain(AbstractTrace *trace, const ProcessingState &state);
+    // A profile trace whose filter was made with another cut-off than its
+    // own is given the chain with its own and recomputed; true when it was.
+    bool filterWithOwnCutOff(AbstractTrace *trace);
 
     void onThreadCompensationChanged(int state);
     void onMedianFilterChanged(int state);

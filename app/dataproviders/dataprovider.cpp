@@ -67,6 +67,12 @@ void DataProvider::deleteWhenFinished()
     watcher->setFuture(m_future);
 }
 
+void DataProvider::reportError(const QString &message)
+{
+    m_error = message;
+    Q_EMIT dataReadError(message);
+}
+
 bool DataProvider::obtainData()
 {
     Q_EMIT dataBatchReady(0, 0);
@@ -123,7 +129,7 @@ void DataProvider::run()
         } catch (...) {
         }
         handOff(this);
-        Q_EMIT dataReadError(message);
+        reportError(message);
     }
     handOff(this);
     Q_EMIT dataReadFinished();

@@ -39,6 +39,9 @@ public:
     // Whether an exception ended the reading (out of memory, most likely):
     // dataReadError has told why, and the trace is only a part of one.
     bool failed() const { return m_failed.load(); }
+    // The text of the last dataReadError, empty without one. Written by the
+    // worker before the signal; read once the reading has ended.
+    QString error() const { return m_error; }
     AbstractTrace *trace() const { return m_trace; }
 
     // Blocks until the worker has finished (returns at once when not started).
@@ -77,6 +80,8 @@ protected:
     virtual bool obtainData();
     // The settings copied when the reading started; the worker reads these.
     const ReadingSettings &readingSettings() const { return m_settings; }
+    // Keeps the message as error() and emits dataReadError with it.
+    void reportError(const QString &message);
     // Whether cancel() was called.
     bool isCancelled() const { return m_abandoned; }
     // The pool whose thread runs the worker; Qt's global pool by default. A
@@ -91,6 +96,7 @@ private:
     std::atomic_bool m_result { false };
     std::atomic_bool m_abandoned { false };
     std::atomic_bool m_failed { false };
+    QString m_error;
     ReadingSettings m_settings;
     bool m_started = false;
     AbstractTrace *m_trace = nullptr;

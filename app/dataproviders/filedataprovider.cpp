@@ -284,7 +284,9 @@ void FileDataProvider::readAdditionalTraces(const Header &mainHeader, StreamLine
         if (header.entries.isEmpty() || (!header.contains("point_count") && cursor.atEnd()))
             break;
         const ReadingSettings &s = readingSettings();
-        auto *child = new ProfileTrace(s.cutOff, s.medianWindow, s.medianEnabled);
+        // Owned from the start: a reading that fails inside the block (out
+        // of memory) frees the run with what it read.
+        auto child = std::make_unique<ProfileTrace>(s.cutOff, s.medianWindow, s.medianEnabled);
         child->setTraceType(ADDITIONAL_TRACE);
         // A run's block carries its own speed, cut-off, controller and date
         // (the trace list writes them, and a run's cut-off can be changed
@@ -299,8 +301,9 @@ void FileDataProvider::readAdditionalTraces(const Header &mainHeader, StreamLine
         child->setName(m_path);
         child->setFilePath(m_path);
         const qint64 points = TraceFormat::integerOrZero(header.value("point_count"));
+        ProfileTrace *run = child.get();
         const qint64 got = TraceFormat::readPointBlock(
-            cursor, header, points, channels, point, [child](QVector<double> &p) { child->addPoint(p); }, stop);
+            cursor, header, points, channels, point, [run](QVector<double> &p) { run->addPoint(p); }, stop);
         if (got < points)
             missing << QStringLiteral("additional trace %1: %2 points announced, %3 read")
                            .arg(read + 1)
@@ -308,7 +311,10 @@ void FileDataProvider::readAdditionalTraces(const Header &mainHeader, StreamLine
                            .arg(got);
         for (const PostProcessorPtr &processor : s.additionalChain)
             child->addPostProcessor(processor);
-        main->addAdditionalTrace(child);
+        // The main trace's list of runs owns nothing; those who hold the main
+        // trace (the trace list, a failed reading's drop) delete its runs.
+        main->addAdditionalTrace(run);
+        child.release();
     }
     if (read < count)
         missing << QStringLiteral("%1 additional traces announced, %2 read").arg(count).arg(read);
@@ -440,7 +446,7 @@ void FileDataProvider::failOpen(const QString &path)
     qDebug() << "Can't open file " << path;
     logger.log(Logger::ERROR, "Can't open file " + path.toStdString());
     handOff(this);
-    Q_EMIT dataReadError(QStringLiteral("Can't open file "));
+    reportError(QStringLiteral("Can't open file "));
 }
 
 void FileDataProvider::failContent(const QString &path, const QString &detail)
@@ -448,5 +454,5 @@ void FileDataProvider::failContent(const QString &path, const QString &detail)
     const QString message = QStringLiteral("Error in ") + path + (detail.isEmpty() ? QString() : ": " + detail);
     logger.log(Logger::ERROR, message.toStdString());
     handOff(this);
-    Q_EMIT dataReadError(message);
+    reportError(message);
 }

@@ -127,6 +127,14 @@ bool generate(const ReportData &data, const QVector<QPixmap> &plots, const QStri
     }
 }
 
+QString reportPath(const QString &name)
+{
+    if (name.endsWith(QLatin1String(".html"), Qt::CaseInsensitive)
+        || name.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive))
+        return name;
+    return name + QStringLiteral(".html");
+}
+
 QString htmlHead(const QString &title, const QString &extraCss)
 {
     return QStringLiteral("<!doctype html>\n<html lang=\"ru\">\n<head>\n  <meta charset=\"utf-8\">\n"

@@ -15,6 +15,10 @@
 // from the data map is HTML-escaped, so operator-typed names show as typed.
 namespace ReportGenerator {
 
+// The path of a report named by the operator: the name with ".html" after
+// it, or as it stands when it already ends in ".html" or ".htm" (in any case).
+QString reportPath(const QString &name);
+
 // Writes a report of the given kind (E_REPORT_TYPE). Kind 0 reads only the map,
 // kind 2 only the plots. An unknown kind writes nothing and returns false.
 [[nodiscard]] bool generate(const ReportData &data, const QVector<QPixmap> &plots, const QString &path, int kind);

@@ -7,6 +7,8 @@
 #include "settings/settings.h"
 #include "traces/profiletrace.h"
 
+#include <QHash>
+
 #include <cmath>
 
 namespace {
@@ -108,6 +110,33 @@ double finiteOrZero(double value)
     return std::isfinite(value) ? value : 0.0;
 }
 
+// The material-ratio curves made during one recalcAllParams, by trace: the
+// five rows that read a curve sort the heights of each run once. Outside an
+// evaluation there is none, and each row makes the curves it reads.
+thread_local QHash<const ProfileTrace *, TData> *evaluationCurves = nullptr;
+
+// Makes the curves of one evaluation reachable while it runs.
+struct EvaluationCurves {
+    explicit EvaluationCurves(QHash<const ProfileTrace *, TData> &curves) { evaluationCurves = &curves; }
+    ~EvaluationCurves() { evaluationCurves = nullptr; }
+    EvaluationCurves(const EvaluationCurves &) = delete;
+    EvaluationCurves &operator=(const EvaluationCurves &) = delete;
+};
+
+// The material-ratio curve of a trace's own roughness profile at its own cut-off.
+TData ownMaterialRatio(ProfileTrace *trace)
+{
+    if (evaluationCurves) {
+        const auto it = evaluationCurves->constFind(trace);
+        if (it != evaluationCurves->constEnd())
+            return *it;
+    }
+    TData curve = Algos::heightMaterialRatioCurve(trace->profile(trace->cutOff, ROUGHNESS_PROFILE));
+    if (evaluationCurves)
+        evaluationCurves->insert(trace, curve);
+    return curve;
+}
+
 } // namespace
 
 const QMap<QString, ParamInfo> paramsMap = buildParamsMap();
@@ -163,16 +192,21 @@ ParamValue calcParamValue(ExtraArgs &args, ProfileTrace *trace, const QString &n
 
     // Each run enters with the value it shows on its own: its profile
     // filtered with its own cut-off and divided into sampling lengths of that
-    // cut-off. The level, the histogram and the material-ratio curve stay the
-    // main trace's, so Dp and the Rk family read the main trace's arguments.
+    // cut-off, and for the core-roughness rows the material-ratio curve of
+    // that profile. The level and the histogram the operator chose stay the
+    // main trace's, so Dp, ηp and tp read the main trace's arguments.
     // A run too short for its own cut-off has no value and adds none.
     for (ProfileTrace *additional : qAsConst(trace->additionalTraces)) {
         if (!additional || 2 * additional->cutOff > additional->length())
             continue;
         ExtraArgs runArgs = args;
         runArgs.cutoff = additional->cutOff;
+        if (it->readsMaterialRatio)
+            runArgs.materialRatio = ownMaterialRatio(additional);
         value.runs.append(finiteOrZero(it->calc(additional->profile(runArgs.cutoff, it->type), runArgs)));
     }
+    if (it->readsMaterialRatio)
+        args.materialRatio = ownMaterialRatio(trace);
     value.runs.append(finiteOrZero(it->calc(trace->profile(args.cutoff, it->type), args)));
 
     trace->results[name] = value;
@@ -195,14 +229,20 @@ void recalcAllParams(ExtraArgs &args, ProfileTrace *trace)
     bool materialRatioRead = false;
     for (int i = 0; i < prefs.enabled_params_count && !materialRatioRead; ++i)
         materialRatioRead = paramsMap.value(prefs.enabled_params.value(i)).readsMaterialRatio;
-    if (materialRatioRead)
+    QHash<const ProfileTrace *, TData> curves;
+    if (materialRatioRead) {
         calcMaterialRatio(args, trace);
-    else
+        curves.insert(trace, args.materialRatio);
+    } else {
         args.materialRatio = TData();
+    }
     trace->results.clear();
-    for (int i = 0; i < prefs.enabled_params_count; ++i) {
-        const QString name = prefs.enabled_params.value(i);
-        trace->results[name] = calcParamValue(args, trace, name);
+    {
+        const EvaluationCurves scope(curves);
+        for (int i = 0; i < prefs.enabled_params_count; ++i) {
+            const QString name = prefs.enabled_params.value(i);
+            trace->results[name] = calcParamValue(args, trace, name);
+        }
     }
     // The order checks and the core line served this evaluation; the vectors
     // they remember are not held beyond it.

@@ -58,7 +58,8 @@ struct ParamValue {
 
 // Evaluates one parameter of the trace and keeps the value in the trace's
 // results; a trace too short, a null trace, an empty or unknown name keep
-// nothing.
+// nothing. A row of the core-roughness family reads each run's own
+// material-ratio curve and leaves the trace's own in args.materialRatio.
 ParamValue calcParamValue(ExtraArgs &args, ProfileTrace *trace, const QString &name);
 
 // The text of calcParamValue.

@@ -238,19 +238,31 @@ private Q_SLOTS:
             QVERIFY(!f->largeFont);
     }
 
-    // The typed name gets ".html" in every case; the folder is remembered
-    // with a trailing "/" and the written file is opened.
+    // The typed name gets ".html" unless it ends in it already; the folder
+    // is remembered with a trailing "/" and the written file is opened.
+    void savesAndOpensTheProtocol_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("bare name") << "protocol" << "protocol.html";
+        QTest::newRow("with its extension") << "protocol.html" << "protocol.html";
+        QTest::newRow("extension in capitals") << "protocol.HTML" << "protocol.HTML";
+        QTest::newRow("another dot") << "protocol.v2" << "protocol.v2.html";
+    }
     void savesAndOpensTheProtocol()
     {
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
         QTemporaryDir dir;
         w->setTraces({ trace.get() });
         placeAll();
         ScriptedPrompts prompts;
-        prompts.expect(ScriptedPrompts::SaveFile, dir.filePath("protocol.html"));
+        prompts.expect(ScriptedPrompts::SaveFile, dir.filePath(typed));
         prompts.expect(ScriptedPrompts::Url, true);
         w->saveReport(w.get());
         QVERIFY(prompts.allAnswered());
-        const QString path = dir.filePath("protocol.html.html");
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList { written });
+        const QString path = dir.filePath(written);
         QCOMPARE(prompts.calls().at(0).title, QStringLiteral("Сохранить отчет"));
         QCOMPARE(prompts.calls().at(1).title, QUrl::fromLocalFile(path).toString());
         QFile file(path);

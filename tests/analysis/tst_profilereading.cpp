@@ -12,13 +12,16 @@
 #include "plot/adaptivecurve.h"
 #include "plot/plotwidget.h"
 #include "report/reportdata.h"
+#include "settings/common.h"
 #include "traces/paramsmap.h"
 #include "traces/tracesaving.h"
+#include "traces/tracewriter.h"
 #include "widgets/devicecontrolwidget.h"
 #include "widgets/keyreceiver.h"
 
 #include <QElapsedTimer>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSemaphore>
@@ -961,6 +964,100 @@ private Q_SLOTS:
         }
     }
 
+    // A file opened in the roughness view while the panel's cut-off is
+    // another: the main trace and its run are drawn from the first moment as
+    // their own cut-offs filter them (the curve a change of the view draws
+    // too), over their own evaluation lengths, and the length shown is that.
+    void fileInTheRoughnessViewTakesItsOwnCutOff()
+    {
+        Settings &s = Settings::instance();
+        s.preferenses.profile_filter_mode = 1;
+        s.spinbox_filter_length_index = 1; // 2.5 mm
+        const QString path = QDir::current().absoluteFilePath(QStringLiteral("own.txt"));
+        {
+            std::unique_ptr<ProfileTrace> main(sineProfile(1.0, 4798, 800));
+            std::unique_ptr<ProfileTrace> run(sineProfile(1.5, 4798, 250));
+            run->setTraceType(ADDITIONAL_TRACE);
+            main->addAdditionalTrace(run.get());
+            QVERIFY(TraceWriter::saveTraceFile(path, *main));
+            main->additionalTraces.clear();
+        }
+        ProfileWindowFixture f;
+        QCOMPARE(f.window->profileModeComboBox->currentIndex(), 1);
+        QVERIFY(f.read(path, PROFILE));
+        auto *main = dynamic_cast<ProfileTrace *>(f.list()->traces.first());
+        QVERIFY(main && main->additionalTraces.size() == 1);
+        ProfileTrace *run = main->additionalTraces.first();
+        QCOMPARE(main->cutOff, 800.0);
+        QCOMPARE(run->cutOff, 250.0);
+        auto *length = f.list()->findChild<QLabel *>(QStringLiteral("traceLengthValuLabel"));
+
+        auto curve = [&](const AbstractTrace *trace) {
+            QVector<QPointF> points;
+            for (auto it = f.holder(trace->id)->curve()->data()->constBegin();
+                 it != f.holder(trace->id)->curve()->data()->constEnd(); ++it)
+                points.append({ it->key, it->value });
+            return points;
+        };
+        const QVector<QPointF> opened = curve(main);
+        const QVector<QPointF> openedRun = curve(run);
+        // Half a cut-off trimmed at each end, in millimetres on the plot.
+        QCOMPARE_REL(opened.first().x(), 0.4, 1e-9);
+        QCOMPARE_REL(opened.last().x(), 4.398, 1e-9);
+        QCOMPARE_REL(openedRun.first().x(), 0.125, 1e-9);
+        QCOMPARE_REL(openedRun.last().x(), 4.673, 1e-9);
+        QCOMPARE(f.list()->selectedTrace, main);
+        QCOMPARE(length->text(), QStringLiteral("3.998 мм"));
+        f.list()->selectTrace(run->id);
+        QCOMPARE(length->text(), QStringLiteral("4.548 мм"));
+
+        // The view switched away and back draws the very same curves.
+        f.window->profileModeComboBox->setCurrentIndex(0);
+        f.window->profileModeComboBox->setCurrentIndex(1);
+        QCOMPARE(curve(main), opened);
+        QCOMPARE(curve(run), openedRun);
+        QCOMPARE(length->text(), QStringLiteral("4.548 мм"));
+        QCOMPARE(f.prompts.unexpectedCount(), 0);
+    }
+
+    // In the roughness view the length shown after each cut-off change made
+    // through the list is that of the curve drawn then, for a run and for
+    // the main trace.
+    void lengthFollowsEachCutOffChange_data()
+    {
+        QTest::addColumn<bool>("ofRun");
+        QTest::newRow("run") << true;
+        QTest::newRow("main trace") << false;
+    }
+    void lengthFollowsEachCutOffChange()
+    {
+        QFETCH(bool, ofRun);
+        Settings::instance().preferenses.profile_filter_mode = 1;
+        Settings::instance().spinbox_filter_length_index = 2; // 0.8 mm, as the file
+        const QString path = writeProfile(QStringLiteral("lengths.txt"), 1, 800);
+        ProfileWindowFixture f;
+        QVERIFY(f.read(path, PROFILE));
+        auto *main = dynamic_cast<ProfileTrace *>(f.list()->traces.first());
+        QVERIFY(main && main->additionalTraces.size() == 1);
+        ProfileTrace *trace = ofRun ? main->additionalTraces.first() : main;
+        auto *length = f.list()->findChild<QLabel *>(QStringLiteral("traceLengthValuLabel"));
+        auto *filter = f.list()->findChild<QComboBox *>(QStringLiteral("filterComboBox"));
+        f.list()->selectTrace(trace->id);
+        QCOMPARE(length->text(), QStringLiteral("5.2 мм"));
+
+        for (double cutOff : { 80.0, 800.0, 250.0, 2500.0, 800.0 }) {
+            const int to = Common::kCutOffLengths.indexOf(cutOff);
+            while (filter->currentIndex() != to)
+                QTest::keyClick(filter, filter->currentIndex() < to ? Qt::Key_Down : Qt::Key_Up);
+            QCOMPARE(trace->cutOff, cutOff);
+            const QCPCurveDataContainer &drawn = *f.holder(trace->id)->curve()->data();
+            const double drawnLength = (drawn.at(drawn.size() - 1)->key - drawn.at(0)->key);
+            QCOMPARE_REL(drawnLength, (6000 - cutOff) / 1000, 1e-9);
+            QCOMPARE(length->text(), QString::number(drawnLength, 'g', 6) + QStringLiteral(" мм"));
+        }
+        QCOMPARE(f.prompts.unexpectedCount(), 0);
+    }
+
     // Saving: one question per native file, one per trace for coordinates.
     void saveData_data()
     {
@@ -1113,11 +1210,12 @@ private Q_SLOTS:
             .expect(ScriptedPrompts::Url, true);
         f.window->saveReport(f.window.get());
         QVERIFY(f.prompts.allAnswered());
-        // ".html" is appended whatever the answer ends with.
-        QCOMPARE(f.prompts.calls().at(2).title, QUrl::fromLocalFile(measurement + ".html").toString());
-        const QByteArray html = fileBytes(measurement + ".html");
+        // ".html" is appended to a name without it, and only there.
+        QCOMPARE(f.prompts.calls().at(2).title, QUrl::fromLocalFile(measurement).toString());
+        QVERIFY(!QFile::exists(measurement + ".html"));
+        const QByteArray html = fileBytes(measurement);
         QVERIFY(html.contains("Завод"));
-        QVERIFY(!reportImage(measurement + ".html").isNull());
+        QVERIFY(!reportImage(measurement).isNull());
         QCOMPARE(reportImage(plot + ".html").size(), f.window->mainPlot()->size());
         // Visibility is given back after the plots are grabbed.
         QVERIFY(f.holder(contourId)->isVisible());

@@ -9,6 +9,7 @@
 #include "analysis/contouranalisiswidget.h"
 #include "analysis/profileanalisiswidget.h"
 #include "mainwindow.h"
+#include "tracelist.h"
 #include "plot/plotwidget.h"
 #include "settings/common.h"
 #include "settings/settings.h"
@@ -23,6 +24,7 @@
 #include <QPointer>
 #include <QShortcut>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTemporaryDir>
 
@@ -339,6 +341,38 @@ private Q_SLOTS:
         QVERIFY(ended.wait(20000));
         QTRY_VERIFY(!w.profileWindow->dataProvider() || !w.profileWindow->dataProvider()->isRunning());
         QTRY_VERIFY(prompts.allAnswered());
+    }
+
+    // A file already open is not read a second time, whichever spelling of
+    // its path names it: a second entry would rewrite the file without what
+    // the first one changed. Its entry is selected and the status bar says so.
+    void openingAnOpenFileSelectsItsEntry()
+    {
+        QDir().mkpath("opened");
+        const QString path = writeProfile("opened/part.txt");
+        ScriptedPrompts prompts;
+        MainWindow w;
+        QVERIFY(openTrace(w, prompts, path));
+        QVERIFY(openTrace(w, prompts, writeProfile("opened/other.txt")));
+        TraceList *list = w.profileWindow->traceList();
+        const QList<int> ids = list->traces.keys();
+        QCOMPARE(ids.size(), 2);
+        const int part = list->traces.first()->filePath() == path ? ids.first() : ids.last();
+        QVERIFY(list->selectedTrace && list->selectedTrace->id != part);
+        auto *status = w.profileWindow->findChild<QStatusBar *>(QStringLiteral("statusBar"));
+        QSignalSpy started(w.profileWindow, &ProfileAnalisisWidget::lockButtons);
+
+        for (const QString &again : { path, QDir::current().absoluteFilePath("opened/../opened/./part.txt") }) {
+            prompts.expect(ScriptedPrompts::OpenFile, again);
+            w.openNewTrace();
+            QVERIFY(prompts.allAnswered());
+            QCOMPARE(started.count(), 0);
+            QCOMPARE(list->traces.keys(), ids);
+            QVERIFY(list->selectedTrace);
+            QCOMPARE(list->selectedTrace->id, part);
+            QCOMPARE(status->currentMessage(), QStringLiteral("Файл уже открыт, выбрана его трасса: part.txt"));
+        }
+        QCOMPARE(prompts.unexpectedCount(), 0);
     }
 
     // A cancelled question and a file that cannot be opened change nothing

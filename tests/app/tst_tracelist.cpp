@@ -461,14 +461,18 @@ private Q_SLOTS:
     }
 
     // A run whose cut-off is changed in the list: the main trace's values over
-    // its runs take the run with its own cut-off, as it shows alone, and the
-    // main trace with its own, at once and after the list recomputes; the
-    // file read back and the report agree.
+    // its runs take the run with its own cut-off, as it shows alone (the
+    // core-roughness rows with the material-ratio curve of its own profile),
+    // and the main trace with its own, at once and after the list recomputes;
+    // the file read back and the report agree.
     void mainValuesTakeEachRunWithItsOwnCutOff()
     {
         UserPreferences &prefs = freshSettings().preferenses;
-        prefs.enabled_params = { { 0, "Ra" }, { 1, "Rz" }, { 2, "Wa" } };
-        prefs.enabled_params_count = 3;
+        const QStringList names { "Ra", "Rz", "Wa", "Rk", "Rpk", "Rvk", "Mr1(tp1)", "Mr2(tp2)" };
+        prefs.enabled_params.clear();
+        for (int i = 0; i < names.size(); ++i)
+            prefs.enabled_params[i] = names.at(i);
+        prefs.enabled_params_count = names.size();
         // Waves of 60 and 700 µm: every cut-off of the table passes another
         // share of them, so each gives the run other values.
         auto waves = [](double a, double b) {
@@ -503,7 +507,7 @@ private Q_SLOTS:
             return calcParamValue(args, &copy, name).runs.value(0);
         };
         auto checkMain = [&](const char *when) {
-            for (const QString name : { "Ra", "Rz", "Wa" }) {
+            for (const QString &name : names) {
                 const ParamValue expected { { alone(*run, name), alone(*main, name) }, false };
                 QVERIFY2(main->results.value(name) == expected, qPrintable(name + " " + when));
                 QCOMPARE(run->results.value(name).runs, QVector<double> { expected.runs.at(0) });
@@ -839,30 +843,57 @@ private Q_SLOTS:
         QCOMPARE(main->cutOff, 250.0);
     }
 
+    // The table follows the chooser's Ok at once, for a name shown and for
+    // a name taken away, on the main trace and on a run.
+    void parameterMenuOpensTheChooser_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("moved");
+        QTest::addColumn<bool>("show");
+        QTest::addColumn<bool>("ofRun");
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("Rz shown") << QStringList { "Ra" } << "Rz" << true << false << QStringList { "Ra", "Rz" };
+        QTest::newRow("Rz10 taken away") << QStringList { "Ra", "Rz10", "Rq" } << "Rz10" << false << false
+                                         << QStringList { "Ra", "Rq" };
+        QTest::newRow("Rz10 taken away, a run selected")
+            << QStringList { "Ra", "Rz10" } << "Rz10" << false << true << QStringList { "Ra" };
+    }
     void parameterMenuOpensTheChooser()
     {
+        QFETCH(QStringList, before);
+        QFETCH(QString, moved);
+        QFETCH(bool, show);
+        QFETCH(bool, ofRun);
+        QFETCH(QStringList, after);
+        UserPreferences &prefs = Settings::instance().preferenses;
+        prefs.enabled_params.clear();
+        for (const QString &name : before)
+            prefs.enabled_params.insert(prefs.enabled_params.size(), name);
+        prefs.enabled_params_count = before.size();
         Panel p;
         ProfileTrace *main = p.addProfile(profileWithRuns(fixture("part.txt")));
         p.list.recalcParams();
-        p.list.selectTrace(main->id);
-        QCOMPARE(p.tableNames(), QStringList { "Ra" });
+        p.show();
+        p.click(p.item(ofRun ? main->additionalTraces.at(0)->id : main->id));
+        QCOMPARE(p.tableNames(), before);
         ScriptedPrompts prompts;
         prompts.expect(ScriptedPrompts::Menu, "Отображённые параметры");
-        prompts.expect(ScriptedPrompts::Dialog, QVariant(), [](QObject *subject) {
+        prompts.expect(ScriptedPrompts::Dialog, QVariant(), [moved, show](QObject *subject) {
             auto *dialog = static_cast<QDialog *>(subject);
             if (dialog->windowFlags() & Qt::WindowContextHelpButtonHint)
                 return QVariant(-1);
-            auto *others = dialog->findChild<QListWidget *>("disabledListWidget");
-            others->findItems("Rz", Qt::MatchExactly).first()->setSelected(true);
-            dialog->findChild<QPushButton *>("moveToEnabledButton")->click();
+            auto *from = dialog->findChild<QListWidget *>(show ? "disabledListWidget" : "enabledListWidget");
+            from->findItems(moved, Qt::MatchExactly).first()->setSelected(true);
+            dialog->findChild<QPushButton *>(show ? "moveToEnabledButton" : "moveToDisabledButton")->click();
             QTest::mouseClick(dialog->findChild<QPushButton *>("okButton"), Qt::LeftButton);
             return QVariant(dialog->result());
         });
         p.contextMenu(p.params->viewport(), p.params->visualItemRect(p.params->topLevelItem(0)).center());
         QVERIFY(prompts.allAnswered());
         QCOMPARE(prompts.calls().at(1).title, QString("Настройки"));
-        QCOMPARE(p.tableNames(), (QStringList { "Ra", "Rz" }));
-        QVERIFY(!p.params->topLevelItem(1)->text(1).isEmpty());
+        QCOMPARE(p.tableNames(), after);
+        for (int row = 0; row < after.size(); ++row)
+            QVERIFY(!p.params->topLevelItem(row)->text(1).isEmpty());
     }
 
     void sensorTestMode()

@@ -131,9 +131,20 @@ private Q_SLOTS:
         for (const char *name : { "Rk", "Rpk", "Rvk", "Mr1(tp1)", "Mr2(tp2)", "Rq", "RSm", "Pt", "Wt", "Dp", "tp" })
             QVERIFY2(main->results.value(name).text().section(QChar(0x00B1), 0, 0).toDouble() > 0,
                 qPrintable(QString(name) + " = " + main->results.value(name).text()));
-        // The Rk family reads only the main trace's material-ratio curve.
+        // The core-roughness rows take each run with the material-ratio
+        // curve of its own profile: the value it shows alone.
+        for (const char *name : { "Rk", "Rpk", "Rvk", "Mr1(tp1)", "Mr2(tp2)" }) {
+            const QVector<double> runs = main->results.value(name).runs;
+            QCOMPARE(runs.size(), additional + 1);
+            for (int i = 0; i < additional; ++i) {
+                ProfileTrace *run = main->additionalTraces.at(i);
+                ExtraArgs alone;
+                QCOMPARE(runs.at(i), calcParamValue(alone, run, name).runs.value(0));
+                QVERIFY2(runs.at(i) != runs.last(), name);
+            }
+        }
         if (additional > 0)
-            QVERIFY(main->results.value("Rk").text().endsWith(QStringLiteral("±0.000(0.00%)")));
+            QCOMPARE(args.materialRatio, Algos::heightMaterialRatioCurve(main->profile(800, ROUGHNESS_PROFILE)));
     }
 
     void meanAndSpreadOverAdditionalTraces()
