@@ -199,11 +199,21 @@ Settings Settings::load(const QString &path)
         p.disabled_params.insert(i, store.value(QStringLiteral("preferenses/disabled_%1").arg(i),
                                                 kParamIndexNames.value(i)).toString());
 
-    // Every parameter stands in one of the two lists: names missing from both
-    // are appended to the hidden list in table order.
+    // A shown parameter is not also hidden: a file that names it in both
+    // lists (the defaults do so for "Ra") reads it as shown, and the hidden
+    // list closes up behind the names taken out.
     QSet<QString> listed;
     for (const QString &name : qAsConst(p.enabled_params))
         listed.insert(name);
+    QMap<int, QString> hidden;
+    for (const QString &name : qAsConst(p.disabled_params)) {
+        if (!listed.contains(name))
+            hidden.insert(hidden.size(), name);
+    }
+    p.disabled_params = hidden;
+
+    // Every parameter stands in one of the two lists: names missing from both
+    // are appended to the hidden list in table order.
     for (const QString &name : qAsConst(p.disabled_params))
         listed.insert(name);
     int next = p.disabled_params.isEmpty() ? 0 : p.disabled_params.lastKey() + 1;

@@ -46,7 +46,7 @@ void FastSettingsWidget::loadSettings()
     ui->mmPerRotationSpinBox->hide();
     ui->mmPerRotationLabel->hide();
 
-    const Settings &s = Settings::instance();
+    Settings &s = Settings::instance();
     ui->needlePressingComboBox->setCurrentIndex(s.needle_pressing);
     ui->mmPerRotationSpinBox->setValue(s.mm_per_rotation);
     ui->measurementModeComboBox->setCurrentIndex(s.measurement_mode);
@@ -57,6 +57,13 @@ void FastSettingsWidget::loadSettings()
         ui->controllersComboBox->addItem(s.controllers.at(i));
         if (s.controllers.at(i) == s.current_controller_name)
             ui->controllersComboBox->setCurrentIndex(i);
+    }
+    // A recorded controller that is not in the list (deleted, or gone from
+    // the file) gives way to the one shown, the first, so that traces and
+    // reports record the name the operator sees.
+    if (!s.controllers.isEmpty() && !s.controllers.contains(s.current_controller_name)) {
+        s.current_controller_name = s.controllers.first();
+        s.save();
     }
     for (int i = 0; i < s.consoles.size(); ++i) {
         ui->consoleComboBox->addItem(s.consoles.at(i).name);
@@ -188,10 +195,12 @@ void FastSettingsWidget::updateControllersAndConsoles()
     ui->consoleComboBox->clear();
 
     // The handlers read Settings, which they may change: iterate over copies.
+    // Without a controller, or with one no longer in the list, the first
+    // controller becomes the current one (its handler saves it).
     const QStringList controllers = s.controllers;
     for (int i = 0; i < controllers.size(); ++i) {
         ui->controllersComboBox->addItem(controllers.at(i));
-        if (i == 0 && ctrl == kNoController)
+        if (i == 0 && (ctrl == kNoController || !controllers.contains(ctrl)))
             ctrl = controllers.at(0);
         if (controllers.at(i) == ctrl)
             ui->controllersComboBox->setCurrentIndex(i);

@@ -3,6 +3,8 @@
 #include "settings/settings.h"
 #include "ui_paramsdialog.h"
 
+#include <QSet>
+
 namespace {
 
 void fillList(QListWidget *list, const QMap<int, QString> &names, int count)
@@ -11,12 +13,20 @@ void fillList(QListWidget *list, const QMap<int, QString> &names, int count)
         list->addItem(names.value(i));
 }
 
-void storeList(const QListWidget *list, QMap<int, QString> &names, int &count)
+// Stores the list's names in their order, each name once: a name already
+// stored (earlier in this list, or in a list stored before) is left out, so
+// a copy made by dragging with Ctrl never shows a parameter twice.
+void storeList(const QListWidget *list, QMap<int, QString> &names, int &count, QSet<QString> &stored)
 {
-    count = list->count();
     names.clear();
-    for (int i = 0; i < count; ++i)
-        names[i] = list->item(i)->text();
+    for (int i = 0; i < list->count(); ++i) {
+        const QString name = list->item(i)->text();
+        if (stored.contains(name))
+            continue;
+        stored.insert(name);
+        names.insert(names.size(), name);
+    }
+    count = names.size();
 }
 
 } // namespace
@@ -62,8 +72,10 @@ void ParamsDialog::moveToEnabled()
 void ParamsDialog::onOkReleased()
 {
     Settings &s = Settings::instance();
-    storeList(ui->enabledListWidget, s.preferenses.enabled_params, s.preferenses.enabled_params_count);
-    storeList(ui->disabledListWidget, s.preferenses.disabled_params, s.preferenses.disabled_params_count);
+    // The displayed list is stored first, so a name in both lists stays shown.
+    QSet<QString> stored;
+    storeList(ui->enabledListWidget, s.preferenses.enabled_params, s.preferenses.enabled_params_count, stored);
+    storeList(ui->disabledListWidget, s.preferenses.disabled_params, s.preferenses.disabled_params_count, stored);
     s.save();
     accept();
 }

@@ -29,6 +29,13 @@ QString onOff(int state)
 {
     return state == Qt::Checked ? QStringLiteral("on") : QStringLiteral("off");
 }
+
+// The settings file as it is on disk; empty when there is none.
+QByteArray settingsFileBytes()
+{
+    QFile file(QString::fromLatin1(Settings::kFileName));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 } // namespace
 
 SettingsDialog::SettingsDialog(QWidget *parent, QList<AbstractTrace *> traces)
@@ -38,6 +45,13 @@ SettingsDialog::SettingsDialog(QWidget *parent, QList<AbstractTrace *> traces)
     , m_parent(parent)
 {
     ui->setupUi(this);
+    const Settings &s = Settings::instance();
+    m_opening.graphColor = s.preferenses.graph_color;
+    m_opening.selectedGraphColor = s.preferenses.selected_graph_color;
+    m_opening.visualObjectsColor = s.preferenses.visual_objects_color;
+    m_opening.nonLinearity = s.preferenses.non_linearity;
+    m_opening.factoryName = s.factory_name;
+    m_opening.file = settingsFileBytes();
     loadSettings();
     setServiceWidgetsVisible(Settings::instance().is_developer_mode);
     setupColors();
@@ -61,6 +75,7 @@ void SettingsDialog::setupColors()
 void SettingsDialog::setupConnections()
 {
     connect(this, &QDialog::accepted, this, &SettingsDialog::onAccepted);
+    connect(this, &QDialog::rejected, this, &SettingsDialog::onRejected);
     connect(ui->graphColorWidget, &ColorPickerWidget::colorChanged, this, &SettingsDialog::onGraphColorChanged);
     connect(ui->graphSelectionColorWidget, &ColorPickerWidget::colorChanged, this,
         &SettingsDialog::onSelectedGraphColorChanged);
@@ -147,6 +162,22 @@ void SettingsDialog::onAccepted()
     s.scale_z_resolution = ui->scaleZResolutionSpinBox->value();
     s.scale_r_resolution = ui->scaleRResolutionSpinBox->value();
     s.save();
+}
+
+void SettingsDialog::onRejected()
+{
+    Settings &s = Settings::instance();
+    s.preferenses.graph_color = m_opening.graphColor;
+    s.preferenses.selected_graph_color = m_opening.selectedGraphColor;
+    s.preferenses.visual_objects_color = m_opening.visualObjectsColor;
+    s.preferenses.non_linearity = m_opening.nonLinearity;
+    s.factory_name = m_opening.factoryName;
+    // The organisation name is saved as it is typed, and the services of the
+    // dialog save what they change: once the file was written meanwhile, it
+    // may hold a value just given back, so it is written again. Untouched, it
+    // stays as it is, byte for byte.
+    if (settingsFileBytes() != m_opening.file)
+        s.save();
 }
 
 void SettingsDialog::onGraphColorChanged(const QColor &color)

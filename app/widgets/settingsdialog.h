@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
 #include <QDialog>
 #include <QList>
@@ -15,9 +16,12 @@ class SettingsDialog;
 // The dialog "Параметры": the settings the panels do not show, on four
 // pages. OK writes the editors into the settings and saves them; the colours
 // and the high-precision switch apply in memory at once, the organisation
-// name (with the developer-mode code) is saved at once. It also leads to the
-// service functions: controllers and consoles, the probe calibrations, the
-// developer mode and the serial terminal.
+// name (with the developer-mode code) is saved at once. Cancel, Escape and
+// the close button give the colours, the switch and the name back as they
+// were when the dialog opened, in memory and in the file; only the developer
+// mode stays as typed. It also leads to the service functions: controllers
+// and consoles, the probe calibrations, the developer mode and the serial
+// terminal.
 class SettingsDialog : public QDialog {
     Q_OBJECT
 
@@ -36,6 +40,7 @@ public:
     static Device *instrumentOf(QWidget *window);
 
     void onAccepted();
+    void onRejected();
 
     void onGraphColorChanged(const QColor &color);
     void onSelectedGraphColorChanged(const QColor &color);
@@ -64,7 +69,19 @@ private:
     void setupConnections();
     void applyDeviceType();
 
+    // What the fields that apply before OK held when the dialog opened, and
+    // the settings file then, so that Cancel can give both back.
+    struct Opening {
+        QString graphColor;
+        QString selectedGraphColor;
+        QString visualObjectsColor;
+        bool nonLinearity = false;
+        QString factoryName;
+        QByteArray file;
+    };
+
     Ui::SettingsDialog *ui;
     QList<AbstractTrace *> m_traces;
     QWidget *m_parent;
+    Opening m_opening;
 };

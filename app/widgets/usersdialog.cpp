@@ -141,8 +141,12 @@ void UsersDialog::acceptControllers()
         if (loaded != loadedNames.constEnd() && loaded.value() == current)
             s.current_controller_name = item->text();
     }
+    // With the current controller's item gone, the first remaining
+    // controller is the current one, as the quick settings show it.
     if (s.controllers.isEmpty())
         s.current_controller_name = QStringLiteral("No name");
+    else if (!s.controllers.contains(s.current_controller_name))
+        s.current_controller_name = s.controllers.first();
     s.save();
 }
 

@@ -17,11 +17,15 @@
 #include "traces/tracesaving.h"
 #include "traces/tracewriter.h"
 #include "widgets/devicecontrolwidget.h"
+#include "widgets/fastsettingswidget.h"
 #include "widgets/keyreceiver.h"
+#include "widgets/usersdialog.h"
 
 #include <QElapsedTimer>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSemaphore>
@@ -635,6 +639,66 @@ private Q_SLOTS:
         QCOMPARE(rewritten->additionalTraces.size(), 1);
         QCOMPARE(*rewritten->additionalTraces.first()->rawData, *main->additionalTraces.first()->rawData);
         sim.pullCable();
+    }
+
+    // The recorded controller is not in the list any more: deleted in the
+    // controllers dialog while the window is open, or gone from the file
+    // before the window was made. The quick settings show the first
+    // controller, and that name is saved and goes into the next trace and
+    // its file.
+    void recordedControllerIsTheOneShown_data()
+    {
+        QTest::addColumn<bool>("deleteInDialog");
+        QTest::newRow("deleted in the dialog") << true;
+        QTest::newRow("gone from the file") << false;
+    }
+
+    void recordedControllerIsTheOneShown()
+    {
+        QFETCH(bool, deleteInDialog);
+        {
+            Settings &s = Settings::instance();
+            s.controllers = QStringList { QStringLiteral("Иванов"), QStringLiteral("Петров") };
+            if (!deleteInDialog)
+                s.controllers.removeLast();
+            s.current_controller_name = QStringLiteral("Петров");
+            QVERIFY(s.save());
+            s = Settings::load(QString::fromLatin1(Settings::kFileName));
+        }
+        ProfileInstrument instrument(sineRun());
+        ProfileWindowFixture f;
+        DeviceControlWidget *panel = f.window->deviceControlWidget();
+        QVERIFY(instrument.started(panel));
+        auto *shown = f.window->fastSettingsWidget()->findChild<QComboBox *>(QStringLiteral("controllersComboBox"));
+        if (deleteInDialog) {
+            QCOMPARE(shown->currentText(), QStringLiteral("Петров"));
+            UsersDialog dialog(1, {});
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            auto *names = dialog.findChild<QListWidget *>(QStringLiteral("listWidget"));
+            QTest::mouseClick(names->viewport(), Qt::LeftButton, {}, names->visualItemRect(names->item(1)).center());
+            QTest::keyClick(names, Qt::Key_Delete);
+            QCOMPARE(names->count(), 1);
+            QTest::mouseClick(
+                dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+            // As after the settings dialog closes.
+            f.window->settingsChanged();
+        }
+        QCOMPARE(shown->currentText(), QStringLiteral("Иванов"));
+        QCOMPARE(Settings::instance().current_controller_name, QStringLiteral("Иванов"));
+        QCOMPARE(Settings::load(QString::fromLatin1(Settings::kFileName)).current_controller_name,
+            QStringLiteral("Иванов"));
+
+        f.prompts.expect(ScriptedPrompts::MessageBox, QMessageBox::No, clickNo());
+        QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
+        QTest::mouseClick(panel->findChild<QPushButton *>(QStringLiteral("startTraceButton")), Qt::LeftButton);
+        QVERIFY(ended.wait(20000));
+        QVERIFY(f.prompts.allAnswered());
+        QCOMPARE(f.list()->traces.size(), 1);
+        AbstractTrace *trace = f.list()->traces.first();
+        QCOMPARE(trace->controllerName, QStringLiteral("Иванов"));
+        QCOMPARE(readTraceFile<ProfileTrace>(trace->filePath())->controllerName, QStringLiteral("Иванов"));
+        instrument.sim.pullCable();
     }
 
     // A reading that runs out of memory ends as a failed one, for a file and

@@ -25,6 +25,14 @@ QByteArray garbageIni()
     return QByteArray(bytes, int(sizeof(bytes)) - 1);
 }
 
+QList<int> rangeOf(int n)
+{
+    QList<int> out;
+    for (int i = 0; i < n; ++i)
+        out << i;
+    return out;
+}
+
 class TestSettings : public QObject
 {
     Q_OBJECT
@@ -74,11 +82,15 @@ private Q_SLOTS:
         QCOMPARE(s.preferenses.selected_graph_color, QStringLiteral("#ff0000"));
         QCOMPARE(s.preferenses.visual_objects_color, QStringLiteral("#9b870c"));
 
-        // "Ra" stands in both lists: shown by default and listed among the 56 hidden names.
+        // "Ra" is shown, and the other 55 names of the table are hidden in
+        // table order: no name stands in both lists.
         QCOMPARE(s.preferenses.enabled_params, (QMap<int, QString>{{0, "Ra"}}));
-        QCOMPARE(s.preferenses.disabled_params, kParamIndexNames);
+        QStringList others = kParamIndexNames.values();
+        others.removeFirst();
+        QCOMPARE(s.preferenses.disabled_params.keys(), rangeOf(55));
+        QCOMPARE(s.preferenses.disabled_params.values(), others);
         QCOMPARE(s.preferenses.enabled_params_count, 1);
-        QCOMPARE(s.preferenses.disabled_params_count, 56);
+        QCOMPARE(s.preferenses.disabled_params_count, 55);
 
         QVERIFY(s.controllers.isEmpty());
         QVERIFY(s.consoles.isEmpty());
@@ -100,7 +112,16 @@ private Q_SLOTS:
 
         QTest::newRow("count without entries repeats Ra")
             << QByteArray("[preferenses]\nenabled_params_count=3\n")
-            << ParamMap{{0, "Ra"}, {1, "Ra"}, {2, "Ra"}} << 56 << QString("0=Ra");
+            << ParamMap{{0, "Ra"}, {1, "Ra"}, {2, "Ra"}} << 55 << QString("0=Rmax");
+        // As the defaults write it: "Ra" shown and first of the hidden names.
+        QTest::newRow("name in both lists reads as shown")
+            << QByteArray("[preferenses]\nenabled_params_count=1\nenabled_0=Ra\n"
+                          "disabled_params_count=3\ndisabled_0=Ra\ndisabled_1=Rmax\ndisabled_2=Rp\n")
+            << ParamMap{{0, "Ra"}} << 55 << QString("0=Rmax");
+        QTest::newRow("hidden list closes up behind a shown name")
+            << QByteArray("[preferenses]\nenabled_params_count=2\nenabled_0=Rz\nenabled_1=Rq\n"
+                          "disabled_params_count=3\ndisabled_0=Ra\ndisabled_1=Rz\ndisabled_2=Rmax\n")
+            << ParamMap{{0, "Rz"}, {1, "Rq"}} << 54 << QString("1=Rmax");
         QTest::newRow("missing names appended after the largest position")
             << QByteArray("[preferenses]\nenabled_params_count=2\nenabled_0=Rz\nenabled_1=Rq\n"
                           "disabled_params_count=2\ndisabled_0=Ra\ndisabled_1=Rmax\n")
@@ -126,12 +147,14 @@ private Q_SLOTS:
         const QStringList at = disabledAt.split('=');
         QCOMPARE(s.preferenses.disabled_params.value(at[0].toInt()), at[1]);
 
-        // Every name of the table stands in one of the two lists.
+        // Every name of the table stands in one of the two lists, and in one
+        // only; the hidden list runs from position 0 without a gap.
         for (const QString &name : kParamIndexNames) {
-            QVERIFY2(s.preferenses.enabled_params.values().contains(name)
-                         || s.preferenses.disabled_params.values().contains(name),
-                     qPrintable(name));
+            const bool shown = s.preferenses.enabled_params.values().contains(name);
+            const int hidden = s.preferenses.disabled_params.values().count(name);
+            QVERIFY2(shown ? hidden == 0 : hidden == 1, qPrintable(name));
         }
+        QCOMPARE(s.preferenses.disabled_params.lastKey(), disabledCount - 1);
     }
 
     void saveLoadRoundTrip()
@@ -305,7 +328,7 @@ private Q_SLOTS:
                                 "preferenses/meadian_filter", "preferenses/meadian_filter_value",
                                 "preferenses/histogramm_density_value", "preferenses/standartisation_value",
                                 "preferenses/enabled_params_count", "preferenses/enabled_0",
-                                "preferenses/disabled_55", "calibration/non_linearity_data",
+                                "preferenses/disabled_54", "calibration/non_linearity_data",
                                 "controllers/count", "controllers/c_3", "controllers/current_controller_name",
                                 "consoles/count", "consoles/current_console", "consoles/p_0",
                                 "consoles/p_0/tool_head_radius_down", "consoles/p_0/roughness_ratio"}) {

@@ -228,6 +228,33 @@ private Q_SLOTS:
         QCOMPARE(s.current_controller_name, QString("No name"));
     }
 
+    // A recorded controller missing from the list (its item deleted, or the
+    // file names one that is gone) gives way to the first controller, the one
+    // the panel shows, in memory and in the file: at construction and on a
+    // refresh.
+    void aControllerNotInTheListGivesWay_data()
+    {
+        QTest::addColumn<bool>("refresh");
+        QTest::newRow("construction") << false;
+        QTest::newRow("refresh") << true;
+    }
+
+    void aControllerNotInTheListGivesWay()
+    {
+        QFETCH(bool, refresh);
+        Settings &s = freshSettings();
+        s.controllers = QStringList { "A", "B" };
+        s.current_controller_name = refresh ? QStringLiteral("A") : QStringLiteral("Ушёл");
+        FastSettingsWidget w;
+        if (refresh) {
+            s.current_controller_name = QStringLiteral("Ушёл");
+            w.updateControllersAndConsoles();
+        }
+        QCOMPARE(child<QComboBox>(w, "controllersComboBox")->currentText(), QString("A"));
+        QCOMPARE(s.current_controller_name, QString("A"));
+        QCOMPARE(saved().current_controller_name, QString("A"));
+    }
+
     void refreshMakesTheRememberedConsoleCurrent()
     {
         Settings &s = freshSettings();

@@ -1,8 +1,13 @@
 #include "support/freshsettings.h"
 #include "support/testmain.h"
+#include "support/tracefiles.h"
 #include "support/windowshot.h"
 
+#include "report/profilereport.h"
+#include "settings/common.h"
 #include "settings/settings.h"
+#include "traces/paramsmap.h"
+#include "tracelist.h"
 #include "widgets/paramsdialog.h"
 
 #include <QDrag>
@@ -10,6 +15,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWindow>
 
 namespace {
@@ -31,14 +37,20 @@ QStringList texts(const QListWidget *list)
     return out;
 }
 
-QStringList storedEnabled()
+// One of the two lists as it stands in the settings file: "enabled" or "disabled".
+QStringList storedList(const QString &which)
 {
     QSettings ini(QStringLiteral("settings.ini"), QSettings::IniFormat);
     QStringList out;
-    const int count = ini.value("preferenses/enabled_params_count", -1).toInt();
+    const int count = ini.value("preferenses/" + which + "_params_count", -1).toInt();
     for (int i = 0; i < count; ++i)
-        out << ini.value(QStringLiteral("preferenses/enabled_%1").arg(i)).toString();
+        out << ini.value(QStringLiteral("preferenses/%1_%2").arg(which).arg(i)).toString();
     return out;
+}
+
+QStringList storedEnabled()
+{
+    return storedList(QStringLiteral("enabled"));
 }
 
 struct Dialog {
@@ -88,7 +100,8 @@ private Q_SLOTS:
         QCOMPARE(d.dialog.windowTitle(), QString("Настройки"));
         QCOMPARE(texts(d.enabled), QStringList { "Ra" });
         QCOMPARE(d.disabled->count(), s.preferenses.disabled_params_count);
-        QCOMPARE(d.disabled->item(55)->text(), s.preferenses.disabled_params.value(55));
+        QCOMPARE(d.disabled->count(), 55);
+        QCOMPARE(d.disabled->item(54)->text(), s.preferenses.disabled_params.value(54));
         for (QListWidget *list : { d.enabled, d.disabled }) {
             QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
             QCOMPARE(list->dragDropMode(), QAbstractItemView::DragDrop);
@@ -176,6 +189,113 @@ private Q_SLOTS:
         QCOMPARE(d.dialog.result(), int(QDialog::Rejected));
         QVERIFY(!QFile::exists("settings.ini"));
         QCOMPARE(Settings::instance().preferenses.enabled_params.value(0), QString("Ra"));
+    }
+
+    // Whatever the lists held when the chooser opened (a record that had a
+    // name on both sides, a file that repeats a shown name), "Ок" stores
+    // each name once, and a name on both sides stays shown.
+    void eachNameIsStoredOnce_data()
+    {
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<bool>("raHiddenToo");
+        QTest::addColumn<QString>("move");
+        QTest::addColumn<QStringList>("storedShown");
+        QTest::addColumn<bool>("raStoredHidden");
+        QTest::newRow("on both sides, kept") << QStringList { "Ra" } << true << "" << QStringList { "Ra" } << false;
+        QTest::newRow("on both sides, hidden one moved left")
+            << QStringList { "Ra", "Rz" } << true << "<-" << QStringList { "Ra", "Rz" } << false;
+        QTest::newRow("on both sides, shown one moved right")
+            << QStringList { "Ra", "Rz" } << true << "->" << QStringList { "Rz" } << true;
+        QTest::newRow("shown three times") << QStringList { "Ra", "Ra", "Ra" } << false << ""
+                                           << QStringList { "Ra" } << false;
+    }
+
+    void eachNameIsStoredOnce()
+    {
+        QFETCH(QStringList, shown);
+        QFETCH(bool, raHiddenToo);
+        QFETCH(QString, move);
+        QFETCH(QStringList, storedShown);
+        QFETCH(bool, raStoredHidden);
+        setEnabledNames(shown);
+        UserPreferences &p = Settings::instance().preferenses;
+        p.disabled_params.clear();
+        for (const QString &name : kParamIndexNames) {
+            if (name != QLatin1String("Ra") || raHiddenToo)
+                p.disabled_params.insert(p.disabled_params.size(), name);
+        }
+        p.disabled_params_count = p.disabled_params.size();
+
+        Dialog d;
+        if (move == "<-") {
+            d.clickItem(d.disabled, "Ra");
+            d.press("<-");
+        } else if (move == "->") {
+            d.clickItem(d.enabled, "Ra");
+            d.press("->");
+        }
+        d.press("Ок");
+        QCOMPARE(storedEnabled(), storedShown);
+        const QStringList hidden = storedList(QStringLiteral("disabled"));
+        QCOMPARE(hidden.count("Ra"), raStoredHidden ? 1 : 0);
+        QCOMPARE(hidden.size() + storedShown.size(), kParamIndexNames.size());
+        QCOMPARE(Settings::instance().preferenses.enabled_params.values(), storedShown);
+    }
+
+    // With no settings file, and with a file that names "Ra" in both lists
+    // (as the defaults were once written), the chooser offers "Ra" once, on
+    // the displayed side. Moving every other name across, the trace list's
+    // table and the report then show "Ra" in one row.
+    void shownOnceInTheTableAndTheReport_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::newRow("no settings file") << QByteArray();
+        QTest::newRow("Ra in both lists")
+            << QByteArray("[preferenses]\nenabled_params_count=1\nenabled_0=Ra\n"
+                          "disabled_params_count=3\ndisabled_0=Ra\ndisabled_1=Rmax\ndisabled_2=Rp\n");
+    }
+
+    void shownOnceInTheTableAndTheReport()
+    {
+        QFETCH(QByteArray, ini);
+        if (!ini.isEmpty()) {
+            QFile file(QStringLiteral("settings.ini"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(ini);
+        }
+        Settings::instance() = Settings::load(QStringLiteral("settings.ini"));
+        {
+            Dialog d;
+            QCOMPARE(texts(d.enabled), QStringList { "Ra" });
+            QVERIFY(!texts(d.disabled).contains("Ra"));
+            d.disabled->setFocus();
+            d.clickItem(d.disabled, d.disabled->item(0)->text());
+            QTest::keyClick(d.disabled->viewport(), Qt::Key_A, Qt::ControlModifier);
+            d.press("<-");
+            QCOMPARE(d.enabled->count(), kParamIndexNames.size());
+            d.press("Ок");
+        }
+        QCOMPARE(storedEnabled().count("Ra"), 1);
+
+        TraceList list;
+        ProfileTrace *trace = sineProfile(1.0, 4000);
+        list.addMainTrace(trace);
+        list.recalcParams();
+        list.selectTrace(trace->id);
+        const auto *table = list.findChild<QTreeWidget *>(QStringLiteral("paramsListTreeWidget"));
+        QStringList rows;
+        for (int i = 0; i < table->topLevelItemCount(); ++i)
+            rows << table->topLevelItem(i)->text(0);
+        QCOMPARE(rows.size(), kParamIndexNames.size());
+        QCOMPARE(rows.count("Ra"), 1);
+
+        ExtraArgs args;
+        const ReportData report = profileReportData(trace, args);
+        QStringList reported;
+        for (int i = 0; i < report.value("param_count").toInt(); ++i)
+            reported << report.value(QStringLiteral("param[%1].name").arg(i));
+        QCOMPARE(reported.size(), kParamIndexNames.size());
+        QCOMPARE(reported.count("Ra"), 1);
     }
 
     void emptyDisplayedListStoresZero()

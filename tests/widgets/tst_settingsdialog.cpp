@@ -313,57 +313,86 @@ private Q_SLOTS:
             QVERIFY2(!child<QWidget>(name)->isHidden(), qPrintable(name));
     }
 
-    // The switch shows the table's controls and applies in memory at once;
-    // Cancel leaves it in force but does not write it.
-    void highPrecisionSwitchAppliesAtOnce()
+    // The high-precision switch, the three colours and the organisation name
+    // apply at once; "Отмена" and Escape give them back in memory and in the
+    // file, byte for byte, also after the save that follows anywhere next;
+    // OK stores them.
+    void applyAtOnceUntilCancel_data()
     {
-        Settings::instance().device_type = 0;
-        open();
-        auto *box = child<QCheckBox>("nonLinearityCheckBox");
-        showPageOf(box);
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
-        QVERIFY(Settings::instance().preferenses.non_linearity);
-        QVERIFY(!child<QWidget>("chooseNonLinearityDataPushButton")->isHidden());
-        QVERIFY(!child<QWidget>("nonLinearityDataStatusLable")->isHidden());
-        press(QDialogButtonBox::Cancel);
-        QVERIFY(Settings::instance().preferenses.non_linearity);
-        QCOMPARE(storedValue("preferenses/non_linearity"), QString("false"));
-    }
-
-    void colorsApplyAtOnce_data()
-    {
-        QTest::addColumn<QString>("picker");
+        QTest::addColumn<QString>("widget");
         QTest::addColumn<QString>("key");
-        QTest::newRow("graph") << "graphColorWidget"
-                               << "preferenses/graph_color";
-        QTest::newRow("selection") << "graphSelectionColorWidget"
-                                   << "preferenses/selected_graph_color";
-        QTest::newRow("deviations") << "visualObjectColorWidget"
-                                    << "preferenses/visual_objects_color";
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("closeBy");
+        const char *const rows[][3] = {
+            { "nonLinearityCheckBox", "preferenses/non_linearity", "true" },
+            { "graphColorWidget", "preferenses/graph_color", "#12abef" },
+            { "graphSelectionColorWidget", "preferenses/selected_graph_color", "#12abef" },
+            { "visualObjectColorWidget", "preferenses/visual_objects_color", "#12abef" },
+            { "facoryNameLineEdit", "servise/factory_name", "Zavod 7" },
+        };
+        for (const auto &row : rows) {
+            for (const char *closeBy : { "Cancel", "Escape", "OK" })
+                QTest::addRow("%s %s", row[0], closeBy) << row[0] << row[1] << QString::fromUtf8(row[2]) << closeBy;
+        }
     }
 
-    void colorsApplyAtOnce()
+    void applyAtOnceUntilCancel()
     {
-        QFETCH(QString, picker);
+        QFETCH(QString, widget);
         QFETCH(QString, key);
-        const QString before = storedValue(key);
+        QFETCH(QString, value);
+        QFETCH(QString, closeBy);
+        Settings &s = Settings::instance();
+        s.device_type = 0;
+        QVERIFY(s.save());
+        const QByteArray before = fileBytes(Settings::kFileName);
+        const QString valueBefore = storedValue(key);
+        const auto inMemory = [&s, &key]() -> QString {
+            if (key == "preferenses/non_linearity")
+                return s.preferenses.non_linearity ? "true" : "false";
+            if (key == "preferenses/graph_color")
+                return s.preferenses.graph_color;
+            if (key == "preferenses/selected_graph_color")
+                return s.preferenses.selected_graph_color;
+            if (key == "preferenses/visual_objects_color")
+                return s.preferenses.visual_objects_color;
+            return s.factory_name;
+        };
+
         open();
         ScriptedPrompts prompts;
-        prompts.expect(ScriptedPrompts::Color, QColor(0x12, 0xab, 0xef));
-        auto *w = child<ColorPickerWidget>(picker);
+        auto *w = child<QWidget>(widget);
         showPageOf(w);
-        QTest::mouseClick(w, Qt::LeftButton);
-        QVERIFY(prompts.allAnswered());
-        press(QDialogButtonBox::Cancel);
+        if (auto *box = qobject_cast<QCheckBox *>(w)) {
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+            QVERIFY(!child<QWidget>("chooseNonLinearityDataPushButton")->isHidden());
+        } else if (auto *edit = qobject_cast<QLineEdit *>(w)) {
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClicks(edit, value);
+        } else {
+            prompts.expect(ScriptedPrompts::Color, QColor(value));
+            QTest::mouseClick(w, Qt::LeftButton);
+            QVERIFY(prompts.allAnswered());
+        }
+        QCOMPARE(inMemory(), value);
 
-        Settings &s = Settings::instance();
-        const QString inMemory = picker == "graphColorWidget" ? s.preferenses.graph_color
-            : picker == "graphSelectionColorWidget"           ? s.preferenses.selected_graph_color
-                                                              : s.preferenses.visual_objects_color;
-        QCOMPARE(inMemory, QString("#12abef"));
-        QCOMPARE(storedValue(key), before);
+        if (closeBy == "Escape")
+            QTest::keyClick(dialog.get(), Qt::Key_Escape);
+        else
+            press(closeBy == "OK" ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel);
+        QVERIFY(dialog->isHidden());
+        if (closeBy == "OK") {
+            QCOMPARE(inMemory(), value);
+            QCOMPARE(storedValue(key), value);
+            return;
+        }
+        QCOMPARE(inMemory(), valueBefore);
+        QCOMPARE(fileBytes(Settings::kFileName), before);
+        // The main window refreshes its panels after the dialog, and the
+        // next change anywhere saves the whole record.
         QVERIFY(s.save());
-        QCOMPARE(storedValue(key), QString("#12abef"));
+        QCOMPARE(fileBytes(Settings::kFileName), before);
     }
 
     void handlersLog()

@@ -314,7 +314,7 @@ private Q_SLOTS:
     }
 
     // The code shows the service controls and is stored at once; one more
-    // character hides them again.
+    // character hides them again. Cancel gives the name back, not the mode.
     void developerCode()
     {
         open();
@@ -336,9 +336,15 @@ private Q_SLOTS:
             QVERIFY2(w->isHidden(), qPrintable(w->objectName()));
         QCOMPARE(storedValue("servise/is_developer_mode"), QString("false"));
         QCOMPARE(storedValue("servise/factory_name"), QString("5941"));
-        // Stored at once: Cancel takes nothing back.
+
+        // Cancel gives the name back; the developer mode stays as typed.
+        QTest::keyClick(name, Qt::Key_Backspace);
+        QCOMPARE(storedValue("servise/is_developer_mode"), QString("true"));
         dialog->reject();
-        QCOMPARE(storedValue("servise/factory_name"), QString("5941"));
+        QCOMPARE(Settings::instance().factory_name, QString("Завод"));
+        QCOMPARE(storedValue("servise/factory_name"), QString("Завод"));
+        QVERIFY(Settings::instance().is_developer_mode);
+        QCOMPARE(storedValue("servise/is_developer_mode"), QString("true"));
     }
 
     void developerModeOpensWithTheServiceControls()

@@ -176,8 +176,9 @@ private Q_SLOTS:
         QCOMPARE(stored().current_controller_name, QString("B"));
     }
 
-    // The current controller follows its item's new name; it keeps its name
-    // when only its item goes, and becomes "No name" when all go.
+    // The current controller follows its item's new name; when its item
+    // goes, the first remaining controller takes its place (as the quick
+    // settings show it), and "No name" when all go.
     void currentController_data()
     {
         QTest::addColumn<QString>("edit");
@@ -185,7 +186,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("current");
         QTest::newRow("rename current") << "rename 1" << QStringList { "A", "Борис", "C" } << "Борис";
         QTest::newRow("rename other") << "rename 0" << QStringList { "Борис", "B", "C" } << "B";
-        QTest::newRow("delete current") << "delete 1" << QStringList { "A", "C" } << "B";
+        QTest::newRow("delete current") << "delete 1" << QStringList { "A", "C" } << "A";
+        QTest::newRow("delete other") << "delete 0" << QStringList { "B", "C" } << "B";
         QTest::newRow("delete all") << "delete all" << QStringList {} << "No name";
     }
 
