@@ -144,6 +144,9 @@ struct FailingSearch {
 class TestDxfCompare : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // Each test starts in millimetres, also after one in micrometres failed
+    // before it could switch back.
+    void init() { Settings::instance().axis_unit = 0; }
     void registration_data();
     void registration();
     void throughTheContourWindow();
