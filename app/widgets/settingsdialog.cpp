@@ -4,6 +4,7 @@
 #include "device/device.h"
 #include "device/termitedialog.h"
 #include "settings/logger.h"
+#include "settings/savefile.h"
 #include "settings/settings.h"
 #include "traces/nonlinearity.h"
 #include "widgets/calibradialog.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 namespace {
 const QString kServicePassword = QStringLiteral("9047");
@@ -30,11 +32,30 @@ QString onOff(int state)
     return state == Qt::Checked ? QStringLiteral("on") : QStringLiteral("off");
 }
 
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // The settings file as it is on disk; empty when there is none.
 QByteArray settingsFileBytes()
 {
-    QFile file(QString::fromLatin1(Settings::kFileName));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return fileBytes(QString::fromLatin1(Settings::kFileName));
+}
+
+bool settingsFileExists()
+{
+    return QFileInfo::exists(QString::fromLatin1(Settings::kFileName));
+}
+
+// What a record writes into a settings file of its own: two records that
+// store alike are alike for the program.
+QByteArray storedForm(const Settings &s)
+{
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QString::fromLatin1(Settings::kFileName));
+    return dir.isValid() && s.saveTo(path) ? fileBytes(path) : QByteArray();
 }
 } // namespace
 
@@ -43,15 +64,9 @@ SettingsDialog::SettingsDialog(QWidget *parent, QList<AbstractTrace *> traces)
     , ui(new Ui::SettingsDialog)
     , m_traces(std::move(traces))
     , m_parent(parent)
+    , m_opening { Settings::instance(), settingsFileExists(), settingsFileBytes() }
 {
     ui->setupUi(this);
-    const Settings &s = Settings::instance();
-    m_opening.graphColor = s.preferenses.graph_color;
-    m_opening.selectedGraphColor = s.preferenses.selected_graph_color;
-    m_opening.visualObjectsColor = s.preferenses.visual_objects_color;
-    m_opening.nonLinearity = s.preferenses.non_linearity;
-    m_opening.factoryName = s.factory_name;
-    m_opening.file = settingsFileBytes();
     loadSettings();
     setServiceWidgetsVisible(Settings::instance().is_developer_mode);
     setupColors();
@@ -167,17 +182,33 @@ void SettingsDialog::onAccepted()
 void SettingsDialog::onRejected()
 {
     Settings &s = Settings::instance();
-    s.preferenses.graph_color = m_opening.graphColor;
-    s.preferenses.selected_graph_color = m_opening.selectedGraphColor;
-    s.preferenses.visual_objects_color = m_opening.visualObjectsColor;
-    s.preferenses.non_linearity = m_opening.nonLinearity;
-    s.factory_name = m_opening.factoryName;
-    // The organisation name is saved as it is typed, and the services of the
-    // dialog save what they change: once the file was written meanwhile, it
-    // may hold a value just given back, so it is written again. Untouched, it
-    // stays as it is, byte for byte.
-    if (settingsFileBytes() != m_opening.file)
+    const Settings &was = m_opening.record;
+    s.preferenses.graph_color = was.preferenses.graph_color;
+    s.preferenses.selected_graph_color = was.preferenses.selected_graph_color;
+    s.preferenses.visual_objects_color = was.preferenses.visual_objects_color;
+    s.preferenses.non_linearity = was.preferenses.non_linearity;
+    s.factory_name = was.factory_name;
+    if (settingsFileExists() == m_opening.fileExisted && settingsFileBytes() == m_opening.file)
+        return;
+
+    // The file was written meanwhile: the organisation name is saved as it is
+    // typed, and the services of the dialog save what they change. With the
+    // record as it was at opening, the file goes back to what it was, byte
+    // for byte; else (a developer mode switched, a controller list accepted)
+    // it is written from the record, with the values given back.
+    const QByteArray now = storedForm(s);
+    if (now.isEmpty() || now != storedForm(was)) {
         s.save();
+        return;
+    }
+    const QString path = QString::fromLatin1(Settings::kFileName);
+    QString why;
+    if (!m_opening.fileExisted) {
+        if (!QFile::remove(path))
+            logger.log(Logger::ERROR, "Can't remove the settings file written meanwhile: " + path.toStdString());
+    } else if (!SaveFile::write(path, m_opening.file, &why)) {
+        logger.log(Logger::ERROR, ("Can't give the settings file back after Cancel: " + why).toStdString());
+    }
 }
 
 void SettingsDialog::onGraphColorChanged(const QColor &color)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/settings.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QDialog>
@@ -69,14 +71,11 @@ private:
     void setupConnections();
     void applyDeviceType();
 
-    // What the fields that apply before OK held when the dialog opened, and
-    // the settings file then, so that Cancel can give both back.
+    // The settings and the settings file as they were when the dialog
+    // opened, so that Cancel can give both back.
     struct Opening {
-        QString graphColor;
-        QString selectedGraphColor;
-        QString visualObjectsColor;
-        bool nonLinearity = false;
-        QString factoryName;
+        Settings record;
+        bool fileExisted;
         QByteArray file;
     };
 

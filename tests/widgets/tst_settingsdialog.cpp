@@ -315,14 +315,16 @@ private Q_SLOTS:
 
     // The high-precision switch, the three colours and the organisation name
     // apply at once; "Отмена" and Escape give them back in memory and in the
-    // file, byte for byte, also after the save that follows anywhere next;
-    // OK stores them.
+    // file, byte for byte (a file the program wrote, one written by hand,
+    // none at all), also after the save that follows anywhere next; OK
+    // stores them.
     void applyAtOnceUntilCancel_data()
     {
         QTest::addColumn<QString>("widget");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("closeBy");
+        QTest::addColumn<QString>("file");
         const char *const rows[][3] = {
             { "nonLinearityCheckBox", "preferenses/non_linearity", "true" },
             { "graphColorWidget", "preferenses/graph_color", "#12abef" },
@@ -331,8 +333,14 @@ private Q_SLOTS:
             { "facoryNameLineEdit", "servise/factory_name", "Zavod 7" },
         };
         for (const auto &row : rows) {
-            for (const char *closeBy : { "Cancel", "Escape", "OK" })
-                QTest::addRow("%s %s", row[0], closeBy) << row[0] << row[1] << QString::fromUtf8(row[2]) << closeBy;
+            for (const char *closeBy : { "Cancel", "Escape", "OK" }) {
+                QTest::addRow("%s %s", row[0], closeBy)
+                    << row[0] << row[1] << QString::fromUtf8(row[2]) << closeBy << "saved";
+            }
+            for (const char *file : { "by hand", "none" }) {
+                QTest::addRow("%s Cancel, file %s", row[0], file)
+                    << row[0] << row[1] << QString::fromUtf8(row[2]) << "Cancel" << file;
+            }
         }
     }
 
@@ -342,11 +350,20 @@ private Q_SLOTS:
         QFETCH(QString, key);
         QFETCH(QString, value);
         QFETCH(QString, closeBy);
+        QFETCH(QString, file);
         Settings &s = Settings::instance();
-        s.device_type = 0;
-        QVERIFY(s.save());
+        if (file == "saved") {
+            s.device_type = 0;
+            QVERIFY(s.save());
+        } else if (file == "by hand") {
+            writeFile(Settings::kFileName, "[device]\ndevice_type=0\n\n[servise]\nfactory_name=Hand\n");
+            s = Settings::load(Settings::kFileName);
+        } else {
+            QFile::remove(Settings::kFileName);
+            s.device_type = 0;
+        }
         const QByteArray before = fileBytes(Settings::kFileName);
-        const QString valueBefore = storedValue(key);
+        const bool existed = QFile::exists(Settings::kFileName);
         const auto inMemory = [&s, &key]() -> QString {
             if (key == "preferenses/non_linearity")
                 return s.preferenses.non_linearity ? "true" : "false";
@@ -358,6 +375,7 @@ private Q_SLOTS:
                 return s.preferenses.visual_objects_color;
             return s.factory_name;
         };
+        const QString valueBefore = inMemory();
 
         open();
         ScriptedPrompts prompts;
@@ -388,11 +406,14 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(inMemory(), valueBefore);
+        QCOMPARE(QFile::exists(Settings::kFileName), existed);
         QCOMPARE(fileBytes(Settings::kFileName), before);
-        // The main window refreshes its panels after the dialog, and the
-        // next change anywhere saves the whole record.
-        QVERIFY(s.save());
-        QCOMPARE(fileBytes(Settings::kFileName), before);
+        if (file == "saved") {
+            // The main window refreshes its panels after the dialog, and the
+            // next change anywhere saves the whole record.
+            QVERIFY(s.save());
+            QCOMPARE(fileBytes(Settings::kFileName), before);
+        }
     }
 
     void handlersLog()

@@ -180,6 +180,41 @@ private Q_SLOTS:
         QVERIFY(!helpButton);
     }
 
+    // A controller list accepted while the settings dialog is open stays
+    // after its Cancel; the name typed and the switch ticked meanwhile do not.
+    void acceptedControllersOutlastCancel()
+    {
+        open();
+        auto *precision = child<QCheckBox>("nonLinearityCheckBox");
+        showPageOf(dialog.get(), precision);
+        QTest::mouseClick(precision, Qt::LeftButton, {}, QPoint(8, precision->height() / 2));
+        auto *name = child<QLineEdit>("facoryNameLineEdit");
+        showPageOf(dialog.get(), name);
+        name->setFocus();
+        name->selectAll();
+        QTest::keyClicks(name, "Zavod 7");
+        ScriptedPrompts prompts;
+        prompts.expect(ScriptedPrompts::Text, QVariant("9047"));
+        prompts.expect(ScriptedPrompts::Dialog, QVariant(), [](QObject *subject) {
+            auto *users = qobject_cast<UsersDialog *>(subject);
+            users->findChild<QPushButton *>("addPushButton")->click();
+            users->accept();
+            return QVariant(int(QDialog::Accepted));
+        });
+        clickOnItsPage("openUsersDialog");
+        QVERIFY(prompts.allAnswered());
+        QCOMPARE(storedValue("controllers/count"), QString("2"));
+
+        QTest::keyClick(dialog.get(), Qt::Key_Escape);
+        const Settings stored = Settings::load(Settings::kFileName);
+        QCOMPARE(stored.controllers, (QStringList { "A", "Новый контролёр" }));
+        QCOMPARE(stored.factory_name, QString("Завод"));
+        QVERIFY(!stored.preferenses.non_linearity);
+        QCOMPARE(Settings::instance().controllers, stored.controllers);
+        QCOMPARE(Settings::instance().factory_name, QString("Завод"));
+        QVERIFY(!Settings::instance().preferenses.non_linearity);
+    }
+
     void contourCalibrationWithoutTraces()
     {
         FakeCalibration calibration;
