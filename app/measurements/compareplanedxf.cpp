@@ -385,7 +385,7 @@ void ComparePlaneDXF::onPlotMouseRelease(QMouseEvent *event)
         return;
     }
     Outcome outcome = runSearch(drawing()->drawing, tracePoint, drawingPoint, fitPoints(), unitFactor,
-        picksApartLimit(drawing()->drawing, pickSpan), nullptr);
+        picksApartLimit(drawing()->drawing, pickSpan, unitFactor), nullptr);
     if (!outcome.failure.isEmpty()) {
         reportFailure(outcome);
         restartRegistration();
@@ -515,7 +515,7 @@ void ComparePlaneDXF::registerInBackground()
     const QVector<QPointF> points = fitPoints();
     const QPointF onTrace = tracePoint, onDrawing = drawingPoint;
     const double factor = unitFactor;
-    const double limit = picksApartLimit(start, pickSpan);
+    const double limit = picksApartLimit(start, pickSpan, factor);
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     m_cancel = cancel;
     m_registering = true;

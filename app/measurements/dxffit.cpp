@@ -1000,10 +1000,10 @@ double drawingExtent(const DxfDrawing &drawing)
     return std::isfinite(extent) ? extent : 0;
 }
 
-double picksApartLimit(const DxfDrawing &drawing, double pixelSpan)
+double picksApartLimit(const DxfDrawing &drawing, double pixelSpan, double unitFactor)
 {
     const double screen = std::isfinite(pixelSpan) && pixelSpan > 0 ? kPickPixels * pixelSpan : 0;
-    return std::max(screen, kPartShare * drawingExtent(drawing));
+    return std::max({ unitFactor, screen, kPartShare * drawingExtent(drawing) });
 }
 
 double picksApart(const Registration &registration)

@@ -145,11 +145,13 @@ struct Registration {
 double drawingExtent(const DxfDrawing &drawing);
 
 // How far the fit may pull the two picked points apart before the picks are
-// taken as not belonging together: what picks as good as the screen allows
-// need (kPickPixels pixels of pixelSpan, the plot length a pixel spanned at
-// the picks), and no less than kPartShare of the drawing's extent, since the
-// part itself may lie that far off its drawing at the picked point.
-double picksApartLimit(const DxfDrawing &drawing, double pixelSpan);
+// taken as not belonging together, in display units: what picks as good as
+// the screen allows need (kPickPixels pixels of pixelSpan, the plot length a
+// pixel spanned at the picks), and no less than kPartShare of the drawing's
+// extent, since the part itself may lie that far off its drawing at the
+// picked point; never less than a millimetre (unitFactor display units),
+// which picks a few trace points off a small part need.
+double picksApartLimit(const DxfDrawing &drawing, double pixelSpan, double unitFactor);
 constexpr double kPickPixels = 20;
 constexpr double kPartShare = 0.05;
 

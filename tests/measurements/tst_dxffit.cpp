@@ -49,6 +49,8 @@ private Q_SLOTS:
     void farEntitiesAreReachedInFewTrials();
     void largeDrawingLandsOnTheTrace();
     void cancelStopsTheSearch();
+    void picksApartLimitFollowsPartAndZoom_data();
+    void picksApartLimitFollowsPartAndZoom();
 };
 
 // Distances from a point to one entity, against hand calculations.
@@ -551,6 +553,41 @@ void TestDxfFit::cancelStopsTheSearch()
     fitShift(drawing, 1, error, &cancel);
     QCOMPARE(error.evaluations(), 3); // the error it starts from only
     QVERIFY(registerDrawing(drawing, QPointF(5, 3), QPointF(5, 3), points, 1, true, &cancel).cancelled);
+}
+
+// How far the fit may pull the picks apart: a millimetre at least (in the
+// display unit), more for a zoom whose pixel spans much (twenty pixels of
+// it) or a large part (a twentieth of the drawing's extent, arcs and
+// circles by their whole circle).
+void TestDxfFit::picksApartLimitFollowsPartAndZoom_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QVector<double>>("params");
+    QTest::addColumn<double>("pixelSpan");
+    QTest::addColumn<double>("unitFactor");
+    QTest::addColumn<double>("limit");
+    QTest::newRow("small part, fine zoom: a millimetre")
+        << DxfType::line() << QVector<double> { 0, 0, 10, 0 } << 0.01 << 1.0 << 1.0;
+    QTest::newRow("the same in µm") << DxfType::line() << QVector<double> { 0, 0, 10000, 0 } << 10.0 << 1000.0
+                                    << 1000.0;
+    QTest::newRow("coarse zoom: twenty pixels")
+        << DxfType::line() << QVector<double> { 0, 0, 10, 0 } << 0.25 << 1.0 << 5.0;
+    QTest::newRow("large part: its twentieth")
+        << DxfType::line() << QVector<double> { 0, 0, 300, 400 } << 0.25 << 1.0 << 25.0;
+    QTest::newRow("arc by its circle")
+        << DxfType::circle() << QVector<double> { 50, 50, 150, 0, 90 } << 0.01 << 1.0 << 0.05 * std::hypot(300, 300);
+    QTest::newRow("no layout yet") << DxfType::line() << QVector<double> { 0, 0, 10, 0 } << 0.0 << 1.0 << 1.0;
+}
+
+void TestDxfFit::picksApartLimitFollowsPartAndZoom()
+{
+    QFETCH(QString, type);
+    QFETCH(QVector<double>, params);
+    QFETCH(double, pixelSpan);
+    QFETCH(double, unitFactor);
+    QFETCH(double, limit);
+    QVERIFY(qFuzzyCompare(picksApartLimit(drawingOf(type, params), pixelSpan, unitFactor), limit));
+    QCOMPARE(picksApartLimit(DxfDrawing(), pixelSpan, unitFactor), std::max(unitFactor, 20 * pixelSpan));
 }
 
 VANTOR_TEST_MAIN(TestDxfFit)
