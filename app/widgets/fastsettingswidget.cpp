@@ -21,6 +21,15 @@ void activateCurrentConsole(Settings &s)
     s.roughness_ratio = s.current_console.roughness_ratio;
 }
 
+// What a refill of the lists can change in the settings.
+bool sameCurrentEntries(const Settings &a, const Settings &b)
+{
+    return a.current_controller_name == b.current_controller_name && sameConsole(a.current_console, b.current_console)
+        && a.tool_head_radius_down == b.tool_head_radius_down && a.tool_head_radius_up == b.tool_head_radius_up
+        && a.double_sided_probe_high == b.double_sided_probe_high && a.needle_bias == b.needle_bias
+        && a.roughness_ratio == b.roughness_ratio;
+}
+
 const QString kNoController = QStringLiteral("No name");
 const QString kNoConsole = QStringLiteral("No console");
 
@@ -129,7 +138,8 @@ void FastSettingsWidget::onControllerChanged(int index)
     Settings &s = Settings::instance();
     if (index >= 0 && !s.controllers.isEmpty() && index < s.controllers.size()) {
         s.current_controller_name = s.controllers.at(index);
-        s.save();
+        if (!refilling)
+            s.save();
     }
     ui->controllersComboBox->clearFocus();
 }
@@ -146,7 +156,8 @@ void FastSettingsWidget::onConsoleChanged(int index)
                 s.current_console = console;
         }
         activateCurrentConsole(s);
-        s.save();
+        if (!refilling)
+            s.save();
     }
     ui->consoleComboBox->clearFocus();
 }
@@ -190,6 +201,11 @@ void FastSettingsWidget::updateControllersAndConsoles()
     Settings &s = Settings::instance();
     QString ctrl = s.current_controller_name;
     QString cons = s.current_console.name;
+    // The handlers change the settings as the lists refill, but the file is
+    // written once at the end, and only when the current entries changed: a
+    // refresh that changes nothing leaves the file as it is, byte for byte.
+    const Settings before = s;
+    refilling = true;
 
     ui->controllersComboBox->clear();
     ui->consoleComboBox->clear();
@@ -218,4 +234,7 @@ void FastSettingsWidget::updateControllersAndConsoles()
     s.current_console.name = cons;
     if (cons != kNoConsole)
         activateCurrentConsole(s);
+    refilling = false;
+    if (!sameCurrentEntries(before, s))
+        s.save();
 }

@@ -21,7 +21,8 @@ public:
 
     // Refills the controller and console lists from Settings. The change
     // handlers stay connected, so every change of the current entry made here
-    // is stored exactly as the operator's own choice would be.
+    // is made exactly as the operator's own choice would be; the file is
+    // written once, and only when the current entries changed.
     void updateControllersAndConsoles();
 
 Q_SIGNALS:
@@ -48,4 +49,6 @@ private:
     void onTraceFileNameChanged(const QString &text);
 
     Ui::FastSettingsWidget *ui;
+    // True while the lists are refilled: the handlers leave the saving to it.
+    bool refilling = false;
 };

@@ -6,6 +6,7 @@
 #include "widgets/fastsettingswidget.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -253,6 +254,34 @@ private Q_SLOTS:
         QCOMPARE(child<QComboBox>(w, "controllersComboBox")->currentText(), QString("A"));
         QCOMPARE(s.current_controller_name, QString("A"));
         QCOMPARE(saved().current_controller_name, QString("A"));
+    }
+
+    // A refresh that leaves the current controller and console as they were
+    // does not write the file: one written by hand stays byte for byte.
+    void refreshWithoutChangeLeavesTheFile()
+    {
+        Settings &s = freshSettings();
+        s.device_type = 0;
+        s.controllers = QStringList { "A", "B" };
+        s.current_controller_name = QStringLiteral("B");
+        s.consoles = { console("X", 11), console("Y", 21) };
+        s.current_console = s.consoles.at(1);
+        s.tool_head_radius_down = 21;
+        QVERIFY(s.save());
+        QFile file(QStringLiteral("settings.ini"));
+        QVERIFY(file.open(QIODevice::ReadWrite | QIODevice::Append));
+        file.write("\n; written by hand\n");
+        file.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        FastSettingsWidget w;
+        w.updateControllersAndConsoles();
+        QCOMPARE(child<QComboBox>(w, "controllersComboBox")->currentText(), QString("B"));
+        QCOMPARE(child<QComboBox>(w, "consoleComboBox")->currentText(), QString("Y"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
     }
 
     void refreshMakesTheRememberedConsoleCurrent()
