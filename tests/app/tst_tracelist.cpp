@@ -912,9 +912,10 @@ private Q_SLOTS:
         for (int row = 0; row < after.size(); ++row)
             QVERIFY(!p.params->topLevelItem(row)->text(1).isEmpty());
         // The rows reach the screen too: the rest of the table is painted.
-        const QRect rows = p.params->visualItemRect(p.params->topLevelItem(0))
-                               .united(p.params->visualItemRect(p.params->topLevelItem(after.size() - 1)))
-                               .united(p.params->visualItemRect(p.params->topLevelItem(0)).translated(0, 20 * after.size()));
+        const QRect rows
+            = p.params->visualItemRect(p.params->topLevelItem(0))
+                  .united(p.params->visualItemRect(p.params->topLevelItem(after.size() - 1)))
+                  .united(p.params->visualItemRect(p.params->topLevelItem(0)).translated(0, 20 * after.size()));
         QTRY_VERIFY(recorder.painted.contains(rows));
     }
 
