@@ -388,6 +388,10 @@ void TraceList::showTraceParams(int id)
         rows.append(row);
     }
     params->addTopLevelItems(rows);
+    // The table lays its rows out later; a paint that comes first (the part
+    // a closing dialog uncovers) would do it and drop the repaint of the
+    // rest, which would keep showing the rows of before.
+    params->viewport()->update();
 }
 
 void TraceList::runSensorTest(AbstractTrace *trace)

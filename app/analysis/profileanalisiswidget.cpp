@@ -50,6 +50,9 @@ namespace {
 // Batches of a reading redraw the main plot at most this often.
 constexpr int kBatchReplotIntervalMs = 40;
 
+// A message for the operator stays on the status bar this long.
+constexpr int kOperatorMessageMs = 8000;
+
 void logInfo(const QString &text)
 {
     logger.log(Logger::INFO, text.toStdString());
@@ -310,8 +313,12 @@ void ProfileAnalisisWidget::connectSignals()
     connect(plotMain, &QCustomPlot::afterReplot, this, &ProfileAnalisisWidget::onParamPlotsAfterReplot);
     connect(plotRMR, &QCustomPlot::mousePress, this, &ProfileAnalisisWidget::onMaterialRatioPlotPressed);
     connectProcessingControls();
-    connect(
-        panel, &DeviceControlWidget::statusBarText, this, [this](QString text) { ui->statusBar->showMessage(text); });
+    connect(panel, &DeviceControlWidget::statusBarText, this, [this](QString text) {
+        // The instrument's running status waits while a message for the
+        // operator is shown.
+        if (m_operatorMessage.hasExpired())
+            ui->statusBar->showMessage(text);
+    });
 }
 
 void ProfileAnalisisWidget::connectProcessingControls()
@@ -418,8 +425,9 @@ bool ProfileAnalisisWidget::showOpenFile(const QString &path)
         return false;
     logger.log(Logger::INFO, "File already open, its trace is selected: " + path.toStdString());
     ui->traceList->selectTrace(id);
+    m_operatorMessage.setRemainingTime(kOperatorMessageMs);
     ui->statusBar->showMessage(
-        QStringLiteral("Файл уже открыт, выбрана его трасса: %1").arg(QFileInfo(path).fileName()));
+        QStringLiteral("Файл уже открыт, выбрана его трасса: %1").arg(QFileInfo(path).fileName()), kOperatorMessageMs);
     return true;
 }
 

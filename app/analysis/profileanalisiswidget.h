@@ -7,6 +7,7 @@
 #include "traces/processingchain.h"
 #include "traces/tracesaving.h"
 
+#include <QDeadlineTimer>
 #include <QList>
 #include <QMap>
 #include <QPixmap>
@@ -217,6 +218,8 @@ private:
     // Set while a finished acquisition is handled that the next one follows
     // at once.
     bool m_nextReadingFollows = false;
+    // Until when the status bar keeps a message for the operator.
+    QDeadlineTimer m_operatorMessage { 0 };
     QList<QPair<QString, QString>> m_deferredWarnings;
     // Acquired traces whose cut-off is checked at the end of the acquisition
     // that followed them at once, by id, in the order they were taken.

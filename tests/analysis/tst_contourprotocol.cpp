@@ -244,10 +244,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("written");
-        QTest::newRow("bare name") << "protocol" << "protocol.html";
-        QTest::newRow("with its extension") << "protocol.html" << "protocol.html";
-        QTest::newRow("extension in capitals") << "protocol.HTML" << "protocol.HTML";
-        QTest::newRow("another dot") << "protocol.v2" << "protocol.v2.html";
+        QTest::newRow("bare name") << "protocol"
+                                   << "protocol.html";
+        QTest::newRow("with its extension") << "protocol.html"
+                                            << "protocol.html";
+        QTest::newRow("extension in capitals") << "protocol.HTML"
+                                               << "protocol.HTML";
+        QTest::newRow("another dot") << "protocol.v2"
+                                     << "protocol.v2.html";
     }
     void savesAndOpensTheProtocol()
     {

@@ -844,6 +844,67 @@ private Q_SLOTS:
         sim.pullCable();
     }
 
+    // The first of two traces measured one right after the other fails (out
+    // of memory): its message waits, as the other warnings of a trace's end
+    // do, until the second trace has ended, and the second is kept whole.
+    void failedTraceFollowedAtOnceTellsAfterTheNext()
+    {
+        SimulatedLine line(SimulatedInstrument::Contour);
+        SimulatedInstrument &sim = line.sim;
+        ProfileWindowFixture f;
+        DeviceControlWidget *panel = f.window->deviceControlWidget();
+        QVERIFY(SimulatedInstrument::waitFor([&] { return panel->device.parserState() == 11; }, 10000));
+        // The first trace's reader is replaced by one that runs out of memory.
+        QObject watchers;
+        int readers = 0;
+        disconnect(panel, &DeviceControlWidget::newTrace, f.window.get(), nullptr);
+        connect(panel, &DeviceControlWidget::newTrace, f.window.get(), [&](DataProvider *p, E_ANALISIS_TYPE type) {
+            if (readers++ == 0) {
+                delete p;
+                p = new AcquisitionOutOfMemory(&panel->device);
+            }
+            f.window->onNewTrace(p, type);
+        });
+        const int first = 200;
+        const int second = 304;
+        QSignalSpy ended(f.window.get(), &ProfileAnalisisWidget::unlockButtons);
+        // What had been asked when the window unlocked after the second trace.
+        int askedAtUnlock = -1;
+        connect(f.window.get(), &ProfileAnalisisWidget::unlockButtons, &watchers, [&] {
+            if (askedAtUnlock < 0)
+                askedAtUnlock = f.prompts.calls().size();
+        });
+        f.prompts.expect(ScriptedPrompts::Message, QMessageBox::Ok);
+        // Idle, then the start key, the end, the start key again and the
+        // end, all in one arrival.
+        sim.setAnswering(false);
+        auto record = [](int i, quint8 alarm) {
+            ContourRecord r = SimulatedInstrument::defaultContourRecord(i);
+            r.alarm = alarm;
+            return r;
+        };
+        QByteArray bytes = contourRecord(record(0, 0));
+        for (int i = 0; i < first; ++i)
+            bytes += contourRecord(record(i, 2));
+        bytes += contourRecord(record(first, 1));
+        for (int i = 0; i < second; ++i)
+            bytes += contourRecord(record(i, 2));
+        bytes += contourRecord(record(second, 1));
+        panel->device.port()->deliver(bytes);
+        QCOMPARE(readers, 2);
+        QVERIFY(SimulatedInstrument::waitFor(
+            [&] { return !f.window->isAcquiring && ended.count() > 0 && f.prompts.allAnswered(); }, 10000));
+        QCOMPARE(f.prompts.unexpectedCount(), 0);
+        QCOMPARE(f.prompts.calls().size(), 1);
+        QCOMPARE(f.prompts.calls().at(0).title, QStringLiteral("Error"));
+        QVERIFY(f.prompts.calls().at(0).text.startsWith(QStringLiteral("Недостаточно памяти")));
+        // Told after the second trace's end, not while it ran.
+        QCOMPARE(askedAtUnlock, 0);
+        QCOMPARE(f.list()->traces.size(), 1);
+        QCOMPARE(f.list()->traces.first()->pointCount(), second);
+        sim.pullCable();
+    }
+
     // A profile trace started again the moment the last one ended: the end
     // of the first asks nothing while the second runs (a question then would
     // hold back the second's points and send its answer to the instrument

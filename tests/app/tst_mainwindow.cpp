@@ -371,6 +371,9 @@ private Q_SLOTS:
             QVERIFY(list->selectedTrace);
             QCOMPARE(list->selectedTrace->id, part);
             QCOMPARE(status->currentMessage(), QStringLiteral("Файл уже открыт, выбрана его трасса: part.txt"));
+            // The instrument's running status does not push it off at once.
+            Q_EMIT w.profileWindow->deviceControlWidget()->statusBarText(QStringLiteral("Устройство 1 соединено"));
+            QCOMPARE(status->currentMessage(), QStringLiteral("Файл уже открыт, выбрана его трасса: part.txt"));
         }
         QCOMPARE(prompts.unexpectedCount(), 0);
     }

@@ -65,6 +65,18 @@ std::unique_ptr<ContourTrace> contourFile(const QString &path, int points = 200)
     return roundTrip<ContourTrace>(*std::unique_ptr<ContourTrace>(slopeContour(points)), path);
 }
 
+// Notes the region of every paint event a widget receives.
+struct PaintRecorder : QObject {
+    explicit PaintRecorder(QWidget *widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+    QRegion painted;
+};
+
 // The trace list with recorders of its signals.
 struct Panel {
     TraceList list;
@@ -876,9 +888,11 @@ private Q_SLOTS:
         p.show();
         p.click(p.item(ofRun ? main->additionalTraces.at(0)->id : main->id));
         QCOMPARE(p.tableNames(), before);
+
+        PaintRecorder recorder(p.params->viewport());
         ScriptedPrompts prompts;
         prompts.expect(ScriptedPrompts::Menu, "Отображённые параметры");
-        prompts.expect(ScriptedPrompts::Dialog, QVariant(), [moved, show](QObject *subject) {
+        prompts.expect(ScriptedPrompts::Dialog, QVariant(), [moved, show, &recorder](QObject *subject) {
             auto *dialog = static_cast<QDialog *>(subject);
             if (dialog->windowFlags() & Qt::WindowContextHelpButtonHint)
                 return QVariant(-1);
@@ -886,14 +900,23 @@ private Q_SLOTS:
             from->findItems(moved, Qt::MatchExactly).first()->setSelected(true);
             dialog->findChild<QPushButton *>(show ? "moveToEnabledButton" : "moveToDisabledButton")->click();
             QTest::mouseClick(dialog->findChild<QPushButton *>("okButton"), Qt::LeftButton);
+            recorder.painted = QRegion();
             return QVariant(dialog->result());
         });
         p.contextMenu(p.params->viewport(), p.params->visualItemRect(p.params->topLevelItem(0)).center());
+        // The closing chooser uncovers a part of the table, painted at once.
+        p.params->viewport()->repaint(0, 0, 8, 8);
         QVERIFY(prompts.allAnswered());
         QCOMPARE(prompts.calls().at(1).title, QString("Настройки"));
         QCOMPARE(p.tableNames(), after);
         for (int row = 0; row < after.size(); ++row)
             QVERIFY(!p.params->topLevelItem(row)->text(1).isEmpty());
+        // The rows reach the screen too: the rest of the table is painted.
+        const QRect rows
+            = p.params->visualItemRect(p.params->topLevelItem(0))
+                  .united(p.params->visualItemRect(p.params->topLevelItem(after.size() - 1)))
+                  .united(p.params->visualItemRect(p.params->topLevelItem(0)).translated(0, 20 * after.size()));
+        QTRY_VERIFY(recorder.painted.contains(rows));
     }
 
     void sensorTestMode()
