@@ -123,15 +123,16 @@ struct EvaluationCurves {
     EvaluationCurves &operator=(const EvaluationCurves &) = delete;
 };
 
-// The material-ratio curve of a trace's own roughness profile at its own cut-off.
-TData ownMaterialRatio(ProfileTrace *trace)
+// The material-ratio curve of a trace's own roughness profile at the cut-off
+// it is evaluated with.
+TData ownMaterialRatio(ProfileTrace *trace, double cutoff)
 {
     if (evaluationCurves) {
         const auto it = evaluationCurves->constFind(trace);
         if (it != evaluationCurves->constEnd())
             return *it;
     }
-    TData curve = Algos::heightMaterialRatioCurve(trace->profile(trace->cutOff, ROUGHNESS_PROFILE));
+    TData curve = Algos::heightMaterialRatioCurve(trace->profile(cutoff, ROUGHNESS_PROFILE));
     if (evaluationCurves)
         evaluationCurves->insert(trace, curve);
     return curve;
@@ -202,11 +203,11 @@ ParamValue calcParamValue(ExtraArgs &args, ProfileTrace *trace, const QString &n
         ExtraArgs runArgs = args;
         runArgs.cutoff = additional->cutOff;
         if (it->readsMaterialRatio)
-            runArgs.materialRatio = ownMaterialRatio(additional);
+            runArgs.materialRatio = ownMaterialRatio(additional, runArgs.cutoff);
         value.runs.append(finiteOrZero(it->calc(additional->profile(runArgs.cutoff, it->type), runArgs)));
     }
     if (it->readsMaterialRatio)
-        args.materialRatio = ownMaterialRatio(trace);
+        args.materialRatio = ownMaterialRatio(trace, args.cutoff);
     value.runs.append(finiteOrZero(it->calc(trace->profile(args.cutoff, it->type), args)));
 
     trace->results[name] = value;
