@@ -110,32 +110,14 @@ double finiteOrZero(double value)
     return std::isfinite(value) ? value : 0.0;
 }
 
-// The material-ratio curves made during one recalcAllParams, by trace: the
-// five rows that read a curve sort the heights of each run once. Outside an
-// evaluation there is none, and each row makes the curves it reads.
-thread_local QHash<const ProfileTrace *, TData> *evaluationCurves = nullptr;
-
-// Makes the curves of one evaluation reachable while it runs.
-struct EvaluationCurves {
-    explicit EvaluationCurves(QHash<const ProfileTrace *, TData> &curves) { evaluationCurves = &curves; }
-    ~EvaluationCurves() { evaluationCurves = nullptr; }
-    EvaluationCurves(const EvaluationCurves &) = delete;
-    EvaluationCurves &operator=(const EvaluationCurves &) = delete;
-};
-
-// The material-ratio curve of a trace's own roughness profile at the cut-off
-// it is evaluated with.
-TData ownMaterialRatio(ProfileTrace *trace, double cutoff)
+// The material-ratio curve of a trace's own roughness profile at its own
+// cut-off: the one recalcAllParams made for this evaluation, or a new one.
+TData ownMaterialRatio(const ExtraArgs &args, ProfileTrace *trace)
 {
-    if (evaluationCurves) {
-        const auto it = evaluationCurves->constFind(trace);
-        if (it != evaluationCurves->constEnd())
-            return *it;
-    }
-    TData curve = Algos::heightMaterialRatioCurve(trace->profile(cutoff, ROUGHNESS_PROFILE));
-    if (evaluationCurves)
-        evaluationCurves->insert(trace, curve);
-    return curve;
+    const auto it = args.ownMaterialRatios.constFind(trace);
+    if (it != args.ownMaterialRatios.constEnd())
+        return *it;
+    return Algos::heightMaterialRatioCurve(trace->profile(trace->cutOff, ROUGHNESS_PROFILE));
 }
 
 } // namespace
@@ -203,11 +185,11 @@ ParamValue calcParamValue(ExtraArgs &args, ProfileTrace *trace, const QString &n
         ExtraArgs runArgs = args;
         runArgs.cutoff = additional->cutOff;
         if (it->readsMaterialRatio)
-            runArgs.materialRatio = ownMaterialRatio(additional, runArgs.cutoff);
+            runArgs.materialRatio = ownMaterialRatio(args, additional);
         value.runs.append(finiteOrZero(it->calc(additional->profile(runArgs.cutoff, it->type), runArgs)));
     }
     if (it->readsMaterialRatio)
-        args.materialRatio = ownMaterialRatio(trace, args.cutoff);
+        args.materialRatio = ownMaterialRatio(args, trace);
     value.runs.append(finiteOrZero(it->calc(trace->profile(args.cutoff, it->type), args)));
 
     trace->results[name] = value;
@@ -230,21 +212,25 @@ void recalcAllParams(ExtraArgs &args, ProfileTrace *trace)
     bool materialRatioRead = false;
     for (int i = 0; i < prefs.enabled_params_count && !materialRatioRead; ++i)
         materialRatioRead = paramsMap.value(prefs.enabled_params.value(i)).readsMaterialRatio;
-    QHash<const ProfileTrace *, TData> curves;
+    // The five rows that read a curve share one per trace: each run's and the
+    // trace's own are made once here and let go once the rows are evaluated.
+    args.ownMaterialRatios.clear();
     if (materialRatioRead) {
         calcMaterialRatio(args, trace);
-        curves.insert(trace, args.materialRatio);
+        args.ownMaterialRatios.insert(trace, args.materialRatio);
+        for (ProfileTrace *additional : qAsConst(trace->additionalTraces)) {
+            if (additional && 2 * additional->cutOff <= additional->length())
+                args.ownMaterialRatios.insert(additional, ownMaterialRatio(args, additional));
+        }
     } else {
         args.materialRatio = TData();
     }
     trace->results.clear();
-    {
-        const EvaluationCurves scope(curves);
-        for (int i = 0; i < prefs.enabled_params_count; ++i) {
-            const QString name = prefs.enabled_params.value(i);
-            trace->results[name] = calcParamValue(args, trace, name);
-        }
+    for (int i = 0; i < prefs.enabled_params_count; ++i) {
+        const QString name = prefs.enabled_params.value(i);
+        trace->results[name] = calcParamValue(args, trace, name);
     }
+    args.ownMaterialRatios.clear();
     // The order checks and the core line served this evaluation; the vectors
     // they remember are not held beyond it.
     Algos::detail::forgetAscendingX();

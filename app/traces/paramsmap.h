@@ -2,6 +2,7 @@
 
 #include "algos/tracetypes.h"
 
+#include <QHash>
 #include <QMap>
 #include <QString>
 #include <QVector>
@@ -16,6 +17,10 @@ struct ExtraArgs {
     TData materialRatio; // material-ratio curve of the roughness profile (Rk family)
     TData histogram; // amplitude-density curve read by Dp
     double level = 0.0; // level of ηp, tp and Dp, µm
+    // The material-ratio curves of a trace and its runs while recalcAllParams
+    // evaluates them, so that the rows reading one make it once; empty
+    // otherwise, and each row then makes the curves it reads.
+    QHash<const ProfileTrace *, TData> ownMaterialRatios;
 };
 
 using ParamCalculator = std::function<double(TData, ExtraArgs)>;
