@@ -71,11 +71,12 @@ std::unique_ptr<ContourTrace> contourFile(const QString &name, const std::functi
     return roundTrip<ContourTrace>(trace, name);
 }
 
-// The bump's outline as drawn, in millimetres: it lies on the trace.
-QByteArray bumpDrawing()
+// The bump's outline as drawn, in millimetres, lifted by `lift`: with none
+// it lies on the trace.
+QByteArray bumpDrawing(double lift = 0)
 {
-    return DxfText::file(
-        DxfText::line(0, 0, 3, 0) + DxfText::arc(5, 0, 2, 0, 180) + DxfText::line(7, 0, 10, 0));
+    return DxfText::file(DxfText::line(0, lift, 3, lift) + DxfText::arc(5, lift, 2, 0, 180)
+        + DxfText::line(7, lift, 10, lift));
 }
 
 // The machined outline of the drawing tests traced, scale times its size,
@@ -1156,8 +1157,7 @@ private Q_SLOTS:
         Window win(contourFile("bump.trace", bump));
         ScriptedPrompts prompts;
         // The bump's outline drawn 2 mm above the trace.
-        const QByteArray raised = DxfText::file(
-            DxfText::line(0, 2, 3, 2) + DxfText::arc(5, 2, 2, 0, 180) + DxfText::line(7, 2, 10, 2));
+        const QByteArray raised = bumpDrawing(2);
         QPointer<ComparePlaneDXF> element = win.importDrawing(prompts, writeFile(dir, "raised.dxf", raised));
         QVERIFY(element);
         const auto params = element->drawingData()->drawing.dxfEntityParams;
@@ -1211,8 +1211,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         Window win(contourFile("bump.trace", bump));
         ScriptedPrompts prompts;
-        const QByteArray raised = DxfText::file(
-            DxfText::line(0, 2, 3, 2) + DxfText::arc(5, 2, 2, 0, 180) + DxfText::line(7, 2, 10, 2));
+        const QByteArray raised = bumpDrawing(2);
         QPointer<ComparePlaneDXF> element = win.importDrawing(prompts, writeFile(dir, "raised.dxf", raised));
         QVERIFY(element);
         const int id = element->id();
@@ -1363,8 +1362,7 @@ private Q_SLOTS:
         const auto firstParams = first->drawingData()->drawing.dxfEntityParams;
 
         // The same outline drawn 2 mm higher, its first line's end at (3, 2).
-        const QByteArray raised = DxfText::file(
-            DxfText::line(0, 2, 3, 2) + DxfText::arc(5, 2, 2, 0, 180) + DxfText::line(7, 2, 10, 2));
+        const QByteArray raised = bumpDrawing(2);
         QPointer<ComparePlaneDXF> second = win.importDrawing(prompts, writeFile(dir, "raised.dxf", raised));
         QVERIFY(second && second != first);
         win.clickAt(win.pixel(75));
