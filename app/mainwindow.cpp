@@ -122,7 +122,15 @@ void MainWindow::openNewTrace()
 {
     const QString path = askTraceFilePath(this);
     QByteArray kind;
-    if (path.isEmpty() || profileWindow->showOpenFile(path) || !FileDataProvider::firstLineKind(path, kind))
+    if (path.isEmpty())
+        return;
+    // A file open already: its entry is selected in the profile tab, which
+    // comes forward so that the operator sees it and the word about it.
+    if (profileWindow->showOpenFile(path)) {
+        ui->tabWidget->setCurrentWidget(profileWindow);
+        return;
+    }
+    if (!FileDataProvider::firstLineKind(path, kind))
         return;
     profileWindow->setDataProvider(new FileDataProvider(path));
     profileWindow->startReading(unsigned(TraceFormat::kindFromName(kind)));

@@ -362,9 +362,13 @@ private Q_SLOTS:
         auto *status = w.profileWindow->findChild<QStatusBar *>(QStringLiteral("statusBar"));
         QSignalSpy started(w.profileWindow, &ProfileAnalisisWidget::lockButtons);
 
-        for (const QString &again : { path, QDir::current().absoluteFilePath("opened/../opened/./part.txt") }) {
+        // Asked from a measurement tab, the profile tab comes forward.
+        w.createMeasurmentWidget({ list->traces.value(part) });
+        QVERIFY(tabsOf(w)->currentWidget() != w.profileWindow);
+        for (const QString &again : { QDir::current().absoluteFilePath("opened/../opened/./part.txt"), path }) {
             prompts.expect(ScriptedPrompts::OpenFile, again);
             w.openNewTrace();
+            QCOMPARE(tabsOf(w)->currentWidget(), w.profileWindow);
             QVERIFY(prompts.allAnswered());
             QCOMPARE(started.count(), 0);
             QCOMPARE(list->traces.keys(), ids);
